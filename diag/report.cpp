@@ -1,0 +1,43 @@
+#include "report.h"
+
+#include "platform/thread.h"
+#include "role.h"
+#include "trace.h"
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+constexpr size_t error_text_limit = 255;
+
+std::string cut(const std::string& text) { return text.substr(0, error_text_limit); }
+
+void show(const std::string& text, ui_icon icon) {
+    if (trace_enabled) trace_write(text);
+    ui_message_box(text, "Error", icon, ui_buttons::ok);
+}
+
+[[noreturn]] void fatal(const std::string& text) {
+    show(cut(text), role().fatal_icon);
+    role().abort();
+    thread_end();
+}
+
+template <typename... Args>
+std::string format(const char* format, Args... args) {
+    char text[error_text_limit + 1];
+    std::snprintf(text, sizeof text, format, args...);
+    return text;
+}
+
+} // namespace
+
+void report_fatal(const char* text) { fatal(text); }
+void report_fatal(const char* f, int value) { fatal(format(f, value)); }
+void report_fatal(const char* f, int first, int second) { fatal(format(f, first, second)); }
+
+void report_error(const char* text) { show(cut(text), ui_icon::information); }
+void report_error(const char* f, const char* argument) {
+    show(format(f, argument), ui_icon::information);
+}

@@ -1,0 +1,58 @@
+#include "packet.h"
+
+#include "diag/role.h"
+#include "diag/trace.h"
+#include "endpoint.h"
+
+#include <cstring>
+
+transfer_record transfer_state;
+
+namespace {
+
+int put_string(uint8_t* at, const char* text) {
+    size_t length = std::strlen(text) + 1;
+    std::memcpy(at, text, length);
+    return static_cast<int>(length);
+}
+
+} // namespace
+
+int build_request(uint8_t* buffer, int opcode, const char* name, const char* mode) {
+    put16(buffer, opcode);
+    int length = 2 + put_string(buffer + 2, name);
+    return length + put_string(buffer + length, mode);
+}
+
+int build_error(uint8_t* buffer, int code, const char* text) {
+    put16(buffer, OP_ERROR);
+    put16(buffer + 2, code);
+    return 4 + put_string(buffer + 4, text);
+}
+
+void send_ACK(int32_t block) {
+    trace_line(role().texts.send_ack, block);
+    transfer_record& t = transfer_state;
+    put16(t.send_buf, OP_ACK);
+    put16(t.send_buf + 2, block);
+    t.send_len = 4;
+    net_send(t.send_buf, t.send_len);
+    t.op_sent = OP_ACK;
+}
+
+void send_DATA(int32_t block, int size) {
+    trace_line(role().texts.send_data, size, block);
+    transfer_record& t = transfer_state;
+    put16(t.send_buf, OP_DATA);
+    put16(t.send_buf + 2, block);
+    t.send_len = size + 4;
+    net_send(t.send_buf, t.send_len);
+    t.op_sent = OP_DATA;
+}
+
+void send_ERROR(int code, const char* text) {
+    trace_line("Sending ERROR, code = %d, string = %s.", code, text);
+    transfer_record& t = transfer_state;
+    t.send_len = build_error(t.send_buf, code, text);
+    net_send(t.send_buf, t.send_len);
+}

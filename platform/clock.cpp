@@ -1,0 +1,31 @@
+#include "clock.h"
+
+#include <atomic>
+#include <ctime>
+
+namespace {
+std::atomic<uint32_t> shift{0};
+}
+
+uint32_t clock_ms() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+    return static_cast<uint32_t>(ms) + shift.load();
+}
+
+void clock_shift(uint32_t delta) { shift += delta; }
+
+time_of_day clock_time_of_day() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    tm local{};
+    localtime_r(&now.tv_sec, &local);
+    return {local.tm_hour, local.tm_min, local.tm_sec, static_cast<int>(now.tv_nsec / 1000000)};
+}
+
+void sleep_ms(int milliseconds) {
+    timespec span{milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&span, &span) != 0) {
+    }
+}

@@ -1,0 +1,21 @@
+// File facts and small file operations, behind calls that do not show the system underneath.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+// The system's text for an error number.
+std::string error_text(int error);
+// Replaces the file at path with content, readable only by its owner, without following a
+// symbolic link that stands in its place. False when it cannot be written.
+bool file_replace_private(const std::string& path, const std::string& content);
+// Removes the file at path; a file that is not there is no failure.
+void file_remove(const std::string& path);
+
+// One unbuffered read or write on the descriptor under a stream, bypassing the stream's buffer.
+// The result is the system call's: bytes moved, or -1.
+long stream_read_raw(FILE* stream, void* buffer, size_t count);
+long stream_write_raw(FILE* stream, const void* buffer, size_t count);
+
+// A file or folder exists at path.
+bool path_exists(const std::string& path);

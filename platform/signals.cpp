@@ -1,0 +1,31 @@
+#include "signals.h"
+
+#include <csignal>
+#include <ctime>
+#include <pthread.h>
+
+namespace {
+sigset_t termination_set() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    return set;
+}
+} // namespace
+
+void signals_hold_termination() {
+    // A shell without job control starts background programs with SIGINT ignored, and an
+    // ignored signal never reaches a waiter.
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    sigset_t set = termination_set();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+int signals_wait_termination(int milliseconds) {
+    sigset_t set = termination_set();
+    timespec span{milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000L};
+    int signal = sigtimedwait(&set, nullptr, &span);
+    return signal > 0 ? signal : 0;
+}

@@ -1,0 +1,121 @@
+#include "socket.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+sockaddr_in to_sockaddr(const ipv4_endpoint& endpoint) {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(endpoint.port);
+    sa.sin_addr.s_addr = htonl(endpoint.address);
+    return sa;
+}
+
+thread_local int last_error = 0;
+
+int fail() {
+    last_error = errno;
+    return -1;
+}
+
+} // namespace
+
+int service_port(const char* service) {
+    servent entry{};
+    servent* found = nullptr;
+    char scratch[1024];
+    if (getservbyname_r(service, "udp", &entry, scratch, sizeof scratch, &found) == 0 && found)
+        return ntohs(static_cast<uint16_t>(found->s_port));
+    return std::string(service) == "tftp" ? 69 : 0;
+}
+
+int sock_open_udp() {
+    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    return fd < 0 ? fail() : fd;
+}
+
+int sock_bind(int fd, uint16_t port) {
+    sockaddr_in sa = to_sockaddr({INADDR_ANY, port});
+    return bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) < 0 ? fail() : 0;
+}
+
+int sock_set_nonblocking(int fd, bool on) {
+    int flags = fcntl(fd, F_GETFL);
+    if (flags < 0) return fail();
+    flags = on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
+    return fcntl(fd, F_SETFL, flags) < 0 ? fail() : 0;
+}
+
+int sock_local_port(int fd) {
+    sockaddr_in sa{};
+    socklen_t len = sizeof sa;
+    if (getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) < 0) return fail();
+    return ntohs(sa.sin_port);
+}
+
+int sock_send_to(int fd, const void* data, size_t length, const ipv4_endpoint& to) {
+    sockaddr_in sa = to_sockaddr(to);
+    ssize_t sent = sendto(fd, data, length, 0, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    return sent < 0 ? fail() : static_cast<int>(sent);
+}
+
+int sock_recv_from(int fd, void* buffer, size_t capacity, ipv4_endpoint* from) {
+    sockaddr_in sa{};
+    socklen_t len = sizeof sa;
+    ssize_t got = recvfrom(fd, buffer, capacity, MSG_TRUNC, reinterpret_cast<sockaddr*>(&sa), &len);
+    if (got < 0) return fail();
+    if (from) *from = {ntohl(sa.sin_addr.s_addr), ntohs(sa.sin_port)};
+    return static_cast<int>(got);
+}
+
+void sock_close(int fd) { close(fd); }
+
+int sock_last_error() { return last_error; }
+
+bool sock_would_block() { return last_error == EAGAIN || last_error == EWOULDBLOCK; }
+
+int sock_wait_readable(int fd, int milliseconds) {
+    pollfd p{fd, POLLIN, 0};
+    int n = poll(&p, 1, milliseconds < 0 ? 0 : milliseconds);
+    return n > 0 ? 1 : 0;
+}
+
+std::string ipv4_text(uint32_t address) {
+    in_addr in{htonl(address)};
+    char text[INET_ADDRSTRLEN];
+    return inet_ntop(AF_INET, &in, text, sizeof text) ? text : "";
+}
+
+bool ipv4_parse(const std::string& text, uint32_t* address) {
+    in_addr in{};
+    if (inet_aton(text.c_str(), &in) == 0 || in.s_addr == INADDR_NONE) return false;
+    *address = ntohl(in.s_addr);
+    return true;
+}
+
+bool host_resolve(const std::string& host, host_lookup* result) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    hints.ai_flags = AI_CANONNAME;
+    addrinfo* list = nullptr;
+    if (host.empty() || getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0) return false;
+    result->official_name = list->ai_canonname ? list->ai_canonname : host;
+    result->addresses.clear();
+    for (addrinfo* a = list; a; a = a->ai_next) {
+        uint32_t address = ntohl(reinterpret_cast<sockaddr_in*>(a->ai_addr)->sin_addr.s_addr);
+        bool seen = false;
+        for (uint32_t known : result->addresses) seen = seen || known == address;
+        if (!seen) result->addresses.push_back(address);
+    }
+    freeaddrinfo(list);
+    return !result->addresses.empty();
+}

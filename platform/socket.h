@@ -1,0 +1,63 @@
+// IPv4 UDP sockets behind small calls, so that no code above the platform layer touches POSIX.
+// Addresses and ports are in host byte order everywhere above this layer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ipv4_endpoint {
+    uint32_t address = 0; // host byte order
+    uint16_t port = 0;    // host byte order
+    bool operator==(const ipv4_endpoint&) const = default;
+};
+
+// The port the system's service database gives for the named UDP service; 69 for "tftp" when
+// the database lacks it, 0 for any other unknown service.
+int service_port(const char* service);
+
+// Socket calls. Failures return -1 and leave the reason in sock_last_error().
+int sock_open_udp();
+int sock_bind(int fd, uint16_t port); // wildcard address
+int sock_set_nonblocking(int fd, bool on);
+int sock_local_port(int fd);
+int sock_send_to(int fd, const void* data, size_t length, const ipv4_endpoint& to);
+// Reads one datagram; the result is its full length even when it did not fit into capacity.
+int sock_recv_from(int fd, void* buffer, size_t capacity, ipv4_endpoint* from);
+void sock_close(int fd);
+int sock_last_error();
+bool sock_would_block(); // the last failure was "nothing queued" on a non-blocking socket
+
+// Waits until fd has a datagram or milliseconds have passed; 1 when readable, 0 otherwise.
+int sock_wait_readable(int fd, int milliseconds);
+
+// Owns one socket descriptor and closes it when it goes out of scope.
+class socket_owner {
+  public:
+    explicit socket_owner(int fd = -1) : fd_(fd) {}
+    socket_owner(const socket_owner&) = delete;
+    socket_owner& operator=(const socket_owner&) = delete;
+    ~socket_owner() { reset(); }
+    int get() const { return fd_; }
+    void reset(int fd = -1) {
+        if (fd_ >= 0) sock_close(fd_);
+        fd_ = fd;
+    }
+
+  private:
+    int fd_;
+};
+
+// Dotted-decimal text of an address, in storage of the caller's own.
+std::string ipv4_text(uint32_t address);
+// inet_addr's reading of a text: four, three, two or one parts, decimal, octal or hexadecimal.
+// False for anything else and for 255.255.255.255, which inet_addr cannot tell from a failure.
+bool ipv4_parse(const std::string& text, uint32_t* address);
+
+struct host_lookup {
+    std::string official_name;
+    std::vector<uint32_t> addresses;
+};
+// Resolves a host name (a dotted address resolves to itself); false when it cannot be resolved.
+bool host_resolve(const std::string& host, host_lookup* result);

@@ -1,0 +1,14 @@
+// Worker threads: started detached, ended only from inside by thread_end().
+#pragma once
+
+#include <functional>
+
+// Starts fn on a detached thread whose entry catches the ending that thread_end() raises.
+void thread_start(std::function<void()> fn);
+// Ends the calling worker thread: unwinds its stack (closing what its frames own) to its entry.
+[[noreturn]] void thread_end();
+
+// Priorities of the calling thread; a refusal by the system is ignored.
+void thread_priority_normal();
+void thread_priority_below_normal(); // nice +5
+void thread_priority_idle();         // SCHED_IDLE

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing need, when any is missing:
+# the compilers and build tools, Qt 6, GoogleTest, and the TFTP peers the tests talk to.
+set -euo pipefail
+
+packages=(cmake g++ make pkg-config qt6-base-dev libgtest-dev libgmock-dev
+          tftp-hpa tftpd-hpa atftp busybox curl)
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+        missing+=("$package")
+done
+((${#missing[@]})) || exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+# The tests start tftpd-hpa themselves on ports of their own; the system service would only
+# hold port 69, which pellsd wants.
+if [[ " ${missing[*]} " == *" tftpd-hpa "* ]] && command -v systemctl >/dev/null &&
+    [ -d /run/systemd/system ]; then
+    $sudo systemctl disable --now tftpd-hpa >/dev/null 2>&1 || true
+fi

@@ -1,0 +1,161 @@
+#include "headless.h"
+
+#include "daemon.h"
+#include "diag/role.h"
+#include "diag/trace.h"
+#include "platform/signals.h"
+#include "server_controls.h"
+#include "server_role.h"
+#include "server_window.h"
+#include "settings.h"
+#include "ui/console_backend.h"
+#include "ui/ui.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+struct options {
+    int port = 0;
+    const char* root = nullptr;
+    bool allow_upload = false, allow_download = false, no_overwrite = false;
+    int timeout = 0;
+    const char* log = nullptr;
+};
+
+// How often the waiting main thread looks whether an abort has disabled the server.
+constexpr int watch_interval_ms = 250;
+
+bool parse_number(const char* text, int low, int high, int* value) {
+    char* end = nullptr;
+    long number = std::strtol(text, &end, 10);
+    if (!*text || *end || number < low || number > high) return false;
+    *value = static_cast<int>(number);
+    return true;
+}
+
+// Fills o from the arguments; the exit status to leave with, or -1 to go on serving.
+int parse(int argc, char** argv, options* o) {
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        auto needs_value = [&](const char* what) {
+            if (value) return true;
+            std::fprintf(stderr, "pellsd: %s needs %s.\n", arg.c_str(), what);
+            return false;
+        };
+        if (arg == "--headless") continue;
+        if (arg == "--help" || arg == "-h") {
+            headless_usage(argv[0]);
+            return 0;
+        }
+        if (arg == "--allow-upload") {
+            o->allow_upload = true;
+        } else if (arg == "--allow-download") {
+            o->allow_download = true;
+        } else if (arg == "--no-overwrite") {
+            o->no_overwrite = true;
+        } else if (arg == "--port") {
+            if (!needs_value("a port number")) return 2;
+            if (!parse_number(value, 1, 65535, &o->port)) {
+                std::fprintf(stderr, "pellsd: '%s' is not a port number (1 to 65535).\n", value);
+                return 2;
+            }
+            ++i;
+        } else if (arg == "--timeout") {
+            if (!needs_value("a number of seconds")) return 2;
+            if (!parse_number(value, timeout_min_seconds, timeout_max_seconds, &o->timeout)) {
+                std::fprintf(stderr, "pellsd: the timeout must be %d to %d seconds, not '%s'.\n",
+                             timeout_min_seconds, timeout_max_seconds, value);
+                return 2;
+            }
+            ++i;
+        } else if (arg == "--root") {
+            if (!needs_value("a folder")) return 2;
+            o->root = argv[++i];
+        } else if (arg == "--log") {
+            if (!needs_value("a file name")) return 2;
+            o->log = argv[++i];
+        } else {
+            std::fprintf(stderr, "pellsd: unknown option '%s'. Try 'pellsd --help'.\n",
+                         arg.c_str());
+            return 2;
+        }
+    }
+    return -1;
+}
+
+// The options override the settings in memory; the window's controls then show them.
+void apply(const options& o) {
+    if (o.root) {
+        RestrictUploadPath.set(o.root);
+        RestrictDownloadPath.set(o.root);
+    }
+    if (o.allow_upload) AllowUpload = 1;
+    if (o.allow_download) AllowDownload = 1;
+    if (o.no_overwrite) AllowOverwrite = 1;
+    if (o.log) {
+        TracePath.set(o.log);
+        trace_enabled = 1;
+    }
+    if (o.port) listen_port_override = o.port;
+    settings_show();
+    if (o.timeout) ui_list_select(IDC_TIMEOUT, o.timeout - timeout_min_seconds);
+}
+
+} // namespace
+
+void headless_usage(const char* program) {
+    std::printf(
+        "Usage: %s [--headless [options]]\n"
+        "\n"
+        "PelloryTFTP server v1.0.1: a TFTP server (RFC 1350, UDP, IPv4).\n"
+        "Without arguments it opens its window; with --headless it serves from the console\n"
+        "until interrupted (Ctrl-C or SIGTERM).\n"
+        "\n"
+        "Headless options (they change the settings for this run only):\n"
+        "  --port N          listen on UDP port N instead of the tftp service port (69)\n"
+        "  --root DIR        serve downloads from and take uploads into DIR\n"
+        "                    (default: the current folder)\n"
+        "  --allow-download  let clients download files (default: refused)\n"
+        "  --allow-upload    let clients upload files (default: refused)\n"
+        "  --no-overwrite    refuse uploads that would replace an existing file\n"
+        "  --timeout S       packet timeout in seconds, 2 to 120 (default: 120)\n"
+        "  --log FILE        append a timestamped trace of everything to FILE\n"
+        "  --help            show this help\n"
+        "\n"
+        "Example: %s --headless --port 6969 --root /srv/tftp --allow-download\n"
+        "         then: tftp 127.0.0.1 6969 -m binary -c get FILE\n",
+        program, program);
+}
+
+int headless_main(int argc, char** argv) {
+    options o;
+    int status = parse(argc, argv, &o);
+    if (status >= 0) return status;
+
+    // Taken by the main thread alone, synchronously, so that no worker is interrupted.
+    signals_hold_termination();
+    ui_console_install(IDC_STATUS);
+    role_install(&server_role);
+    server_window_open();
+    apply(o);
+    server_enable();
+    if (ServerEnabled != 1) return 1;
+
+    int exit_status = 0;
+    while (!signals_wait_termination(watch_interval_ms)) {
+        if (ServerEnabled != 1) { // an abort disabled the server: nothing is served any more
+            exit_status = 1;
+            break;
+        }
+    }
+    server_window_close();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    // Workers that have not ended yet must not see the statics destroyed under them.
+    std::quick_exit(exit_status);
+}

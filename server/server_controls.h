@@ -1,0 +1,37 @@
+// The controls of the server window "TFTPS", by identifier.
+#pragma once
+
+enum : int {
+    IDC_ALLOW_UPLOAD = 1002,
+    IDC_ALLOW_DOWNLOAD = 1003,
+    IDC_NO_OVERWRITE = 1004,
+    IDC_TRACE = 1005,
+    IDC_RESTRICT_UPLOAD = 1006,
+    IDC_RESTRICT_DOWNLOAD = 1007,
+    IDC_SERVICE_ONLY = 1008,
+    IDC_RUN_EXTERNAL = 1009,
+    IDC_TIMEOUT = 1012,
+    IDC_UPLOAD_ROOT = 1013,
+    IDC_DOWNLOAD_ROOT = 1014,
+    IDC_COMMAND = 1015,
+    IDC_TRACE_CHOOSER = 1016,
+    IDC_DOWNLOAD_ROOT_CHOOSER = 1017,
+    IDC_ACCESS_LISTS = 1018,
+    IDC_CLOSE = 1019,
+    IDC_SAVE = 1020,
+    IDC_RESET = 1021,
+    IDC_UPLOAD_ROOT_CHOOSER = 1022,
+    IDC_ENABLE = 1023,
+    IDC_COMMAND_CHOOSER = 1024,
+    IDC_STATUS_ICON = 1025,
+    IDC_STATUS_SENTENCE = 1026,
+    IDC_STATUS = 1027,
+};
+
+// What the status icon control shows.
+inline constexpr const char* ICON_ENABLED = "enabled";
+inline constexpr const char* ICON_DISABLED = "disabled";
+
+// The "Timeout" list: entry index = seconds - 2.
+constexpr int timeout_min_seconds = 2;
+constexpr int timeout_max_seconds = 120;

@@ -1,0 +1,39 @@
+#include "server_role.h"
+
+#include "server_controls.h"
+#include "settings.h"
+#include "transfer_abort.h"
+
+namespace {
+bool server_serving() { return ServerEnabled == 1; }
+} // namespace
+
+const role_profile server_role = {
+    .server = true,
+    .status_file_name = "PYSStat.tmp",
+    .status_control = IDC_STATUS,
+    .fatal_icon = ui_icon::information,
+    .dispatch = nullptr,
+    .abort = transfer_abort,
+    .end_of_transfer = nullptr,
+    .serving = server_serving,
+    .texts =
+        {
+            .net_close = "net_close: host = %s, socket fd = %d.",
+            .send_ack = "Sending ACK for block# %d.",
+            .send_data = "Sending %d bytes of DATA with block# %d.",
+            .data_received = "DATA received, %d bytes, block# %d.",
+            .ack_received = "ACK received, block# %d.",
+            .receive_length = "recv_RRQ: Receive length = %d bytes.",
+            .invalid_opcode = "recv_RRQ: Invalid opcode received: %d.",
+            .progress_kind_1 = "%d bytes sent.",
+            .progress_kind_2 = "%d bytes received.",
+            .summary_sent = "%d bytes sent in %.1f seconds.",
+            .waited = "Waited %.1f seconds. Is there a client problem?",
+            .octet_write_failed = "file_write: A write error occurred on local file, i = %d.",
+            .putc_failed = "file_write: A write error from putc to local file.",
+            .unknown_read_mode = "file_read: Unknown MODE value.",
+            .unknown_write_mode = "file_write: Unknown MODE value.",
+            .close_failed = "file_close: An error occurred while closing the file.",
+        },
+};

@@ -1,0 +1,6 @@
+// The server's role profile for the shared engine and diagnostics.
+#pragma once
+
+#include "diag/role.h"
+
+extern const role_profile server_role;

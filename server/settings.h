@@ -1,0 +1,29 @@
+// The server's options in memory, named after the values that store them, with their factory
+// defaults and the copy into the window's controls.
+#pragma once
+
+#include "platform/shared_text.h"
+
+#include <atomic>
+
+extern std::atomic<int> ServerEnabled;
+extern std::atomic<int> AllowUpload;
+extern std::atomic<int> AllowDownload;
+extern std::atomic<int> AllowOverwrite; // 1: an upload may not replace an existing file
+extern std::atomic<int> RestrictUpload;
+extern std::atomic<int> RestrictDownload;
+extern std::atomic<int> ServiceIP;
+extern std::atomic<int> RunExternal;
+extern shared_text TracePath;
+extern shared_text RestrictUploadPath;
+extern shared_text RestrictDownloadPath;
+extern shared_text ServiceIPC;
+extern shared_text ServiceIPR;
+extern shared_text ServiceIPW;
+extern shared_text RunExternalExe;
+
+// Longest text a field copies into its setting.
+constexpr size_t setting_text_limit = 259;
+
+void settings_defaults();
+void settings_show();

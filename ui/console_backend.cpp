@@ -1,0 +1,50 @@
+#include "console_backend.h"
+
+#include "control_store.h"
+#include "platform/clock.h"
+
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+
+namespace {
+
+std::atomic<int> status_control{0};
+std::mutex output;
+
+void console_set_text(int id, const std::string& text) {
+    store_set_text(id, text);
+    if (id != status_control) return;
+    time_of_day t = clock_time_of_day();
+    std::lock_guard<std::mutex> lock(output);
+    std::printf("%02d:%02d:%02d %s\n", t.hours, t.minutes, t.seconds, text.c_str());
+    std::fflush(stdout);
+}
+
+ui_answer console_message_box(const std::string& text, const std::string& title, ui_icon,
+                              ui_buttons buttons) {
+    std::lock_guard<std::mutex> lock(output);
+    std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+    std::fflush(stderr);
+    return default_answer(buttons);
+}
+
+bool console_choose_file(const ui_file_chooser&, std::string*) { return false; }
+bool console_choose_folder(const std::string&, std::string*) { return false; }
+void console_beep() {}
+void console_close() {}
+
+const ui_backend console = {
+    console_set_text,    store_get_text,       store_set_checked,  store_is_checked,
+    store_enable,        store_is_enabled,     store_focus,        store_select_all,
+    store_list_fill,     store_list_select,    store_list_selection, store_list_entry,
+    console_message_box, console_choose_file,  console_choose_folder, console_beep,
+    console_close,
+};
+
+} // namespace
+
+void ui_console_install(int status_id) {
+    status_control = status_id;
+    ui_install(&console);
+}
