@@ -1,0 +1,100 @@
+// pellsd --headless as a process: its start, its listening steps, its refusals to start, its
+// idle cost and its end.
+#include "server_process.h"
+#include "udp_peer.h"
+
+#include <csignal>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+TEST(daemon, listens_receives_opens_a_transfer_socket_and_listens_again) {
+    server_process server({"--allow-download"});
+    ASSERT_TRUE(server.trace_shows("net_init: Successfully bound server socket."));
+    udp_peer client;
+    client.send_to(server.port(), tftp_request(1, "a.txt", "octet"));
+    std::string got = "tftp_listen: got 14 bytes from host 127.0.0.1, port# " +
+                      std::to_string(client.port()) + ".";
+    ASSERT_TRUE(server.trace_shows(got)) << server.trace();
+    ASSERT_TRUE(server.trace_shows("net_close: host = 127.0.0.1, socket fd = "));
+
+    udp_peer second;
+    second.send_to(server.port(), tftp_request(1, "b.txt", "octet"));
+    ASSERT_TRUE(server.trace_shows("port# " + std::to_string(second.port()) + "."));
+    EXPECT_EQ(server.stop(), 0);
+    std::string trace = server.trace();
+    EXPECT_NE(trace.find("PelloryTFTP server v1.0.1 commencing..."), std::string::npos);
+    EXPECT_NE(trace.find("TFTPStartDaemon: Shutting down server socket."), std::string::npos);
+    EXPECT_NE(trace.find("PelloryTFTP server exiting..."), std::string::npos);
+}
+
+TEST(daemon, ends_with_its_farewell_on_sigterm_and_sigint) {
+    for (int signal : {SIGTERM, SIGINT}) {
+        server_process server;
+        ASSERT_TRUE(server.trace_shows("net_init:"));
+        server.process().signal(signal);
+        EXPECT_EQ(server.process().wait_exit(10000), 0);
+        std::string out = server.process().out();
+        EXPECT_NE(out.find("TFTP server is enabled."), std::string::npos) << out;
+        EXPECT_NE(out.find("TFTP server is disabled."), std::string::npos) << out;
+        EXPECT_NE(out.find("Thank you for using the PelloryTFTP server."), std::string::npos);
+    }
+}
+
+TEST(daemon, refuses_to_start_on_a_port_in_use) {
+    udp_peer holder(0);
+    temp_folder_owner folder;
+    child_process server(PELLSD_PATH, {"--headless", "--port", std::to_string(holder.port())},
+                         folder.path(), folder.path(), {"TMPDIR=" + folder.path()});
+    EXPECT_EQ(server.wait_exit(10000), 1);
+    EXPECT_NE(server.err().find("Error: net_init: can't bind local address."), std::string::npos)
+        << server.err();
+    EXPECT_NE(server.out().find("PelloryTFTP server transfer thread aborted."), std::string::npos);
+}
+
+TEST(daemon, refuses_to_start_without_its_root_folder) {
+    temp_folder_owner folder;
+    child_process server(PELLSD_PATH,
+                         {"--headless", "--port", std::to_string(free_udp_port()), "--root",
+                          folder.file("missing")},
+                         folder.path(), folder.path(), {"TMPDIR=" + folder.path()});
+    EXPECT_EQ(server.wait_exit(10000), 1);
+    EXPECT_NE(server.err().find("Upload root '" + folder.file("missing") + "' does not exist."),
+              std::string::npos)
+        << server.err();
+}
+
+TEST(daemon, rejects_bad_options_with_a_clear_message) {
+    temp_folder_owner folder;
+    struct {
+        std::vector<std::string> args;
+        const char* message;
+    } cases[] = {
+        {{"--headless", "--port", "0"}, "is not a port number"},
+        {{"--headless", "--port", "70000"}, "is not a port number"},
+        {{"--headless", "--timeout", "1"}, "the timeout must be 2 to 120 seconds"},
+        {{"--headless", "--root"}, "--root needs a folder"},
+        {{"--headless", "--bogus"}, "unknown option '--bogus'"},
+    };
+    for (const auto& c : cases) {
+        child_process server(PELLSD_PATH, c.args, folder.path(), folder.path());
+        EXPECT_EQ(server.wait_exit(10000), 2);
+        EXPECT_NE(server.err().find(c.message), std::string::npos) << server.err();
+    }
+    child_process help(PELLSD_PATH, {"--help"}, folder.path(), folder.path());
+    EXPECT_EQ(help.wait_exit(10000), 0);
+    EXPECT_NE(help.out().find("--allow-upload"), std::string::npos);
+}
+
+TEST(daemon, uses_no_processor_time_while_idle) {
+    server_process server;
+    ASSERT_TRUE(server.trace_shows("net_init:"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    double before = server.process().cpu_seconds();
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    double used = server.process().cpu_seconds() - before;
+    EXPECT_LT(used, 0.05) << "seconds of processor time in 3 idle seconds";
+}
+
+} // namespace

@@ -1,0 +1,156 @@
+// The transfer endpoint's receive: the pending request, the packet timeout, the stop, and
+// datagrams that do not come from the peer.
+#include "diag/shared_flags.h"
+#include "endpoint_fixture.h"
+#include "engine/endpoint.h"
+#include "engine/packet.h"
+#include "platform/clock.h"
+#include "ui/test_backend.h"
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using endpoint_recv_test = endpoint_test;
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+
+long elapsed_ms(steady_clock::time_point since) {
+    return std::chrono::duration_cast<milliseconds>(steady_clock::now() - since).count();
+}
+
+// Raises the stop flag after a pause, from another thread, as the window does.
+std::thread stop_after(int ms) {
+    return std::thread([ms] {
+        std::this_thread::sleep_for(milliseconds(ms));
+        stop_flag = 1;
+    });
+}
+
+TEST_F(endpoint_recv_test, returns_the_pending_request_first_without_reading) {
+    peer->send_to(engine_port(), "queued datagram");
+    std::this_thread::sleep_for(milliseconds(50));
+    pending_len = 14;
+    EXPECT_EQ(net_recv(transfer_state.recv_buf, packet_buffer_size), 14);
+    EXPECT_EQ(pending_len, -1);
+    EXPECT_EQ(net_recv(transfer_state.recv_buf, packet_buffer_size), 15);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(transfer_state.recv_buf), 15), "queued datagram");
+}
+
+TEST_F(endpoint_recv_test, times_out_after_the_packet_timeout_and_not_before) {
+    packet_timeout = 2;
+    auto start = steady_clock::now();
+    EXPECT_EQ(net_recv(transfer_state.recv_buf, packet_buffer_size), -1);
+    long waited = elapsed_ms(start);
+    EXPECT_TRUE(recv_timed_out);
+    EXPECT_GE(waited, 2000);
+    EXPECT_LT(waited, 6000);
+}
+
+TEST_F(endpoint_recv_test, a_wait_across_the_tick_counter_wrap_lasts_the_timeout) {
+    packet_timeout = 2;
+    clock_shift(0u - clock_ms() - 1000u); // the 32-bit count wraps a second into the wait
+    auto start = steady_clock::now();
+    EXPECT_EQ(net_recv(transfer_state.recv_buf, packet_buffer_size), -1);
+    EXPECT_TRUE(recv_timed_out);
+    EXPECT_GE(elapsed_ms(start), 2000);
+    EXPECT_LT(elapsed_ms(start), 6000);
+}
+
+TEST_F(endpoint_recv_test, server_sees_a_stop_during_a_wait) {
+    std::thread window = stop_after(200);
+    auto start = steady_clock::now();
+    EXPECT_EQ(net_recv(transfer_state.recv_buf, packet_buffer_size), 0);
+    window.join();
+    EXPECT_FALSE(recv_timed_out);
+    EXPECT_LT(elapsed_ms(start), 3000);
+}
+
+TEST_F(endpoint_recv_test, client_sees_a_stop_during_a_wait) {
+    use_role(client_like_role());
+    first_receive = false;
+    std::thread window = stop_after(200);
+    auto start = steady_clock::now();
+    EXPECT_EQ(net_recv(transfer_state.recv_buf, packet_buffer_size), -1);
+    window.join();
+    EXPECT_FALSE(recv_timed_out);
+    EXPECT_LT(elapsed_ms(start), 3000);
+}
+
+TEST_F(endpoint_recv_test, a_stop_drops_an_arrived_datagram_in_the_server_only) {
+    peer->send_to(engine_port(), "late");
+    std::this_thread::sleep_for(milliseconds(50));
+    stop_flag = 1;
+    EXPECT_EQ(net_recv(transfer_state.recv_buf, packet_buffer_size), 0);
+
+    use_role(client_like_role());
+    peer->send_to(engine_port(), "late");
+    std::this_thread::sleep_for(milliseconds(50));
+    EXPECT_EQ(net_recv(transfer_state.recv_buf, packet_buffer_size), 4);
+}
+
+TEST_F(endpoint_recv_test, drops_strays_and_keeps_waiting_for_the_peer) {
+    udp_peer other_port;                           // the peer's address, another port
+    udp_peer other_host(0x7f000002, peer->port()); // another address, the peer's port
+    other_port.send_to(engine_port(), "stray one");
+    other_host.send_to(engine_port(), "stray two");
+    std::thread late_peer([&] {
+        std::this_thread::sleep_for(milliseconds(300));
+        peer->send_to(engine_port(), "from the peer");
+    });
+    packet_timeout = 5;
+    int length = net_recv(transfer_state.recv_buf, packet_buffer_size);
+    late_peer.join();
+    EXPECT_EQ(length, 13);
+    EXPECT_FALSE(recv_timed_out);
+    std::string expected = "net_recv: Received from port " + std::to_string(other_port.port()) +
+                           ", expected from port " + std::to_string(peer->port()) + ".";
+    EXPECT_NE(trace().find(expected), std::string::npos) << trace();
+    EXPECT_FALSE(other_port.receive(200)); // nothing is sent to a stray sender
+    EXPECT_FALSE(other_host.receive(0));
+}
+
+TEST_F(endpoint_recv_test, strays_do_not_stretch_the_timeout) {
+    packet_timeout = 2;
+    udp_peer stray;
+    std::thread chatter([&] {
+        for (int i = 0; i < 30; ++i) {
+            stray.send_to(engine_port(), "noise");
+            std::this_thread::sleep_for(milliseconds(100));
+        }
+    });
+    auto start = steady_clock::now();
+    EXPECT_EQ(net_recv(transfer_state.recv_buf, packet_buffer_size), -1);
+    long waited = elapsed_ms(start);
+    chatter.join();
+    EXPECT_TRUE(recv_timed_out);
+    EXPECT_LT(waited, 6000);
+}
+
+TEST_F(endpoint_recv_test, client_takes_the_peer_from_the_first_answer) {
+    use_role(client_like_role());
+    udp_peer server_transfer_port;
+    first_receive = true; // the request went to peer's port, the server's well-known one
+    server_transfer_port.send_to(engine_port(), "first");
+    EXPECT_EQ(net_recv(transfer_state.recv_buf, packet_buffer_size), 5);
+    EXPECT_FALSE(first_receive);
+    EXPECT_EQ(peer_addr.port, server_transfer_port.port());
+
+    peer->send_to(engine_port(), "old port"); // now a stray
+    server_transfer_port.send_to(engine_port(), "second");
+    EXPECT_EQ(net_recv(transfer_state.recv_buf, packet_buffer_size), 6);
+}
+
+TEST_F(endpoint_recv_test, client_refuses_a_first_answer_from_the_request_port) {
+    use_role(client_like_role());
+    first_receive = true;
+    peer->send_to(engine_port(), "same port");
+    EXPECT_FALSE(run_on_worker([] { net_recv(transfer_state.recv_buf, packet_buffer_size); }));
+    ASSERT_FALSE(ui_test_boxes().empty());
+    EXPECT_EQ(ui_test_boxes()[0].text, "net_recv: First receive from port " +
+                                           std::to_string(peer->port()) +
+                                           ".\nThe server's port should have changed.");
+}
+
+} // namespace

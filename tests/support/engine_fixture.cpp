@@ -1,0 +1,70 @@
+#include "engine_fixture.h"
+
+#include "diag/shared_flags.h"
+#include "diag/trace.h"
+#include "engine/endpoint.h"
+#include "engine/packet.h"
+#include "platform/socket.h"
+#include "platform/thread.h"
+#include "server/server_role.h"
+#include "server/settings.h"
+#include "ui/test_backend.h"
+#include "wait_until.h"
+
+#include <cstdlib>
+#include <memory>
+
+std::atomic<int> client_like_aborts{0};
+
+void engine_test::SetUp() {
+    setenv("TMPDIR", folder.path().c_str(), 1);
+    ui_test_install();
+    role_install(&server_role);
+    ServerEnabled = 0;
+    stop_flag = 0;
+    transfer_kind = 0;
+    byte_count = 0;
+    packet_timeout = 120;
+    pending_len = -1;
+    recv_timed_out = false;
+    first_receive = false;
+    transfer_state = transfer_record{};
+    ASSERT_EQ(trace_open(true, folder.file("trace.log")), 1);
+}
+
+void engine_test::TearDown() {
+    trace_close();
+    if (transfer_socket >= 0) sock_close(transfer_socket);
+    transfer_socket = -1;
+    unsetenv("TMPDIR");
+}
+
+void engine_test::use_role(const role_profile& profile) { role_install(&profile); }
+
+const role_profile& client_like_role() {
+    static const role_profile profile = [] {
+        role_profile p = server_role;
+        p.server = false;
+        p.fatal_icon = ui_icon::error;
+        p.abort = [] { ++client_like_aborts; };
+        return p;
+    }();
+    return profile;
+}
+
+bool run_on_worker(const std::function<void()>& fn, int timeout_ms) {
+    struct outcome {
+        std::atomic<int> ended{0}, returned{0};
+    };
+    auto state = std::make_shared<outcome>();
+    thread_start([state, fn] {
+        struct mark_end {
+            outcome& o;
+            ~mark_end() { o.ended = 1; }
+        } mark{*state};
+        fn();
+        state->returned = 1;
+    });
+    EXPECT_TRUE(wait_until([&] { return state->ended == 1; }, timeout_ms)) << "worker never ended";
+    return state->returned == 1;
+}

@@ -1,0 +1,30 @@
+// In-process tests of the shared engine and diagnostics: the recorder window backend, a role
+// profile, a temporary folder as TMPDIR and a trace log in it.
+#pragma once
+
+#include "diag/role.h"
+#include "temp_folder.h"
+
+#include <functional>
+#include <gtest/gtest.h>
+#include <string>
+
+class engine_test : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Installs profile in place of the server's.
+    void use_role(const role_profile& profile);
+    std::string trace() const { return read_file(folder.file("trace.log")); }
+
+    temp_folder_owner folder;
+};
+
+// A copy of the server's profile that behaves as the client's copy of the shared routines, with
+// an abort that only notes that it ran.
+const role_profile& client_like_role();
+extern std::atomic<int> client_like_aborts;
+
+// Runs fn on a worker thread started as the programs start theirs. True when fn returned, false
+// when a fatal report ended the thread.
+bool run_on_worker(const std::function<void()>& fn, int timeout_ms = 20000);

@@ -1,0 +1,91 @@
+#include "process.h"
+
+#include "temp_folder.h"
+
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <spawn.h>
+#include <sstream>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+int next_serial = 0;
+}
+
+child_process::child_process(const std::string& program, const std::vector<std::string>& args,
+                             const std::string& folder, const std::string& log_folder,
+                             const std::vector<std::string>& extra_env) {
+    int serial = next_serial++;
+    out_path_ = log_folder + "/out" + std::to_string(serial) + ".txt";
+    err_path_ = log_folder + "/err" + std::to_string(serial) + ".txt";
+
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) env.emplace_back(*e);
+    env.insert(env.end(), extra_env.begin(), extra_env.end());
+    std::vector<char*> envp, argv;
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> all = {program};
+    all.insert(all.end(), args.begin(), args.end());
+    for (std::string& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    int result = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (result != 0) throw std::runtime_error("cannot start " + program);
+}
+
+child_process::~child_process() {
+    if (running()) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+bool child_process::running() {
+    if (status_ != -1) return false;
+    int raw = 0;
+    if (waitpid(pid_, &raw, WNOHANG) != pid_) return true;
+    status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    return false;
+}
+
+void child_process::signal(int number) const { kill(pid_, number); }
+
+int child_process::wait_exit(int milliseconds) {
+    if (!wait_until([this] { return !running(); }, milliseconds)) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        status_ = -2;
+        return -1;
+    }
+    return status_;
+}
+
+std::string child_process::out() const { return read_file(out_path_); }
+std::string child_process::err() const { return read_file(err_path_); }
+
+double child_process::cpu_seconds() const {
+    std::istringstream stat(read_file("/proc/" + std::to_string(pid_) + "/stat"));
+    std::string field;
+    // The command name may hold blanks; the fields that follow it start after its ')'.
+    std::string all = stat.str();
+    std::istringstream rest(all.substr(all.rfind(')') + 2));
+    long utime = 0, stime = 0;
+    for (int i = 3; i <= 15 && rest >> field; ++i) {
+        if (i == 14) utime = std::stol(field);
+        if (i == 15) stime = std::stol(field);
+    }
+    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}

@@ -1,0 +1,31 @@
+// pellsd --headless run by a test on a port of its own, serving a temporary folder.
+#pragma once
+
+#include "process.h"
+#include "temp_folder.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class server_process {
+  public:
+    // Starts pellsd --headless --port <free port> --root <served folder> --log <trace> + args.
+    explicit server_process(const std::vector<std::string>& args = {});
+    ~server_process();
+
+    uint16_t port() const { return port_; }
+    std::string root() const { return served.path(); }
+    std::string trace() const { return read_file(logs.file("trace.log")); }
+    // Waits until the trace holds text; whether it came.
+    bool trace_shows(const std::string& text, int milliseconds = 10000) const;
+    child_process& process() { return *child_; }
+    // SIGTERM, then the exit status.
+    int stop();
+
+    temp_folder_owner served, logs;
+
+  private:
+    uint16_t port_;
+    std::unique_ptr<child_process> child_;
+};

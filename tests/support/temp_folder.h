@@ -1,0 +1,24 @@
+// A fresh folder of the test's own under the system's temporary folder, removed with all its
+// contents when the test is done.
+#pragma once
+
+#include <string>
+
+class temp_folder_owner {
+  public:
+    temp_folder_owner();
+    ~temp_folder_owner();
+    temp_folder_owner(const temp_folder_owner&) = delete;
+    temp_folder_owner& operator=(const temp_folder_owner&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+  private:
+    std::string path_;
+};
+
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, const std::string& content);
+bool file_exists(const std::string& path);
+// Bytes 0..size-1 of a fixed pseudo-random sequence, so that a misplaced block shows.
+std::string pattern_bytes(size_t size, unsigned seed = 1);

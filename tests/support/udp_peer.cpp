@@ -1,0 +1,67 @@
+#include "udp_peer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+sockaddr_in endpoint(uint32_t address, uint16_t port) {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(address);
+    sa.sin_port = htons(port);
+    return sa;
+}
+} // namespace
+
+udp_peer::udp_peer(uint32_t address, uint16_t port) : fd_(socket(AF_INET, SOCK_DGRAM, 0)) {
+    sockaddr_in sa = endpoint(address, port);
+    if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) < 0)
+        throw std::runtime_error("udp_peer: cannot bind");
+    socklen_t len = sizeof sa;
+    getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &len);
+    port_ = ntohs(sa.sin_port);
+}
+
+udp_peer::~udp_peer() { close(fd_); }
+
+void udp_peer::send_to(uint16_t port, const std::string& bytes, uint32_t address) const {
+    sockaddr_in sa = endpoint(address, port);
+    sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+}
+
+std::optional<datagram> udp_peer::receive(int milliseconds) const {
+    pollfd p{fd_, POLLIN, 0};
+    if (poll(&p, 1, milliseconds) <= 0) return std::nullopt;
+    char buffer[65536];
+    sockaddr_in sa{};
+    socklen_t len = sizeof sa;
+    ssize_t n = recvfrom(fd_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&sa), &len);
+    if (n < 0) return std::nullopt;
+    return datagram{std::string(buffer, static_cast<size_t>(n)), ntohs(sa.sin_port),
+                    ntohl(sa.sin_addr.s_addr)};
+}
+
+uint16_t free_udp_port() {
+    udp_peer probe;
+    return probe.port();
+}
+
+std::string tftp_packet(int opcode, int number, const std::string& rest) {
+    std::string p;
+    p += static_cast<char>(opcode >> 8);
+    p += static_cast<char>(opcode);
+    p += static_cast<char>(number >> 8);
+    p += static_cast<char>(number);
+    return p + rest;
+}
+
+std::string tftp_request(int opcode, const std::string& name, const std::string& mode) {
+    std::string p;
+    p += static_cast<char>(opcode >> 8);
+    p += static_cast<char>(opcode);
+    return p + name + '\0' + mode + '\0';
+}

@@ -1,0 +1,36 @@
+// A UDP socket that a test drives by hand: the scripted peer of a transfer, a stray sender.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+struct datagram {
+    std::string bytes;
+    uint16_t from_port = 0;
+    uint32_t from_address = 0; // host order
+};
+
+class udp_peer {
+  public:
+    // Bound to address (host order, default 127.0.0.1) and port (0: the system chooses).
+    explicit udp_peer(uint32_t address = 0x7f000001, uint16_t port = 0);
+    ~udp_peer();
+    udp_peer(const udp_peer&) = delete;
+    udp_peer& operator=(const udp_peer&) = delete;
+
+    uint16_t port() const { return port_; }
+    void send_to(uint16_t port, const std::string& bytes, uint32_t address = 0x7f000001) const;
+    // The next datagram within milliseconds, or nothing.
+    std::optional<datagram> receive(int milliseconds) const;
+
+  private:
+    int fd_;
+    uint16_t port_;
+};
+
+// A UDP port that was free a moment ago.
+uint16_t free_udp_port();
+// A TFTP packet from its parts.
+std::string tftp_packet(int opcode, int number, const std::string& rest = "");
+std::string tftp_request(int opcode, const std::string& name, const std::string& mode);
