@@ -2,6 +2,7 @@
 
 #include "platform/thread.h"
 #include "role.h"
+#include "status.h"
 #include "trace.h"
 
 #include <cstdio>
@@ -24,6 +25,14 @@ void show(const std::string& text, ui_icon icon) {
     thread_end();
 }
 
+[[noreturn]] void peer_fault(const std::string& text) {
+    if (!role().server) fatal(text);
+    std::string message = cut(text);
+    if (trace_enabled) trace_write(message);
+    status_text(message);
+    throw transfer_ended{};
+}
+
 template <typename... Args>
 std::string format(const char* format, Args... args) {
     char text[error_text_limit + 1];
@@ -36,6 +45,10 @@ std::string format(const char* format, Args... args) {
 void report_fatal(const char* text) { fatal(text); }
 void report_fatal(const char* f, int value) { fatal(format(f, value)); }
 void report_fatal(const char* f, int first, int second) { fatal(format(f, first, second)); }
+
+void report_peer_fault(const char* text) { peer_fault(text); }
+void report_peer_fault(const char* f, int value) { peer_fault(format(f, value)); }
+void report_peer_fault(const char* f, int first, int second) { peer_fault(format(f, first, second)); }
 
 void report_error(const char* text) { show(cut(text), ui_icon::information); }
 void report_error(const char* f, const char* argument) {

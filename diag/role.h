@@ -40,6 +40,7 @@ struct role_profile {
     void (*abort)();              // run by a fatal report before its thread ends
     void (*end_of_transfer)();    // server: the step after the file is closed, before the summary
     bool (*serving)();            // server: the server is still enabled
+    void (*transfer_stopped)();   // client: a stop seen in the state machine; ends the thread
     role_texts texts;
 };
 

@@ -83,8 +83,9 @@ int net_recv(uint8_t* buffer, int capacity) {
         trace_line("net_recv: got %d bytes from host %s, port# %d.", length,
                    ipv4_text(from.address).c_str(), from.port);
         if (!from_peer(from)) continue;
+        // Longer than any packet: the peer's doing, not the machine's.
         if (length > capacity)
-            report_fatal("net_recv: A recvfrom error occurred while attempting to receive.");
+            report_peer_fault("net_recv: A recvfrom error occurred while attempting to receive.");
         return length;
     }
 }

@@ -1,5 +1,6 @@
 #include "files.h"
 
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,6 +21,31 @@ bool file_replace_private(const std::string& path, const std::string& content) {
 
 void file_remove(const std::string& path) { unlink(path.c_str()); }
 
+FILE* stream_open(const std::string& path, const char* mode, bool regular_only) {
+    bool writing = mode[0] == 'w';
+    int flags = (writing ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY) | O_CLOEXEC;
+    if (regular_only) {
+        // Without O_NONBLOCK a FIFO would hold the caller until a peer opened its other end.
+        int fd = open(path.c_str(), (flags & ~O_TRUNC) | O_NONBLOCK, 0666);
+        if (fd < 0) return nullptr;
+        struct stat info {};
+        if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 ||
+            (writing && ftruncate(fd, 0) != 0)) {
+            close(fd);
+            return nullptr;
+        }
+        FILE* stream = fdopen(fd, writing ? "w" : "r");
+        if (!stream) close(fd);
+        return stream;
+    }
+    int fd = open(path.c_str(), flags, 0666);
+    if (fd < 0) return nullptr;
+    FILE* stream = fdopen(fd, writing ? "w" : "r");
+    if (!stream) close(fd);
+    return stream;
+}
+
 long stream_read_raw(FILE* stream, void* buffer, size_t count) {
     return read(fileno(stream), buffer, count);
 }
@@ -31,4 +57,12 @@ long stream_write_raw(FILE* stream, const void* buffer, size_t count) {
 bool path_exists(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0;
+}
+
+bool path_readable(const std::string& path) { return access(path.c_str(), R_OK) == 0; }
+
+bool path_read_only(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return false;
+    return (info.st_mode & S_IWUSR) == 0 || (access(path.c_str(), W_OK) != 0 && errno == EACCES);
 }

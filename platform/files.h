@@ -12,6 +12,14 @@ bool file_replace_private(const std::string& path, const std::string& content);
 // Removes the file at path; a file that is not there is no failure.
 void file_remove(const std::string& path);
 
+// Opens path as a buffered stream with a C open mode ("r", "rb", "w", "wb"). With regular_only,
+// anything but a regular file is refused, without waiting on a FIFO and without truncating it.
+FILE* stream_open(const std::string& path, const char* mode, bool regular_only);
+
+// One character through the stream's buffer; the stream belongs to one thread, so no lock.
+inline int stream_getc(FILE* stream) { return getc_unlocked(stream); }
+inline int stream_putc(int c, FILE* stream) { return putc_unlocked(c, stream); }
+
 // One unbuffered read or write on the descriptor under a stream, bypassing the stream's buffer.
 // The result is the system call's: bytes moved, or -1.
 long stream_read_raw(FILE* stream, void* buffer, size_t count);
@@ -19,3 +27,8 @@ long stream_write_raw(FILE* stream, const void* buffer, size_t count);
 
 // A file or folder exists at path.
 bool path_exists(const std::string& path);
+
+// The access checks of a path: it exists; this process may read it; it may not be written (its
+// owner has no write permission, or the system refuses this process).
+bool path_readable(const std::string& path);
+bool path_read_only(const std::string& path);

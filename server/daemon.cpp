@@ -2,8 +2,11 @@
 
 #include "diag/report.h"
 #include "diag/shared_flags.h"
+#include "diag/status.h"
 #include "diag/trace.h"
 #include "engine/endpoint.h"
+#include "engine/file_layer.h"
+#include "engine/fsm.h"
 #include "engine/packet.h"
 #include "platform/socket.h"
 
@@ -26,9 +29,17 @@ struct listening_socket_closer {
     }
 };
 
-// Each transfer's socket is closed when its transfer ends, however it ends.
-struct transfer_socket_closer {
-    ~transfer_socket_closer() { net_close(); }
+// Whatever a transfer opened is closed when it ends, however it ends: completed, refused, timed
+// out, stopped, ended by the peer's fault or by a fatal report.
+struct transfer_cleanup {
+    ~transfer_cleanup() {
+        if (transfer_state.file) {
+            file_close_unchecked(transfer_state.file);
+            status_file_delete();
+        }
+        transfer_kind = 0;
+        net_close();
+    }
 };
 
 } // namespace
@@ -71,10 +82,15 @@ int tftp_listen(uint8_t* buffer, int size) {
 void tftp_serverequest(int length) {
     transfer_socket = sock_open_udp();
     if (transfer_socket < 0) report_fatal("tftp_serverequest: failed to create socket.");
-    transfer_socket_closer closer;
+    transfer_cleanup cleanup;
     if (sock_bind(transfer_socket, 0) < 0) report_fatal("tftp_serverequest: a bind error occurred.");
     pending_len = length;
     net_unblock();
+    try {
+        fsm_loop(OP_NONE);
+    } catch (const transfer_ended&) {
+        // The peer's fault ended this transfer only; the server listens again.
+    }
 }
 
 void TFTPStartDaemon() {

@@ -1,11 +1,26 @@
 #include "server_role.h"
 
+#include "engine/exchange.h"
+#include "engine/fsm.h"
+#include "request.h"
 #include "server_controls.h"
 #include "settings.h"
 #include "transfer_abort.h"
 
 namespace {
+
 bool server_serving() { return ServerEnabled == 1; }
+
+// Rows: the opcode last sent; columns: the opcode received.
+const fsm_table server_dispatch = {
+    {fsm_invalid, read_request, write_request, fsm_invalid, fsm_invalid, fsm_invalid},
+    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid},
+    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid},
+    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, recv_ACK, fsm_error},
+    {fsm_invalid, fsm_invalid, fsm_invalid, recv_DATA, fsm_invalid, fsm_error},
+    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_error},
+};
+
 } // namespace
 
 const role_profile server_role = {
@@ -13,10 +28,11 @@ const role_profile server_role = {
     .status_file_name = "PYSStat.tmp",
     .status_control = IDC_STATUS,
     .fatal_icon = ui_icon::information,
-    .dispatch = nullptr,
+    .dispatch = &server_dispatch,
     .abort = transfer_abort,
     .end_of_transfer = nullptr,
     .serving = server_serving,
+    .transfer_stopped = nullptr,
     .texts =
         {
             .net_close = "net_close: host = %s, socket fd = %d.",

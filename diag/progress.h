@@ -1,0 +1,11 @@
+// Progress on the status line once a second while a transfer moves data, and the summary that
+// a finished transfer leaves there. No progress line ever replaces a summary.
+#pragma once
+
+// Starts the progress thread of a new transfer; a watcher left from an earlier one ends.
+void progress_start();
+// The progress thread itself.
+void progress_thread(int generation);
+// The end-of-transfer line, with the transfer's elapsed seconds.
+void summary_received(double elapsed);
+void summary_sent(double elapsed);

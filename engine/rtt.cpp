@@ -1,0 +1,96 @@
+#include "rtt.h"
+
+#include "diag/report.h"
+#include "diag/trace.h"
+#include "endpoint.h"
+#include "platform/clock.h"
+
+#include <algorithm>
+#include <cmath>
+
+rtt_record rtt_state;
+
+namespace {
+
+constexpr int rtt_backoff[5] = {1, 2, 4, 8, 16};
+constexpr int rtt_min_timeout = 2;
+constexpr int rtt_give_up_after = 4; // a retry count above this gives up
+
+struct stopwatch {
+    uint32_t start = 0, stop = 0;
+    double elapsed = 0;
+} watch;
+
+uint32_t clock_reading(const char* failure) {
+    uint32_t seconds = clock_seconds();
+    if (seconds == 0) report_fatal(failure);
+    return seconds;
+}
+
+} // namespace
+
+uint32_t clock_seconds() { return clock_ms() / 1000u; }
+
+void rtt_reset() {
+    rtt_state.rtt = 0;
+    rtt_state.srtt = 0;
+    rtt_state.rttdev = 1.5f;
+    rtt_state.held_timeout = 0;
+}
+
+void rtt_new_transfer() { rtt_state.retry_count = 0; }
+
+int rtt_start() {
+    rtt_record& r = rtt_state;
+    if (r.retry_count > 0) {
+        int multiplier = rtt_backoff[std::min<int>(r.retry_count, rtt_give_up_after)];
+        r.currto = static_cast<int16_t>(multiplier * r.currto); // wraps within 16 bits
+        return r.currto;
+    }
+    r.start_secs = clock_reading("rtt_start: GetTickCount() error.");
+    if (r.held_timeout > 0) {
+        r.currto = r.held_timeout;
+        r.held_timeout = 0;
+        return r.currto;
+    }
+    int estimate = static_cast<int>(r.srtt + 2.0 * r.rttdev + 0.5);
+    r.currto = static_cast<int16_t>(estimate < rtt_min_timeout ? rtt_min_timeout
+                                                               : std::min(estimate, packet_timeout.load()));
+    return r.currto;
+}
+
+void rtt_measure() {
+    rtt_record& r = rtt_state;
+    if (r.retry_count > 0) {
+        r.held_timeout = r.currto;
+        return;
+    }
+    r.held_timeout = 0;
+    r.stop_secs = clock_reading("rtt_start: GetTickCount() error.");
+    double measured = static_cast<double>(r.stop_secs) - static_cast<double>(r.start_secs);
+    double delta = measured - r.srtt;
+    r.rtt = static_cast<float>(measured);
+    r.srtt = static_cast<float>(r.srtt + 0.125 * delta);
+    r.rttdev = static_cast<float>(r.rttdev + 0.25 * (std::fabs(delta) - r.rttdev));
+}
+
+int rtt_expired() {
+    rtt_measure();
+    ++rtt_state.retry_count;
+    return rtt_state.retry_count > rtt_give_up_after ? -1 : 0;
+}
+
+void rtt_trace() {
+    trace_line("rtt = %.5f, srtt = %.3f, rttdev = %.3f, currto = %d.",
+               static_cast<double>(rtt_state.rtt), static_cast<double>(rtt_state.srtt),
+               static_cast<double>(rtt_state.rttdev), rtt_state.currto);
+}
+
+void t_start() { watch.start = clock_reading("t_start: GetTickCount() error."); }
+
+void t_stop() { watch.stop = clock_reading("t_stop: GetTickCount() error."); }
+
+double t_elapsed() {
+    watch.elapsed = static_cast<double>(watch.stop - watch.start);
+    return watch.elapsed;
+}

@@ -1,0 +1,74 @@
+#include "filename_policy.h"
+
+#include "diag/trace.h"
+#include "platform/folders.h"
+#include "settings.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+bool starts_badly(unsigned char first) {
+    bool white = first == ' ' || (first >= '\t' && first <= '\r');
+    bool control = first < 32 || first == 127;
+    return white || control;
+}
+
+bool same_letters(char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+}
+
+// The root in the policy's own separators.
+std::string policy_form(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+// An absolute name lies under the root only when the root is followed by a separator in it:
+// otherwise the root C:\tftp would also open C:\tftpx.
+bool under_root(const std::string& name, const std::string& root) {
+    if (root.empty() || name.size() < root.size()) return false;
+    if (!std::equal(root.begin(), root.end(), name.begin(), same_letters)) return false;
+    return root.back() == '\\' || (name.size() > root.size() && name[root.size()] == '\\');
+}
+
+int denied(const std::string& name) {
+    trace_line("tftp_checkfilename: Denied access for %s.", name.c_str());
+    return -1;
+}
+
+} // namespace
+
+int tftp_checkfilename(std::string& name, int kind) {
+    if (name.empty() || starts_badly(static_cast<unsigned char>(name[0]))) {
+        trace_line("tftp_checkfilename: Filename started with whitespace.");
+        return -1;
+    }
+    if (name.size() > request_field_limit || name.find("..") != std::string::npos)
+        return denied(name);
+    std::replace(name.begin(), name.end(), '/', '\\');
+
+    bool network = name.size() >= 2 && name[0] == '\\' && name[1] == '\\';
+    bool drive = name.size() >= 3 && name[1] == ':' && name[2] == '\\';
+    if (name.size() >= 2 && name[1] == ':' && !drive) return denied(name); // C:file, C:
+    bool absolute = network || drive;
+
+    bool restricted = (kind == 1 ? RestrictDownload : RestrictUpload) == 1;
+    if (restricted) {
+        std::string root = (kind == 1 ? RestrictDownloadPath : RestrictUploadPath).get();
+        if (!absolute) {
+            name = root + "\\" + name;
+            return 0;
+        }
+        return under_root(name, policy_form(root)) ? 0 : denied(name);
+    }
+    if (!absolute) name = current_folder() + "\\" + name;
+    return 0;
+}
+
+std::string local_path(const std::string& policy_path) {
+    std::string path = policy_path;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
