@@ -44,13 +44,17 @@ void summary(const char* moved_format, double elapsed) {
         std::snprintf(text, sizeof text, moved_format, byte_count.load(), elapsed);
     else
         std::snprintf(text, sizeof text, role().texts.waited, elapsed);
+    status_final(text);
+}
+
+} // namespace
+
+void status_final(const std::string& text) {
     std::lock_guard<std::mutex> lock(mutex);
     ++current_generation;
     changed.notify_all();
     status_text(text);
 }
-
-} // namespace
 
 void progress_start() {
     int generation;

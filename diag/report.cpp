@@ -2,7 +2,7 @@
 
 #include "platform/thread.h"
 #include "role.h"
-#include "status.h"
+#include "progress.h"
 #include "trace.h"
 
 #include <cstdio>
@@ -29,7 +29,7 @@ void show(const std::string& text, ui_icon icon) {
     if (!role().server) fatal(text);
     std::string message = cut(text);
     if (trace_enabled) trace_write(message);
-    status_text(message);
+    status_final(message);
     throw transfer_ended{};
 }
 

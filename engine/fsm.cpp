@@ -3,7 +3,7 @@
 #include "diag/report.h"
 #include "diag/role.h"
 #include "diag/shared_flags.h"
-#include "diag/status.h"
+#include "diag/progress.h"
 #include "diag/trace.h"
 #include "endpoint.h"
 #include "packet.h"
@@ -16,7 +16,7 @@ bool rtt_first_use = true;
 
 int timed_out() {
     transfer_kind = 0;
-    status_text("The file transfer timed out.");
+    status_final("The file transfer timed out.");
     trace_line("The file transfer timed out.");
     return -1;
 }

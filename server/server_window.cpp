@@ -1,6 +1,7 @@
 #include "server_window.h"
 
 #include "daemon.h"
+#include "diag/progress.h"
 #include "diag/report.h"
 #include "diag/shared_flags.h"
 #include "diag/status.h"
@@ -98,7 +99,7 @@ void server_disable() {
     stop_flag = 1;
     status_file_delete();
     trace_line("TFTP server is disabled.");
-    status_text("TFTP server is disabled.");
+    status_final("TFTP server is disabled.");
     thread_priority_normal();
 }
 

@@ -3,6 +3,9 @@
 #include "diag/shared_flags.h"
 #include "diag/trace.h"
 #include "engine/endpoint.h"
+#include "engine/exchange.h"
+#include "engine/file_layer.h"
+#include "engine/fsm.h"
 #include "engine/packet.h"
 #include "platform/socket.h"
 #include "platform/thread.h"
@@ -12,9 +15,29 @@
 #include "wait_until.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 std::atomic<int> client_like_aborts{0};
+std::atomic<int> client_like_error_code{-1};
+
+namespace {
+
+int standin_recv_ERROR(const uint8_t* packet, int) {
+    client_like_error_code = get16(packet);
+    return -1;
+}
+
+const fsm_table client_dispatch = {
+    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid},
+    {fsm_invalid, fsm_invalid, fsm_invalid, recv_DATA, fsm_invalid, standin_recv_ERROR},
+    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, recv_ACK, standin_recv_ERROR},
+    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, recv_ACK, fsm_error},
+    {fsm_invalid, fsm_invalid, fsm_invalid, recv_DATA, fsm_invalid, fsm_error},
+    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_error},
+};
+
+} // namespace
 
 void engine_test::SetUp() {
     setenv("TMPDIR", folder.path().c_str(), 1);
@@ -46,10 +69,23 @@ const role_profile& client_like_role() {
         role_profile p = server_role;
         p.server = false;
         p.fatal_icon = ui_icon::error;
-        p.abort = [] { ++client_like_aborts; };
+        p.abort = [] {
+            ++client_like_aborts;
+            file_close_unchecked(transfer_state.file);
+        };
+        p.dispatch = &client_dispatch;
         return p;
     }();
     return profile;
+}
+
+bool holds_open(const std::string& folder) {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code ignored;
+        std::string target = std::filesystem::read_symlink(entry.path(), ignored).string();
+        if (target.rfind(folder + "/", 0) == 0) return true;
+    }
+    return false;
 }
 
 bool run_on_worker(const std::function<void()>& fn, int timeout_ms) {

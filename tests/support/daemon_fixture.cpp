@@ -1,0 +1,51 @@
+#include "daemon_fixture.h"
+
+#include "diag/trace.h"
+#include "lockstep.h"
+#include "server/daemon.h"
+#include "server/server_controls.h"
+#include "server/server_window.h"
+#include "server/settings.h"
+#include "ui/ui.h"
+#include "wait_until.h"
+
+#include <filesystem>
+
+void daemon_test::SetUp() {
+    engine_test::SetUp();
+    std::filesystem::create_directories(root());
+    port = free_udp_port();
+    listen_port_override = port;
+    server_window_open();
+    AllowUpload = AllowDownload = 1;
+    RestrictUploadPath.set(root());
+    RestrictDownloadPath.set(root());
+    TracePath.set(folder.file("trace.log"));
+    trace_enabled = 1;
+    settings_show();
+    server_enable();
+    ASSERT_EQ(ServerEnabled, 1);
+    ASSERT_TRUE(wait_until([] { return listen_socket >= 0; }, 5000));
+}
+
+void daemon_test::TearDown() {
+    server_disable();
+    EXPECT_TRUE(wait_until([] { return daemon_running == 0; }, 5000));
+    listen_port_override = 0;
+    engine_test::TearDown();
+}
+
+std::string daemon_test::status() const { return ui_get_text(IDC_STATUS, 1000); }
+
+bool daemon_test::status_shows(const std::string& text, int milliseconds) const {
+    return wait_until([&] { return status() == text; }, milliseconds);
+}
+
+bool daemon_test::serves_a_download() {
+    std::string content = pattern_bytes(1300, 7);
+    write_file(root_file("probe.bin"), content);
+    udp_peer client;
+    client.send_to(port, tftp_request(1, "probe.bin", "octet"));
+    lockstep_outcome got = take_blocks(client, 0);
+    return got.completed && got.wire == content && ServerEnabled == 1;
+}
