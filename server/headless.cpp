@@ -144,7 +144,8 @@ int headless_main(int argc, char** argv) {
     server_window_open();
     apply(o);
     server_enable();
-    if (ServerEnabled != 1) return 1;
+    // Refused before any daemon started: nothing to close.
+    if (ServerEnabled != 1 && !daemon_running) return 1;
 
     int exit_status = 0;
     while (!signals_wait_termination(watch_interval_ms)) {

@@ -1,0 +1,62 @@
+// The status line during a slow transfer: a count once a second while data moves, then the
+// summary, which no progress line replaces.
+#include "daemon_fixture.h"
+#include "packet_expect.h"
+#include "ui/test_backend.h"
+#include "wait_until.h"
+
+#include <regex>
+#include <thread>
+
+namespace {
+
+using progress = daemon_test;
+
+// The status line's texts in the order they were written.
+std::vector<std::string> status_lines() {
+    std::vector<std::string> lines;
+    const std::string prefix = "set_text 1027 ";
+    for (const std::string& call : ui_test_log())
+        if (call.rfind(prefix, 0) == 0) lines.push_back(call.substr(prefix.size()));
+    return lines;
+}
+
+TEST_F(progress, counts_once_a_second_then_leaves_the_summary) {
+    write_file(root_file("slow.bin"), pattern_bytes(4000, 2)); // 8 blocks
+    udp_peer client;
+    client.send_to(port, tftp_request(1, "slow.bin", "octet"));
+    for (int n = 1; n <= 8; ++n) {
+        datagram block = expect_packet(client, 3, n);
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        client.send_to(block.from_port, tftp_packet(4, n));
+    }
+    std::regex summary(R"(4000 bytes sent in \d\.0 seconds\.)");
+    ASSERT_TRUE(wait_until([&] { return std::regex_match(status(), summary); }, 5000)) << status();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_TRUE(std::regex_match(status(), summary)) << status();
+
+    std::vector<std::string> counts;
+    for (const std::string& line : status_lines())
+        if (std::regex_match(line, std::regex(R"(\d+ bytes sent\.)"))) counts.push_back(line);
+    // About 3.2 seconds of transfer: a count at the start and one a second after it.
+    EXPECT_GE(counts.size(), 3u);
+    EXPECT_LE(counts.size(), 5u);
+    EXPECT_EQ(counts.front(), "512 bytes sent.");
+    for (size_t i = 1; i < counts.size(); ++i)
+        EXPECT_GT(std::stoi(counts[i]), std::stoi(counts[i - 1]));
+    EXPECT_TRUE(std::regex_match(status_lines().back(), summary));
+}
+
+TEST_F(progress, a_transfer_that_moves_nothing_writes_no_count) {
+    udp_peer client;
+    write_file(root_file("empty.bin"), "");
+    client.send_to(port, tftp_request(1, "empty.bin", "octet"));
+    datagram block = expect_packet(client, 3, 1);
+    client.send_to(block.from_port, tftp_packet(4, 1));
+    ASSERT_TRUE(status_shows("Waited 0.0 seconds. Is there a client problem?") ||
+                status_shows("Waited 1.0 seconds. Is there a client problem?"));
+    for (const std::string& line : status_lines())
+        EXPECT_EQ(line.find("bytes sent."), std::string::npos) << line;
+}
+
+} // namespace

@@ -1,0 +1,151 @@
+// The local file of a transfer: netascii conversion in both directions across block
+// boundaries, octet bytes unchanged, the checks at close, and what the server will open.
+#include "diag/report.h"
+#include "engine/file_layer.h"
+#include "engine/packet.h"
+#include "engine_fixture.h"
+#include "server/server_controls.h"
+#include "ui/test_backend.h"
+#include "ui/ui.h"
+
+#include <sys/stat.h>
+
+namespace {
+
+class file_layer_test : public engine_test {
+  protected:
+    std::string path() const { return folder.file("file"); }
+
+    // Reads the whole file for the wire in blocks of count bytes.
+    std::vector<std::string> read_blocks(const std::string& content, int mode, int count = 512) {
+        write_file(path(), content);
+        FILE* stream = file_open(path(), "r", 0);
+        std::vector<std::string> blocks;
+        uint8_t buffer[512];
+        for (;;) {
+            int n = file_read(stream, buffer, count, mode);
+            blocks.emplace_back(reinterpret_cast<char*>(buffer), static_cast<size_t>(n));
+            if (n < count) break;
+        }
+        file_close(stream);
+        return blocks;
+    }
+
+    // Stores the wire blocks and closes the file; the stored bytes.
+    std::string write_blocks(const std::vector<std::string>& blocks, int mode) {
+        FILE* stream = file_open(path(), "w", 0);
+        for (const std::string& b : blocks)
+            file_write(stream, reinterpret_cast<const uint8_t*>(b.data()), static_cast<int>(b.size()), mode);
+        file_close(stream);
+        return read_file(path());
+    }
+
+    // A write or close that the peer's bytes make fail; the status line's message.
+    std::string peer_fault_of(const std::vector<std::string>& blocks) {
+        FILE* stream = file_open(path(), "w", 0);
+        try {
+            for (const std::string& b : blocks)
+                file_write(stream, reinterpret_cast<const uint8_t*>(b.data()), static_cast<int>(b.size()), MODE_NETASCII);
+            file_close(stream);
+        } catch (const transfer_ended&) {
+            file_close_unchecked(stream);
+            return ui_get_text(IDC_STATUS, 300);
+        }
+        return "no fault";
+    }
+};
+
+TEST_F(file_layer_test, netascii_read_sends_line_ends_and_bare_crs_as_pairs) {
+    EXPECT_EQ(read_blocks("a\nb", MODE_NETASCII)[0], "a\r\nb");
+    EXPECT_EQ(read_blocks("a\rb", MODE_NETASCII)[0], std::string("a\r\0b", 4));
+    EXPECT_EQ(read_blocks("x\r\n", MODE_NETASCII)[0], std::string("x\r\0\r\n", 5));
+}
+
+TEST_F(file_layer_test, netascii_read_carries_half_a_pair_into_the_next_block) {
+    auto blocks = read_blocks(std::string(511, 'x') + "\n", MODE_NETASCII);
+    ASSERT_EQ(blocks.size(), 2u);
+    EXPECT_EQ(blocks[0], std::string(511, 'x') + "\r");
+    EXPECT_EQ(blocks[1], "\n");
+}
+
+TEST_F(file_layer_test, netascii_read_of_an_empty_file_ends_at_once_and_stays_ended) {
+    write_file(path(), "");
+    FILE* stream = file_open(path(), "r", 0);
+    uint8_t buffer[512];
+    EXPECT_EQ(file_read(stream, buffer, 512, MODE_NETASCII), 0);
+    EXPECT_EQ(file_read(stream, buffer, 512, MODE_NETASCII), 0);
+    file_close(stream);
+}
+
+TEST_F(file_layer_test, netascii_write_stores_the_local_line_end_and_bare_crs) {
+    EXPECT_EQ(write_blocks({"a\r\nb"}, MODE_NETASCII), "a\nb");
+    EXPECT_EQ(write_blocks({std::string("a\r\0b", 4)}, MODE_NETASCII), "a\rb");
+    EXPECT_EQ(write_blocks({std::string("\n\0z", 3)}, MODE_NETASCII), std::string("\n\0z", 3));
+    EXPECT_EQ(write_blocks({"ab\r", "\ncd\r", std::string("\0", 1)}, MODE_NETASCII), "ab\ncd\r");
+}
+
+TEST_F(file_layer_test, netascii_text_makes_the_round_trip_unchanged) {
+    std::string text = "line one\nline two\r\nbare\rcr\n\n";
+    auto wire = read_blocks(text, MODE_NETASCII, 7);
+    EXPECT_EQ(write_blocks(wire, MODE_NETASCII), text);
+}
+
+TEST_F(file_layer_test, a_cr_before_any_other_byte_is_the_peers_fault) {
+    EXPECT_EQ(peer_fault_of({"a\rb"}), "file_write: Invalid sequence received: CR followed by 0x62.");
+    EXPECT_EQ(peer_fault_of({"a\r", "\xe9"}),
+              "file_write: Invalid sequence received: CR followed by 0xe9.");
+    EXPECT_TRUE(ui_test_boxes().empty()); // the server shows it without a box
+}
+
+TEST_F(file_layer_test, a_final_bare_cr_fails_at_close) {
+    EXPECT_EQ(peer_fault_of({"abc\r"}), "file_close: Final character was a CR.");
+}
+
+TEST_F(file_layer_test, octet_moves_every_byte_value_unchanged) {
+    std::string all;
+    for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
+    all += all + all; // 768 bytes: a full block and a part
+    EXPECT_EQ(write_blocks({all.substr(0, 512), all.substr(512)}, MODE_OCTET), all);
+    auto blocks = read_blocks(all, MODE_OCTET);
+    ASSERT_EQ(blocks.size(), 2u);
+    EXPECT_EQ(blocks[0] + blocks[1], all);
+}
+
+TEST_F(file_layer_test, opening_names_the_file_in_the_status_file) {
+    write_file(path(), "x");
+    FILE* stream = file_open(path(), "r", 7);
+    ASSERT_TRUE(stream);
+    EXPECT_EQ(read_file(folder.file("PYSStat.tmp")), path());
+    EXPECT_EQ(transfer_state.nextblknum, 7);
+    EXPECT_EQ(transfer_file_name, path());
+    EXPECT_NE(trace().find("file_open: opened " + path() + ", mode = r."), std::string::npos);
+    file_close(stream);
+    EXPECT_NE(trace().find("file_close: Closed local file."), std::string::npos);
+}
+
+TEST_F(file_layer_test, the_server_opens_regular_files_only) {
+    EXPECT_EQ(file_open(folder.path(), "r", 0), nullptr);
+    ASSERT_EQ(mkfifo(folder.file("fifo").c_str(), 0600), 0);
+    EXPECT_EQ(file_open(folder.file("fifo"), "r", 0), nullptr); // and does not wait on it
+    EXPECT_EQ(file_open(folder.file("fifo"), "w", 0), nullptr);
+    EXPECT_EQ(file_open(folder.file("missing/x"), "w", 0), nullptr);
+
+    use_role(client_like_role());
+    FILE* sink = file_open("/dev/null", "wb", 1); // a client may download into a device
+    ASSERT_TRUE(sink);
+    file_close_unchecked(sink);
+}
+
+TEST_F(file_layer_test, an_unknown_mode_is_fatal) {
+    write_file(path(), "x");
+    FILE* stream = file_open(path(), "r", 0);
+    EXPECT_FALSE(run_on_worker([stream] {
+        uint8_t buffer[512];
+        file_read(stream, buffer, 512, 7);
+    }));
+    file_close_unchecked(stream);
+    ASSERT_FALSE(ui_test_boxes().empty());
+    EXPECT_EQ(ui_test_boxes()[0].text, "file_read: Unknown MODE value.");
+}
+
+} // namespace
