@@ -78,6 +78,11 @@ int sock_recv_from(int fd, void* buffer, size_t capacity, ipv4_endpoint* from) {
 
 void sock_close(int fd) { close(fd); }
 
+int sock_duplicate(int fd) {
+    int copy = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    return copy < 0 ? fail() : copy;
+}
+
 int sock_last_error() { return last_error; }
 
 bool sock_would_block() { return last_error == EAGAIN || last_error == EWOULDBLOCK; }

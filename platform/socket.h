@@ -26,6 +26,8 @@ int sock_send_to(int fd, const void* data, size_t length, const ipv4_endpoint& t
 // Reads one datagram; the result is its full length even when it did not fit into capacity.
 int sock_recv_from(int fd, void* buffer, size_t capacity, ipv4_endpoint* from);
 void sock_close(int fd);
+// A second descriptor of the same socket, for another owner; -1 on failure.
+int sock_duplicate(int fd);
 int sock_last_error();
 bool sock_would_block(); // the last failure was "nothing queued" on a non-blocking socket
 

@@ -1,5 +1,7 @@
 #include "daemon.h"
 
+#include "access_lists.h"
+#include "busy_refusal.h"
 #include "diag/report.h"
 #include "diag/shared_flags.h"
 #include "diag/status.h"
@@ -8,6 +10,7 @@
 #include "engine/file_layer.h"
 #include "engine/fsm.h"
 #include "engine/packet.h"
+#include "platform/clock.h"
 #include "platform/socket.h"
 
 std::atomic<int> listen_socket{-1};
@@ -18,11 +21,18 @@ namespace {
 
 // The longest the listener sleeps before it looks at the stop flag again.
 constexpr int stop_poll_ms = 50;
+// How long the daemon waits for the busy refusal of the last transfer to let go of the port.
+constexpr int refusal_end_wait_ms = 2000;
+
+void wait_for_refusal_end() {
+    for (int waited = 0; refusal_running && waited < refusal_end_wait_ms; waited += 5) sleep_ms(5);
+}
 
 // The daemon thread owns the listening socket: it is closed when the thread leaves its loop,
 // whether by a stop or by a fatal report that ends the thread. Only then may a new daemon start.
 struct listening_socket_closer {
     ~listening_socket_closer() {
+        wait_for_refusal_end();
         int fd = listen_socket.exchange(-1);
         if (fd >= 0) sock_close(fd);
         daemon_running = 0;
@@ -68,6 +78,10 @@ int tftp_listen(uint8_t* buffer, int size) {
             continue;
         }
         std::string host = ipv4_text(from.address);
+        if (tftp_netvalidate(from) < 0) {
+            peer_host = host;
+            return -1;
+        }
         trace_line("tftp_listen: got %d bytes from host %s, port# %d.", length, host.c_str(),
                    from.port);
         // No request is that long: a datagram cut to the buffer would be read as another one.
@@ -97,6 +111,8 @@ void TFTPStartDaemon() {
     listening_socket_closer closer;
     net_init("tftp");
     while (!stop_flag) {
+        // The last transfer's refusal must have let go of the port before the daemon reads it.
+        wait_for_refusal_end();
         first_receive = true;
         int length = tftp_listen(transfer_state.recv_buf, packet_buffer_size);
         if (length == -1)

@@ -1,5 +1,6 @@
 #include "headless.h"
 
+#include "access_lists.h"
 #include "daemon.h"
 #include "diag/role.h"
 #include "diag/trace.h"
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 
 namespace {
@@ -21,6 +23,12 @@ namespace {
 struct options {
     int port = 0;
     const char* root = nullptr;
+    const char* upload_root = nullptr;
+    const char* download_root = nullptr;
+    const char* clients = nullptr;
+    const char* ranges = nullptr;
+    const char* masks = nullptr;
+    const char* run = nullptr;
     bool allow_upload = false, allow_download = false, no_overwrite = false;
     int timeout = 0;
     const char* log = nullptr;
@@ -36,6 +44,22 @@ bool parse_number(const char* text, int low, int high, int* value) {
     *value = static_cast<int>(number);
     return true;
 }
+
+struct text_option {
+    const char* options::*field;
+    const char* what;
+};
+
+const std::map<std::string, text_option> text_options = {
+    {"--root", {&options::root, "a folder"}},
+    {"--upload-root", {&options::upload_root, "a folder"}},
+    {"--download-root", {&options::download_root, "a folder"}},
+    {"--log", {&options::log, "a file name"}},
+    {"--clients", {&options::clients, "a list of hosts"}},
+    {"--client-ranges", {&options::ranges, "a list of address ranges"}},
+    {"--client-masks", {&options::masks, "a list of address masks"}},
+    {"--run", {&options::run, "a command"}},
+};
 
 // Fills o from the arguments; the exit status to leave with, or -1 to go on serving.
 int parse(int argc, char** argv, options* o) {
@@ -73,26 +97,36 @@ int parse(int argc, char** argv, options* o) {
                 return 2;
             }
             ++i;
-        } else if (arg == "--root") {
-            if (!needs_value("a folder")) return 2;
-            o->root = argv[++i];
-        } else if (arg == "--log") {
-            if (!needs_value("a file name")) return 2;
-            o->log = argv[++i];
+        } else if (text_options.count(arg)) {
+            if (!needs_value(text_options.at(arg).what)) return 2;
+            o->*text_options.at(arg).field = argv[++i];
         } else {
             std::fprintf(stderr, "pellsd: unknown option '%s'. Try 'pellsd --help'.\n",
                          arg.c_str());
             return 2;
         }
     }
+    if ((o->clients || o->ranges || o->masks) &&
+        !access_lists_check(o->clients ? o->clients : "", o->ranges ? o->ranges : "",
+                            o->masks ? o->masks : ""))
+        return 2;
     return -1;
 }
 
 // The options override the settings in memory; the window's controls then show them.
 void apply(const options& o) {
-    if (o.root) {
-        RestrictUploadPath.set(o.root);
-        RestrictDownloadPath.set(o.root);
+    if (o.root || o.upload_root) RestrictUploadPath.set(o.upload_root ? o.upload_root : o.root);
+    if (o.root || o.download_root)
+        RestrictDownloadPath.set(o.download_root ? o.download_root : o.root);
+    if (o.clients || o.ranges || o.masks) {
+        ServiceIP = 1;
+        ServiceIPC.set(o.clients ? o.clients : "");
+        ServiceIPR.set(o.ranges ? o.ranges : "");
+        ServiceIPW.set(o.masks ? o.masks : "");
+    }
+    if (o.run) {
+        RunExternal = 1;
+        RunExternalExe.set(o.run);
     }
     if (o.allow_upload) AllowUpload = 1;
     if (o.allow_download) AllowDownload = 1;
@@ -117,15 +151,26 @@ void headless_usage(const char* program) {
         "until interrupted (Ctrl-C or SIGTERM).\n"
         "\n"
         "Headless options (they change the settings for this run only):\n"
-        "  --port N          listen on UDP port N instead of the tftp service port (69)\n"
-        "  --root DIR        serve downloads from and take uploads into DIR\n"
-        "                    (default: the current folder)\n"
-        "  --allow-download  let clients download files (default: refused)\n"
-        "  --allow-upload    let clients upload files (default: refused)\n"
-        "  --no-overwrite    refuse uploads that would replace an existing file\n"
-        "  --timeout S       packet timeout in seconds, 2 to 120 (default: 120)\n"
-        "  --log FILE        append a timestamped trace of everything to FILE\n"
-        "  --help            show this help\n"
+        "  --port N               listen on UDP port N instead of the tftp port (69)\n"
+        "  --root DIR             serve downloads from and take uploads into DIR\n"
+        "                         (default: the current folder)\n"
+        "  --upload-root DIR      take uploads into DIR\n"
+        "  --download-root DIR    serve downloads from DIR\n"
+        "  --allow-download       let clients download files (default: refused)\n"
+        "  --allow-upload         let clients upload files (default: refused)\n"
+        "  --no-overwrite         refuse uploads that would replace an existing file\n"
+        "  --clients LIST         serve only these hosts (names or addresses, separated\n"
+        "                         by commas or blanks), and\n"
+        "  --client-ranges LIST   the addresses in these ranges (10.0.0.1-10.0.0.9,\n"
+        "                         separated by commas), and\n"
+        "  --client-masks LIST    the addresses these masks match (10.0.20.*);\n"
+        "                         any of the three lists turns the restriction on\n"
+        "  --run CMD              after every completed upload run CMD, each ? in it\n"
+        "                         replaced by the uploaded file's path; no shell is\n"
+        "                         involved, double quotes keep blanks in one argument\n"
+        "  --timeout S            packet timeout in seconds, 2 to 120 (default: 120)\n"
+        "  --log FILE             append a timestamped trace of every step to FILE\n"
+        "  --help                 show this help\n"
         "\n"
         "Example: %s --headless --port 6969 --root /srv/tftp --allow-download\n"
         "         then: tftp 127.0.0.1 6969 -m binary -c get FILE\n",

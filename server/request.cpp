@@ -1,5 +1,6 @@
 #include "request.h"
 
+#include "busy_refusal.h"
 #include "diag/progress.h"
 #include "diag/report.h"
 #include "diag/shared_flags.h"
@@ -80,6 +81,8 @@ int recv_xRQ(int kind, const uint8_t* data, int length) {
     transfer_kind = kind;
     last_request_kind = kind;
     progress_start();
+    // From here until the transfer ends, other requests are refused as busy.
+    refusal_start();
     return 0;
 }
 

@@ -3,6 +3,7 @@
 #include "engine/exchange.h"
 #include "engine/fsm.h"
 #include "request.h"
+#include "run_external.h"
 #include "server_controls.h"
 #include "settings.h"
 #include "transfer_abort.h"
@@ -30,7 +31,7 @@ const role_profile server_role = {
     .fatal_icon = ui_icon::information,
     .dispatch = &server_dispatch,
     .abort = transfer_abort,
-    .end_of_transfer = nullptr,
+    .end_of_transfer = TFTP_RunExternal,
     .serving = server_serving,
     .transfer_stopped = nullptr,
     .texts =

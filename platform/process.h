@@ -1,0 +1,10 @@
+// Starting a program that runs on its own, without a shell.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Starts argv[0] (found on PATH when it has no slash) with argv as its arguments, in a session of
+// its own, with none of this process's descriptors (its standard streams read and write
+// /dev/null). Nothing waits for it; it is reaped when it ends. 0, or the system's error number.
+int process_start_detached(const std::vector<std::string>& argv);

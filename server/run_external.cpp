@@ -1,0 +1,61 @@
+#include "run_external.h"
+
+#include "diag/trace.h"
+#include "engine/file_layer.h"
+#include "engine/packet.h"
+#include "platform/process.h"
+#include "request.h"
+#include "settings.h"
+
+namespace {
+
+std::string replace_marks(const std::string& text, const std::string& path) {
+    std::string out;
+    for (char c : text) {
+        if (c == '?')
+            out += path;
+        else
+            out += c;
+    }
+    return out;
+}
+
+} // namespace
+
+std::vector<std::string> command_words(const std::string& command, const std::string& path) {
+    std::vector<std::string> words;
+    std::string word;
+    bool in_word = false, quoted = false;
+    for (char c : command) {
+        if (c == '"') {
+            quoted = !quoted;
+            in_word = true;
+        } else if ((c == ' ' || c == '\t') && !quoted) {
+            if (in_word) words.push_back(replace_marks(word, path));
+            word.clear();
+            in_word = false;
+        } else {
+            word += c;
+            in_word = true;
+        }
+    }
+    if (in_word) words.push_back(replace_marks(word, path));
+    return words;
+}
+
+void TFTP_RunExternal() {
+    if (last_request_kind != OP_WRQ || RunExternal != 1) return;
+    const std::string& path = transfer_file_name;
+    std::string command = RunExternalExe.get();
+    std::string line = replace_marks(command, path);
+    if (path.size() + command.size() >= command_line_room || line.size() >= command_line_room) {
+        trace_line("TFTP_RunExternal: External command might be too long. Not attempting it.");
+        return;
+    }
+    // Never through a shell: the path comes from the client's request.
+    int error = process_start_detached(command_words(command, path));
+    if (error == 0)
+        trace_line("TFTP_RunExternal: Ran '%s'.", line.c_str());
+    else
+        trace_line("TFTP_RunExternal: Error %d creating process.", error);
+}

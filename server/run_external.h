@@ -1,0 +1,14 @@
+// The post-upload command: after every completed upload the configured command runs with the
+// uploaded file's path in place of each "?".
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The command line's room, its terminator included.
+constexpr size_t command_line_room = 260;
+
+void TFTP_RunExternal();
+// The command split into words (double quotes keep blanks inside one), each "?" inside a word
+// replaced by path: the path is always one whole argument.
+std::vector<std::string> command_words(const std::string& command, const std::string& path);
