@@ -178,14 +178,14 @@ void headless_usage(const char* program) {
 }
 
 int headless_main(int argc, char** argv) {
+    ui_console_install(IDC_STATUS);
+    role_install(&server_role);
     options o;
     int status = parse(argc, argv, &o);
     if (status >= 0) return status;
 
     // Taken by the main thread alone, synchronously, so that no worker is interrupted.
     signals_hold_termination();
-    ui_console_install(IDC_STATUS);
-    role_install(&server_role);
     server_window_open();
     apply(o);
     server_enable();
