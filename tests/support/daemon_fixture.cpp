@@ -2,6 +2,8 @@
 
 #include "diag/trace.h"
 #include "lockstep.h"
+#include "diag/shared_flags.h"
+#include "server/busy_refusal.h"
 #include "server/daemon.h"
 #include "server/server_controls.h"
 #include "server/server_window.h"
@@ -47,5 +49,7 @@ bool daemon_test::serves_a_download() {
     udp_peer client;
     client.send_to(port, tftp_request(1, "probe.bin", "octet"));
     lockstep_outcome got = take_blocks(client, 0);
-    return got.completed && got.wire == content && ServerEnabled == 1;
+    // Until the server has finished its side, a next request is refused as busy.
+    bool finished = wait_until([] { return transfer_kind == 0 && refusal_running == 0; }, 5000);
+    return got.completed && got.wire == content && ServerEnabled == 1 && finished;
 }

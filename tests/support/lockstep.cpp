@@ -40,10 +40,10 @@ lockstep_outcome send_blocks(const udp_peer& socket, uint16_t port, const std::s
     }
 }
 
-lockstep_outcome take_blocks(const udp_peer& socket, uint16_t port, int wait_ms) {
+lockstep_outcome take_blocks(const udp_peer& socket, uint16_t port, int wait_ms, int first) {
     lockstep_outcome out;
     out.peer_port = port;
-    for (int expected = 1;;) {
+    for (int expected = first;;) {
         auto got = socket.receive(wait_ms);
         if (!got) return out;
         if (out.peer_port == 0) out.peer_port = got->from_port;

@@ -18,9 +18,10 @@ struct lockstep_outcome {
 // once). A wire whose length is a multiple of 512 ends with an empty block.
 lockstep_outcome send_blocks(const udp_peer& socket, uint16_t port, const std::string& wire,
                              int wait_ms = 5000);
-// Takes DATA blocks and acknowledges each until a short one. With port 0 the first DATA fixes
-// the port to answer; otherwise blocks must come from port.
-lockstep_outcome take_blocks(const udp_peer& socket, uint16_t port, int wait_ms = 5000);
+// Takes DATA blocks from block first on and acknowledges each until a short one. With port 0
+// the first DATA fixes the port to answer; otherwise blocks must come from port.
+lockstep_outcome take_blocks(const udp_peer& socket, uint16_t port, int wait_ms = 5000,
+                             int first = 1);
 
 std::string netascii_encode(const std::string& local);
 std::string netascii_decode(const std::string& wire);

@@ -1,0 +1,230 @@
+// pellsd --headless on the wire: every reply of the request table to the byte, the filename
+// policy's refusals, the access lists, the busy refusal and the post-upload command.
+#include "lockstep.h"
+#include "packet_expect.h"
+#include "server_process.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+std::string error_packet(int code, const std::string& text) {
+    return tftp_packet(5, code, text + '\0');
+}
+
+size_t transfers_closed(const server_process& server) {
+    std::string trace = server.trace();
+    size_t count = 0;
+    for (size_t at = 0; (at = trace.find("net_close: ", at)) != std::string::npos; ++at) ++count;
+    return count;
+}
+
+// Ends a transfer that an answer began (a short DATA is acknowledged, an ACK 0 gets an empty
+// DATA) and waits until the server has closed it, so that it is free for the next request.
+void finish(const server_process& server, const udp_peer& client, const datagram& answer,
+            size_t closed_before) {
+    if (answer.bytes.substr(0, 2) == tftp_packet(3, 0).substr(0, 2))
+        client.send_to(answer.from_port, tftp_packet(4, 1));
+    else if (answer.bytes.substr(0, 2) == tftp_packet(4, 0).substr(0, 2))
+        client.send_to(answer.from_port, tftp_packet(3, 1));
+    EXPECT_TRUE(wait_until([&] { return transfers_closed(server) > closed_before; }, 5000));
+}
+
+// The server's answer to one request from a fresh client, from its transfer port; the transfer
+// it begins is ended at once.
+datagram answer_to(const server_process& server, const std::string& request,
+                   uint32_t from = 0x7f000001) {
+    size_t closed = transfers_closed(server);
+    udp_peer client(from);
+    client.send_to(server.port(), request);
+    auto got = client.receive(3000);
+    if (!got) return {};
+    EXPECT_NE(got->from_port, server.port());
+    finish(server, client, *got, closed);
+    return *got;
+}
+
+TEST(requests, every_refusal_of_the_table_to_the_byte) {
+    server_process server({"--allow-download", "--allow-upload", "--no-overwrite"});
+    write_file(server.root() + "/exists.bin", "x");
+    write_file(server.root() + "/readonly.bin", "x");
+    struct {
+        std::string request, reply;
+    } cases[] = {
+        {tftp_request(1, "a.txt", "mail"), error_packet(4, "Mode isn't netascii or octet.")},
+        {tftp_request(1, "a.txt", ""), error_packet(4, "Mode isn't netascii or octet.")},
+        {tftp_request(1, "../a.txt", "octet"), error_packet(2, "File request failed.")},
+        {tftp_request(1, " a.txt", "octet"), error_packet(2, "File request failed.")},
+        {tftp_request(1, "", "octet"), error_packet(2, "File request failed.")},
+        {tftp_request(2, "C:a.txt", "octet"), error_packet(2, "File request failed.")},
+        {tftp_request(1, std::string(128, 'n'), "octet"), error_packet(2, "File request failed.")},
+        {tftp_request(1, "a.txt", std::string(128, 'm')), error_packet(2, "File request failed.")},
+        {tftp_request(1, "missing.bin", "octet"), error_packet(1, "File not found.")},
+        {tftp_request(2, "exists.bin", "octet"), error_packet(2, "File overwrite permission denied.")},
+        {tftp_request(1, ".", "octet"), error_packet(2, "Failed to open file.")},
+        {tftp_request(2, "no/such/folder.bin", "octet"), error_packet(2, "Failed to open file.")},
+    };
+    for (const auto& c : cases) EXPECT_EQ(answer_to(server, c.request).bytes, c.reply) << c.reply;
+    EXPECT_EQ(answer_to(server, tftp_request(1, "a.txt", "mail")).bytes.size(), 34u);
+    EXPECT_EQ(answer_to(server, tftp_request(1, "missing.bin", "octet")).bytes.size(), 20u);
+}
+
+TEST(requests, accepted_requests_answer_with_data_1_or_ack_0_in_any_case_of_mode) {
+    server_process server({"--allow-download", "--allow-upload"});
+    write_file(server.root() + "/a.txt", "hello");
+    EXPECT_EQ(answer_to(server, tftp_request(1, "a.txt", "OcTeT")).bytes, tftp_packet(3, 1, "hello"));
+    EXPECT_EQ(answer_to(server, tftp_request(2, "new.txt", "NETASCII")).bytes, tftp_packet(4, 0));
+    EXPECT_EQ(answer_to(server, tftp_request(1, "sub/../a.txt", "octet")).bytes,
+              error_packet(2, "File request failed."));
+}
+
+TEST(requests, refusals_of_the_permissions) {
+    server_process closed;
+    write_file(closed.root() + "/a.txt", "x");
+    // Downloads forbidden: the same answer whether the file exists or not.
+    EXPECT_EQ(answer_to(closed, tftp_request(1, "a.txt", "octet")).bytes,
+              error_packet(2, "File download permission denied."));
+    EXPECT_EQ(answer_to(closed, tftp_request(1, "missing", "octet")).bytes,
+              error_packet(2, "File download permission denied."));
+    EXPECT_EQ(answer_to(closed, tftp_request(2, "b.txt", "octet")).bytes,
+              error_packet(2, "File upload permission denied."));
+
+    server_process open({"--allow-upload"});
+    write_file(open.root() + "/readonly.txt", "x");
+    chmod((open.root() + "/readonly.txt").c_str(), 0444);
+    EXPECT_EQ(answer_to(open, tftp_request(2, "readonly.txt", "octet")).bytes,
+              error_packet(2, "Unable to write to the file."));
+    EXPECT_EQ(read_file(open.root() + "/readonly.txt"), "x");
+}
+
+TEST(requests, a_request_without_its_nuls_is_not_answered_and_the_server_goes_on) {
+    server_process server({"--allow-download"});
+    write_file(server.root() + "/a.txt", "hello");
+    udp_peer client;
+    client.send_to(server.port(), std::string("\0\1a.txt", 7));
+    expect_silence(client, 500);
+    client.send_to(server.port(), std::string("\0\1a.txt\0octet", 13));
+    expect_silence(client, 500);
+    EXPECT_TRUE(server.trace_shows("recv_xRQ: Invalid filename was requested."));
+    EXPECT_TRUE(server.trace_shows("recv_xRQ: Invalid mode requested."));
+    EXPECT_EQ(answer_to(server, tftp_request(1, "a.txt", "octet")).bytes, tftp_packet(3, 1, "hello"));
+}
+
+TEST(requests, names_are_completed_with_their_root) {
+    temp_folder_owner uploads;
+    server_process server({"--allow-download", "--allow-upload", "--upload-root", uploads.path()});
+    std::filesystem::create_directories(server.root() + "/docs");
+    write_file(server.root() + "/docs/a.txt", "in docs");
+    EXPECT_EQ(answer_to(server, tftp_request(1, "docs/a.txt", "octet")).bytes,
+              tftp_packet(3, 1, "in docs"));
+    EXPECT_EQ(answer_to(server, tftp_request(1, "docs\\a.txt", "octet")).bytes,
+              tftp_packet(3, 1, "in docs"));
+    EXPECT_EQ(answer_to(server, tftp_request(1, "/docs/a.txt", "octet")).bytes,
+              tftp_packet(3, 1, "in docs"));
+
+    EXPECT_EQ(answer_to(server, tftp_request(2, "up.txt", "octet")).bytes, tftp_packet(4, 0));
+    EXPECT_TRUE(file_exists(uploads.file("up.txt")));
+    EXPECT_FALSE(file_exists(server.root() + "/up.txt"));
+}
+
+// A client bound to another loopback address, so that the lists can tell clients apart.
+constexpr uint32_t other_host = 0x7f000002;
+
+void expect_served(const server_process& server, uint32_t from, bool served) {
+    datagram got = answer_to(server, tftp_request(1, "a.txt", "octet"), from);
+    EXPECT_EQ(got.bytes, served ? tftp_packet(3, 1, "x") : "") << from;
+}
+
+TEST(requests, the_access_lists_serve_only_the_listed_clients) {
+    struct {
+        std::vector<std::string> lists;
+        bool first_served, second_served;
+    } cases[] = {
+        {{"--clients", "127.0.0.2"}, false, true},
+        {{"--clients", "localhost"}, true, false},
+        {{"--client-ranges", "127.0.0.2 - 127.0.0.9"}, false, true},
+        {{"--client-masks", "127.0.0.*"}, true, true},
+        {{"--client-masks", "127.0.1.*"}, false, false},
+        {{"--clients", ""}, false, false}, // empty lists refuse all
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"--allow-download"};
+        args.insert(args.end(), c.lists.begin(), c.lists.end());
+        server_process server(args);
+        write_file(server.root() + "/a.txt", "x");
+        expect_served(server, 0x7f000001, c.first_served);
+        expect_served(server, other_host, c.second_served);
+    }
+}
+
+TEST(requests, a_second_client_is_refused_as_busy_while_a_transfer_runs) {
+    server_process server({"--allow-download", "--clients", "127.0.0.1"});
+    write_file(server.root() + "/big.bin", pattern_bytes(5000, 3));
+    udp_peer first;
+    std::string request = tftp_request(1, "big.bin", "octet");
+    first.send_to(server.port(), request);
+    datagram block = expect_packet(first, 3, 1);
+
+    udp_peer second;
+    second.send_to(server.port(), tftp_request(1, "other.bin", "octet"));
+    auto busy = second.receive(5000);
+    ASSERT_TRUE(busy);
+    EXPECT_EQ(busy->bytes, error_packet(2, "The TFTP server is busy. Please try again soon."));
+    EXPECT_EQ(busy->bytes.size(), 52u);
+    EXPECT_NE(busy->from_port, server.port());
+    EXPECT_NE(busy->from_port, block.from_port);
+
+    first.send_to(server.port(), request); // its own retransmitted request is refused too
+    EXPECT_EQ(first.receive(5000)->bytes.substr(0, 4), tftp_packet(5, 2));
+    udp_peer stranger(other_host); // not on the list: nothing at all
+    stranger.send_to(server.port(), request);
+    expect_silence(stranger, 500);
+    EXPECT_TRUE(server.trace_shows("TFTP_Refuserequests: Refused unauthorised request from host 127.0.0.2."));
+
+    first.send_to(block.from_port, tftp_packet(4, 1));
+    lockstep_outcome rest = take_blocks(first, block.from_port, 5000, 2);
+    EXPECT_TRUE(rest.completed);
+    EXPECT_TRUE(block.bytes.substr(4) + rest.wire == pattern_bytes(5000, 3));
+
+    // Once the transfer is over the next request is served.
+    write_file(server.root() + "/other.bin", "now");
+    ASSERT_TRUE(wait_until(
+        [&] { return server.process().out().find("5000 bytes sent in") != std::string::npos; }, 5000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    second.send_to(server.port(), tftp_request(1, "other.bin", "octet"));
+    EXPECT_EQ(second.receive(5000)->bytes, tftp_packet(3, 1, "now"));
+}
+
+TEST(requests, the_command_after_an_upload_gets_the_path_as_one_argument) {
+    temp_folder_owner records;
+    std::string record = records.file("record.txt");
+    server_process server({"--allow-upload", "--allow-download", "--run",
+                           std::string(RECORD_ARGS_PATH) + " " + record + " ?"});
+    const std::string name = "my file;touch pwned.txt";
+    udp_peer client;
+    client.send_to(server.port(), tftp_request(2, name, "octet"));
+    datagram ack = expect_packet(client, 4, 0);
+    ASSERT_TRUE(send_blocks(client, ack.from_port, pattern_bytes(700, 5)).completed);
+    ASSERT_TRUE(wait_until([&] { return read_file(record).find("size") != std::string::npos; }, 5000));
+    std::string path = server.root() + "/" + name;
+    EXPECT_EQ(read_file(record), path + "\nsize 700\n");
+    EXPECT_FALSE(file_exists(server.root() + "/pwned.txt"));
+
+    // Started before the final ACK went out.
+    std::string trace = server.trace();
+    size_t ran = trace.find("TFTP_RunExternal: Ran '");
+    ASSERT_NE(ran, std::string::npos);
+    EXPECT_LT(ran, trace.find("Sending ACK for block# 2."));
+
+    // Nothing runs after a download.
+    client.send_to(server.port(), tftp_request(1, name, "octet"));
+    EXPECT_TRUE(take_blocks(client, 0).completed);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(read_file(record), path + "\nsize 700\n");
+}
+
+} // namespace

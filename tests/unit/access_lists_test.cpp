@@ -1,0 +1,123 @@
+// The three client lists, the check of every sender, and the access dialog's check of the texts.
+#include "engine_fixture.h"
+#include "server/access_lists.h"
+#include "server/settings.h"
+#include "ui/test_backend.h"
+
+namespace {
+
+class access_lists : public engine_test {
+  protected:
+    void SetUp() override {
+        engine_test::SetUp();
+        ServiceIP = 1;
+        ServiceIPC.set("");
+        ServiceIPR.set("");
+        ServiceIPW.set("");
+    }
+    void TearDown() override {
+        ServiceIP = 0;
+        engine_test::TearDown();
+    }
+    static int check(const char* client) {
+        uint32_t address;
+        EXPECT_TRUE(ipv4_parse(client, &address));
+        return tftp_netvalidate({address, 1234});
+    }
+    std::vector<std::string> dialog_messages(const char* c, const char* r, const char* w) {
+        access_lists_check(c, r, w);
+        std::vector<std::string> texts;
+        for (const ui_test_box& box : ui_test_boxes()) texts.push_back(box.text);
+        return texts;
+    }
+};
+
+TEST_F(access_lists, with_the_option_off_everybody_is_served_unseen) {
+    ServiceIP = 0;
+    EXPECT_EQ(check("10.1.2.3"), 0);
+    EXPECT_EQ(trace(), "");
+}
+
+TEST_F(access_lists, empty_lists_refuse_everybody) {
+    EXPECT_EQ(check("127.0.0.1"), -1);
+    EXPECT_NE(trace().find("tftp_netvalidate: Connection refused from client 127.0.0.1."),
+              std::string::npos);
+}
+
+TEST_F(access_lists, individual_clients_by_address_or_name) {
+    ServiceIPC.set("10.9.9.9, 10.1.2.3");
+    EXPECT_EQ(check("10.1.2.3"), 0);
+    EXPECT_EQ(check("10.1.2.4"), -1);
+    ServiceIPC.set("no-such-host.invalid localhost");
+    EXPECT_EQ(check("127.0.0.1"), 0);
+    EXPECT_NE(trace().find("tftp_netvalC: Connection accepted from client 127.0.0.1 ("),
+              std::string::npos);
+    EXPECT_EQ(check("127.0.0.9"), -1);
+    EXPECT_NE(trace().find("tftp_netvalC: Failed to resolve host localhost."), std::string::npos);
+}
+
+TEST_F(access_lists, ranges_compare_whole_addresses) {
+    ServiceIPR.set("10.0.20.1 - 10.0.25.254");
+    for (const char* inside : {"10.0.20.1", "10.0.21.7", "10.0.21.255", "10.0.22.0", "10.0.25.254"})
+        EXPECT_EQ(check(inside), 0) << inside;
+    for (const char* outside : {"10.0.20.0", "10.0.25.255", "10.1.21.7"})
+        EXPECT_EQ(check(outside), -1) << outside;
+    ServiceIPR.set("10.0.0.1-10.0.0.9");
+    EXPECT_EQ(check("10.0.0.5"), 0);
+}
+
+TEST_F(access_lists, broken_ranges_are_passed_over_with_a_trace_line) {
+    ServiceIPR.set("10.0.0.1, 10.0.0.1 - 10.0.0.300,10.0.0.1 - 10.0.0.9");
+    EXPECT_EQ(check("10.0.0.5"), 0);
+    EXPECT_NE(trace().find("tftp_netvalR: 10.0.0.1 is not a valid range."), std::string::npos);
+    EXPECT_NE(trace().find("tftp_netvalR: 10.0.0.300 is not a valid IP range address."),
+              std::string::npos);
+}
+
+TEST_F(access_lists, masks_match_part_by_part) {
+    ServiceIPW.set("10.0.*.5");
+    EXPECT_EQ(check("10.0.77.5"), 0);
+    EXPECT_EQ(check("10.0.77.6"), -1);
+    ServiceIPW.set("10.0.20.1*"); // only the stored settings can hold this one
+    EXPECT_EQ(check("10.0.20.1"), 0);
+    ServiceIPW.set("10.0.*");
+    EXPECT_EQ(check("10.0.1.1"), -1);
+    EXPECT_NE(trace().find("tftp_netvalW: 10.0.* is not a valid IP mask address."), std::string::npos);
+    ServiceIPW.set("*.*.*.*");
+    EXPECT_EQ(check("192.168.1.1"), 0);
+}
+
+TEST_F(access_lists, a_list_replaced_during_checks_is_seen_whole) {
+    std::atomic<bool> done{false};
+    ServiceIPW.set("10.0.0.*");
+    std::thread window([&] {
+        for (int i = 0; i < 2000; ++i) ServiceIPW.set(i % 2 ? "10.0.0.*" : "10.0.0.* , 10.0.1.*");
+        done = true;
+    });
+    while (!done) EXPECT_EQ(check("10.0.0.7"), 0);
+    window.join();
+}
+
+TEST_F(access_lists, the_dialog_reports_every_fault) {
+    auto messages = dialog_messages("no-such-host.invalid", "10.0.0.1, 10.0.0.9 - 10.0.0.1",
+                                    "*, 10.*1.0.0, 1*.0.0.0, 10.0.0.*");
+    std::vector<std::string> expected = {
+        "Failed to resolve host no-such-host.invalid.",
+        "10.0.0.1 is not a valid range.",
+        " 10.0.0.9 - 10.0.0.1 has its starting address greater than its ending address.",
+        "* is not a valid IP mask address.",
+        "10.*1.0.0 is not a valid IP mask address.",
+        "1*.0.0.0 is not a valid IP mask address.",
+    };
+    EXPECT_EQ(messages, expected);
+    EXPECT_TRUE(access_lists_check("localhost 10.1.1.1", "10.0.0.1 - 10.0.0.9", "10.0.*.*"));
+}
+
+TEST_F(access_lists, after_a_fault_masks_get_only_the_placement_test) {
+    EXPECT_FALSE(access_lists_check("", "", "300.0.0.*"));
+    EXPECT_EQ(ui_test_boxes().size(), 1u);
+    EXPECT_FALSE(access_lists_check("no-such-host.invalid", "", "300.0.0.*"));
+    EXPECT_EQ(ui_test_boxes().size(), 2u); // only the host's message this time
+}
+
+} // namespace

@@ -1,0 +1,77 @@
+// The post-upload command: its words, the path as one argument, and when it runs.
+#include "engine/file_layer.h"
+#include "engine_fixture.h"
+#include "server/request.h"
+#include "server/run_external.h"
+#include "server/settings.h"
+#include "wait_until.h"
+
+namespace {
+
+using words = std::vector<std::string>;
+
+TEST(command_words, put_the_path_in_place_of_each_mark_as_one_argument) {
+    const std::string path = "/in/my file;rm -rf x.txt";
+    EXPECT_EQ(command_words("notify ?", path), (words{"notify", path}));
+    EXPECT_EQ(command_words("backup ? /backup", path), (words{"backup", path, "/backup"}));
+    EXPECT_EQ(command_words("cp ? ?.bak", path), (words{"cp", path, path + ".bak"}));
+    EXPECT_EQ(command_words("  reload  ", path), (words{"reload"}));
+    EXPECT_EQ(command_words("\"/opt/my tools/load\" --file=? \"\"", path),
+              (words{"/opt/my tools/load", "--file=" + path, ""}));
+}
+
+class run_external : public engine_test {
+  protected:
+    void SetUp() override {
+        engine_test::SetUp();
+        RunExternal = 1;
+        last_request_kind = 2;
+        transfer_file_name = folder.file("up load.bin");
+        write_file(transfer_file_name, "12345");
+    }
+    void TearDown() override {
+        RunExternal = 0;
+        engine_test::TearDown();
+    }
+    std::string record() const { return folder.file("record.txt"); }
+};
+
+TEST_F(run_external, runs_the_command_with_the_path) {
+    RunExternalExe.set(std::string(RECORD_ARGS_PATH) + " " + record() + " ?");
+    TFTP_RunExternal();
+    ASSERT_TRUE(wait_until([&] { return read_file(record()).find("size") != std::string::npos; }, 5000));
+    EXPECT_EQ(read_file(record()), transfer_file_name + "\nsize 5\n");
+    EXPECT_NE(trace().find("TFTP_RunExternal: Ran '" + std::string(RECORD_ARGS_PATH) + " " +
+                           record() + " " + transfer_file_name + "'."),
+              std::string::npos);
+}
+
+TEST_F(run_external, runs_nothing_after_a_download_or_with_the_option_off) {
+    RunExternalExe.set(std::string(RECORD_ARGS_PATH) + " " + record() + " ?");
+    last_request_kind = 1;
+    TFTP_RunExternal();
+    last_request_kind = 2;
+    RunExternal = 0;
+    TFTP_RunExternal();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(file_exists(record()));
+    EXPECT_EQ(trace(), "");
+}
+
+TEST_F(run_external, a_command_that_cannot_start_is_only_traced) {
+    RunExternalExe.set("");
+    TFTP_RunExternal();
+    RunExternalExe.set("no-such-program-anywhere ?");
+    TFTP_RunExternal();
+    EXPECT_NE(trace().find("TFTP_RunExternal: Error 2 creating process."), std::string::npos);
+}
+
+TEST_F(run_external, a_command_line_too_long_is_not_attempted) {
+    // The path and the command together take the whole 260 characters.
+    RunExternalExe.set("echo " + std::string(253 - transfer_file_name.size(), 'x') + " ?");
+    TFTP_RunExternal();
+    EXPECT_NE(trace().find("TFTP_RunExternal: External command might be too long. Not attempting it."),
+              std::string::npos);
+}
+
+} // namespace
