@@ -3,6 +3,7 @@
 #include "temp_folder.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -88,4 +89,27 @@ double child_process::cpu_seconds() const {
         if (i == 15) stime = std::stol(field);
     }
     return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+std::string program_path(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::istringstream folders(path ? path : "/usr/bin:/bin");
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        std::string candidate = folder + "/" + name;
+        if (access(candidate.c_str(), X_OK) == 0) return candidate;
+    }
+    return "";
+}
+
+run_result run_program(const std::vector<std::string>& command, const std::string& folder,
+                       int milliseconds) {
+    temp_folder_owner logs;
+    std::string program = command.at(0).find('/') == std::string::npos ? program_path(command[0])
+                                                                        : command[0];
+    child_process child(program, {command.begin() + 1, command.end()}, folder, logs.path());
+    run_result result;
+    result.status = child.wait_exit(milliseconds);
+    result.out = child.out();
+    result.err = child.err();
+    return result;
 }

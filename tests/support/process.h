@@ -8,6 +8,17 @@
 #include <sys/types.h>
 #include <vector>
 
+// The full path of a program found on PATH; empty when there is none.
+std::string program_path(const std::string& name);
+
+// Runs a program to its end (killed after milliseconds); its exit status and output.
+struct run_result {
+    int status = -1;
+    std::string out, err;
+};
+run_result run_program(const std::vector<std::string>& command, const std::string& folder,
+                       int milliseconds = 120000);
+
 class child_process {
   public:
     // Starts program with args in folder; extra_env entries ("NAME=value") are added to the

@@ -19,6 +19,18 @@ bool server_process::trace_shows(const std::string& text, int milliseconds) cons
     return wait_until([&] { return trace().find(text) != std::string::npos; }, milliseconds);
 }
 
+bool server_process::summaries_shown(size_t count, int milliseconds) {
+    return wait_until(
+        [&] {
+            std::string out = child_->out();
+            size_t found = 0;
+            for (const char* mark : {" seconds.\n", " problem?\n"})
+                for (size_t at = 0; (at = out.find(mark, at)) != std::string::npos; ++at) ++found;
+            return found >= count;
+        },
+        milliseconds);
+}
+
 int server_process::stop() {
     if (child_->running()) child_->signal(SIGTERM);
     return child_->wait_exit(10000);

@@ -20,6 +20,8 @@ class server_process {
     // Waits until the trace holds text; whether it came.
     bool trace_shows(const std::string& text, int milliseconds = 10000) const;
     child_process& process() { return *child_; }
+    // Waits until the status line has shown count end-of-transfer summaries.
+    bool summaries_shown(size_t count, int milliseconds = 30000);
     // SIGTERM, then the exit status.
     int stop();
 
