@@ -66,3 +66,12 @@ bool path_read_only(const std::string& path) {
     if (stat(path.c_str(), &info) != 0) return false;
     return (info.st_mode & S_IWUSR) == 0 || (access(path.c_str(), W_OK) != 0 && errno == EACCES);
 }
+
+bool file_readable(const std::string& path) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat info {};
+    bool readable = fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode);
+    close(fd);
+    return readable;
+}

@@ -32,3 +32,6 @@ bool path_exists(const std::string& path);
 // owner has no write permission, or the system refuses this process).
 bool path_readable(const std::string& path);
 bool path_read_only(const std::string& path);
+
+// A file that can be opened for reading and is not a folder.
+bool file_readable(const std::string& path);

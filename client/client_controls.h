@@ -1,0 +1,25 @@
+// The controls of the client window "TFTPC", by identifier.
+#pragma once
+
+enum : int {
+    IDC_HOST = 102,
+    IDC_LOG_TRACES = 103,
+    IDC_TRACE_FILE = 104,
+    IDC_TRACE_FILE_CHOOSER = 105,
+    IDC_UPLOAD = 106,
+    IDC_DOWNLOAD = 107,
+    IDC_REMOTE_FILE = 108,
+    IDC_LOCAL_FILE_CHOOSER = 109,
+    IDC_LOCAL_FILE = 110,
+    IDC_ASCII = 111,
+    IDC_BINARY = 112,
+    IDC_STOP = 113,
+    IDC_START = 114,
+    IDC_CLOSE = 115,
+    IDC_STATUS = 116,
+    IDC_PACKET_TIMEOUT = 126,
+};
+
+// The "Packet timeout" list: entry index = seconds - 2.
+constexpr int timeout_min_seconds = 2;
+constexpr int timeout_max_seconds = 120;

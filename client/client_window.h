@@ -1,0 +1,4 @@
+// The client window "TFTPC": its opening defaults.
+#pragma once
+
+void client_window_open();

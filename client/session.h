@@ -1,0 +1,44 @@
+// The client's transfer: Start checks the window's fields and starts one transfer thread, which
+// opens the local file and an endpoint towards the server, sends the request, runs the state
+// machine and shows the summary; Stop and a fatal error end it early.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+// 1 while a transfer thread runs.
+extern std::atomic<int> transfer_active;
+// The folder that was current when the window opened.
+extern std::string start_folder;
+// A port that replaces the service's port for this run; 0 keeps the service's.
+extern std::atomic<int> client_port_override;
+
+// How the last transfer ended, for the command line.
+enum : int {
+    END_NONE = 0,      // no transfer has ended since the last Start
+    END_COMPLETED = 1, // the last block went across
+    END_TIMED_OUT = 2, // the fifth timeout of the transfer
+    END_REFUSED = 3,   // the server answered the request with an ERROR
+    END_FAILED = 4,    // the local file or the endpoint could not be opened, or a fatal error
+    END_STOPPED = 5,   // Stop
+};
+extern std::atomic<int> last_transfer_end;
+// 1 from a Start that started a transfer thread until that thread has ended.
+extern std::atomic<int> session_running;
+// The text of the server's last ERROR, as it came (printable characters only).
+std::string last_server_error_text();
+
+void client_start();
+void download_thread();
+void upload_thread();
+void client_download(const std::string& remote, const std::string& local);
+void client_upload(const std::string& remote, const std::string& local);
+int net_open(const std::string& host, const char* service, int port);
+int udp_open(const std::string& host, const char* service, int port);
+void send_RQ(int opcode, const std::string& name, int mode);
+int recv_ERROR(const uint8_t* packet, int length);
+void client_stop();
+void client_abort();
+// The state machine's stopped path: closes what the transfer opened and ends its thread.
+void client_transfer_stopped();
