@@ -1,0 +1,251 @@
+// The client's transfer session driven through its window's controls against a scripted server
+// on loopback: Start's checks, the request, the server's ERROR replies, an unknown host, a
+// server that keeps its port, a silent server, Stop, and the status texts in their order.
+#include "client/client_controls.h"
+#include "client/client_role.h"
+#include "client/client_window.h"
+#include "client/session.h"
+#include "diag/trace.h"
+#include "engine_fixture.h"
+#include "lockstep.h"
+#include "packet_expect.h"
+#include "ui/test_backend.h"
+#include "ui/ui.h"
+#include "wait_until.h"
+
+#include <regex>
+
+namespace {
+
+class client_session : public engine_test {
+  protected:
+    void SetUp() override {
+        engine_test::SetUp();
+        trace_close();
+        use_role(client_role);
+        client_window_open();
+        start_folder = folder.path();
+        ui_set_text(IDC_HOST, "127.0.0.1:" + std::to_string(listener.port()));
+        ui_set_checked(IDC_LOG_TRACES, true);
+        ui_set_text(IDC_TRACE_FILE, folder.file("trace.log"));
+    }
+    void TearDown() override {
+        if (session_running) client_stop();
+        EXPECT_TRUE(wait_until([] { return session_running == 0; }, 20000));
+        engine_test::TearDown();
+    }
+    void download(const std::string& remote, const std::string& local, bool ascii = false) {
+        ui_set_checked(IDC_DOWNLOAD, true);
+        ui_set_checked(IDC_UPLOAD, false);
+        ui_set_text(IDC_REMOTE_FILE, remote);
+        ui_set_text(IDC_LOCAL_FILE, local);
+        ui_set_checked(IDC_ASCII, ascii);
+        client_start();
+    }
+    void upload(const std::string& local, const std::string& remote) {
+        ui_set_checked(IDC_DOWNLOAD, false);
+        ui_set_checked(IDC_UPLOAD, true);
+        ui_set_text(IDC_REMOTE_FILE, remote);
+        ui_set_text(IDC_LOCAL_FILE, local);
+        client_start();
+    }
+    // The request as the server's well-known port got it; its source is the client's port.
+    datagram request() {
+        auto got = listener.receive(5000);
+        EXPECT_TRUE(got) << "no request";
+        return got ? *got : datagram{};
+    }
+    bool ended() { return wait_until([] { return session_running == 0; }, 20000); }
+    static std::string status() { return ui_get_text(IDC_STATUS, 300); }
+    static std::vector<std::string> status_lines() {
+        std::vector<std::string> lines;
+        const std::string prefix = "set_text " + std::to_string(IDC_STATUS) + " ";
+        for (const std::string& call : ui_test_log())
+            if (call.rfind(prefix, 0) == 0) lines.push_back(call.substr(prefix.size()));
+        return lines;
+    }
+
+    udp_peer listener;    // the server's well-known port
+    udp_peer server_side; // the server's port for the transfer
+};
+
+TEST_F(client_session, a_download_shows_its_steps_in_order_and_leaves_the_summary) {
+    download("a.bin", folder.file("a.bin"));
+    datagram rrq = request();
+    EXPECT_EQ(rrq.bytes, tftp_request(1, "a.bin", "octet"));
+    EXPECT_EQ(rrq.bytes.size(), 14u);
+    ASSERT_TRUE(send_blocks(server_side, rrq.from_port, pattern_bytes(1000, 1)).completed);
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(read_file(folder.file("a.bin")), pattern_bytes(1000, 1));
+    EXPECT_EQ(last_transfer_end, END_COMPLETED);
+    std::vector<std::string> lines = status_lines();
+    std::vector<std::string> steps = {"Spawning a new thread...", "Initiating file transfer...",
+                                      "Sending file download request...",
+                                      "Sending request to server...", "Commencing file download..."};
+    ASSERT_GE(lines.size(), steps.size() + 2);
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 5), steps);
+    EXPECT_EQ(lines[lines.size() - 2], "Connection to TFTP server closed.");
+    EXPECT_TRUE(std::regex_match(lines.back(), std::regex(R"(1000 bytes received in \d\.0 seconds\.)")))
+        << lines.back();
+    EXPECT_TRUE(ui_is_enabled(IDC_START));
+    EXPECT_FALSE(ui_is_enabled(IDC_STOP));
+    EXPECT_FALSE(file_exists(folder.file("PYCStat.tmp")));
+}
+
+TEST_F(client_session, an_upload_in_netascii_sends_17_bytes_of_request_and_the_text_converted) {
+    write_file(folder.file("t.txt"), "one\ntwo\n");
+    ui_set_checked(IDC_ASCII, true);
+    upload(folder.file("t.txt"), "a.txt");
+    datagram wrq = request();
+    EXPECT_EQ(wrq.bytes, tftp_request(2, "a.txt", "netascii"));
+    EXPECT_EQ(wrq.bytes.size(), 17u);
+    server_side.send_to(wrq.from_port, tftp_packet(4, 0));
+    lockstep_outcome got = take_blocks(server_side, wrq.from_port);
+    EXPECT_EQ(got.wire, "one\r\ntwo\r\n");
+    ASSERT_TRUE(ended());
+    EXPECT_TRUE(std::regex_match(status(), std::regex(R"(10 bytes transmitted in \d\.0 seconds\.)")))
+        << status();
+}
+
+TEST_F(client_session, an_empty_upload_sends_one_empty_block) {
+    write_file(folder.file("empty"), "");
+    upload(folder.file("empty"), "empty");
+    datagram wrq = request();
+    server_side.send_to(wrq.from_port, tftp_packet(4, 0));
+    EXPECT_EQ(expect_packet(server_side, 3, 1).bytes, tftp_packet(3, 1));
+    server_side.send_to(wrq.from_port, tftp_packet(4, 1));
+    ASSERT_TRUE(ended());
+    EXPECT_TRUE(std::regex_match(status(), std::regex(R"(Waited \d\.0 seconds\. Is there a server problem\?)")))
+        << status();
+}
+
+TEST_F(client_session, error_replies_show_the_code_text_and_the_waited_summary) {
+    struct {
+        int code;
+        const char* text;
+    } cases[] = {{1, "Error code 1: The file was not located on the server."},
+                 {2, "Error code 2: You do not have the right to access that file."},
+                 {0, "Error code 0: An undefined error occurred."},
+                 {8, "Error code 8: An undefined error occurred."}};
+    for (const auto& c : cases) {
+        download("a.bin", folder.file("a.bin"));
+        datagram rrq = request();
+        server_side.send_to(rrq.from_port, tftp_packet(5, c.code, std::string("nope") + '\0'));
+        ASSERT_TRUE(ended());
+        ASSERT_FALSE(ui_test_boxes().empty());
+        EXPECT_EQ(ui_test_boxes().back().title, "Transfer error");
+        EXPECT_EQ(ui_test_boxes().back().text, c.text);
+        EXPECT_EQ(ui_test_boxes().back().icon, ui_icon::information);
+        std::vector<std::string> lines = status_lines();
+        EXPECT_EQ(lines[lines.size() - 2], "Connection to TFTP server closed.");
+        EXPECT_TRUE(std::regex_match(lines.back(), std::regex(R"(Waited \d\.0 seconds\. Is there a server problem\?)")));
+        EXPECT_EQ(last_transfer_end, END_REFUSED);
+        EXPECT_EQ(last_server_error_text(), "nope");
+    }
+}
+
+TEST_F(client_session, an_unknown_host_leaves_the_empty_local_file_and_no_summary) {
+    ui_set_text(IDC_HOST, "no-such-host.invalid");
+    download("a.bin", folder.file("a.bin"));
+    ASSERT_TRUE(ended());
+    ASSERT_FALSE(ui_test_boxes().empty());
+    EXPECT_EQ(ui_test_boxes().back().text, "udp_open: unable to resolve host 'no-such-host.invalid'.");
+    EXPECT_TRUE(file_exists(folder.file("a.bin")));
+    EXPECT_EQ(read_file(folder.file("a.bin")), "");
+    for (const std::string& line : status_lines()) EXPECT_EQ(line.find("seconds"), std::string::npos);
+    EXPECT_TRUE(ui_is_enabled(IDC_START));
+    EXPECT_EQ(last_transfer_end, END_FAILED);
+}
+
+TEST_F(client_session, a_server_that_keeps_its_port_is_a_fatal_error_and_the_next_start_works) {
+    download("a.bin", folder.file("a.bin"));
+    datagram rrq = request();
+    listener.send_to(rrq.from_port, tftp_packet(3, 1, "x"));
+    ASSERT_TRUE(ended());
+    ASSERT_FALSE(ui_test_boxes().empty());
+    EXPECT_EQ(ui_test_boxes().back().text,
+              "net_recv: First receive from port " + std::to_string(listener.port()) +
+                  ".\nThe server's port should have changed.");
+    EXPECT_EQ(ui_test_boxes().back().icon, ui_icon::error);
+    EXPECT_EQ(status(), "PelloryTFTP client transfer thread aborted.");
+    EXPECT_FALSE(holds_open(folder.path())); // the local file and the trace log are closed
+    EXPECT_EQ(last_transfer_end, END_FAILED);
+
+    download("b.bin", folder.file("b.bin"));
+    datagram again = request();
+    ASSERT_TRUE(send_blocks(server_side, again.from_port, "fine").completed);
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(read_file(folder.file("b.bin")), "fine");
+    EXPECT_NE(trace().rfind("PelloryTFTP client v1.0.1 commencing..."), trace().find("PelloryTFTP client v1.0.1 commencing..."));
+}
+
+TEST_F(client_session, a_silent_server_gets_four_retransmissions_then_the_timeout) {
+    ui_list_select(IDC_PACKET_TIMEOUT, 0); // 2 seconds
+    download("a.bin", folder.file("a.bin"));
+    datagram rrq = request();
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(listener.receive(4000)->bytes, rrq.bytes);
+    ASSERT_TRUE(ended());
+    EXPECT_FALSE(listener.receive(0));
+    std::vector<std::string> lines = status_lines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[lines.size() - 3], "The file transfer timed out.");
+    EXPECT_EQ(lines[lines.size() - 2], "Connection to TFTP server closed.");
+    EXPECT_EQ(last_transfer_end, END_TIMED_OUT);
+}
+
+TEST_F(client_session, stop_during_a_download_keeps_the_partial_file_closed) {
+    download("a.bin", folder.file("a.bin"));
+    datagram rrq = request();
+    server_side.send_to(rrq.from_port, tftp_packet(3, 1, pattern_bytes(512, 4)));
+    expect_packet(server_side, 4, 1);
+    client_stop();
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(status(), "File transfer aborted by user.");
+    EXPECT_EQ(read_file(folder.file("a.bin")), pattern_bytes(512, 4));
+    EXPECT_FALSE(holds_open(folder.path() + "/a.bin"));
+    EXPECT_FALSE(file_exists(folder.file("PYCStat.tmp")));
+    EXPECT_TRUE(ui_is_enabled(IDC_START));
+    EXPECT_EQ(last_transfer_end, END_STOPPED);
+    EXPECT_NE(trace().find("File transfer stopped."), std::string::npos);
+}
+
+TEST_F(client_session, answers_that_do_not_fit_the_request_are_protocol_botches) {
+    write_file(folder.file("up"), "x");
+    upload(folder.file("up"), "up");
+    server_side.send_to(request().from_port, tftp_packet(3, 1, "x"));
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(ui_test_boxes().back().text, "fsm_invalid: Protocol botch: op_sent = 2, op_recv = 3.");
+
+    download("a.bin", folder.file("a.bin"));
+    server_side.send_to(request().from_port, tftp_packet(4, 0));
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(ui_test_boxes().back().text, "fsm_invalid: Protocol botch: op_sent = 1, op_recv = 4.");
+}
+
+TEST_F(client_session, start_checks_its_fields) {
+    ui_set_text(IDC_HOST, "   ");
+    download("a.bin", "");
+    EXPECT_EQ(ui_test_boxes().back().text, "Please provide a TFTP server host.");
+
+    ui_set_text(IDC_HOST, "  127.0.0.1:" + std::to_string(listener.port()) + "  second words");
+    upload(folder.file("missing"), "x");
+    EXPECT_EQ(ui_get_text(IDC_HOST, 100), "127.0.0.1:" + std::to_string(listener.port()));
+    EXPECT_EQ(ui_test_boxes().back().text, "Failed to open '" + folder.file("missing") + "' for reading.");
+    upload("", "x");
+    EXPECT_EQ(ui_test_boxes().back().text, "Please provide a valid local filename.");
+    write_file(folder.file("here"), "x");
+    upload(folder.file("here"), "");
+    EXPECT_EQ(ui_test_boxes().back().text, "Please provide a remote file name.");
+    download("", "");
+    EXPECT_EQ(ui_test_boxes().back().text, "Please provide a remote file name.");
+    EXPECT_FALSE(listener.receive(200)); // nothing was sent
+    EXPECT_TRUE(ui_is_enabled(IDC_START));
+
+    download("named.bin", ""); // an empty local file goes to the start folder
+    EXPECT_EQ(ui_get_text(IDC_LOCAL_FILE, 300), folder.file("named.bin"));
+    ASSERT_TRUE(send_blocks(server_side, request().from_port, "n").completed);
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(read_file(folder.file("named.bin")), "n");
+}
+
+} // namespace

@@ -1,0 +1,92 @@
+// pellcl --get and --put as a process: its exit status, its status lines and its messages.
+#include "lockstep.h"
+#include "packet_expect.h"
+#include "server_process.h"
+
+#include <csignal>
+#include <gtest/gtest.h>
+
+namespace {
+
+class pellcl : public testing::Test {
+  protected:
+    run_result run(std::vector<std::string> args) {
+        args.insert(args.begin(), PELLCL_PATH);
+        return run_program(args, local.path(), 60000);
+    }
+    temp_folder_owner local;
+};
+
+TEST_F(pellcl, gets_and_puts_against_pellsd) {
+    server_process server({"--allow-download", "--allow-upload"});
+    write_file(server.root() + "/remote.bin", pattern_bytes(3000, 1));
+    std::string host = "127.0.0.1:" + std::to_string(server.port());
+    run_result get = run({"--get", host, "remote.bin"}); // into the current folder
+    EXPECT_EQ(get.status, 0) << get.err;
+    EXPECT_TRUE(read_file(local.file("remote.bin")) == pattern_bytes(3000, 1));
+    EXPECT_NE(get.out.find("Commencing file download..."), std::string::npos) << get.out;
+    EXPECT_NE(get.out.find("3000 bytes received in"), std::string::npos) << get.out;
+
+    write_file(local.file("up.txt"), "line\n");
+    run_result put = run({"--put", "127.0.0.1", local.file("up.txt"), "--port",
+                          std::to_string(server.port()), "--ascii"});
+    EXPECT_EQ(put.status, 0) << put.err;
+    EXPECT_NE(put.out.find("6 bytes transmitted in"), std::string::npos) << put.out;
+    ASSERT_TRUE(server.summaries_shown(2));
+    EXPECT_EQ(read_file(server.root() + "/up.txt"), "line\n");
+}
+
+TEST_F(pellcl, a_refused_request_fails_with_the_error_text) {
+    server_process server({"--allow-download"});
+    run_result get = run({"--get", "127.0.0.1:" + std::to_string(server.port()), "missing.bin"});
+    EXPECT_EQ(get.status, 1);
+    EXPECT_NE(get.err.find("Transfer error: Error code 1: The file was not located on the server."),
+              std::string::npos) << get.err;
+    EXPECT_NE(get.err.find("The server said: File not found."), std::string::npos) << get.err;
+}
+
+TEST_F(pellcl, an_unknown_host_fails_with_its_name) {
+    run_result get = run({"--get", "no-such-host.invalid", "a.bin"});
+    EXPECT_EQ(get.status, 1);
+    EXPECT_NE(get.err.find("udp_open: unable to resolve host 'no-such-host.invalid'."), std::string::npos)
+        << get.err;
+}
+
+TEST_F(pellcl, a_silent_server_fails_with_the_timeout) {
+    udp_peer silent;
+    run_result get = run({"--get", "127.0.0.1:" + std::to_string(silent.port()), "a.bin", "--timeout", "2"});
+    EXPECT_EQ(get.status, 1);
+    EXPECT_NE(get.err.find("The file transfer timed out."), std::string::npos) << get.err;
+}
+
+TEST_F(pellcl, sigint_presses_stop) {
+    udp_peer server;
+    child_process client(PELLCL_PATH, {"--get", "127.0.0.1:" + std::to_string(server.port()), "a.bin"},
+                         local.path(), local.path());
+    auto rrq = server.receive(5000);
+    ASSERT_TRUE(rrq);
+    udp_peer transfer;
+    transfer.send_to(rrq->from_port, tftp_packet(3, 1, pattern_bytes(512, 2)));
+    expect_packet(transfer, 4, 1);
+    client.signal(SIGINT);
+    EXPECT_EQ(client.wait_exit(10000), 1);
+    EXPECT_NE(client.err().find("File transfer aborted by user."), std::string::npos) << client.err();
+    EXPECT_EQ(read_file(local.file("a.bin")), pattern_bytes(512, 2));
+}
+
+TEST_F(pellcl, rejects_bad_command_lines) {
+    for (std::vector<std::string> args : {std::vector<std::string>{"--get", "host"},
+                                          {"--get", "--put", "h", "a"},
+                                          {"--put", "h", "a", "--timeout", "500"},
+                                          {"--get", "h", "a", "--port", "x"},
+                                          {"--get", "h", "a", "--bogus"}}) {
+        run_result r = run(args);
+        EXPECT_EQ(r.status, 2) << args.back();
+        EXPECT_NE(r.err.find("pellcl --help"), std::string::npos) << r.err;
+    }
+    run_result help = run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--get HOST REMOTE [LOCAL]"), std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,31 @@
+#include "tftpd_hpa.h"
+
+#include "udp_peer.h"
+
+#include <csignal>
+#include <stdexcept>
+#include <sys/stat.h>
+
+tftpd_hpa::tftpd_hpa() : port_(free_udp_port()) {
+    std::string program = program_path("in.tftpd");
+    if (program.empty()) program = "/usr/sbin/in.tftpd";
+    // It changes root into the folder and drops to the tftp user unless told to stay root.
+    chmod(served.path().c_str(), 0777);
+    child_ = std::make_unique<child_process>(
+        program,
+        std::vector<std::string>{"-L", "-a", "127.0.0.1:" + std::to_string(port_), "-s", served.path(),
+                                 "-c", "-p", "-u", "root"},
+        served.path(), logs.path());
+    // Ready once it answers: a request for a missing file gets its ERROR.
+    udp_peer probe;
+    for (int i = 0; i < 50; ++i) {
+        probe.send_to(port_, tftp_request(1, "probe-missing", "octet"));
+        if (probe.receive(100)) return;
+    }
+    throw std::runtime_error("in.tftpd did not start");
+}
+
+tftpd_hpa::~tftpd_hpa() {
+    child_->signal(SIGTERM);
+    child_->wait_exit(5000);
+}
