@@ -19,7 +19,3 @@ enum : int {
     IDC_STATUS = 116,
     IDC_PACKET_TIMEOUT = 126,
 };
-
-// The "Packet timeout" list: entry index = seconds - 2.
-constexpr int timeout_min_seconds = 2;
-constexpr int timeout_max_seconds = 120;

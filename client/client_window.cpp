@@ -3,10 +3,10 @@
 #include "client_controls.h"
 #include "platform/folders.h"
 #include "session.h"
+#include "ui/timeout_list.h"
 #include "ui/ui.h"
 
 #include <string>
-#include <vector>
 
 namespace {
 constexpr size_t start_folder_limit = 258;
@@ -20,10 +20,6 @@ void client_window_open() {
     ui_set_checked(IDC_BINARY, true);
     ui_set_checked(IDC_ASCII, false);
     for (int id : {IDC_TRACE_FILE, IDC_TRACE_FILE_CHOOSER, IDC_STOP}) ui_enable(id, false);
-    std::vector<std::string> seconds;
-    for (int s = timeout_min_seconds; s <= timeout_max_seconds; ++s)
-        seconds.push_back(std::to_string(s));
-    ui_list_fill(IDC_PACKET_TIMEOUT, seconds);
-    ui_list_select(IDC_PACKET_TIMEOUT, timeout_max_seconds - timeout_min_seconds);
+    timeout_list_fill(IDC_PACKET_TIMEOUT);
     ui_focus(IDC_HOST);
 }

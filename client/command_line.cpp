@@ -8,6 +8,8 @@
 #include "platform/signals.h"
 #include "session.h"
 #include "ui/console_backend.h"
+#include "ui/console_options.h"
+#include "ui/timeout_list.h"
 #include "ui/ui.h"
 
 #include <cstdio>
@@ -27,14 +29,6 @@ struct request {
 
 // How often the waiting main thread looks whether the transfer has ended.
 constexpr int watch_interval_ms = 100;
-
-bool parse_number(const char* text, int low, int high, int* value) {
-    char* end = nullptr;
-    long number = std::strtol(text, &end, 10);
-    if (!*text || *end || number < low || number > high) return false;
-    *value = static_cast<int>(number);
-    return true;
-}
 
 int fail(const char* format, const char* value) {
     std::fprintf(stderr, "pellcl: ");
@@ -58,12 +52,12 @@ int parse(int argc, char** argv, request* r) {
         } else if (arg == "--ascii") {
             r->ascii = true;
         } else if (arg == "--timeout") {
-            if (!value || !parse_number(value, timeout_min_seconds, timeout_max_seconds, &r->timeout))
+            if (!value || !parse_whole_number(value, timeout_min_seconds, timeout_max_seconds, &r->timeout))
                 return fail("--timeout needs a number of seconds from 2 to 120, not '%s'.",
                             value ? value : "");
             ++i;
         } else if (arg == "--port") {
-            if (!value || !parse_number(value, 1, 65535, &r->port))
+            if (!value || !parse_whole_number(value, 1, 65535, &r->port))
                 return fail("--port needs a port number from 1 to 65535, not '%s'.", value ? value : "");
             ++i;
         } else if (arg == "--log") {
@@ -100,7 +94,7 @@ void fill_window(const request& r) {
     }
     ui_set_checked(IDC_ASCII, r.ascii);
     ui_set_checked(IDC_BINARY, !r.ascii);
-    if (r.timeout) ui_list_select(IDC_PACKET_TIMEOUT, r.timeout - timeout_min_seconds);
+    if (r.timeout) timeout_list_select(IDC_PACKET_TIMEOUT, r.timeout);
     ui_set_checked(IDC_LOG_TRACES, r.log != nullptr);
     ui_set_text(IDC_TRACE_FILE, r.log ? r.log : "");
     client_port_override = r.port;

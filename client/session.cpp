@@ -15,6 +15,7 @@
 #include "platform/files.h"
 #include "platform/socket.h"
 #include "platform/thread.h"
+#include "ui/timeout_list.h"
 #include "ui/ui.h"
 
 #include <cstdio>
@@ -168,9 +169,7 @@ void client_start() {
         }
     }
     transfer_state.mode = ui_is_checked(IDC_ASCII) ? MODE_NETASCII : MODE_OCTET;
-    int selected = ui_list_selection(IDC_PACKET_TIMEOUT);
-    packet_timeout = selected >= 0 ? std::stoi(ui_list_entry(IDC_PACKET_TIMEOUT, selected))
-                                   : timeout_max_seconds;
+    packet_timeout = timeout_list_seconds(IDC_PACKET_TIMEOUT);
     ui_enable(IDC_START, false);
     ui_enable(IDC_STOP, true);
     status_text("Spawning a new thread...");

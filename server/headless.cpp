@@ -10,6 +10,8 @@
 #include "server_window.h"
 #include "settings.h"
 #include "ui/console_backend.h"
+#include "ui/console_options.h"
+#include "ui/timeout_list.h"
 #include "ui/ui.h"
 
 #include <cstdio>
@@ -36,14 +38,6 @@ struct options {
 
 // How often the waiting main thread looks whether an abort has disabled the server.
 constexpr int watch_interval_ms = 250;
-
-bool parse_number(const char* text, int low, int high, int* value) {
-    char* end = nullptr;
-    long number = std::strtol(text, &end, 10);
-    if (!*text || *end || number < low || number > high) return false;
-    *value = static_cast<int>(number);
-    return true;
-}
 
 struct text_option {
     const char* options::*field;
@@ -84,14 +78,14 @@ int parse(int argc, char** argv, options* o) {
             o->no_overwrite = true;
         } else if (arg == "--port") {
             if (!needs_value("a port number")) return 2;
-            if (!parse_number(value, 1, 65535, &o->port)) {
+            if (!parse_whole_number(value, 1, 65535, &o->port)) {
                 std::fprintf(stderr, "pellsd: '%s' is not a port number (1 to 65535).\n", value);
                 return 2;
             }
             ++i;
         } else if (arg == "--timeout") {
             if (!needs_value("a number of seconds")) return 2;
-            if (!parse_number(value, timeout_min_seconds, timeout_max_seconds, &o->timeout)) {
+            if (!parse_whole_number(value, timeout_min_seconds, timeout_max_seconds, &o->timeout)) {
                 std::fprintf(stderr, "pellsd: the timeout must be %d to %d seconds, not '%s'.\n",
                              timeout_min_seconds, timeout_max_seconds, value);
                 return 2;
@@ -137,7 +131,7 @@ void apply(const options& o) {
     }
     if (o.port) listen_port_override = o.port;
     settings_show();
-    if (o.timeout) ui_list_select(IDC_TIMEOUT, o.timeout - timeout_min_seconds);
+    if (o.timeout) timeout_list_select(IDC_TIMEOUT, o.timeout);
 }
 
 } // namespace

@@ -31,7 +31,3 @@ enum : int {
 // What the status icon control shows.
 inline constexpr const char* ICON_ENABLED = "enabled";
 inline constexpr const char* ICON_DISABLED = "disabled";
-
-// The "Timeout" list: entry index = seconds - 2.
-constexpr int timeout_min_seconds = 2;
-constexpr int timeout_max_seconds = 120;

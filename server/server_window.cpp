@@ -12,6 +12,7 @@
 #include "platform/thread.h"
 #include "server_controls.h"
 #include "settings.h"
+#include "ui/timeout_list.h"
 #include "ui/ui.h"
 
 #include <string>
@@ -73,9 +74,7 @@ void server_enable() {
             return;
         }
     }
-    int selected = ui_list_selection(IDC_TIMEOUT);
-    packet_timeout = selected >= 0 ? std::stoi(ui_list_entry(IDC_TIMEOUT, selected))
-                                   : timeout_max_seconds;
+    packet_timeout = timeout_list_seconds(IDC_TIMEOUT);
 
     show_state(true);
     // A daemon that a quick Disable has stopped must have let go of the port first.

@@ -3,10 +3,10 @@
 #include "diag/trace.h"
 #include "platform/folders.h"
 #include "server_controls.h"
+#include "ui/timeout_list.h"
 #include "ui/ui.h"
 
 #include <string>
-#include <vector>
 
 std::atomic<int> ServerEnabled{0};
 std::atomic<int> AllowUpload{0};
@@ -44,11 +44,7 @@ void settings_defaults() {
     ui_set_text(IDC_UPLOAD_ROOT, here);
     ui_set_text(IDC_DOWNLOAD_ROOT, here);
 
-    std::vector<std::string> seconds;
-    for (int s = timeout_min_seconds; s <= timeout_max_seconds; ++s)
-        seconds.push_back(std::to_string(s));
-    ui_list_fill(IDC_TIMEOUT, seconds);
-    ui_list_select(IDC_TIMEOUT, timeout_max_seconds - timeout_min_seconds);
+    timeout_list_fill(IDC_TIMEOUT);
 }
 
 void settings_show() {

@@ -2,6 +2,7 @@
 // transfer, says why on the status line and serves the next request; the client reports the
 // fault as fatal.
 #include "client_engine.h"
+#include "client/session.h"
 #include "daemon_fixture.h"
 #include "diag/shared_flags.h"
 #include "lockstep.h"
@@ -271,8 +272,9 @@ TEST_F(client_faults, an_error_answering_the_request_ends_the_transfer_quietly) 
     take_request();
     server_side.send_to(engine_port_, tftp_packet(5, 1, std::string("File not found.") + '\0'));
     EXPECT_TRUE(finish());
-    EXPECT_EQ(client_like_error_code, 1);
-    EXPECT_TRUE(ui_test_boxes().empty());
+    EXPECT_EQ(last_transfer_end, END_REFUSED);
+    ASSERT_EQ(ui_test_boxes().size(), 1u);
+    EXPECT_EQ(ui_test_boxes()[0].title, "Transfer error");
 }
 
 TEST_F(client_faults, an_error_after_the_first_block_is_fatal) {

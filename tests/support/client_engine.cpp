@@ -13,7 +13,6 @@ void client_engine_test::SetUp() {
     use_role(client_like_role());
     engine_port_ = engine_port();
     first_receive = true;
-    client_like_error_code = -1;
     client_like_aborts = 0;
 }
 

@@ -3,12 +3,11 @@
 #include "diag/shared_flags.h"
 #include "diag/trace.h"
 #include "engine/endpoint.h"
-#include "engine/exchange.h"
 #include "engine/file_layer.h"
-#include "engine/fsm.h"
 #include "engine/packet.h"
 #include "platform/socket.h"
 #include "platform/thread.h"
+#include "client/client_role.h"
 #include "server/server_role.h"
 #include "server/settings.h"
 #include "ui/test_backend.h"
@@ -19,25 +18,6 @@
 #include <memory>
 
 std::atomic<int> client_like_aborts{0};
-std::atomic<int> client_like_error_code{-1};
-
-namespace {
-
-int standin_recv_ERROR(const uint8_t* packet, int) {
-    client_like_error_code = get16(packet);
-    return -1;
-}
-
-const fsm_table client_dispatch = {
-    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid},
-    {fsm_invalid, fsm_invalid, fsm_invalid, recv_DATA, fsm_invalid, standin_recv_ERROR},
-    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, recv_ACK, standin_recv_ERROR},
-    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, recv_ACK, fsm_error},
-    {fsm_invalid, fsm_invalid, fsm_invalid, recv_DATA, fsm_invalid, fsm_error},
-    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_error},
-};
-
-} // namespace
 
 void engine_test::SetUp() {
     setenv("TMPDIR", folder.path().c_str(), 1);
@@ -66,14 +46,12 @@ void engine_test::use_role(const role_profile& profile) { role_install(&profile)
 
 const role_profile& client_like_role() {
     static const role_profile profile = [] {
-        role_profile p = server_role;
-        p.server = false;
-        p.fatal_icon = ui_icon::error;
+        role_profile p = client_role;
+        p.status_control = server_role.status_control; // one status line for every test
         p.abort = [] {
             ++client_like_aborts;
             file_close_unchecked(transfer_state.file);
         };
-        p.dispatch = &client_dispatch;
         return p;
     }();
     return profile;

@@ -20,12 +20,10 @@ class engine_test : public ::testing::Test {
     temp_folder_owner folder;
 };
 
-// A copy of the server's profile that behaves as the client's copy of the shared routines: the
-// client's dispatch table with a stand-in ERROR handler that notes the code and ends the
-// transfer, and an abort that only notes that it ran.
+// The client's profile with an abort that only notes that it ran and closes the local file, so
+// that the engine is tested in the client's role without the client's window.
 const role_profile& client_like_role();
 extern std::atomic<int> client_like_aborts;
-extern std::atomic<int> client_like_error_code;
 
 // Whether this process has a file below folder open.
 bool holds_open(const std::string& folder);
