@@ -27,19 +27,22 @@ std::vector<std::string> entries(const std::string& text, const char* separators
 }
 
 // A range entry read as "start - end": the start runs to a blank or a dash, a run of blanks and
-// dashes follows, the end runs to a blank.
-struct range_parts {
-    std::string start, end;
-};
+// dashes follows, the end runs to a blank. On a bad address, bad holds the part that is bad.
+enum class range_fault { none, no_dash, bad_address };
 
-range_parts split_range(const std::string& entry) {
-    range_parts parts;
+range_fault read_range(const std::string& entry, uint32_t* start, uint32_t* end, std::string* bad) {
+    if (entry.find('-') == std::string::npos) return range_fault::no_dash;
     size_t at = entry.find_first_not_of(' ');
     size_t start_end = entry.find_first_of(" -", at);
-    parts.start = entry.substr(at, start_end - at);
+    std::string first = entry.substr(at, start_end - at);
     at = entry.find_first_not_of(" -", start_end);
-    if (at != std::string::npos) parts.end = entry.substr(at, entry.find(' ', at) - at);
-    return parts;
+    std::string last = at == std::string::npos ? "" : entry.substr(at, entry.find(' ', at) - at);
+    // An entry that begins with its dash has no start to name: the entry stands for it.
+    *bad = first.empty() ? entry : first;
+    if (!ipv4_parse(first, start)) return range_fault::bad_address;
+    *bad = last;
+    if (!ipv4_parse(last, end)) return range_fault::bad_address;
+    return range_fault::none;
 }
 
 // A mask's four parts; false when it has not exactly four.
@@ -113,19 +116,15 @@ int tftp_netvalR(const std::string& client) {
     uint32_t address;
     if (!ipv4_parse(client, &address)) return -1;
     for (const std::string& entry : entries(ServiceIPR.get(), range_separators)) {
-        if (entry.find('-') == std::string::npos) {
+        uint32_t start = 0, end = 0;
+        std::string bad;
+        range_fault fault = read_range(entry, &start, &end, &bad);
+        if (fault == range_fault::no_dash) {
             trace_line("tftp_netvalR: %s is not a valid range.", entry.c_str());
             continue;
         }
-        range_parts parts = split_range(entry);
-        uint32_t start, end;
-        if (!ipv4_parse(parts.start, &start)) {
-            trace_line("tftp_netvalR: %s is not a valid IP range address.",
-                       parts.start.empty() ? entry.c_str() : parts.start.c_str());
-            continue;
-        }
-        if (!ipv4_parse(parts.end, &end)) {
-            trace_line("tftp_netvalR: %s is not a valid IP range address.", parts.end.c_str());
+        if (fault == range_fault::bad_address) {
+            trace_line("tftp_netvalR: %s is not a valid IP range address.", bad.c_str());
             continue;
         }
         // Whole addresses: a range that spans an octet boundary has no holes.
@@ -185,25 +184,17 @@ bool access_lists_check(const std::string& clients, const std::string& ranges,
         }
     }
     for (const std::string& entry : entries(ranges, range_separators)) {
-        if (entry.find('-') == std::string::npos) {
+        uint32_t start = 0, end = 0;
+        std::string bad;
+        range_fault fault = read_range(entry, &start, &end, &bad);
+        if (fault == range_fault::no_dash)
             report_error("%s is not a valid range.", entry.c_str());
-            passed = false;
-            continue;
-        }
-        range_parts parts = split_range(entry);
-        uint32_t start, end;
-        if (!ipv4_parse(parts.start, &start)) {
-            report_error("%s is not a valid IP range address.",
-                         parts.start.empty() ? entry.c_str() : parts.start.c_str());
-            passed = false;
-        } else if (!ipv4_parse(parts.end, &end)) {
-            report_error("%s is not a valid IP range address.", parts.end.c_str());
-            passed = false;
-        } else if (start > end) {
+        else if (fault == range_fault::bad_address)
+            report_error("%s is not a valid IP range address.", bad.c_str());
+        else if (start > end)
             report_error("%s has its starting address greater than its ending address.",
                          entry.c_str());
-            passed = false;
-        }
+        passed = passed && fault == range_fault::none && start <= end;
     }
     for (const std::string& entry : entries(masks, mask_separators)) {
         // Once any fault has been found, only the placement of '*' is still examined.
