@@ -1,6 +1,8 @@
 // The controls of the client window "TFTPC", by identifier.
 #pragma once
 
+namespace tftpc_controls {
+
 enum : int {
     IDC_HOST = 102,
     IDC_LOG_TRACES = 103,
@@ -19,3 +21,5 @@ enum : int {
     IDC_STATUS = 116,
     IDC_PACKET_TIMEOUT = 126,
 };
+
+} // namespace tftpc_controls

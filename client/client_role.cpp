@@ -5,6 +5,8 @@
 #include "engine/fsm.h"
 #include "session.h"
 
+using namespace tftpc_controls;
+
 namespace {
 
 bool always_serving() { return true; }

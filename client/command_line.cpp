@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+using namespace tftpc_controls;
+
 namespace {
 
 struct request {
@@ -94,7 +96,7 @@ void fill_window(const request& r) {
     }
     ui_set_checked(IDC_ASCII, r.ascii);
     ui_set_checked(IDC_BINARY, !r.ascii);
-    if (r.timeout) timeout_list_select(IDC_PACKET_TIMEOUT, r.timeout);
+    timeout_list_select(IDC_PACKET_TIMEOUT, r.timeout ? r.timeout : timeout_max_seconds);
     ui_set_checked(IDC_LOG_TRACES, r.log != nullptr);
     ui_set_text(IDC_TRACE_FILE, r.log ? r.log : "");
     client_port_override = r.port;

@@ -1,7 +1,7 @@
 // pellcl: the PelloryTFTP client.
 #include "command_line.h"
+#include "qt/programs.h"
 
-#include <cstdio>
 #include <cstring>
 
 int main(int argc, char** argv) {
@@ -12,6 +12,5 @@ int main(int argc, char** argv) {
         }
     }
     if (argc > 1) return command_line_main(argc, argv);
-    std::fprintf(stderr, "pellcl: this build has no window yet; run 'pellcl --get' or 'pellcl --put'.\n");
-    return 2;
+    return qt_client_main(argc, argv);
 }

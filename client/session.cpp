@@ -21,6 +21,8 @@
 #include <cstdio>
 #include <mutex>
 
+using namespace tftpc_controls;
+
 std::atomic<int> transfer_active{0};
 std::string start_folder;
 std::atomic<int> client_port_override{0};

@@ -20,6 +20,8 @@
 #include <map>
 #include <string>
 
+using namespace tftps_controls;
+
 namespace {
 
 struct options {
@@ -31,7 +33,7 @@ struct options {
     const char* ranges = nullptr;
     const char* masks = nullptr;
     const char* run = nullptr;
-    bool allow_upload = false, allow_download = false, no_overwrite = false;
+    bool allow_upload = false, allow_download = false, no_overwrite = false, save = false;
     int timeout = 0;
     const char* log = nullptr;
 };
@@ -76,6 +78,8 @@ int parse(int argc, char** argv, options* o) {
             o->allow_download = true;
         } else if (arg == "--no-overwrite") {
             o->no_overwrite = true;
+        } else if (arg == "--save") {
+            o->save = true;
         } else if (arg == "--port") {
             if (!needs_value("a port number")) return 2;
             if (!parse_whole_number(value, 1, 65535, &o->port)) {
@@ -144,7 +148,8 @@ void headless_usage(const char* program) {
         "Without arguments it opens its window; with --headless it serves from the console\n"
         "until interrupted (Ctrl-C or SIGTERM).\n"
         "\n"
-        "Headless options (they change the settings for this run only):\n"
+        "Headless options (they change the stored settings for this run only, unless\n"
+        "--save is given):\n"
         "  --port N               listen on UDP port N instead of the tftp port (69)\n"
         "  --root DIR             serve downloads from and take uploads into DIR\n"
         "                         (default: the current folder)\n"
@@ -164,6 +169,8 @@ void headless_usage(const char* program) {
         "                         involved, double quotes keep blanks in one argument\n"
         "  --timeout S            packet timeout in seconds, 2 to 120 (default: 120)\n"
         "  --log FILE             append a timestamped trace of every step to FILE\n"
+        "  --save                 store the settings, options included, once the server\n"
+        "                         is enabled; the window and later runs start from them\n"
         "  --help                 show this help\n"
         "\n"
         "Example: %s --headless --port 6969 --root /srv/tftp --allow-download\n"
@@ -180,9 +187,11 @@ int headless_main(int argc, char** argv) {
 
     // Taken by the main thread alone, synchronously, so that no worker is interrupted.
     signals_hold_termination();
-    server_window_open();
+    // The stored settings, then the options; the server is enabled once, whatever was stored.
+    settings_defaults();
     apply(o);
     server_enable();
+    if (o.save && ServerEnabled == 1) settings_save();
     // Refused before any daemon started: nothing to close.
     if (ServerEnabled != 1 && !daemon_running) return 1;
 

@@ -1,5 +1,6 @@
 // pellsd: the PelloryTFTP server.
 #include "headless.h"
+#include "qt/programs.h"
 
 #include <cstdio>
 #include <cstring>
@@ -16,6 +17,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "pellsd: options need --headless. Try 'pellsd --help'.\n");
         return 2;
     }
-    std::fprintf(stderr, "pellsd: this build has no window yet; run 'pellsd --headless'.\n");
-    return 2;
+    return qt_server_main(argc, argv);
 }

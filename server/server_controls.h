@@ -1,6 +1,8 @@
 // The controls of the server window "TFTPS", by identifier.
 #pragma once
 
+namespace tftps_controls {
+
 enum : int {
     IDC_ALLOW_UPLOAD = 1002,
     IDC_ALLOW_DOWNLOAD = 1003,
@@ -26,7 +28,16 @@ enum : int {
     IDC_STATUS_ICON = 1025,
     IDC_STATUS_SENTENCE = 1026,
     IDC_STATUS = 1027,
+    // The access dialog "TFTPIPS".
+    IDC_INDIVIDUAL_CLIENTS = 1030,
+    IDC_CLIENT_RANGES = 1031,
+    IDC_CLIENT_MASKS = 1032,
+    IDC_ACCESS_OK = 1033,
+    IDC_ACCESS_CANCEL = 1034,
+    IDD_ACCESS_LISTS = 1100,
 };
+
+} // namespace tftps_controls
 
 // What the status icon control shows.
 inline constexpr const char* ICON_ENABLED = "enabled";

@@ -8,6 +8,8 @@
 #include "settings.h"
 #include "transfer_abort.h"
 
+using namespace tftps_controls;
+
 namespace {
 
 bool server_serving() { return ServerEnabled == 1; }

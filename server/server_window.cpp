@@ -1,5 +1,7 @@
 #include "server_window.h"
 
+#include "access_dialog.h"
+#include "choosers.h"
 #include "daemon.h"
 #include "diag/progress.h"
 #include "diag/report.h"
@@ -15,7 +17,11 @@
 #include "ui/timeout_list.h"
 #include "ui/ui.h"
 
+#include <atomic>
 #include <string>
+#include <vector>
+
+using namespace tftps_controls;
 
 namespace {
 
@@ -52,7 +58,120 @@ void show_state(bool enabled) {
 
 } // namespace
 
-void server_window_open() { settings_defaults(); }
+void server_window_open() {
+    settings_defaults();
+    if (stored_server_enabled == 1) server_enable();
+}
+
+namespace {
+
+// A check box that switches a setting, with the controls it enables and its two status lines.
+struct option_box {
+    int id;
+    std::atomic<int>* setting;
+    std::vector<int> enables; // the first gets the focus when the box is checked
+    const char* on_text;
+    const char* off_text;
+};
+
+const std::vector<option_box>& option_boxes() {
+    static const std::vector<option_box> boxes = {
+        {IDC_ALLOW_UPLOAD, &AllowUpload, {}, "Clients will be able to upload files.",
+         "Clients will not be able to upload files."},
+        {IDC_ALLOW_DOWNLOAD, &AllowDownload, {}, "Clients will be able to download files.",
+         "Clients will not be able to download files."},
+        {IDC_NO_OVERWRITE, &AllowOverwrite, {},
+         "Client uploads will not be able to overwrite existing files.",
+         "Client uploads will be able to overwrite existing files."},
+        {IDC_RESTRICT_UPLOAD, &RestrictUpload, {IDC_UPLOAD_ROOT, IDC_UPLOAD_ROOT_CHOOSER},
+         "Uploads will be restricted to one folder.", "Uploads can be made to any folder."},
+        {IDC_RESTRICT_DOWNLOAD, &RestrictDownload, {IDC_DOWNLOAD_ROOT, IDC_DOWNLOAD_ROOT_CHOOSER},
+         "Downloads will be restricted to one folder.", "Downloads can be made from any folder."},
+        {IDC_SERVICE_ONLY, &ServiceIP, {IDC_ACCESS_LISTS}, "Only selected clients will have access.",
+         "The server may be accessed by any client."},
+        {IDC_RUN_EXTERNAL, &RunExternal, {IDC_COMMAND, IDC_COMMAND_CHOOSER},
+         "An external program will run after uploads.", "No external progam will be launched."},
+    };
+    return boxes;
+}
+
+void option_box_clicked(const option_box& box) {
+    bool on = ui_is_checked(box.id);
+    *box.setting = on ? 1 : 0;
+    for (int id : box.enables) ui_enable(id, on);
+    if (on && !box.enables.empty()) ui_focus(box.enables.front());
+    status_text(on ? box.on_text : box.off_text);
+}
+
+void trace_box_clicked() {
+    if (ui_is_checked(IDC_TRACE)) {
+        trace_open(true, TracePath.get());
+        ui_enable(IDC_TRACE_CHOOSER, true);
+        ui_focus(IDC_TRACE_CHOOSER);
+        status_text("Tracing has been enabled.");
+    } else {
+        trace_close();
+        ui_enable(IDC_TRACE_CHOOSER, false);
+        status_text("Tracing has been disabled.");
+    }
+}
+
+void save_options() {
+    settings_save();
+    ui_message_box("The current options have been saved.", "Saved options", ui_icon::information,
+                   ui_buttons::ok);
+    trace_line("TFTP server settings have been saved.");
+    status_text("Options have been saved.");
+}
+
+void reset_options() {
+    if (ui_message_box("Are you sure you want to revert to the saved options?", "Reset options",
+                       ui_icon::question, ui_buttons::yes_no) != ui_answer::yes)
+        return;
+    settings_load();
+    status_text("Options have been reset.");
+    trace_line("TFTP server settings have been reset.");
+}
+
+} // namespace
+
+void server_command(int id) {
+    for (const option_box& box : option_boxes())
+        if (box.id == id) return option_box_clicked(box);
+    switch (id) {
+    case IDC_TRACE:
+        return trace_box_clicked();
+    case IDC_UPLOAD_ROOT:
+        return RestrictUploadPath.set(ui_get_text(id, setting_text_limit));
+    case IDC_DOWNLOAD_ROOT:
+        return RestrictDownloadPath.set(ui_get_text(id, setting_text_limit));
+    case IDC_COMMAND:
+        return RunExternalExe.set(ui_get_text(id, setting_text_limit));
+    case IDC_TRACE_CHOOSER:
+        return choose_trace_file();
+    case IDC_DOWNLOAD_ROOT_CHOOSER:
+        return choose_root_folder(IDC_DOWNLOAD_ROOT);
+    case IDC_UPLOAD_ROOT_CHOOSER:
+        return choose_root_folder(IDC_UPLOAD_ROOT);
+    case IDC_ACCESS_LISTS:
+        return access_dialog_run();
+    case IDC_ACCESS_OK:
+    case IDC_ACCESS_CANCEL:
+        return access_dialog_command(id);
+    case IDC_COMMAND_CHOOSER:
+        return choose_command();
+    case IDC_ENABLE:
+        return ServerEnabled == 1 ? server_disable() : server_enable();
+    case IDC_SAVE:
+        return save_options();
+    case IDC_RESET:
+        return reset_options();
+    case IDC_CLOSE:
+        return server_window_close();
+    default:
+        return;
+    }
+}
 
 void server_enable() {
     if (!trace_open(ui_is_checked(IDC_TRACE), TracePath.get())) {

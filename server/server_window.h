@@ -1,7 +1,11 @@
-// The server window "TFTPS": its opening, the enabled and disabled states and the close sequence.
+// The server window "TFTPS": its opening, its commands, the enabled and disabled states and the
+// close sequence.
 #pragma once
 
+// The window opens: factory defaults, the stored settings, and the server enabled when they say.
 void server_window_open();
+// A control was used: a box clicked, a button pressed, a field's text edited by the user.
+void server_command(int id);
 void server_enable();
 void server_disable();
 // Disables the server, lets the workers end, closes every file and says goodbye.

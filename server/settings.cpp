@@ -2,11 +2,17 @@
 
 #include "diag/trace.h"
 #include "platform/folders.h"
+#include "platform/registry.h"
 #include "server_controls.h"
 #include "ui/timeout_list.h"
 #include "ui/ui.h"
 
+#include <cctype>
+#include <cstdlib>
 #include <string>
+#include <vector>
+
+using namespace tftps_controls;
 
 std::atomic<int> ServerEnabled{0};
 std::atomic<int> AllowUpload{0};
@@ -23,9 +29,47 @@ shared_text ServiceIPC;
 shared_text ServiceIPR;
 shared_text ServiceIPW;
 shared_text RunExternalExe;
+std::atomic<int> stored_server_enabled{0};
+
+namespace {
+
+// A stored text takes up to 254 characters (a buffer of 255 bytes with its terminator).
+constexpr size_t stored_text_room = 255;
+
+bool is_yes(const std::string& text) {
+    return text.size() == 3 && std::tolower(static_cast<unsigned char>(text[0])) == 'y' &&
+           std::tolower(static_cast<unsigned char>(text[1])) == 'e' &&
+           std::tolower(static_cast<unsigned char>(text[2])) == 's';
+}
+
+const char* yes_no(int on) { return on == 1 ? "Yes" : "No"; }
+
+struct stored_switch {
+    const char* name;
+    std::atomic<int>* value;
+    std::vector<std::pair<const char*, shared_text*>> companions;
+};
+
+// The switches in the order they are read and written, each with the texts that go with it.
+const std::vector<stored_switch>& stored_switches() {
+    static const std::vector<stored_switch> switches = {
+        {"ServerEnabled", &stored_server_enabled, {}},
+        {"AllowUpload", &AllowUpload, {}},
+        {"AllowDownload", &AllowDownload, {}},
+        {"AllowOverwrite", &AllowOverwrite, {}},
+        {"TraceEnabled", &trace_enabled, {{"TracePath", &TracePath}}},
+        {"RestrictUpload", &RestrictUpload, {{"RestrictUploadPath", &RestrictUploadPath}}},
+        {"RestrictDownload", &RestrictDownload, {{"RestrictDownloadPath", &RestrictDownloadPath}}},
+        {"RunExternal", &RunExternal, {{"RunExternalExe", &RunExternalExe}}},
+        {"ServiceIP", &ServiceIP, {{"ServiceIPC", &ServiceIPC}, {"ServiceIPR", &ServiceIPR}, {"ServiceIPW", &ServiceIPW}}},
+    };
+    return switches;
+}
+
+} // namespace
 
 void settings_defaults() {
-    ServerEnabled = AllowUpload = AllowDownload = AllowOverwrite = trace_enabled = ServiceIP = 0;
+    stored_server_enabled = AllowUpload = AllowDownload = AllowOverwrite = trace_enabled = ServiceIP = 0;
     RestrictUpload = RestrictDownload = 1;
     TracePath.set("");
     ServiceIPC.set("");
@@ -45,6 +89,42 @@ void settings_defaults() {
     ui_set_text(IDC_DOWNLOAD_ROOT, here);
 
     timeout_list_fill(IDC_TIMEOUT);
+    settings_load();
+}
+
+void settings_load() {
+    registry_key* key = registry_open_key(server_settings_key);
+    if (!key) {
+        ui_message_box("The TFTP server has reverted to factory settings.\nIt is recommended that "
+                       "you modify them for your needs.",
+                       "Configuration advice", ui_icon::information, ui_buttons::ok);
+        return;
+    }
+    std::string text;
+    for (const stored_switch& s : stored_switches()) {
+        if (!registry_query_string(key, s.name, &text, stored_text_room)) continue;
+        *s.value = is_yes(text) ? 1 : 0;
+        for (const auto& [name, companion] : s.companions)
+            if (registry_query_string(key, name, &text, stored_text_room)) companion->set(text);
+    }
+    if (registry_query_string(key, "Timeout", &text, stored_text_room))
+        timeout_list_select(IDC_TIMEOUT, std::atoi(text.c_str()));
+    registry_close_key(key);
+    settings_show();
+}
+
+void settings_save() {
+    registry_key* key = registry_create_key(server_settings_key);
+    for (const stored_switch& s : stored_switches()) {
+        // The live state is what is saved, not what the last load found.
+        int on = s.value == &stored_server_enabled ? ServerEnabled.load() : s.value->load();
+        registry_set_string(key, s.name, yes_no(on));
+        if (on == 1)
+            for (const auto& [name, companion] : s.companions)
+                registry_set_string(key, name, companion->get());
+    }
+    registry_set_string(key, "Timeout", std::to_string(timeout_list_seconds(IDC_TIMEOUT)));
+    registry_close_key(key);
 }
 
 void settings_show() {

@@ -25,5 +25,16 @@ extern shared_text RunExternalExe;
 // Longest text a field copies into its setting.
 constexpr size_t setting_text_limit = 259;
 
+// Where the settings are stored.
+inline constexpr const char* server_settings_key = "SOFTWARE\\Drumvale\\PelloryTFTP server";
+
+// The stored "ServerEnabled" as the last load found it. Loading never changes the live
+// ServerEnabled: only enabling and disabling do, so that Reset cannot make the window believe a
+// running server is off, or the reverse.
+extern std::atomic<int> stored_server_enabled;
+
+// Factory defaults, then the stored settings.
 void settings_defaults();
+void settings_load();
+void settings_save();
 void settings_show();

@@ -31,6 +31,9 @@ ui_answer console_message_box(const std::string& text, const std::string& title,
 
 bool console_choose_file(const ui_file_chooser&, std::string*) { return false; }
 bool console_choose_folder(const std::string&, std::string*) { return false; }
+// Headless programs open no dialogs.
+void console_run_dialog(int) {}
+void console_end_dialog(int) {}
 void console_beep() {}
 void console_close() {}
 
@@ -38,8 +41,8 @@ const ui_backend console = {
     console_set_text,    store_get_text,       store_set_checked,  store_is_checked,
     store_enable,        store_is_enabled,     store_focus,        store_select_all,
     store_list_fill,     store_list_select,    store_list_selection, store_list_entry,
-    console_message_box, console_choose_file,  console_choose_folder, console_beep,
-    console_close,
+    console_message_box, console_choose_file,  console_choose_folder, console_run_dialog,
+    console_end_dialog,  console_beep,         console_close,
 };
 
 } // namespace

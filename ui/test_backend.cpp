@@ -74,6 +74,18 @@ bool t_choose_file(const ui_file_chooser& chooser, std::string* path) {
 bool t_choose_folder(const std::string& title, std::string* path) {
     return next_choice("choose_folder " + title, path);
 }
+std::function<void(int)> dialog_script;
+
+void t_run_dialog(int dialog_id) {
+    record("run_dialog " + std::to_string(dialog_id));
+    std::function<void(int)> script;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        script = dialog_script;
+    }
+    if (script) script(dialog_id);
+}
+void t_end_dialog(int dialog_id) { record("end_dialog " + std::to_string(dialog_id)); }
 void t_beep() { record("beep"); }
 void t_close() { record("close"); }
 
@@ -81,8 +93,8 @@ const ui_backend recorder = {
     t_set_text,     store_get_text,   t_set_checked,        store_is_checked,
     t_enable,       store_is_enabled, t_focus,              t_select_all,
     t_list_fill,    t_list_select,    store_list_selection, store_list_entry,
-    t_message_box,  t_choose_file,    t_choose_folder,      t_beep,
-    t_close,
+    t_message_box,  t_choose_file,    t_choose_folder,      t_run_dialog,
+    t_end_dialog,   t_beep,           t_close,
 };
 
 } // namespace
@@ -95,6 +107,7 @@ void ui_test_install() {
         boxes.clear();
         answers.clear();
         choices.clear();
+        dialog_script = nullptr;
     }
     ui_install(&recorder);
 }
@@ -120,3 +133,8 @@ void ui_test_choose(std::optional<std::string> path) {
 }
 
 int ui_test_focused() { return store_focused(); }
+
+void ui_test_on_dialog(std::function<void(int dialog_id)> script) {
+    std::lock_guard<std::mutex> lock(mutex);
+    dialog_script = std::move(script);
+}

@@ -4,6 +4,7 @@
 
 #include "ui.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,3 +25,6 @@ void ui_test_answer(ui_answer answer);
 // The next choosers answer with these paths, in order; nullopt, or none left, cancels.
 void ui_test_choose(std::optional<std::string> path);
 int ui_test_focused();
+// What the user does while a dialog is open: script runs with the dialog's identifier, as if the
+// user worked in it, until the logic ends the dialog (or the script returns).
+void ui_test_on_dialog(std::function<void(int dialog_id)> script);

@@ -31,5 +31,7 @@ bool ui_choose_file(const ui_file_chooser& chooser, std::string* path) {
 bool ui_choose_folder(const std::string& title, std::string* path) {
     return b().choose_folder(title, path);
 }
+void ui_run_dialog(int dialog_id) { b().run_dialog(dialog_id); }
+void ui_end_dialog(int dialog_id) { b().end_dialog(dialog_id); }
 void ui_beep() { b().beep(); }
 void ui_close() { b().close(); }

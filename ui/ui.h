@@ -18,6 +18,7 @@ struct ui_file_chooser {
     bool save = false;                                        // a save dialog, not an open one
     bool must_exist = false;                                  // the chosen file must exist
     bool confirm_overwrite = false;                           // ask before an existing file
+    bool executables_only = false;                            // list only programs
 };
 
 struct ui_backend {
@@ -37,6 +38,8 @@ struct ui_backend {
                              ui_buttons buttons);
     bool (*choose_file)(const ui_file_chooser& chooser, std::string* path);
     bool (*choose_folder)(const std::string& title, std::string* path);
+    void (*run_dialog)(int dialog_id); // modal; returns when the logic ends the dialog
+    void (*end_dialog)(int dialog_id);
     void (*beep)();
     void (*close)();
 };
@@ -61,5 +64,9 @@ ui_answer ui_message_box(const std::string& text, const std::string& title, ui_i
                          ui_buttons buttons);
 bool ui_choose_file(const ui_file_chooser& chooser, std::string* path);
 bool ui_choose_folder(const std::string& title, std::string* path);
+// Shows a dialog of the window modally; its controls were filled before. Returns once
+// ui_end_dialog has been called for it.
+void ui_run_dialog(int dialog_id);
+void ui_end_dialog(int dialog_id);
 void ui_beep();
 void ui_close();

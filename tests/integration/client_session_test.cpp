@@ -15,6 +15,8 @@
 
 #include <regex>
 
+using namespace tftpc_controls;
+
 namespace {
 
 class client_session : public engine_test {

@@ -9,6 +9,8 @@
 #include "ui/ui.h"
 #include "wait_until.h"
 
+using namespace tftps_controls;
+
 namespace {
 
 // A wait that runs out takes a little over two seconds.

@@ -13,6 +13,8 @@
 
 #include <filesystem>
 
+using namespace tftps_controls;
+
 void daemon_test::SetUp() {
     engine_test::SetUp();
     std::filesystem::create_directories(root());

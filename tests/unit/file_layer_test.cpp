@@ -10,6 +10,8 @@
 
 #include <sys/stat.h>
 
+using namespace tftps_controls;
+
 namespace {
 
 class file_layer_test : public engine_test {

@@ -5,6 +5,8 @@
 #include "server/server_controls.h"
 #include "ui/ui.h"
 
+using namespace tftps_controls;
+
 namespace {
 
 using summary_test = engine_test;

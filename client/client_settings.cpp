@@ -1,0 +1,68 @@
+#include "client_settings.h"
+
+#include "client_controls.h"
+#include "platform/registry.h"
+#include "ui/timeout_list.h"
+#include "ui/ui.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <string>
+
+using namespace tftpc_controls;
+
+namespace {
+
+// A stored text takes up to 254 characters (a buffer of 255 bytes with its terminator).
+constexpr size_t stored_text_room = 255;
+constexpr size_t field_text_limit = 254;
+
+bool same_word(const std::string& text, const char* word) {
+    size_t i = 0;
+    for (; word[i] && i < text.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(word[i])))
+            return false;
+    return !word[i] && i == text.size();
+}
+
+// Chooses one of a pair of radio buttons.
+void choose(int chosen, int other) {
+    ui_set_checked(chosen, true);
+    ui_set_checked(other, false);
+}
+
+} // namespace
+
+void client_settings_load() {
+    registry_key* key = registry_open_key(client_settings_key);
+    if (!key) return;
+    std::string text;
+    auto read = [&](const char* name) { return registry_query_string(key, name, &text, stored_text_room); };
+    if (read("Hostname")) ui_set_text(IDC_HOST, text);
+    if (read("Action")) same_word(text, "Upload") ? choose(IDC_UPLOAD, IDC_DOWNLOAD) : choose(IDC_DOWNLOAD, IDC_UPLOAD);
+    if (read("RemoteFile")) ui_set_text(IDC_REMOTE_FILE, text);
+    if (read("LocalFile")) ui_set_text(IDC_LOCAL_FILE, text);
+    if (read("Mode")) same_word(text, "Ascii") ? choose(IDC_ASCII, IDC_BINARY) : choose(IDC_BINARY, IDC_ASCII);
+    if (read("LogTraces")) {
+        bool on = same_word(text, "Yes");
+        ui_set_checked(IDC_LOG_TRACES, on);
+        ui_enable(IDC_TRACE_FILE, on);
+        ui_enable(IDC_TRACE_FILE_CHOOSER, on);
+    }
+    if (read("TraceFile")) ui_set_text(IDC_TRACE_FILE, text);
+    if (read("Timeout")) timeout_list_select(IDC_PACKET_TIMEOUT, std::atoi(text.c_str()));
+    registry_close_key(key);
+}
+
+void client_settings_save() {
+    registry_key* key = registry_create_key(client_settings_key);
+    registry_set_string(key, "Hostname", ui_get_text(IDC_HOST, field_text_limit));
+    registry_set_string(key, "Action", ui_is_checked(IDC_UPLOAD) ? "Upload" : "Download");
+    registry_set_string(key, "RemoteFile", ui_get_text(IDC_REMOTE_FILE, field_text_limit));
+    registry_set_string(key, "LocalFile", ui_get_text(IDC_LOCAL_FILE, field_text_limit));
+    registry_set_string(key, "Mode", ui_is_checked(IDC_ASCII) ? "Ascii" : "Binary");
+    registry_set_string(key, "LogTraces", ui_is_checked(IDC_LOG_TRACES) ? "Yes" : "No");
+    registry_set_string(key, "TraceFile", ui_get_text(IDC_TRACE_FILE, field_text_limit));
+    registry_set_string(key, "Timeout", std::to_string(timeout_list_seconds(IDC_PACKET_TIMEOUT)));
+    registry_close_key(key);
+}

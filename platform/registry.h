@@ -1,0 +1,19 @@
+// The per-user settings store, with the five calls of a registry: a key named like
+// "SOFTWARE\Vendor\Product" holds string values. Kept as an INI file per product under
+// $XDG_CONFIG_HOME (default ~/.config), in a folder named after the vendor.
+#pragma once
+
+#include <string>
+
+struct registry_key;
+
+// An existing key, or nullptr when there is none.
+registry_key* registry_open_key(const std::string& path);
+// The key, created when it is missing.
+registry_key* registry_create_key(const std::string& path);
+// The value's text, cut to room - 1 characters; false when the key has no such value.
+bool registry_query_string(registry_key* key, const std::string& name, std::string* text,
+                           size_t room);
+void registry_set_string(registry_key* key, const std::string& name, const std::string& text);
+// Writes the key out and lets go of it.
+void registry_close_key(registry_key* key);

@@ -1,0 +1,141 @@
+#include "server_window_qt.h"
+
+#include "icons.h"
+#include "server/server_controls.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using namespace tftps_controls;
+
+namespace {
+
+template <typename W>
+W* bound(int id, W* widget) {
+    qt_bind(id, widget);
+    return widget;
+}
+
+QPushButton* chooser_button(int id) {
+    auto* button = bound(id, new QPushButton("..."));
+    button->setFixedWidth(32);
+    button->setEnabled(false);
+    return button;
+}
+
+QLineEdit* path_field(int id) {
+    auto* field = bound(id, new QLineEdit);
+    field->setEnabled(false);
+    field->setMinimumWidth(260);
+    return field;
+}
+
+QPlainTextEdit* list_field(int id) {
+    auto* field = bound(id, new QPlainTextEdit);
+    field->setTabChangesFocus(true);
+    field->setFixedHeight(54);
+    return field;
+}
+
+QDialog* access_dialog_create(QWidget* owner) {
+    auto* dialog = new QDialog(owner);
+    dialog->setObjectName("TFTPIPS");
+    dialog->setWindowTitle("Serviceable clients");
+    auto* layout = new QGridLayout(dialog);
+    auto* intro = new QLabel("Enter addresses of clients which are allowed to use this server.\n"
+                             "Separate entries with commas.");
+    layout->addWidget(intro, 0, 0, 1, 2);
+    const struct {
+        int id;
+        const char* label;
+    } fields[] = {
+        {IDC_INDIVIDUAL_CLIENTS, "Individual clients\n(IP addresses or FQDNs)"},
+        {IDC_CLIENT_RANGES, "IP address ranges\n(like 10.0.20.1 - 10.0.25.254)"},
+        {IDC_CLIENT_MASKS, "IP address masks\n(like 10.0.20.*)"},
+    };
+    int row = 1;
+    for (const auto& f : fields) {
+        layout->addWidget(new QLabel(f.label), row, 0, Qt::AlignTop);
+        layout->addWidget(list_field(f.id), row++, 1);
+    }
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    auto* ok = bound(IDC_ACCESS_OK, new QPushButton("OK"));
+    ok->setAutoDefault(false);
+    buttons->addWidget(ok);
+    buttons->addWidget(bound(IDC_ACCESS_CANCEL, new QPushButton("Cancel")));
+    layout->addLayout(buttons, row, 0, 1, 2);
+    qt_bind_dialog(IDD_ACCESS_LISTS, dialog);
+    return dialog;
+}
+
+} // namespace
+
+qt_main_window* server_window_create() {
+    auto* window = new qt_main_window;
+    window->setObjectName("TFTPS");
+    window->setWindowTitle("PelloryTFTP server v1.0");
+    window->setWindowIcon(server_program_icon());
+    auto* layout = new QVBoxLayout(window);
+
+    auto* status_box = new QGroupBox("Status");
+    auto* status_row = new QHBoxLayout(status_box);
+    auto* icon = new QLabel;
+    qt_bind_icon(IDC_STATUS_ICON, icon, ICON_ENABLED, server_enabled_pixmap(32));
+    qt_bind_icon(IDC_STATUS_ICON, icon, ICON_DISABLED, server_disabled_pixmap(32));
+    icon->setPixmap(server_disabled_pixmap(32));
+    status_row->addWidget(icon);
+    status_row->addWidget(bound(IDC_STATUS_SENTENCE, new QLabel("The Trivial FTP server is currently disabled.")), 1);
+    layout->addWidget(status_box);
+
+    auto* options = new QGroupBox("Options");
+    auto* grid = new QGridLayout(options);
+    grid->addWidget(bound(IDC_ALLOW_UPLOAD, new QCheckBox("Allow uploads")), 0, 0);
+    grid->addWidget(bound(IDC_ALLOW_DOWNLOAD, new QCheckBox("Allow downloads")), 0, 1);
+    grid->addWidget(bound(IDC_NO_OVERWRITE, new QCheckBox("Do not overwrite existing files")), 1, 0, 1, 2);
+    grid->addWidget(bound(IDC_SERVICE_ONLY, new QCheckBox("Service only clients")), 2, 0);
+    grid->addWidget(chooser_button(IDC_ACCESS_LISTS), 2, 2);
+    grid->addWidget(bound(IDC_RESTRICT_UPLOAD, new QCheckBox("Restrict uploads to folder")), 3, 0);
+    grid->addWidget(path_field(IDC_UPLOAD_ROOT), 3, 1);
+    grid->addWidget(chooser_button(IDC_UPLOAD_ROOT_CHOOSER), 3, 2);
+    grid->addWidget(bound(IDC_RESTRICT_DOWNLOAD, new QCheckBox("Restrict downloads to folder")), 4, 0);
+    grid->addWidget(path_field(IDC_DOWNLOAD_ROOT), 4, 1);
+    grid->addWidget(chooser_button(IDC_DOWNLOAD_ROOT_CHOOSER), 4, 2);
+    grid->addWidget(bound(IDC_RUN_EXTERNAL, new QCheckBox("Launch after every upload")), 5, 0);
+    grid->addWidget(path_field(IDC_COMMAND), 5, 1);
+    grid->addWidget(chooser_button(IDC_COMMAND_CHOOSER), 5, 2);
+    auto* timeout_row = new QHBoxLayout;
+    timeout_row->addWidget(new QLabel("Timeout"));
+    timeout_row->addWidget(bound(IDC_TIMEOUT, new QComboBox));
+    timeout_row->addWidget(new QLabel("second(s)"));
+    timeout_row->addStretch();
+    grid->addLayout(timeout_row, 6, 0);
+    grid->addWidget(bound(IDC_TRACE, new QCheckBox("Log all activity to file")), 6, 1, Qt::AlignRight);
+    grid->addWidget(chooser_button(IDC_TRACE_CHOOSER), 6, 2);
+    layout->addWidget(options);
+
+    auto* buttons = new QHBoxLayout;
+    for (auto [id, text] : {std::pair{IDC_ENABLE, "&Enable server"}, {IDC_SAVE, "&Save options"},
+                            {IDC_RESET, "&Reset options"}, {IDC_CLOSE, "&Close"}}) {
+        auto* button = bound(id, new QPushButton(text));
+        button->setAutoDefault(false);
+        buttons->addWidget(button);
+    }
+    layout->addLayout(buttons);
+
+    auto* status_line = bound(IDC_STATUS, new QLabel("PelloryTFTP server v1.0.1"));
+    status_line->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    status_line->setMinimumWidth(420);
+    layout->addWidget(status_line);
+    access_dialog_create(window);
+    return window;
+}

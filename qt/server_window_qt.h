@@ -1,0 +1,8 @@
+// The server window "TFTPS" and its access dialog "TFTPIPS" as Qt widgets, every control bound
+// to its identifier.
+#pragma once
+
+#include "qt_backend.h"
+
+// Builds the window with its initial states; the caller shows it.
+qt_main_window* server_window_create();
