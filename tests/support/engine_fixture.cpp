@@ -21,6 +21,7 @@ std::atomic<int> client_like_aborts{0};
 
 void engine_test::SetUp() {
     setenv("TMPDIR", folder.path().c_str(), 1);
+    setenv("XDG_CONFIG_HOME", folder.file("config").c_str(), 1);
     ui_test_install();
     role_install(&server_role);
     ServerEnabled = 0;
@@ -40,6 +41,7 @@ void engine_test::TearDown() {
     if (transfer_socket >= 0) sock_close(transfer_socket);
     transfer_socket = -1;
     unsetenv("TMPDIR");
+    unsetenv("XDG_CONFIG_HOME");
 }
 
 void engine_test::use_role(const role_profile& profile) { role_install(&profile); }

@@ -26,8 +26,11 @@ child_process::child_process(const std::string& program, const std::vector<std::
     out_path_ = log_folder + "/out" + std::to_string(serial) + ".txt";
     err_path_ = log_folder + "/err" + std::to_string(serial) + ".txt";
 
+    // Each program gets stored settings of its own unless the test names a place for them.
     std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) env.emplace_back(*e);
+    for (char** e = environ; *e; ++e)
+        if (std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0) env.emplace_back(*e);
+    env.push_back("XDG_CONFIG_HOME=" + log_folder + "/config");
     env.insert(env.end(), extra_env.begin(), extra_env.end());
     std::vector<char*> envp, argv;
     for (std::string& e : env) envp.push_back(e.data());

@@ -1,0 +1,315 @@
+// The server window's logic through the recording backend: the stored settings, every command
+// with its status line, the Enable checks, the access dialog, the choosers and the close.
+#include "diag/shared_flags.h"
+#include "diag/trace.h"
+#include "engine_fixture.h"
+#include "platform/folders.h"
+#include "platform/registry.h"
+#include "server/daemon.h"
+#include "server/server_controls.h"
+#include "server/server_window.h"
+#include "server/settings.h"
+#include "ui/test_backend.h"
+#include "ui/ui.h"
+#include "udp_peer.h"
+#include "wait_until.h"
+
+using namespace tftps_controls;
+
+namespace {
+
+class server_window : public engine_test {
+  protected:
+    void SetUp() override {
+        engine_test::SetUp();
+        trace_close();
+        listen_port_override = free_udp_port();
+    }
+    void TearDown() override {
+        server_disable();
+        EXPECT_TRUE(wait_until([] { return daemon_running == 0; }, 5000));
+        listen_port_override = 0;
+        RunExternal = 0;
+        RunExternalExe.set("");
+        engine_test::TearDown();
+    }
+    static void store(std::initializer_list<std::pair<const char*, const char*>> values) {
+        registry_key* key = registry_create_key(server_settings_key);
+        for (auto [name, text] : values) registry_set_string(key, name, text);
+        registry_close_key(key);
+    }
+    static std::string stored(const char* name) {
+        registry_key* key = registry_open_key(server_settings_key);
+        if (!key) return "<no key>";
+        std::string text;
+        bool found = registry_query_string(key, name, &text, 255);
+        registry_close_key(key);
+        return found ? text : "<none>";
+    }
+    static std::string status() { return ui_get_text(IDC_STATUS, 300); }
+    // Clicks a check box as the user would: its state flips, then its command runs.
+    static void click(int id) {
+        ui_set_checked(id, !ui_is_checked(id));
+        server_command(id);
+    }
+    static std::string last_box() {
+        auto boxes = ui_test_boxes();
+        return boxes.empty() ? "" : boxes.back().text;
+    }
+};
+
+TEST_F(server_window, a_first_start_advises_and_keeps_the_factory_defaults) {
+    server_window_open();
+    ASSERT_EQ(ui_test_boxes().size(), 1u);
+    EXPECT_EQ(ui_test_boxes()[0].title, "Configuration advice");
+    EXPECT_EQ(ui_test_boxes()[0].text, "The TFTP server has reverted to factory settings.\nIt is "
+                                       "recommended that you modify them for your needs.");
+    EXPECT_FALSE(ui_is_checked(IDC_ALLOW_UPLOAD));
+    EXPECT_FALSE(ui_is_checked(IDC_ALLOW_DOWNLOAD));
+    EXPECT_TRUE(ui_is_checked(IDC_RESTRICT_UPLOAD));
+    EXPECT_TRUE(ui_is_checked(IDC_RESTRICT_DOWNLOAD));
+    EXPECT_EQ(ui_get_text(IDC_UPLOAD_ROOT, 300), current_folder());
+    EXPECT_EQ(ui_get_text(IDC_DOWNLOAD_ROOT, 300), current_folder());
+    EXPECT_EQ(ui_list_entry(IDC_TIMEOUT, ui_list_selection(IDC_TIMEOUT)), "120");
+    EXPECT_EQ(ServerEnabled, 0);
+}
+
+TEST_F(server_window, a_stored_yes_in_any_case_enables_the_server_as_the_window_opens) {
+    store({{"ServerEnabled", "yes"}, {"AllowDownload", "YES"}, {"AllowUpload", "Yess"},
+           {"RestrictDownload", "Yes"}, {"RestrictDownloadPath", folder.path().c_str()},
+           {"RestrictUpload", "No"}, {"Timeout", "30"}});
+    server_window_open();
+    EXPECT_TRUE(ui_test_boxes().empty());
+    EXPECT_EQ(ServerEnabled, 1);
+    EXPECT_EQ(ui_get_text(IDC_STATUS_ICON, 20), ICON_ENABLED);
+    EXPECT_TRUE(ui_is_checked(IDC_ALLOW_DOWNLOAD));
+    EXPECT_FALSE(ui_is_checked(IDC_ALLOW_UPLOAD));
+    EXPECT_FALSE(ui_is_enabled(IDC_UPLOAD_ROOT));
+    EXPECT_EQ(ui_get_text(IDC_DOWNLOAD_ROOT, 300), folder.path());
+    EXPECT_EQ(ui_list_entry(IDC_TIMEOUT, ui_list_selection(IDC_TIMEOUT)), "30");
+}
+
+TEST_F(server_window, save_writes_switches_and_only_the_companions_of_those_on) {
+    store({{"RunExternalExe", "notify ?"}});
+    server_window_open();
+    click(IDC_NO_OVERWRITE);
+    click(IDC_ALLOW_UPLOAD);
+    ui_list_select(IDC_TIMEOUT, 28);
+    server_command(IDC_SAVE);
+    EXPECT_EQ(last_box(), "The current options have been saved.");
+    EXPECT_EQ(ui_test_boxes().back().title, "Saved options");
+    EXPECT_EQ(status(), "Options have been saved.");
+    EXPECT_EQ(stored("AllowOverwrite"), "Yes");
+    EXPECT_EQ(stored("AllowUpload"), "Yes");
+    EXPECT_EQ(stored("AllowDownload"), "No");
+    EXPECT_EQ(stored("ServerEnabled"), "No");
+    EXPECT_EQ(stored("RunExternal"), "No");
+    EXPECT_EQ(stored("RunExternalExe"), "notify ?"); // kept from the earlier save
+    EXPECT_EQ(stored("RestrictUploadPath"), current_folder());
+    EXPECT_EQ(stored("ServiceIPC"), "<none>");
+    EXPECT_EQ(stored("Timeout"), "30");
+
+    server_window_open(); // the next start shows them, the kept command included
+    EXPECT_TRUE(ui_is_checked(IDC_NO_OVERWRITE));
+    EXPECT_EQ(ui_get_text(IDC_COMMAND, 300), "notify ?");
+}
+
+TEST_F(server_window, reset_returns_to_the_saved_options_after_a_yes_only) {
+    server_window_open();
+    click(IDC_ALLOW_DOWNLOAD);
+    server_command(IDC_SAVE);
+    click(IDC_ALLOW_DOWNLOAD);
+    ui_test_answer(ui_answer::no);
+    server_command(IDC_RESET);
+    EXPECT_EQ(ui_test_boxes().back().title, "Reset options");
+    EXPECT_EQ(ui_test_boxes().back().text, "Are you sure you want to revert to the saved options?");
+    EXPECT_EQ(AllowDownload, 0);
+    ui_test_answer(ui_answer::yes);
+    server_command(IDC_RESET);
+    EXPECT_EQ(AllowDownload, 1);
+    EXPECT_TRUE(ui_is_checked(IDC_ALLOW_DOWNLOAD));
+    EXPECT_EQ(status(), "Options have been reset.");
+}
+
+TEST_F(server_window, reset_never_changes_whether_the_server_runs) {
+    server_window_open();
+    server_command(IDC_SAVE); // stored: ServerEnabled No
+    server_command(IDC_ENABLE);
+    ASSERT_EQ(ServerEnabled, 1);
+    ui_test_answer(ui_answer::yes);
+    server_command(IDC_RESET);
+    EXPECT_EQ(ServerEnabled, 1);
+    EXPECT_EQ(ui_get_text(IDC_ENABLE, 30), "Disable s&erver");
+}
+
+TEST_F(server_window, enable_and_disable_show_their_state) {
+    server_window_open();
+    server_command(IDC_ENABLE);
+    EXPECT_EQ(ServerEnabled, 1);
+    EXPECT_EQ(ui_get_text(IDC_STATUS_ICON, 20), ICON_ENABLED);
+    EXPECT_EQ(ui_get_text(IDC_STATUS_SENTENCE, 100), "The Trivial FTP server is currently enabled.");
+    EXPECT_EQ(ui_get_text(IDC_ENABLE, 30), "Disable s&erver");
+    EXPECT_EQ(status(), "TFTP server is enabled.");
+    server_command(IDC_ENABLE);
+    EXPECT_EQ(ServerEnabled, 0);
+    EXPECT_EQ(ui_get_text(IDC_STATUS_ICON, 20), ICON_DISABLED);
+    EXPECT_EQ(ui_get_text(IDC_STATUS_SENTENCE, 100), "The Trivial FTP server is currently disabled.");
+    EXPECT_EQ(ui_get_text(IDC_ENABLE, 30), "&Enable server");
+    EXPECT_EQ(status(), "TFTP server is disabled.");
+    server_command(IDC_ENABLE); // and again, on the same port
+    EXPECT_TRUE(wait_until([] { return listen_socket >= 0; }, 5000));
+}
+
+TEST_F(server_window, enable_refuses_missing_roots_and_commands) {
+    server_window_open();
+    ui_set_text(IDC_UPLOAD_ROOT, "");
+    server_command(IDC_ENABLE);
+    EXPECT_EQ(last_box(), "Please provide an upload root path.");
+    EXPECT_EQ(ServerEnabled, 0);
+    EXPECT_NE(ui_get_text(IDC_ENABLE, 30), "Disable s&erver");
+
+    ui_set_text(IDC_UPLOAD_ROOT, folder.path());
+    ui_set_text(IDC_DOWNLOAD_ROOT, folder.file("missing"));
+    server_command(IDC_ENABLE);
+    EXPECT_EQ(last_box(), "Download root '" + folder.file("missing") + "' does not exist.");
+
+    ui_set_text(IDC_DOWNLOAD_ROOT, folder.path() + "/" + std::string(140, 'x'));
+    server_command(IDC_ENABLE);
+    EXPECT_EQ(RestrictDownloadPath.get().size(), 127u); // cut at Enable
+
+    ui_set_text(IDC_DOWNLOAD_ROOT, folder.path());
+    click(IDC_RUN_EXTERNAL);
+    server_command(IDC_ENABLE);
+    EXPECT_EQ(last_box(), "Please provide a command to run after each uploaded file.");
+    EXPECT_EQ(ServerEnabled, 0);
+}
+
+TEST_F(server_window, every_option_box_switches_its_setting_and_says_so) {
+    server_window_open();
+    struct {
+        int id;
+        std::atomic<int>* setting;
+        const char* on;
+        const char* off;
+    } boxes[] = {
+        {IDC_ALLOW_UPLOAD, &AllowUpload, "Clients will be able to upload files.", "Clients will not be able to upload files."},
+        {IDC_ALLOW_DOWNLOAD, &AllowDownload, "Clients will be able to download files.", "Clients will not be able to download files."},
+        {IDC_NO_OVERWRITE, &AllowOverwrite, "Client uploads will not be able to overwrite existing files.", "Client uploads will be able to overwrite existing files."},
+        {IDC_SERVICE_ONLY, &ServiceIP, "Only selected clients will have access.", "The server may be accessed by any client."},
+        {IDC_RUN_EXTERNAL, &RunExternal, "An external program will run after uploads.", "No external progam will be launched."},
+    };
+    for (const auto& b : boxes) {
+        click(b.id);
+        EXPECT_EQ(*b.setting, 1);
+        EXPECT_EQ(status(), b.on);
+        click(b.id);
+        EXPECT_EQ(*b.setting, 0);
+        EXPECT_EQ(status(), b.off);
+    }
+    click(IDC_RESTRICT_UPLOAD); // on at first: now off
+    EXPECT_EQ(status(), "Uploads can be made to any folder.");
+    EXPECT_FALSE(ui_is_enabled(IDC_UPLOAD_ROOT));
+    EXPECT_FALSE(ui_is_enabled(IDC_UPLOAD_ROOT_CHOOSER));
+    click(IDC_RESTRICT_UPLOAD);
+    EXPECT_EQ(status(), "Uploads will be restricted to one folder.");
+    EXPECT_TRUE(ui_is_enabled(IDC_UPLOAD_ROOT));
+    EXPECT_EQ(ui_test_focused(), IDC_UPLOAD_ROOT);
+    click(IDC_RUN_EXTERNAL);
+    EXPECT_TRUE(ui_is_enabled(IDC_COMMAND_CHOOSER));
+    ui_set_text(IDC_COMMAND, "reload ?"); // the user types
+    server_command(IDC_COMMAND);
+    EXPECT_EQ(RunExternalExe.get(), "reload ?");
+}
+
+TEST_F(server_window, tracing_without_a_file_asks_for_one_and_enable_then_fails) {
+    server_window_open();
+    click(IDC_TRACE);
+    EXPECT_EQ(ui_test_boxes().back().title, "No log filename");
+    EXPECT_TRUE(ui_is_checked(IDC_TRACE));
+    EXPECT_EQ(status(), "Tracing has been enabled.");
+    EXPECT_TRUE(ui_is_enabled(IDC_TRACE_CHOOSER));
+    server_command(IDC_ENABLE);
+    EXPECT_EQ(last_box(), "Failed to open the log file.");
+    EXPECT_EQ(ui_test_boxes()[ui_test_boxes().size() - 2].title, "No log filename");
+    EXPECT_EQ(ServerEnabled, 0);
+
+    ui_test_choose(folder.file("server.log"));
+    server_command(IDC_TRACE_CHOOSER);
+    EXPECT_EQ(status(), "Trace data will be in " + folder.file("server.log") + ".");
+    server_command(IDC_ENABLE);
+    EXPECT_EQ(ServerEnabled, 1);
+    EXPECT_NE(read_file(folder.file("server.log")).find("PelloryTFTP server v1.0.1 commencing..."),
+              std::string::npos);
+    click(IDC_TRACE);
+    EXPECT_EQ(status(), "Tracing has been disabled.");
+    EXPECT_EQ(trace_enabled, 0);
+}
+
+TEST_F(server_window, the_access_dialog_checks_before_it_takes_the_lists) {
+    server_window_open();
+    ServiceIPW.set("10.0.0.*");
+    ui_test_on_dialog([](int dialog) {
+        EXPECT_EQ(dialog, IDD_ACCESS_LISTS);
+        EXPECT_EQ(ui_get_text(IDC_CLIENT_MASKS, 300), "10.0.0.*");
+        ui_set_text(IDC_CLIENT_MASKS, "10.*1.0.0");
+        server_command(IDC_ACCESS_OK);
+        ui_set_text(IDC_CLIENT_MASKS, "10.0.1.*");
+        server_command(IDC_ACCESS_CANCEL);
+    });
+    server_command(IDC_ACCESS_LISTS);
+    EXPECT_EQ(last_box(), "10.*1.0.0 is not a valid IP mask address.");
+    EXPECT_EQ(ServiceIPW.get(), "10.0.0.*"); // OK refused, then Cancel: the old lists
+
+    ui_test_on_dialog([](int) {
+        ui_set_text(IDC_INDIVIDUAL_CLIENTS, "localhost");
+        ui_set_text(IDC_CLIENT_MASKS, "192.168.*.*");
+        server_command(IDC_ACCESS_OK);
+    });
+    server_command(IDC_ACCESS_LISTS);
+    EXPECT_EQ(ServiceIPC.get(), "localhost");
+    EXPECT_EQ(ServiceIPW.get(), "192.168.*.*");
+    auto log = ui_test_log();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "end_dialog 1100"), 2);
+}
+
+TEST_F(server_window, the_choosers_fill_their_fields) {
+    server_window_open();
+    ui_test_choose(folder.path());
+    server_command(IDC_DOWNLOAD_ROOT_CHOOSER);
+    EXPECT_EQ(ui_get_text(IDC_DOWNLOAD_ROOT, 300), folder.path());
+    EXPECT_EQ(RestrictDownloadPath.get(), folder.path());
+    EXPECT_EQ(status(), "Root directory selected.");
+
+    ui_test_choose("/opt/my tools/flash");
+    ui_test_answer(ui_answer::yes);
+    server_command(IDC_COMMAND_CHOOSER);
+    EXPECT_EQ(ui_test_boxes().back().title, "Add the argument");
+    EXPECT_EQ(RunExternalExe.get(), "\"/opt/my tools/flash\" ?");
+    EXPECT_EQ(ui_get_text(IDC_COMMAND, 300), "\"/opt/my tools/flash\" ?");
+    EXPECT_EQ(status(), "Will launch /opt/my tools/flash.");
+    ui_test_choose("/usr/bin/reload");
+    ui_test_answer(ui_answer::no);
+    server_command(IDC_COMMAND_CHOOSER);
+    EXPECT_EQ(RunExternalExe.get(), "/usr/bin/reload");
+    ui_test_choose("/usr/bin/other");
+    ui_test_answer(ui_answer::cancel);
+    server_command(IDC_COMMAND_CHOOSER);
+    EXPECT_EQ(RunExternalExe.get(), "/usr/bin/reload");
+    server_command(IDC_UPLOAD_ROOT_CHOOSER); // cancelled: nothing changes
+    EXPECT_EQ(ui_get_text(IDC_UPLOAD_ROOT, 300), current_folder());
+}
+
+TEST_F(server_window, close_disables_says_goodbye_and_saves_nothing) {
+    server_window_open();
+    server_command(IDC_ENABLE);
+    write_file(folder.file("PYSStat.tmp"), "x");
+    server_command(IDC_CLOSE);
+    EXPECT_EQ(ServerEnabled, 0);
+    EXPECT_TRUE(wait_until([] { return daemon_running == 0; }, 1000));
+    EXPECT_EQ(status(), "Thank you for using the PelloryTFTP server.");
+    EXPECT_FALSE(file_exists(folder.file("PYSStat.tmp")));
+    EXPECT_EQ(ui_test_log().back(), "close");
+    EXPECT_EQ(stored("AllowUpload"), "<no key>");
+}
+
+} // namespace
