@@ -293,6 +293,7 @@ void qt_backend_install(qt_main_window* window, qt_handlers h) {
 
 void qt_bind(int id, QWidget* widget) {
     controls[id] = widget;
+    widget->setObjectName(QString::number(id)); // so that tests and tools find it by identifier
     if (auto* button = qobject_cast<QAbstractButton*>(widget))
         QObject::connect(button, &QAbstractButton::clicked, [id] { handlers.command(id); });
     else if (auto* line = qobject_cast<QLineEdit*>(widget))
@@ -301,6 +302,7 @@ void qt_bind(int id, QWidget* widget) {
 
 void qt_bind_icon(int id, QLabel* label, const QString& name, const QPixmap& pixmap) {
     controls[id] = label;
+    label->setObjectName(QString::number(id));
     icons[id][name] = pixmap;
 }
 

@@ -1,0 +1,121 @@
+// The client window "TFTPC" as a user sees it: its settings kept from one start to the next,
+// the question before closing during a transfer, and a whole download from pellsd.
+#include "client/client_controls.h"
+#include "client/client_role.h"
+#include "client/client_window.h"
+#include "client/session.h"
+#include "diag/role.h"
+#include "engine_fixture.h"
+#include "gui_support.h"
+#include "qt/client_window_qt.h"
+#include "server_process.h"
+#include "udp_peer.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QRegularExpression>
+
+using namespace tftpc_controls;
+
+namespace {
+
+class client_gui : public engine_test {
+  protected:
+    void TearDown() override {
+        if (session_running) client_stop();
+        EXPECT_TRUE(QTest::qWaitFor([] { return session_running == 0; }, 10000));
+        delete window;
+        engine_test::TearDown();
+    }
+    void open() {
+        delete window;
+        role_install(&client_role);
+        window = client_window_create();
+        qt_backend_install(window, {client_command, [] { client_window_close(); }});
+        window->show();
+        client_window_open();
+    }
+    QLineEdit* field(int id) { return control<QLineEdit>(window, id); }
+    void type(int id, const QString& text) {
+        field(id)->clear();
+        QTest::keyClicks(field(id), text);
+    }
+    QString status() { return control<QLabel>(window, IDC_STATUS)->text(); }
+
+    box_answerer boxes;
+    qt_main_window* window = nullptr;
+};
+
+TEST_F(client_gui, saves_its_eight_values_on_close_and_shows_them_at_the_next_start) {
+    open();
+    EXPECT_EQ(window->windowTitle(), "PelloryTFTP client v1.0");
+    EXPECT_EQ(status(), "PelloryTFTP client started.");
+    type(IDC_HOST, "tftp.lab");
+    click(window, IDC_UPLOAD);
+    type(IDC_REMOTE_FILE, "startup.cfg");
+    type(IDC_LOCAL_FILE, "/tmp/startup.cfg");
+    click(window, IDC_ASCII);
+    click(window, IDC_LOG_TRACES);
+    type(IDC_TRACE_FILE, "/tmp/client.log");
+    control<QComboBox>(window, IDC_PACKET_TIMEOUT)->setCurrentText("9");
+    click(window, IDC_CLOSE);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 3000));
+    EXPECT_TRUE(boxes.seen().empty()); // idle: no question
+
+    open();
+    EXPECT_EQ(field(IDC_HOST)->text(), "tftp.lab");
+    EXPECT_TRUE(control<QRadioButton>(window, IDC_UPLOAD)->isChecked());
+    EXPECT_FALSE(control<QRadioButton>(window, IDC_DOWNLOAD)->isChecked());
+    EXPECT_EQ(field(IDC_REMOTE_FILE)->text(), "startup.cfg");
+    EXPECT_EQ(field(IDC_LOCAL_FILE)->text(), "/tmp/startup.cfg");
+    EXPECT_TRUE(control<QRadioButton>(window, IDC_ASCII)->isChecked());
+    EXPECT_TRUE(control<QCheckBox>(window, IDC_LOG_TRACES)->isChecked());
+    EXPECT_TRUE(field(IDC_TRACE_FILE)->isEnabled());
+    EXPECT_EQ(field(IDC_TRACE_FILE)->text(), "/tmp/client.log");
+    EXPECT_EQ(control<QComboBox>(window, IDC_PACKET_TIMEOUT)->currentText(), "9");
+}
+
+TEST_F(client_gui, closing_during_a_transfer_asks_first_and_no_keeps_it_running) {
+    udp_peer silent;
+    open();
+    type(IDC_HOST, "127.0.0.1:" + QString::number(silent.port()));
+    type(IDC_REMOTE_FILE, "a.bin");
+    type(IDC_LOCAL_FILE, QString::fromStdString(folder.file("a.bin")));
+    click(window, IDC_START);
+    ASSERT_TRUE(QTest::qWaitFor([] { return transfer_active == 1; }, 5000));
+    EXPECT_FALSE(control<QAbstractButton>(window, IDC_START)->isEnabled());
+    EXPECT_TRUE(control<QAbstractButton>(window, IDC_STOP)->isEnabled());
+
+    boxes.push(QMessageBox::No);
+    click(window, IDC_CLOSE);
+    ASSERT_EQ(boxes.seen().size(), 1u);
+    EXPECT_EQ(boxes.seen()[0].title, "Exiting...");
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(transfer_active, 1);
+
+    boxes.push(QMessageBox::Yes);
+    window->close(); // the title bar's close asks the same question
+    EXPECT_EQ(boxes.seen().size(), 2u);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 3000));
+    EXPECT_EQ(session_running, 0);
+}
+
+TEST_F(client_gui, downloads_from_pellsd_when_start_is_pressed) {
+    server_process server({"--allow-download"});
+    write_file(server.root() + "/firmware.bin", pattern_bytes(70000, 3));
+    open();
+    type(IDC_HOST, "127.0.0.1:" + QString::number(server.port()));
+    type(IDC_REMOTE_FILE, "firmware.bin");
+    type(IDC_LOCAL_FILE, QString::fromStdString(folder.file("firmware.bin")));
+    click(window, IDC_START);
+    QRegularExpression summary(R"(^70000 bytes received in \d\.0 seconds\.$)");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return summary.match(status()).hasMatch(); }, 20000))
+        << status().toStdString();
+    EXPECT_TRUE(read_file(folder.file("firmware.bin")) == pattern_bytes(70000, 3));
+    EXPECT_TRUE(control<QAbstractButton>(window, IDC_START)->isEnabled());
+}
+
+} // namespace

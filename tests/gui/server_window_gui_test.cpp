@@ -1,0 +1,157 @@
+// The server window "TFTPS" as a user sees it: its first start, Enable and Disable, Save and
+// Reset, a stored enabled state, and the access dialog.
+#include "diag/role.h"
+#include "engine_fixture.h"
+#include "gui_support.h"
+#include "platform/folders.h"
+#include "platform/registry.h"
+#include "qt/icons.h"
+#include "qt/server_window_qt.h"
+#include "server/daemon.h"
+#include "server/server_controls.h"
+#include "server/server_role.h"
+#include "server/server_window.h"
+#include "server/settings.h"
+#include "udp_peer.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+using namespace tftps_controls;
+
+namespace {
+
+class server_gui : public engine_test {
+  protected:
+    void SetUp() override {
+        engine_test::SetUp();
+        listen_port_override = free_udp_port();
+    }
+    void TearDown() override {
+        server_disable();
+        EXPECT_TRUE(QTest::qWaitFor([] { return daemon_running == 0; }, 5000));
+        listen_port_override = 0;
+        delete window;
+        engine_test::TearDown();
+    }
+    void open() {
+        role_install(&server_role);
+        window = server_window_create();
+        qt_backend_install(window, {server_command, server_window_close});
+        window->show();
+        server_window_open();
+    }
+    static void store(std::initializer_list<std::pair<const char*, std::string>> values) {
+        registry_key* key = registry_create_key(server_settings_key);
+        for (const auto& [name, text] : values) registry_set_string(key, name, text);
+        registry_close_key(key);
+    }
+    bool checked(int id) { return control<QCheckBox>(window, id)->isChecked(); }
+    QString text(int id) {
+        if (auto* line = control<QLineEdit>(window, id)) return line->text();
+        if (auto* label = control<QLabel>(window, id)) return label->text();
+        return control<QPushButton>(window, id)->text();
+    }
+    QImage icon() { return control<QLabel>(window, IDC_STATUS_ICON)->pixmap().toImage(); }
+
+    box_answerer boxes;
+    qt_main_window* window = nullptr;
+};
+
+TEST_F(server_gui, a_first_start_advises_and_shows_the_factory_defaults) {
+    open();
+    ASSERT_EQ(boxes.seen().size(), 1u);
+    EXPECT_EQ(boxes.seen()[0].title, "Configuration advice");
+    EXPECT_EQ(window->windowTitle(), "PelloryTFTP server v1.0");
+    EXPECT_FALSE(checked(IDC_ALLOW_UPLOAD));
+    EXPECT_FALSE(checked(IDC_ALLOW_DOWNLOAD));
+    EXPECT_TRUE(checked(IDC_RESTRICT_UPLOAD));
+    EXPECT_TRUE(checked(IDC_RESTRICT_DOWNLOAD));
+    EXPECT_EQ(text(IDC_UPLOAD_ROOT).toStdString(), current_folder());
+    EXPECT_TRUE(control<QLineEdit>(window, IDC_DOWNLOAD_ROOT)->isEnabled());
+    EXPECT_FALSE(control<QLineEdit>(window, IDC_COMMAND)->isEnabled());
+    EXPECT_EQ(control<QComboBox>(window, IDC_TIMEOUT)->currentText(), "120");
+    EXPECT_EQ(text(IDC_ENABLE), "&Enable server");
+    EXPECT_EQ(icon(), server_disabled_pixmap(32).toImage());
+}
+
+TEST_F(server_gui, enable_with_an_empty_upload_root_says_so_and_stays_disabled) {
+    open();
+    auto* root = control<QLineEdit>(window, IDC_UPLOAD_ROOT);
+    root->setFocus();
+    QTest::keyClick(root, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(root, Qt::Key_Delete);
+    click(window, IDC_ENABLE);
+    ASSERT_EQ(boxes.seen().size(), 2u);
+    EXPECT_EQ(boxes.seen()[1].title, "Error");
+    EXPECT_EQ(boxes.seen()[1].text, "Please provide an upload root path.");
+    EXPECT_EQ(text(IDC_ENABLE), "&Enable server");
+    EXPECT_EQ(ServerEnabled, 0);
+}
+
+TEST_F(server_gui, enable_and_disable_change_the_icon_the_sentence_and_the_button) {
+    open();
+    click(window, IDC_ENABLE);
+    EXPECT_EQ(icon(), server_enabled_pixmap(32).toImage());
+    EXPECT_EQ(text(IDC_STATUS_SENTENCE), "The Trivial FTP server is currently enabled.");
+    EXPECT_EQ(text(IDC_ENABLE), "Disable s&erver");
+    EXPECT_EQ(text(IDC_STATUS), "TFTP server is enabled.");
+    click(window, IDC_ENABLE);
+    EXPECT_EQ(icon(), server_disabled_pixmap(32).toImage());
+    EXPECT_EQ(text(IDC_STATUS_SENTENCE), "The Trivial FTP server is currently disabled.");
+    EXPECT_EQ(text(IDC_ENABLE), "&Enable server");
+}
+
+TEST_F(server_gui, save_then_reset_restores_the_saved_options) {
+    open();
+    click(window, IDC_ALLOW_DOWNLOAD);
+    control<QComboBox>(window, IDC_TIMEOUT)->setCurrentText("30");
+    click(window, IDC_SAVE);
+    EXPECT_EQ(boxes.seen().back().title, "Saved options");
+    click(window, IDC_ALLOW_DOWNLOAD);
+    click(window, IDC_ALLOW_UPLOAD);
+    control<QComboBox>(window, IDC_TIMEOUT)->setCurrentText("7");
+    boxes.push(QMessageBox::Yes);
+    click(window, IDC_RESET);
+    EXPECT_EQ(boxes.seen().back().title, "Reset options");
+    EXPECT_TRUE(checked(IDC_ALLOW_DOWNLOAD));
+    EXPECT_FALSE(checked(IDC_ALLOW_UPLOAD));
+    EXPECT_EQ(control<QComboBox>(window, IDC_TIMEOUT)->currentText(), "30");
+    EXPECT_EQ(text(IDC_STATUS), "Options have been reset.");
+}
+
+TEST_F(server_gui, a_stored_lower_case_yes_enables_the_server_as_the_window_opens) {
+    store({{"ServerEnabled", "yes"}, {"RestrictUploadPath", folder.path()},
+           {"RestrictUpload", "Yes"}, {"RestrictDownload", "No"}});
+    open();
+    EXPECT_TRUE(boxes.seen().empty());
+    EXPECT_EQ(text(IDC_ENABLE), "Disable s&erver");
+    EXPECT_TRUE(QTest::qWaitFor([] { return listen_socket >= 0; }, 5000));
+}
+
+TEST_F(server_gui, the_access_dialog_refuses_a_bad_mask_and_cancel_keeps_the_old_lists) {
+    store({{"ServiceIP", "Yes"}, {"ServiceIPW", "10.0.0.*"}});
+    open();
+    auto* dialog = window->findChild<QDialog*>("TFTPIPS");
+    auto* masks = control<QPlainTextEdit>(dialog, IDC_CLIENT_MASKS);
+    bool refused_and_still_open = false;
+    when([&] { return dialog->isVisible(); }, [&] {
+        EXPECT_EQ(dialog->windowTitle(), "Serviceable clients");
+        EXPECT_EQ(masks->toPlainText(), "10.0.0.*");
+        masks->setPlainText("10.*1.0.0");
+        click(dialog, IDC_ACCESS_OK); // its message box is answered inside this click
+        refused_and_still_open = dialog->isVisible();
+        click(dialog, IDC_ACCESS_CANCEL);
+    });
+    click(window, IDC_ACCESS_LISTS);
+    EXPECT_TRUE(refused_and_still_open);
+    ASSERT_FALSE(boxes.seen().empty());
+    EXPECT_EQ(boxes.seen().back().text, "10.*1.0.0 is not a valid IP mask address.");
+    EXPECT_EQ(ServiceIPW.get(), "10.0.0.*");
+}
+
+} // namespace
