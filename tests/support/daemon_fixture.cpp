@@ -2,6 +2,7 @@
 
 #include "diag/trace.h"
 #include "lockstep.h"
+#include "platform/registry.h"
 #include "diag/shared_flags.h"
 #include "server/busy_refusal.h"
 #include "server/daemon.h"
@@ -20,6 +21,10 @@ void daemon_test::SetUp() {
     std::filesystem::create_directories(root());
     port = free_udp_port();
     listen_port_override = port;
+    // Stored settings exist, so that no first-start advice box shows up among the test's boxes.
+    registry_key* key = registry_create_key(server_settings_key);
+    registry_set_string(key, "Timeout", "120");
+    registry_close_key(key);
     server_window_open();
     AllowUpload = AllowDownload = 1;
     RestrictUploadPath.set(root());
