@@ -6,6 +6,7 @@
 #include "diag/role.h"
 #include "diag/status.h"
 #include "platform/signals.h"
+#include "platform/socket.h"
 #include "session.h"
 #include "ui/console_backend.h"
 #include "ui/console_options.h"
@@ -28,9 +29,6 @@ struct request {
     int timeout = 0, port = 0;
     const char* log = nullptr;
 };
-
-// How often the waiting main thread looks whether the transfer has ended.
-constexpr int watch_interval_ms = 100;
 
 int fail(const char* format, const char* value) {
     std::fprintf(stderr, "pellcl: ");
@@ -100,6 +98,7 @@ void fill_window(const request& r) {
     ui_set_checked(IDC_LOG_TRACES, r.log != nullptr);
     ui_set_text(IDC_TRACE_FILE, r.log ? r.log : "");
     client_port_override = r.port;
+    summary_pause_ms = 0;
 }
 
 } // namespace
@@ -138,12 +137,14 @@ int command_line_main(int argc, char** argv) {
 
     // Taken by the main thread alone: SIGINT presses Stop.
     signals_hold_termination();
+    int signals = signals_termination_fd();
     client_window_open();
     fill_window(r);
     client_start();
     bool stopped = false;
     while (session_running) {
-        if (signals_wait_termination(watch_interval_ms) && !stopped) {
+        // Woken by a signal or by the end of the transfer, never by a clock.
+        if (wait_readable(signals, session_end_event(), -1) && signals_take(signals) && !stopped) {
             client_stop();
             stopped = true;
         }

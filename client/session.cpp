@@ -26,6 +26,7 @@ using namespace tftpc_controls;
 std::atomic<int> transfer_active{0};
 std::string start_folder;
 std::atomic<int> client_port_override{0};
+std::atomic<int> summary_pause_ms{750};
 std::atomic<int> last_transfer_end{END_NONE};
 std::atomic<int> session_running{0};
 
@@ -34,8 +35,6 @@ namespace {
 // The longest host, remote name and local path a field gives.
 constexpr size_t field_limit = 126;
 constexpr size_t trace_path_limit = 259;
-// The pause between the end of a transfer and its summary, so that the user sees the close.
-constexpr int summary_pause_ms = 750;
 
 // Written by Start before it starts the transfer thread, read by that thread.
 std::string server_host;
@@ -78,7 +77,7 @@ void buttons_idle() {
 void client_transfer(int opcode, const std::string& remote, const std::string& local) {
     const bool download = opcode == OP_RRQ;
     transfer_record& t = transfer_state;
-    stop_flag = 0;
+    stop_clear();
     t.file = file_open(local, download ? "wb" : "rb", download ? 1 : 0);
     if (!t.file) {
         report_error(download ? "Cannot open '%s' for writing." : "Cannot open '%s' for reading.",
@@ -107,14 +106,17 @@ void client_transfer(int opcode, const std::string& remote, const std::string& l
     file_close(t.file);
     if (last_transfer_end == END_NONE) last_transfer_end = result < 0 ? END_TIMED_OUT : END_COMPLETED;
     status_final("Connection to TFTP server closed.");
-    stop_flag = 1;
+    stop_raise();
     sleep_ms(summary_pause_ms);
     (download ? summary_received : summary_sent)(t_elapsed());
 }
 
 void run_transfer_thread(void (*transfer)(const std::string&, const std::string&)) {
     struct session_end {
-        ~session_end() { session_running = 0; }
+        ~session_end() {
+            session_running = 0;
+            event_set(session_end_event());
+        }
     } end;
     ui_beep();
     transfer_active = 1;
@@ -126,6 +128,11 @@ void run_transfer_thread(void (*transfer)(const std::string&, const std::string&
 }
 
 } // namespace
+
+int session_end_event() {
+    static const int event = event_create();
+    return event;
+}
 
 std::string last_server_error_text() {
     std::lock_guard<std::mutex> lock(error_text_mutex);
@@ -184,6 +191,7 @@ void client_start() {
     remote_name = remote;
     local_path = local;
     last_transfer_end = END_NONE;
+    event_clear(session_end_event());
     session_running = 1;
     thread_start(upload ? upload_thread : download_thread);
     // After the start, so that the transfer thread keeps the normal priority.
@@ -292,7 +300,7 @@ void client_stop() {
     buttons_idle();
     status_final("File transfer aborted by user.");
     trace_line("File transfer aborted by user.");
-    stop_flag = 1;
+    stop_raise();
     transfer_active = 0;
 }
 

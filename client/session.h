@@ -13,6 +13,9 @@ extern std::atomic<int> transfer_active;
 extern std::string start_folder;
 // A port that replaces the service's port for this run; 0 keeps the service's.
 extern std::atomic<int> client_port_override;
+// The pause between the end of a transfer and its summary, so that a window's user sees the
+// close first; a console keeps both lines in view and does without.
+extern std::atomic<int> summary_pause_ms;
 
 // How the last transfer ended, for the command line.
 enum : int {
@@ -26,6 +29,8 @@ enum : int {
 extern std::atomic<int> last_transfer_end;
 // 1 from a Start that started a transfer thread until that thread has ended.
 extern std::atomic<int> session_running;
+// Set when a transfer thread ends, for a front end that waits for it.
+int session_end_event();
 // The text of the server's last ERROR, as it came (printable characters only).
 std::string last_server_error_text();
 

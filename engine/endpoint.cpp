@@ -6,7 +6,6 @@
 #include "diag/trace.h"
 #include "platform/clock.h"
 
-#include <algorithm>
 
 int transfer_socket = -1;
 ipv4_endpoint peer_addr;
@@ -17,9 +16,6 @@ bool recv_timed_out = false;
 std::atomic<int> packet_timeout{120};
 
 namespace {
-
-// The longest a wait sleeps before it looks at the stop flag again.
-constexpr uint32_t stop_poll_ms = 50;
 
 // Decides whether a datagram belongs to the transfer. Anything from another address or port is
 // traced and dropped, so that no third host can end or feed the transfer.
@@ -43,16 +39,18 @@ bool from_peer(const ipv4_endpoint& from) {
 
 void net_send(const uint8_t* buffer, int length) {
     if (role().server) {
-        trace_line("net_send: sent %d bytes to host %s, port# %d.", length,
-                   ipv4_text(peer_addr.address).c_str(), peer_addr.port);
+        if (trace_enabled)
+            trace_line("net_send: sent %d bytes to host %s, port# %d.", length,
+                       ipv4_text(peer_addr.address).c_str(), peer_addr.port);
         if (sock_send_to(transfer_socket, buffer, length, peer_addr) != length)
             report_fatal("net_send: An error occurred with sendto() on the socket.");
         return;
     }
     if (sock_send_to(transfer_socket, buffer, length, peer_addr) < 0)
         report_fatal("net_send: A send error occurred while attempting to transmit.");
-    trace_line("net_send: sent %d bytes to host %s, port# %d.", length,
-               ipv4_text(peer_addr.address).c_str(), peer_addr.port);
+    if (trace_enabled)
+        trace_line("net_send: sent %d bytes to host %s, port# %d.", length,
+                   ipv4_text(peer_addr.address).c_str(), peer_addr.port);
 }
 
 int net_recv(uint8_t* buffer, int capacity) {
@@ -65,23 +63,28 @@ int net_recv(uint8_t* buffer, int capacity) {
     const uint32_t start = clock_ms();
     const uint32_t limit = static_cast<uint32_t>(packet_timeout.load()) * 1000u;
     for (;;) {
-        ipv4_endpoint from;
-        int length = sock_recv_from(transfer_socket, buffer, capacity, &from);
+        // In lock step the answer is never there yet: waiting first saves a read that fails.
+        uint32_t elapsed = clock_ms() - start;
+        bool readable = wait_readable(transfer_socket, stop_event(),
+                                           elapsed > limit ? 0 : static_cast<int>(limit - elapsed + 1));
         if (server && stop_flag) return 0;
-        if (length < 0) {
-            if (!sock_would_block())
-                report_fatal("net_recv: A recvfrom error occurred while attempting to receive.");
-            uint32_t elapsed = clock_ms() - start;
-            if (elapsed > limit) {
+        if (!readable) {
+            if (clock_ms() - start > limit) {
                 recv_timed_out = true;
                 return -1;
             }
             if (!server && stop_flag) return -1;
-            sock_wait_readable(transfer_socket, static_cast<int>(std::min(stop_poll_ms, limit - elapsed + 1)));
             continue;
         }
-        trace_line("net_recv: got %d bytes from host %s, port# %d.", length,
-                   ipv4_text(from.address).c_str(), from.port);
+        ipv4_endpoint from;
+        int length = sock_recv_from(transfer_socket, buffer, capacity, &from);
+        if (length < 0) {
+            if (sock_would_block()) continue;
+            report_fatal("net_recv: A recvfrom error occurred while attempting to receive.");
+        }
+        if (trace_enabled)
+            trace_line("net_recv: got %d bytes from host %s, port# %d.", length,
+                       ipv4_text(from.address).c_str(), from.port);
         if (!from_peer(from)) continue;
         // Longer than any packet: the peer's doing, not the machine's.
         if (length > capacity)

@@ -33,8 +33,16 @@ int recv_DATA(const uint8_t* packet, int length) {
     if (block == t.nextblknum) {
         ++t.nextblknum;
         byte_count += size;
+        if (size == block_size) {
+            // A full block is acknowledged before it is written, so that the peer reads its next
+            // block while this one goes to the disk. The last block is written (and, in the
+            // server, the file closed) before its ACK: that ACK says the file is complete.
+            send_ACK(block);
+            file_write(t.file, packet + 2, size, t.mode);
+            return 0;
+        }
         if (size > 0) file_write(t.file, packet + 2, size, t.mode);
-        if (role().server && size < block_size) end_of_transfer(summary_received);
+        if (role().server) end_of_transfer(summary_received);
     } else if (block < t.nextblknum - 1) {
         report_peer_fault("recv_DATA: recvblknum < nextblknum - 1.");
     } else if (block > t.nextblknum) {

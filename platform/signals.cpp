@@ -3,6 +3,8 @@
 #include <csignal>
 #include <ctime>
 #include <pthread.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
 
 namespace {
 sigset_t termination_set() {
@@ -21,6 +23,18 @@ void signals_hold_termination() {
     std::signal(SIGTERM, SIG_DFL);
     sigset_t set = termination_set();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+int signals_termination_fd() {
+    sigset_t set = termination_set();
+    return signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+}
+
+int signals_take(int fd) {
+    signalfd_siginfo info{};
+    return read(fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)
+               ? static_cast<int>(info.ssi_signo)
+               : 0;
 }
 
 int signals_wait_termination(int milliseconds) {

@@ -5,3 +5,7 @@
 void signals_hold_termination();
 // Waits up to milliseconds for a termination signal; its number, or 0 when none came.
 int signals_wait_termination(int milliseconds);
+// A descriptor that becomes readable when a held termination signal arrives, for waits on it
+// together with other events; signals_take() then takes the signal.
+int signals_termination_fd();
+int signals_take(int fd);

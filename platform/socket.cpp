@@ -6,6 +6,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -87,10 +88,24 @@ int sock_last_error() { return last_error; }
 
 bool sock_would_block() { return last_error == EAGAIN || last_error == EWOULDBLOCK; }
 
-int sock_wait_readable(int fd, int milliseconds) {
-    pollfd p{fd, POLLIN, 0};
-    int n = poll(&p, 1, milliseconds < 0 ? 0 : milliseconds);
-    return n > 0 ? 1 : 0;
+int wait_readable(int fd, int wake, int milliseconds) {
+    pollfd p[2] = {{fd, POLLIN, 0}, {wake, POLLIN, 0}};
+    int n = poll(p, wake >= 0 ? 2 : 1, milliseconds);
+    return n > 0 && (p[0].revents & POLLIN) ? 1 : 0;
+}
+
+int event_create() { return eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK); }
+
+void event_set(int event) {
+    uint64_t one = 1;
+    ssize_t written = write(event, &one, sizeof one);
+    (void)written; // a counter already at its limit stays set all the same
+}
+
+void event_clear(int event) {
+    uint64_t count;
+    while (read(event, &count, sizeof count) > 0) {
+    }
 }
 
 std::string ipv4_text(uint32_t address) {

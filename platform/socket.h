@@ -31,8 +31,14 @@ int sock_duplicate(int fd);
 int sock_last_error();
 bool sock_would_block(); // the last failure was "nothing queued" on a non-blocking socket
 
-// Waits until fd has a datagram or milliseconds have passed; 1 when readable, 0 otherwise.
-int sock_wait_readable(int fd, int milliseconds);
+// Waits until fd (a socket, or any descriptor) can be read, the event wake is set, or
+// milliseconds have passed (-1: no limit); 1 when fd is readable, 0 otherwise.
+int wait_readable(int fd, int wake, int milliseconds);
+
+// An event that any thread sets and every waiter on it sees until it is cleared.
+int event_create();
+void event_set(int event);
+void event_clear(int event);
 
 // Owns one socket descriptor and closes it when it goes out of scope.
 class socket_owner {

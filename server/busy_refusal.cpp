@@ -15,7 +15,8 @@ std::atomic<int> refusal_running{0};
 namespace {
 
 constexpr const char* busy_text = "The TFTP server is busy. Please try again soon.";
-// The longest the thread sleeps before it looks whether its transfer is still running.
+// The longest the thread sleeps before it looks whether its transfer is still running (the end
+// of a transfer raises no event).
 constexpr int stop_poll_ms = 50;
 
 bool in_force() { return !stop_flag && ServerEnabled == 1 && transfer_kind != 0; }
@@ -53,7 +54,7 @@ void TFTP_Refuserequests(int listen_fd) {
     while (in_force()) {
         // The end is looked at before each read, so that a request arriving as the transfer
         // ends stays queued for the daemon instead of being refused.
-        if (!sock_wait_readable(listen_fd, stop_poll_ms) || !in_force()) continue;
+        if (!wait_readable(listen_fd, stop_event(), stop_poll_ms) || !in_force()) continue;
         ipv4_endpoint sender;
         if (sock_recv_from(listen_fd, buffer, sizeof buffer, &sender) < 0) {
             if (sock_would_block()) continue;

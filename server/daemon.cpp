@@ -19,8 +19,6 @@ std::atomic<int> daemon_running{0};
 
 namespace {
 
-// The longest the listener sleeps before it looks at the stop flag again.
-constexpr int stop_poll_ms = 50;
 // How long the daemon waits for the busy refusal of the last transfer to let go of the port.
 constexpr int refusal_end_wait_ms = 2000;
 
@@ -68,14 +66,15 @@ void net_init(const char* service) {
 
 int tftp_listen(uint8_t* buffer, int size) {
     for (;;) {
+        // An idle server sleeps here until a datagram or the stop arrives: it never polls.
+        bool readable = wait_readable(listen_socket, stop_event(), -1);
+        if (stop_flag) return 0;
+        if (!readable) continue;
         ipv4_endpoint from;
         int length = sock_recv_from(listen_socket, buffer, size, &from);
-        if (stop_flag) return 0;
         if (length < 0) {
-            if (!sock_would_block())
-                report_fatal("tftp_listen: A recvfrom error occurred while listening.");
-            sock_wait_readable(listen_socket, stop_poll_ms);
-            continue;
+            if (sock_would_block()) continue;
+            report_fatal("tftp_listen: A recvfrom error occurred while listening.");
         }
         std::string host = ipv4_text(from.address);
         if (tftp_netvalidate(from) < 0) {

@@ -39,7 +39,7 @@ struct options {
 };
 
 // How often the waiting main thread looks whether an abort has disabled the server.
-constexpr int watch_interval_ms = 250;
+constexpr int watch_interval_ms = 500;
 
 struct text_option {
     const char* options::*field;

@@ -199,7 +199,7 @@ void server_enable() {
     // A daemon that a quick Disable has stopped must have let go of the port first.
     wait_for_daemon_end();
     ServerEnabled = 1;
-    stop_flag = 0;
+    stop_clear();
     trace_line("PelloryTFTP server v1.0.1 commencing...");
     trace_line("%s", winsock_line().c_str());
     os_version_line();
@@ -214,7 +214,7 @@ void server_disable() {
     if (ServerEnabled == 0) return;
     show_state(false);
     ServerEnabled = 0;
-    stop_flag = 1;
+    stop_raise();
     status_file_delete();
     trace_line("TFTP server is disabled.");
     status_final("TFTP server is disabled.");

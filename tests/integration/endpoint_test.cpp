@@ -24,7 +24,7 @@ long elapsed_ms(steady_clock::time_point since) {
 std::thread stop_after(int ms) {
     return std::thread([ms] {
         std::this_thread::sleep_for(milliseconds(ms));
-        stop_flag = 1;
+        stop_raise();
     });
 }
 
@@ -81,7 +81,7 @@ TEST_F(endpoint_recv_test, client_sees_a_stop_during_a_wait) {
 TEST_F(endpoint_recv_test, a_stop_drops_an_arrived_datagram_in_the_server_only) {
     peer->send_to(engine_port(), "late");
     std::this_thread::sleep_for(milliseconds(50));
-    stop_flag = 1;
+    stop_raise();
     EXPECT_EQ(net_recv(transfer_state.recv_buf, packet_buffer_size), 0);
 
     use_role(client_like_role());

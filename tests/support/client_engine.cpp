@@ -18,7 +18,7 @@ void client_engine_test::SetUp() {
 
 void client_engine_test::TearDown() {
     if (run_) {
-        stop_flag = 1;
+        stop_raise();
         EXPECT_TRUE(wait_until([&] { return run_->ended == 1; }, 20000));
     }
     endpoint_test::TearDown();

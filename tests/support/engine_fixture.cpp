@@ -25,7 +25,7 @@ void engine_test::SetUp() {
     ui_test_install();
     role_install(&server_role);
     ServerEnabled = 0;
-    stop_flag = 0;
+    stop_clear();
     transfer_kind = 0;
     byte_count = 0;
     packet_timeout = 120;

@@ -1,0 +1,292 @@
+// Measures pellsd and pellcl against tftpd-hpa, the tftp-hpa client and curl on loopback, on the
+// same machine in one run, the contenders interleaved round by round, and prints one markdown
+// table of medians and ratios. Usage: bench_driver [ROUNDS]
+#include <algorithm>
+#include <arpa/inet.h>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <netinet/in.h>
+#include <random>
+#include <spawn.h>
+#include <sstream>
+#include <string>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/utsname.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr size_t largest = 65535u * 512u - 1u;
+
+struct measure {
+    double wall = 0, cpu = 0;
+};
+
+std::string which(const std::string& name) {
+    std::istringstream path(std::string(std::getenv("PATH") ? std::getenv("PATH") : "") + ":/usr/sbin:/sbin");
+    for (std::string folder; std::getline(path, folder, ':');)
+        if (access((folder + "/" + name).c_str(), X_OK) == 0) return folder + "/" + name;
+    return name;
+}
+
+pid_t spawn(const std::vector<std::string>& command, const std::string& folder) {
+    std::vector<char*> argv;
+    for (const std::string& a : command) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+        std::fprintf(stderr, "cannot start %s\n", argv[0]);
+        std::exit(1);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// Runs a client to its end: its wall time and its own processor time.
+measure run(const std::vector<std::string>& command, const std::string& folder) {
+    auto start = std::chrono::steady_clock::now();
+    pid_t pid = spawn(command, folder);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    measure m;
+    m.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    m.cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
+            usage.ru_stime.tv_usec / 1e6;
+    return m;
+}
+
+// Processor time the whole machine has spent busy, in seconds. tftpd-hpa serves each transfer
+// from a child whose time its parent never collects, so a server's time is measured for both
+// servers alike: the machine's busy time during the transfer less the client's own.
+double machine_busy() {
+    std::ifstream in("/proc/stat");
+    std::string cpu;
+    double ticks = 0, value = 0;
+    in >> cpu;
+    for (int field = 0; field < 8 && in >> value; ++field)
+        if (field != 3 && field != 4) ticks += value; // all but idle and iowait
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// Processor time of a running process, in seconds.
+double cpu_of(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string all((std::istreambuf_iterator<char>(in)), {});
+    std::istringstream fields(all.substr(all.rfind(')') + 2));
+    std::string field;
+    double ticks = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i)
+        if (i >= 14) ticks += std::stod(field);
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+uint16_t free_port() {
+    int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    socklen_t length = sizeof sa;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &length);
+    close(fd);
+    return ntohs(sa.sin_port);
+}
+
+std::string read_all(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    size_t n = values.size();
+    return n == 0 ? 0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+struct results {
+    std::map<std::string, std::vector<double>> wall, cpu;
+    void add(const std::string& key, measure m) {
+        wall[key].push_back(m.wall);
+        cpu[key].push_back(m.cpu);
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int rounds = argc > 1 ? std::atoi(argv[1]) : 7;
+    fs::path work = fs::temp_directory_path() / ("pellbench." + std::to_string(getpid()));
+    fs::path served = work / "served", out = work / "out", config = work / "config";
+    fs::create_directories(served);
+    fs::create_directories(out);
+    fs::create_directories(config);
+    fs::permissions(served, fs::perms::all);
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    setenv("TMPDIR", work.c_str(), 1);
+
+    std::string binary(largest, '\0');
+    std::mt19937 random(7);
+    for (char& c : binary) c = static_cast<char>(random());
+    std::ofstream(served / "big.bin", std::ios::binary) << binary;
+    // A text whose netascii form fills the same 65535 blocks: lines of 79 characters.
+    std::string text;
+    while (text.size() + (text.size() / 80) + 81 <= largest) text += std::string(79, 'x') + "\n";
+    while (text.size() + std::count(text.begin(), text.end(), '\n') < largest) text += 'y';
+    std::ofstream(served / "text.txt", std::ios::binary) << text;
+
+    uint16_t ours = free_port(), theirs = free_port();
+    std::string s = served.string();
+    pid_t pellsd = spawn({PELLSD_PATH, "--headless", "--port", std::to_string(ours), "--root", s,
+                          "--allow-download", "--allow-upload"}, s);
+    pid_t tftpd = spawn({which("in.tftpd"), "-L", "-a", "127.0.0.1:" + std::to_string(theirs), "-s",
+                         s, "-c", "-p", "-u", "root"}, s);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+
+    const std::string tftp = which("tftp"), curl = which("curl");
+    auto port_of = [&](bool our_server) { return std::to_string(our_server ? ours : theirs); };
+    results r;
+    int failures = 0;
+    auto check = [&](const fs::path& file, const std::string& expected, const char* what) {
+        if (read_all(file.string()) != expected) {
+            ++failures;
+            std::fprintf(stderr, "%s: the file differs\n", what);
+        }
+        fs::remove(file);
+    };
+    // One scenario, both servers in turn: the server's processor time, the client's wall time.
+    // The order alternates from round to round, so that neither contender always runs first.
+    bool ours_first = true;
+    auto order = [&] { return ours_first ? std::vector<bool>{true, false} : std::vector<bool>{false, true}; };
+    auto against_servers = [&](const std::string& key, const std::function<std::vector<std::string>(const std::string&, const std::string&)>& command,
+                               const fs::path& result, const std::string& expected) {
+        for (bool our_server : order()) {
+            double before = machine_busy();
+            fs::path target = result.string() + (our_server ? ".ours" : ".theirs");
+            measure m = run(command(port_of(our_server), target.string()), out.string());
+            m.cpu = machine_busy() - before - m.cpu;
+            r.add(key + (our_server ? "/pellsd" : "/tftpd-hpa"), m);
+            check(target, expected, (key + (our_server ? " pellsd" : " tftpd-hpa")).c_str());
+        }
+    };
+    for (int round = 0; round < rounds; ++round) {
+        std::fprintf(stderr, "round %d of %d\n", round + 1, rounds);
+        against_servers("download tftp-hpa", [&](auto& port, auto& to) {
+            return std::vector<std::string>{tftp, "127.0.0.1", port, "-m", "binary", "-c", "get", "big.bin", to};
+        }, out / "big", binary);
+        against_servers("download curl", [&](auto& port, auto& to) {
+            return std::vector<std::string>{curl, "-s", "-o", to, "tftp://127.0.0.1:" + port + "/big.bin"};
+        }, out / "big", binary);
+        against_servers("netascii tftp-hpa", [&](auto& port, auto& to) {
+            return std::vector<std::string>{tftp, "127.0.0.1", port, "-m", "ascii", "-c", "get", "text.txt", to};
+        }, out / "text", text);
+        for (bool our_server : order()) {
+            std::string name = our_server ? "up.ours" : "up.theirs";
+            double before = machine_busy();
+            measure m = run({tftp, "127.0.0.1", port_of(our_server), "-m", "binary", "-c", "put",
+                             (served / "big.bin").string(), name}, out.string());
+            m.cpu = machine_busy() - before - m.cpu;
+            r.add(std::string("upload tftp-hpa/") + (our_server ? "pellsd" : "tftpd-hpa"), m);
+            check(served / name, binary, "upload");
+        }
+        const std::string host = "127.0.0.1:" + std::to_string(theirs);
+        std::vector<std::pair<std::string, std::vector<std::string>>> clients = {
+            {"pellcl", {PELLCL_PATH, "--get", host, "big.bin", (out / "c.pellcl").string()}},
+            {"tftp-hpa", {tftp, "127.0.0.1", std::to_string(theirs), "-m", "binary", "-c", "get", "big.bin", (out / "c.tftp").string()}},
+            {"curl", {curl, "-s", "-o", (out / "c.curl").string(), "tftp://" + host + "/big.bin"}},
+        };
+        if (!ours_first) std::reverse(clients.begin(), clients.end());
+        for (auto& [name, command] : clients) {
+            r.add("client/" + name, run(command, out.string()));
+            check(command[name == "curl" ? 3 : command.size() - 1], binary, name.c_str());
+        }
+        r.add("floor", run({FLOOR_PATH}, out.string()));
+        ours_first = !ours_first;
+    }
+
+    // Idle: a freshly enabled server for ten seconds, and a client waiting on a silent server.
+    uint16_t idle_port = free_port();
+    pid_t idle = spawn({PELLSD_PATH, "--headless", "--port", std::to_string(idle_port), "--root", s}, s);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    double idle_before = cpu_of(idle);
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    double server_idle = cpu_of(idle) - idle_before;
+    kill(idle, SIGTERM);
+    waitpid(idle, nullptr, 0);
+    int silent = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    bind(silent, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    socklen_t length = sizeof sa;
+    getsockname(silent, reinterpret_cast<sockaddr*>(&sa), &length);
+    pid_t waiting = spawn({PELLCL_PATH, "--get", "127.0.0.1:" + std::to_string(ntohs(sa.sin_port)),
+                           "never.bin", (out / "never").string()}, out.string());
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    double waiting_before = cpu_of(waiting);
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    double client_idle = cpu_of(waiting) - waiting_before;
+    kill(waiting, SIGINT);
+    waitpid(waiting, nullptr, 0);
+    close(silent);
+
+    kill(pellsd, SIGTERM);
+    kill(tftpd, SIGTERM);
+    waitpid(pellsd, nullptr, 0);
+    waitpid(tftpd, nullptr, 0);
+    fs::remove_all(work);
+
+    utsname machine{};
+    uname(&machine);
+    std::time_t now = std::time(nullptr);
+    char date[32];
+    std::strftime(date, sizeof date, "%Y-%m-%d", std::localtime(&now));
+    double floor = median(r.wall["floor"]);
+    std::printf("Measured %s on %u cores, Linux %s, %d rounds, medians; a file of %zu bytes "
+                "(65535 blocks) on loopback.\n\n",
+                date, std::thread::hardware_concurrency(), machine.release, rounds, largest);
+    std::printf("| Measure | PelloryTFTP | Peer | Ratio | PelloryTFTP / floor |\n|---|---|---|---|---|\n");
+    auto row = [&](const char* what, const std::string& key, const std::string& ours_key, const std::string& peer_key, bool wall) {
+        auto& table = wall ? r.wall : r.cpu;
+        double a = median(table[key + "/" + ours_key]), b = median(table[key + "/" + peer_key]);
+        std::printf("| %s | %.3f s | %.3f s (%s) | %.2f | %s |\n", what, a, b, peer_key.c_str(),
+                    b > 0 ? a / b : 0.0, wall ? (std::to_string(a / floor).substr(0, 4)).c_str() : "");
+    };
+    row("Server download, tftp-hpa client: wall", "download tftp-hpa", "pellsd", "tftpd-hpa", true);
+    row("Server download, tftp-hpa client: server CPU", "download tftp-hpa", "pellsd", "tftpd-hpa", false);
+    row("Server download, curl: wall", "download curl", "pellsd", "tftpd-hpa", true);
+    row("Server download, curl: server CPU", "download curl", "pellsd", "tftpd-hpa", false);
+    row("Server upload, tftp-hpa client: wall", "upload tftp-hpa", "pellsd", "tftpd-hpa", true);
+    row("Server upload, tftp-hpa client: server CPU", "upload tftp-hpa", "pellsd", "tftpd-hpa", false);
+    row("Server netascii download, tftp-hpa: wall", "netascii tftp-hpa", "pellsd", "tftpd-hpa", true);
+    row("Server netascii download, tftp-hpa: server CPU", "netascii tftp-hpa", "pellsd", "tftpd-hpa", false);
+    row("Client download from tftpd-hpa: wall", "client", "pellcl", "tftp-hpa", true);
+    row("Client download from tftpd-hpa: client CPU", "client", "pellcl", "tftp-hpa", false);
+    row("Client download from tftpd-hpa: wall", "client", "pellcl", "curl", true);
+    row("Client download from tftpd-hpa: client CPU", "client", "pellcl", "curl", false);
+    std::printf("| Lock-step floor (two minimal processes): wall | %.3f s | | | 1.00 |\n", floor);
+    std::printf("| Idle pellsd --headless, 10 s: CPU | %.3f s | | | |\n", server_idle);
+    std::printf("| pellcl waiting on a silent server, 10 s: CPU | %.3f s | | | |\n", client_idle);
+    if (failures) std::printf("\n%d transfers did not deliver the file unchanged.\n", failures);
+    return failures ? 1 : 0;
+}
