@@ -1,0 +1,176 @@
+// Lost, duplicated and reordered datagrams between real peers, through a relay that follows a
+// fixed schedule: our server with the tftp-hpa client, our client with tftpd-hpa. Files arrive
+// byte for byte, or the fifth timeout of a transfer gives up.
+#include "lossy_relay.h"
+#include "server_process.h"
+#include "tftpd_hpa.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr size_t file_size = 100 * 512 - 1; // 100 blocks
+constexpr int blocks = 100;
+
+enum { DATA = 3, ACK = 4 };
+
+class pellsd_through_relay : public testing::Test {
+  protected:
+    void SetUp() override {
+        write_file(server.root() + "/file.bin", content);
+        write_file(local.file("up.bin"), content);
+    }
+    run_result get(const lossy_relay& relay) {
+        return run_program({"tftp", "127.0.0.1", std::to_string(relay.port()), "-m", "binary", "-c",
+                            "get", "file.bin", local.file("got.bin")}, local.path());
+    }
+    bool got_whole_file() { return read_file(local.file("got.bin")) == content; }
+
+    std::string content = pattern_bytes(file_size, 21);
+    server_process server{{"--allow-download", "--allow-upload", "--timeout", "2"}};
+    temp_folder_owner local;
+};
+
+TEST_F(pellsd_through_relay, a_lost_data_block_is_sent_again) {
+    lossy_relay relay(server.port(), drop_first(false, DATA, {5}));
+    get(relay);
+    EXPECT_TRUE(got_whole_file());
+    EXPECT_EQ(relay.count(false, DATA), blocks + 1);
+}
+
+TEST_F(pellsd_through_relay, a_lost_ack_is_made_good_by_the_next_data) {
+    lossy_relay relay(server.port(), drop_first(true, ACK, {5}));
+    get(relay);
+    EXPECT_TRUE(got_whole_file());
+}
+
+TEST_F(pellsd_through_relay, a_lost_final_ack_leaves_the_client_with_the_whole_file) {
+    lossy_relay relay(server.port(), drop_first(true, ACK, {blocks}, 100));
+    get(relay);
+    EXPECT_TRUE(got_whole_file());
+    // The server, never told, sends its last block again and finally gives up.
+    EXPECT_TRUE(server.summaries_shown(0));
+    EXPECT_TRUE(wait_until([&] { return server.process().out().find("The file transfer timed out.") != std::string::npos; }, 20000));
+}
+
+TEST_F(pellsd_through_relay, an_upload_whose_final_ack_is_lost_is_stored_whole) {
+    lossy_relay relay(server.port(), drop_first(false, ACK, {blocks}, 100));
+    // The client, never told, keeps sending its last block until it gives up: not waited for.
+    child_process client(program_path("tftp"), {"127.0.0.1", std::to_string(relay.port()), "-m",
+                                                "binary", "-c", "put", local.file("up.bin"), "up.bin"},
+                         local.path(), local.path());
+    EXPECT_TRUE(server.summaries_shown(1));
+    EXPECT_TRUE(read_file(server.root() + "/up.bin") == content);
+}
+
+TEST_F(pellsd_through_relay, four_losses_in_one_transfer_still_complete) {
+    lossy_relay relay(server.port(), drop_first(false, DATA, {10, 20, 30, 40}));
+    get(relay);
+    EXPECT_TRUE(got_whole_file());
+    EXPECT_EQ(server.process().out().find("timed out"), std::string::npos);
+}
+
+TEST_F(pellsd_through_relay, the_fifth_loss_gives_up) {
+    lossy_relay relay(server.port(), drop_first(false, DATA, {10, 20, 30, 40, 50}));
+    child_process client(program_path("tftp"), {"127.0.0.1", std::to_string(relay.port()), "-m",
+                                                "binary", "-c", "get", "file.bin", local.file("got.bin")},
+                         local.path(), local.path());
+    EXPECT_TRUE(wait_until([&] { return server.process().out().find("The file transfer timed out.") != std::string::npos; }, 30000));
+    EXPECT_TRUE(server.trace_shows("The file transfer timed out."));
+    EXPECT_FALSE(got_whole_file());
+}
+
+TEST_F(pellsd_through_relay, every_datagram_twice_brings_no_storm) {
+    lossy_relay relay(server.port(), duplicate_all());
+    get(relay);
+    EXPECT_TRUE(got_whole_file());
+    // Each block went out once: a repeated ACK makes the server send nothing.
+    EXPECT_EQ(relay.count(false, DATA), blocks);
+    EXPECT_LE(relay.count(true, ACK), 2 * blocks);
+}
+
+TEST_F(pellsd_through_relay, a_block_overtaken_by_its_own_retransmission) {
+    lossy_relay relay(server.port(), [](const relayed& r) {
+        bool late = !r.to_server && r.opcode == DATA && r.number == 5 && r.seen == 0;
+        return relay_action{late ? relay_action::delay : relay_action::pass, 2600};
+    });
+    get(relay);
+    EXPECT_TRUE(got_whole_file());
+}
+
+class pellcl_through_relay : public testing::Test {
+  protected:
+    void SetUp() override {
+        write_file(server.root() + "/file.bin", content);
+        write_file(local.file("up.bin"), content);
+    }
+    run_result get(const lossy_relay& relay) {
+        return run_program({PELLCL_PATH, "--get", "127.0.0.1:" + std::to_string(relay.port()),
+                            "file.bin", local.file("got.bin"), "--timeout", "2"}, local.path(), 60000);
+    }
+    bool got_whole_file() { return read_file(local.file("got.bin")) == content; }
+
+    std::string content = pattern_bytes(file_size, 22);
+    tftpd_hpa server;
+    temp_folder_owner local;
+};
+
+TEST_F(pellcl_through_relay, a_lost_data_block) {
+    lossy_relay relay(server.port(), drop_first(false, DATA, {5}));
+    EXPECT_EQ(get(relay).status, 0);
+    EXPECT_TRUE(got_whole_file());
+}
+
+TEST_F(pellcl_through_relay, a_lost_ack) {
+    lossy_relay relay(server.port(), drop_first(true, ACK, {5}));
+    EXPECT_EQ(get(relay).status, 0);
+    EXPECT_TRUE(got_whole_file());
+}
+
+TEST_F(pellcl_through_relay, a_lost_final_ack) {
+    lossy_relay relay(server.port(), drop_first(true, ACK, {blocks}, 100));
+    EXPECT_EQ(get(relay).status, 0);
+    EXPECT_TRUE(got_whole_file());
+}
+
+// Each block dropped twice keeps the server silent past the client's 2-second wait.
+TEST_F(pellcl_through_relay, four_timeouts_in_one_transfer_still_complete) {
+    lossy_relay relay(server.port(), drop_first(false, DATA, {10, 20, 30, 40}, 2));
+    run_result r = get(relay);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(got_whole_file());
+    // The client only sends an ACK again after a wait of its own ran out.
+    for (int block : {9, 19, 29, 39}) EXPECT_GE(relay.count(true, ACK, block), 2) << block;
+}
+
+TEST_F(pellcl_through_relay, the_fifth_timeout_gives_up) {
+    lossy_relay relay(server.port(), drop_first(false, DATA, {10, 20, 30, 40, 50}, 2));
+    run_result r = get(relay);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("The file transfer timed out."), std::string::npos) << r.err;
+}
+
+TEST_F(pellcl_through_relay, every_datagram_twice_brings_no_storm) {
+    lossy_relay relay(server.port(), duplicate_all());
+    EXPECT_EQ(get(relay).status, 0);
+    EXPECT_TRUE(got_whole_file());
+
+    lossy_relay upload(server.port(), duplicate_all());
+    run_result put = run_program({PELLCL_PATH, "--put", "127.0.0.1:" + std::to_string(upload.port()),
+                                  local.file("up.bin"), "up.bin", "--timeout", "2"}, local.path(), 60000);
+    EXPECT_EQ(put.status, 0) << put.err;
+    EXPECT_TRUE(read_file(server.root() + "/up.bin") == content);
+    // Our client sent each block once, whatever came back twice.
+    EXPECT_EQ(upload.count(true, DATA), blocks);
+}
+
+TEST_F(pellcl_through_relay, a_block_overtaken_by_its_own_retransmission) {
+    lossy_relay relay(server.port(), [](const relayed& r) {
+        bool late = !r.to_server && r.opcode == DATA && r.number == 5 && r.seen == 0;
+        return relay_action{late ? relay_action::delay : relay_action::pass, 1500};
+    });
+    EXPECT_EQ(get(relay).status, 0);
+    EXPECT_TRUE(got_whole_file());
+}
+
+} // namespace
