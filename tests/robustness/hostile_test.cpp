@@ -1,0 +1,156 @@
+// Hostile and heavy traffic at pellsd: thousands of malformed datagrams from many ports and
+// addresses, and a flood of requests during a long download. The server stays enabled, never
+// reads or writes outside its root, and keeps serving.
+#include "lockstep.h"
+#include "process.h"
+#include "server_process.h"
+#include "udp_peer.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <random>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+uint32_t loopback(int host) { return 0x7f000000u | static_cast<uint32_t>(host); }
+
+// Every file the server opened, from its trace.
+std::vector<std::string> opened_paths(const std::string& trace) {
+    std::vector<std::string> paths;
+    const std::string mark = "file_open: opened ";
+    for (size_t at = 0; (at = trace.find(mark, at)) != std::string::npos; at += mark.size()) {
+        size_t end = trace.find(", mode = ", at);
+        paths.push_back(trace.substr(at + mark.size(), end - at - mark.size()));
+    }
+    return paths;
+}
+
+// A download that must eventually be served: a busy answer is tried again.
+bool eventually_served(const server_process& server, const std::string& name, const std::string& content) {
+    return wait_until(
+        [&] {
+            udp_peer client;
+            client.send_to(server.port(), tftp_request(1, name, "octet"));
+            lockstep_outcome got = take_blocks(client, 0, 3000);
+            return got.completed && got.wire == content;
+        },
+        30000);
+}
+
+std::string garbage(std::mt19937& random, size_t size) {
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(random());
+    return bytes;
+}
+
+// One hostile datagram of a kind chosen by the generator.
+std::string hostile_datagram(std::mt19937& random, const std::string& outside) {
+    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    std::string traversal[] = {"../" + outside, "..\\" + outside, "/" + outside, "//" + outside,
+                               "\\\\host\\share\\x", "C:" + outside, "C:\\" + outside,
+                               "sub/../../" + outside, " " + outside, std::string("\x01") + "x"};
+    switch (pick(10)) {
+    case 0:
+        return "";
+    case 1:
+        return garbage(random, 1 + pick(3));
+    case 2: // any opcode with any length
+        return tftp_packet(pick(8), pick(65536), garbage(random, static_cast<size_t>(pick(600))));
+    case 3: // a request without its NULs
+        return std::string("\0", 1) + static_cast<char>(1 + pick(2)) + std::string(1 + pick(40), 'n');
+    case 4: // a name of a thousand characters
+        return tftp_request(1 + pick(2), std::string(1000, 'a'), "octet");
+    case 5: // options after the mode
+        return tftp_request(1, "missing.bin", "octet") + "blksize" + '\0' + "1468" + '\0' + "tsize" + '\0' + "0" + '\0';
+    case 6: // names that reach out of the root
+        return tftp_request(1 + pick(2), traversal[pick(10)], pick(2) ? "octet" : "netascii");
+    case 7:
+        return tftp_packet(5, pick(9), garbage(random, static_cast<size_t>(pick(40))));
+    case 8:
+        return std::string(2000 + static_cast<size_t>(pick(3000)), '\3');
+    default: // a request whose mode is garbage
+        return tftp_request(1 + pick(2), "x", garbage(random, static_cast<size_t>(1 + pick(20))));
+    }
+}
+
+TEST(hostile_peers, thousands_of_malformed_datagrams_leave_the_server_serving) {
+    temp_folder_owner elsewhere;
+    write_file(elsewhere.file("secret.txt"), "SECRET-CONTENT-0123456789");
+    std::string outside = elsewhere.file("secret.txt").substr(1); // without its leading slash
+    server_process server({"--allow-download", "--allow-upload", "--timeout", "2"});
+    std::string probe = pattern_bytes(3000, 5);
+    write_file(server.root() + "/probe.bin", probe);
+
+    // A running transfer whose port the flood hits as well.
+    udp_peer owner;
+    owner.send_to(server.port(), tftp_request(1, "probe.bin", "octet"));
+    uint16_t transfer_port = owner.receive(5000)->from_port;
+
+    std::mt19937 random(20261207);
+    std::vector<std::unique_ptr<udp_peer>> senders;
+    for (int host = 1; host <= 9; ++host) senders.push_back(std::make_unique<udp_peer>(loopback(host)));
+    std::vector<std::string> answers;
+    for (int i = 0; i < 4000; ++i) {
+        const udp_peer& sender = *senders[static_cast<size_t>(i) % senders.size()];
+        sender.send_to(i % 4 == 0 ? transfer_port : server.port(), hostile_datagram(random, outside));
+        if (i % 50 == 0) {
+            for (auto& s : senders)
+                while (auto got = s->receive(0)) answers.push_back(got->bytes);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+    for (auto& s : senders)
+        while (auto got = s->receive(200)) answers.push_back(got->bytes);
+
+    ASSERT_TRUE(server.process().running());
+    EXPECT_EQ(server.process().out().find("TFTP server is disabled."), std::string::npos);
+    for (const std::string& answer : answers)
+        ASSERT_EQ(answer.find("SECRET-CONTENT"), std::string::npos);
+    EXPECT_TRUE(eventually_served(server, "probe.bin", probe));
+    for (const std::string& path : opened_paths(server.trace()))
+        EXPECT_EQ(path.rfind(server.root() + "/", 0), 0u) << path;
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(elsewhere.path())) left.push_back(entry.path().filename());
+    EXPECT_EQ(left, std::vector<std::string>{"secret.txt"});
+}
+
+TEST(load, a_flood_of_requests_during_a_long_download) {
+    server_process server({"--allow-download", "--clients", "127.0.0.1", "--timeout", "2"});
+    std::string big = pattern_bytes(20u * 1024u * 1024u, 6);
+    write_file(server.root() + "/big.bin", big);
+    write_file(server.root() + "/small.bin", "small");
+    temp_folder_owner local;
+    child_process download(program_path("tftp"), {"127.0.0.1", std::to_string(server.port()), "-m",
+                                                  "binary", "-c", "get", "big.bin", local.file("big.bin")},
+                           local.path(), local.path());
+    ASSERT_TRUE(wait_until([&] { return server.trace().find("file_open: opened") != std::string::npos; }, 10000));
+
+    udp_peer permitted(loopback(1)), refused(loopback(2));
+    int answered = 0, busy = 0, served = 0;
+    for (int i = 0; i < 10000; ++i) {
+        if (i % 2) {
+            refused.send_to(server.port(), tftp_request(1, "small.bin", "octet"));
+            continue;
+        }
+        permitted.send_to(server.port(), tftp_request(1, "small.bin", "octet"));
+        auto reply = permitted.receive(5000);
+        if (!reply) continue;
+        ++answered;
+        if (reply->bytes.substr(0, 4) == tftp_packet(5, 2)) ++busy;
+        if (reply->bytes == tftp_packet(3, 1, "small")) { // served after the transfer: finish it
+            ++served;
+            permitted.send_to(reply->from_port, tftp_packet(4, 1));
+            server.summaries_shown(static_cast<size_t>(1 + served), 5000);
+        }
+    }
+    EXPECT_EQ(answered, 5000);
+    EXPECT_GT(busy, 0);
+    EXPECT_FALSE(refused.receive(1000)); // not one answer to a refused address
+    EXPECT_EQ(download.wait_exit(120000), 0);
+    EXPECT_TRUE(read_file(local.file("big.bin")) == big);
+}
+
+} // namespace
