@@ -115,6 +115,8 @@ std::string ipv4_text(uint32_t address) {
 }
 
 bool ipv4_parse(const std::string& text, uint32_t* address) {
+    // inet_aton stops at the first blank and takes what came before it: the whole text counts.
+    if (text.find_first_not_of("0123456789abcdefABCDEFxX.") != std::string::npos) return false;
     in_addr in{};
     if (inet_aton(text.c_str(), &in) == 0 || in.s_addr == INADDR_NONE) return false;
     *address = ntohl(in.s_addr);

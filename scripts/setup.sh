@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need, when any is missing:
-# the compilers and build tools, Qt 6, GoogleTest, and the TFTP peers the tests talk to.
+# the compilers and build tools, Qt 6, GoogleTest, clang's fuzzer runtime, and the TFTP peers
+# the tests talk to.
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config qt6-base-dev libgtest-dev libgmock-dev
+packages=(cmake g++ make qt6-base-dev libgtest-dev clang libclang-rt-14-dev
           tftp-hpa tftpd-hpa atftp busybox curl)
 
 missing=()

@@ -111,6 +111,8 @@ TEST_F(access_lists, the_dialog_reports_every_fault) {
     };
     EXPECT_EQ(messages, expected);
     EXPECT_TRUE(access_lists_check("localhost 10.1.1.1", "10.0.0.1 - 10.0.0.9", "10.0.*.*"));
+    // An address is the whole entry: nothing may follow it, not even after a blank of its own.
+    EXPECT_FALSE(access_lists_check("", "10.0.0.1 - 10.0.0.9\vjunk", ""));
 }
 
 TEST_F(access_lists, after_a_fault_masks_get_only_the_placement_test) {
