@@ -12,8 +12,8 @@
 
 namespace {
 
-// How often the thread looks whether data has begun to move.
-constexpr auto first_data_poll = std::chrono::milliseconds(100);
+// The first data and every end of a transfer wake the thread; this is only a safety net.
+constexpr auto first_data_poll = std::chrono::milliseconds(1000);
 constexpr auto line_interval = std::chrono::milliseconds(1000);
 
 // Each transfer's progress has a generation; a summary or the next transfer ends it, and a
@@ -28,7 +28,7 @@ bool goes_on(int generation) {
 
 // Sleeps for span or until the generation ends; whether the thread may go on.
 bool pause(std::unique_lock<std::mutex>& lock, int generation, std::chrono::milliseconds span) {
-    changed.wait_for(lock, span, [&] { return current_generation != generation; });
+    changed.wait_for(lock, span);
     return goes_on(generation);
 }
 
@@ -54,6 +54,11 @@ void status_final(const std::string& text) {
     ++current_generation;
     changed.notify_all();
     status_text(text);
+}
+
+void progress_data_moved() {
+    std::lock_guard<std::mutex> lock(mutex);
+    changed.notify_all();
 }
 
 void progress_start() {

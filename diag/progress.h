@@ -6,6 +6,8 @@
 
 // Starts the progress thread of a new transfer; a watcher left from an earlier one ends.
 void progress_start();
+// Data has begun to move in the current transfer: its first count is shown at once.
+void progress_data_moved();
 // The progress thread itself.
 void progress_thread(int generation);
 // Ends the progress of the current transfer and leaves text on the status line: no progress

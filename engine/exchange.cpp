@@ -32,7 +32,7 @@ int recv_DATA(const uint8_t* packet, int length) {
         report_peer_fault("recv_DATA: Data packet received with length = %d bytes.", size);
     if (block == t.nextblknum) {
         ++t.nextblknum;
-        byte_count += size;
+        if (byte_count.fetch_add(size) == 0 && size > 0) progress_data_moved();
         if (size == block_size) {
             // A full block is acknowledged before it is written, so that the peer reads its next
             // block while this one goes to the disk. The last block is written (and, in the
@@ -67,7 +67,7 @@ int recv_ACK(const uint8_t* packet, int length) {
         }
         t.last_data_size = size;
         ++t.nextblknum;
-        byte_count += size;
+        if (byte_count.fetch_add(size) == 0 && size > 0) progress_data_moved();
         send_DATA(t.nextblknum, size);
         return 0;
     }

@@ -1,7 +1,6 @@
 #include "signals.h"
 
 #include <csignal>
-#include <ctime>
 #include <pthread.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -35,11 +34,4 @@ int signals_take(int fd) {
     return read(fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)
                ? static_cast<int>(info.ssi_signo)
                : 0;
-}
-
-int signals_wait_termination(int milliseconds) {
-    sigset_t set = termination_set();
-    timespec span{milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000L};
-    int signal = sigtimedwait(&set, nullptr, &span);
-    return signal > 0 ? signal : 0;
 }

@@ -3,8 +3,6 @@
 
 // Blocks the termination signals in the calling thread and in every thread it starts later.
 void signals_hold_termination();
-// Waits up to milliseconds for a termination signal; its number, or 0 when none came.
-int signals_wait_termination(int milliseconds);
 // A descriptor that becomes readable when a held termination signal arrives, for waits on it
 // together with other events; signals_take() then takes the signal.
 int signals_termination_fd();

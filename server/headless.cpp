@@ -5,6 +5,7 @@
 #include "diag/role.h"
 #include "diag/trace.h"
 #include "platform/signals.h"
+#include "platform/socket.h"
 #include "server_controls.h"
 #include "server_role.h"
 #include "server_window.h"
@@ -37,9 +38,6 @@ struct options {
     int timeout = 0;
     const char* log = nullptr;
 };
-
-// How often the waiting main thread looks whether an abort has disabled the server.
-constexpr int watch_interval_ms = 500;
 
 struct text_option {
     const char* options::*field;
@@ -195,8 +193,11 @@ int headless_main(int argc, char** argv) {
     // Refused before any daemon started: nothing to close.
     if (ServerEnabled != 1 && !daemon_running) return 1;
 
+    // Woken by a signal or by the server's disabling, never by a clock.
+    int signals = signals_termination_fd();
     int exit_status = 0;
-    while (!signals_wait_termination(watch_interval_ms)) {
+    for (;;) {
+        if (wait_readable(signals, server_disabled_event(), -1) && signals_take(signals)) break;
         if (ServerEnabled != 1) { // an abort disabled the server: nothing is served any more
             exit_status = 1;
             break;

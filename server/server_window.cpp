@@ -11,6 +11,7 @@
 #include "engine/endpoint.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/socket.h"
 #include "platform/thread.h"
 #include "server_controls.h"
 #include "settings.h"
@@ -200,6 +201,7 @@ void server_enable() {
     wait_for_daemon_end();
     ServerEnabled = 1;
     stop_clear();
+    event_clear(server_disabled_event());
     trace_line("PelloryTFTP server v1.0.1 commencing...");
     trace_line("%s", winsock_line().c_str());
     os_version_line();
@@ -210,8 +212,14 @@ void server_enable() {
     thread_priority_below_normal();
 }
 
+int server_disabled_event() {
+    static const int event = event_create();
+    return event;
+}
+
 void server_disable() {
     if (ServerEnabled == 0) return;
+    event_set(server_disabled_event());
     show_state(false);
     ServerEnabled = 0;
     stop_raise();

@@ -8,5 +8,7 @@ void server_window_open();
 void server_command(int id);
 void server_enable();
 void server_disable();
+// Set when the server is disabled, for a front end that waits for it.
+int server_disabled_event();
 // Disables the server, lets the workers end, closes every file and says goodbye.
 void server_window_close();
