@@ -85,7 +85,14 @@ int net_recv(uint8_t* buffer, int capacity) {
         if (trace_enabled)
             trace_line("net_recv: got %d bytes from host %s, port# %d.", length,
                        ipv4_text(from.address).c_str(), from.port);
-        if (!from_peer(from)) continue;
+        if (!from_peer(from)) {
+            // A stream of strays must not keep the wait from running out.
+            if (clock_ms() - start > limit) {
+                recv_timed_out = true;
+                return -1;
+            }
+            continue;
+        }
         // Longer than any packet: the peer's doing, not the machine's.
         if (length > capacity)
             report_peer_fault("net_recv: A recvfrom error occurred while attempting to receive.");
