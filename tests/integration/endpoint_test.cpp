@@ -9,6 +9,8 @@
 #include "ui/test_backend.h"
 
 #include <chrono>
+#include <cstdio>
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -114,17 +116,32 @@ TEST_F(endpoint_recv_test, drops_strays_and_keeps_waiting_for_the_peer) {
 
 TEST_F(endpoint_recv_test, strays_do_not_stretch_the_timeout) {
     packet_timeout = 2;
-    udp_peer stray;
     std::atomic<bool> done{false};
-    std::thread chatter([&] { // faster than the wait can ever run dry
-        while (!done) stray.send_to(engine_port(), "noise");
+    // The receiver traces every stray into a pipe that is read slowly, so that it falls behind
+    // the senders and something is always waiting to be read. They give up after eight seconds.
+    ASSERT_EQ(mkfifo(folder.file("slow.log").c_str(), 0600), 0);
+    std::thread reader([&] {
+        FILE* pipe = std::fopen(folder.file("slow.log").c_str(), "r");
+        char line[256];
+        while (std::fgets(line, sizeof line, pipe))
+            if (!done) std::this_thread::sleep_for(std::chrono::microseconds(500));
+        std::fclose(pipe);
     });
+    ASSERT_EQ(trace_open(true, folder.file("slow.log")), 1);
+    auto chatter = [&] {
+        udp_peer stray;
+        auto until = steady_clock::now() + std::chrono::seconds(8);
+        while (!done && steady_clock::now() < until) stray.send_burst(engine_port(), "noise", 64);
+    };
+    std::thread first(chatter), second(chatter);
     auto start = steady_clock::now();
-    trace_close(); // a line for every stray would only slow the test
     EXPECT_EQ(net_recv(transfer_state.recv_buf, packet_buffer_size), -1);
     long waited = elapsed_ms(start);
     done = true;
-    chatter.join();
+    first.join();
+    second.join();
+    trace_close();
+    reader.join();
     EXPECT_TRUE(recv_timed_out);
     EXPECT_LT(waited, 6000);
 }

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 sockaddr_in endpoint(uint32_t address, uint16_t port) {
@@ -31,6 +32,20 @@ udp_peer::~udp_peer() { close(fd_); }
 void udp_peer::send_to(uint16_t port, const std::string& bytes, uint32_t address) const {
     sockaddr_in sa = endpoint(address, port);
     sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+}
+
+void udp_peer::send_burst(uint16_t port, const std::string& bytes, int count) const {
+    sockaddr_in sa = endpoint(0x7f000001, port);
+    iovec data{const_cast<char*>(bytes.data()), bytes.size()};
+    std::vector<mmsghdr> messages(static_cast<size_t>(count));
+    for (mmsghdr& m : messages) {
+        m.msg_hdr = {};
+        m.msg_hdr.msg_name = &sa;
+        m.msg_hdr.msg_namelen = sizeof sa;
+        m.msg_hdr.msg_iov = &data;
+        m.msg_hdr.msg_iovlen = 1;
+    }
+    sendmmsg(fd_, messages.data(), static_cast<unsigned>(count), 0);
 }
 
 std::optional<datagram> udp_peer::receive(int milliseconds) const {
