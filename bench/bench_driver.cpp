@@ -40,7 +40,8 @@ struct measure {
 };
 
 std::string which(const std::string& name) {
-    std::istringstream path(std::string(std::getenv("PATH") ? std::getenv("PATH") : "") + ":/usr/sbin:/sbin");
+    std::istringstream path(std::string(std::getenv("PATH") ? std::getenv("PATH") : "") +
+                            ":/usr/sbin:/sbin");
     for (std::string folder; std::getline(path, folder, ':');)
         if (access((folder + "/" + name).c_str(), X_OK) == 0) return folder + "/" + name;
     return name;
@@ -48,7 +49,8 @@ std::string which(const std::string& name) {
 
 pid_t spawn(const std::vector<std::string>& command, const std::string& folder) {
     std::vector<char*> argv;
-    for (const std::string& a : command) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : command)
+        argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -148,20 +150,25 @@ int main(int argc, char** argv) {
 
     std::string binary(largest, '\0');
     std::mt19937 random(7);
-    for (char& c : binary) c = static_cast<char>(random());
+    for (char& c : binary)
+        c = static_cast<char>(random());
     std::ofstream(served / "big.bin", std::ios::binary) << binary;
     // A text whose netascii form fills the same 65535 blocks: lines of 79 characters.
     std::string text;
-    while (text.size() + (text.size() / 80) + 81 <= largest) text += std::string(79, 'x') + "\n";
-    while (text.size() + std::count(text.begin(), text.end(), '\n') < largest) text += 'y';
+    while (text.size() + (text.size() / 80) + 81 <= largest)
+        text += std::string(79, 'x') + "\n";
+    while (text.size() + std::count(text.begin(), text.end(), '\n') < largest)
+        text += 'y';
     std::ofstream(served / "text.txt", std::ios::binary) << text;
 
     uint16_t ours = free_port(), theirs = free_port();
     std::string s = served.string();
     pid_t pellsd = spawn({PELLSD_PATH, "--headless", "--port", std::to_string(ours), "--root", s,
-                          "--allow-download", "--allow-upload"}, s);
+                          "--allow-download", "--allow-upload"},
+                         s);
     pid_t tftpd = spawn({which("in.tftpd"), "-L", "-a", "127.0.0.1:" + std::to_string(theirs), "-s",
-                         s, "-c", "-p", "-u", "root"}, s);
+                         s, "-c", "-p", "-u", "root"},
+                        s);
     std::this_thread::sleep_for(std::chrono::seconds(1));
 
     const std::string tftp = which("tftp"), curl = which("curl");
@@ -178,34 +185,52 @@ int main(int argc, char** argv) {
     // One scenario, both servers in turn: the server's processor time, the client's wall time.
     // The order alternates from round to round, so that neither contender always runs first.
     bool ours_first = true;
-    auto order = [&] { return ours_first ? std::vector<bool>{true, false} : std::vector<bool>{false, true}; };
-    auto against_servers = [&](const std::string& key, const std::function<std::vector<std::string>(const std::string&, const std::string&)>& command,
-                               const fs::path& result, const std::string& expected) {
-        for (bool our_server : order()) {
-            double before = machine_busy();
-            fs::path target = result.string() + (our_server ? ".ours" : ".theirs");
-            measure m = run(command(port_of(our_server), target.string()), out.string());
-            m.cpu = machine_busy() - before - m.cpu;
-            r.add(key + (our_server ? "/pellsd" : "/tftpd-hpa"), m);
-            check(target, expected, (key + (our_server ? " pellsd" : " tftpd-hpa")).c_str());
-        }
+    auto order = [&] {
+        return ours_first ? std::vector<bool>{true, false} : std::vector<bool>{false, true};
     };
+    auto against_servers =
+        [&](const std::string& key,
+            const std::function<std::vector<std::string>(const std::string&, const std::string&)>&
+                command,
+            const fs::path& result, const std::string& expected) {
+            for (bool our_server : order()) {
+                double before = machine_busy();
+                fs::path target = result.string() + (our_server ? ".ours" : ".theirs");
+                measure m = run(command(port_of(our_server), target.string()), out.string());
+                m.cpu = machine_busy() - before - m.cpu;
+                r.add(key + (our_server ? "/pellsd" : "/tftpd-hpa"), m);
+                check(target, expected, (key + (our_server ? " pellsd" : " tftpd-hpa")).c_str());
+            }
+        };
     for (int round = 0; round < rounds; ++round) {
         std::fprintf(stderr, "round %d of %d\n", round + 1, rounds);
-        against_servers("download tftp-hpa", [&](auto& port, auto& to) {
-            return std::vector<std::string>{tftp, "127.0.0.1", port, "-m", "binary", "-c", "get", "big.bin", to};
-        }, out / "big", binary);
-        against_servers("download curl", [&](auto& port, auto& to) {
-            return std::vector<std::string>{curl, "-s", "-o", to, "tftp://127.0.0.1:" + port + "/big.bin"};
-        }, out / "big", binary);
-        against_servers("netascii tftp-hpa", [&](auto& port, auto& to) {
-            return std::vector<std::string>{tftp, "127.0.0.1", port, "-m", "ascii", "-c", "get", "text.txt", to};
-        }, out / "text", text);
+        against_servers(
+            "download tftp-hpa",
+            [&](auto& port, auto& to) {
+                return std::vector<std::string>{tftp, "127.0.0.1", port,      "-m", "binary",
+                                                "-c", "get",       "big.bin", to};
+            },
+            out / "big", binary);
+        against_servers(
+            "download curl",
+            [&](auto& port, auto& to) {
+                return std::vector<std::string>{curl, "-s", "-o", to,
+                                                "tftp://127.0.0.1:" + port + "/big.bin"};
+            },
+            out / "big", binary);
+        against_servers(
+            "netascii tftp-hpa",
+            [&](auto& port, auto& to) {
+                return std::vector<std::string>{tftp, "127.0.0.1", port,       "-m", "ascii",
+                                                "-c", "get",       "text.txt", to};
+            },
+            out / "text", text);
         for (bool our_server : order()) {
             std::string name = our_server ? "up.ours" : "up.theirs";
             double before = machine_busy();
             measure m = run({tftp, "127.0.0.1", port_of(our_server), "-m", "binary", "-c", "put",
-                             (served / "big.bin").string(), name}, out.string());
+                             (served / "big.bin").string(), name},
+                            out.string());
             m.cpu = machine_busy() - before - m.cpu;
             r.add(std::string("upload tftp-hpa/") + (our_server ? "pellsd" : "tftpd-hpa"), m);
             check(served / name, binary, "upload");
@@ -213,7 +238,9 @@ int main(int argc, char** argv) {
         const std::string host = "127.0.0.1:" + std::to_string(theirs);
         std::vector<std::pair<std::string, std::vector<std::string>>> clients = {
             {"pellcl", {PELLCL_PATH, "--get", host, "big.bin", (out / "c.pellcl").string()}},
-            {"tftp-hpa", {tftp, "127.0.0.1", std::to_string(theirs), "-m", "binary", "-c", "get", "big.bin", (out / "c.tftp").string()}},
+            {"tftp-hpa",
+             {tftp, "127.0.0.1", std::to_string(theirs), "-m", "binary", "-c", "get", "big.bin",
+              (out / "c.tftp").string()}},
             {"curl", {curl, "-s", "-o", (out / "c.curl").string(), "tftp://" + host + "/big.bin"}},
         };
         if (!ours_first) std::reverse(clients.begin(), clients.end());
@@ -227,7 +254,8 @@ int main(int argc, char** argv) {
 
     // Idle: a freshly enabled server for ten seconds, and a client waiting on a silent server.
     uint16_t idle_port = free_port();
-    pid_t idle = spawn({PELLSD_PATH, "--headless", "--port", std::to_string(idle_port), "--root", s}, s);
+    pid_t idle =
+        spawn({PELLSD_PATH, "--headless", "--port", std::to_string(idle_port), "--root", s}, s);
     std::this_thread::sleep_for(std::chrono::seconds(1));
     double idle_before = cpu_of(idle);
     std::this_thread::sleep_for(std::chrono::seconds(10));
@@ -241,7 +269,8 @@ int main(int argc, char** argv) {
     socklen_t length = sizeof sa;
     getsockname(silent, reinterpret_cast<sockaddr*>(&sa), &length);
     pid_t waiting = spawn({PELLCL_PATH, "--get", "127.0.0.1:" + std::to_string(ntohs(sa.sin_port)),
-                           "never.bin", (out / "never").string()}, out.string());
+                           "never.bin", (out / "never").string()},
+                          out.string());
     std::this_thread::sleep_for(std::chrono::seconds(1));
     double waiting_before = cpu_of(waiting);
     std::this_thread::sleep_for(std::chrono::seconds(10));
@@ -265,21 +294,28 @@ int main(int argc, char** argv) {
     std::printf("Measured %s on %u cores, Linux %s, %d rounds, medians; a file of %zu bytes "
                 "(65535 blocks) on loopback.\n\n",
                 date, std::thread::hardware_concurrency(), machine.release, rounds, largest);
-    std::printf("| Measure | PelloryTFTP | Peer | Ratio | PelloryTFTP / floor |\n|---|---|---|---|---|\n");
-    auto row = [&](const char* what, const std::string& key, const std::string& ours_key, const std::string& peer_key, bool wall) {
+    std::printf(
+        "| Measure | PelloryTFTP | Peer | Ratio | PelloryTFTP / floor |\n|---|---|---|---|---|\n");
+    auto row = [&](const char* what, const std::string& key, const std::string& ours_key,
+                   const std::string& peer_key, bool wall) {
         auto& table = wall ? r.wall : r.cpu;
         double a = median(table[key + "/" + ours_key]), b = median(table[key + "/" + peer_key]);
         std::printf("| %s | %.3f s | %.3f s (%s) | %.2f | %s |\n", what, a, b, peer_key.c_str(),
-                    b > 0 ? a / b : 0.0, wall ? (std::to_string(a / floor).substr(0, 4)).c_str() : "");
+                    b > 0 ? a / b : 0.0,
+                    wall ? (std::to_string(a / floor).substr(0, 4)).c_str() : "");
     };
     row("Server download, tftp-hpa client: wall", "download tftp-hpa", "pellsd", "tftpd-hpa", true);
-    row("Server download, tftp-hpa client: server CPU", "download tftp-hpa", "pellsd", "tftpd-hpa", false);
+    row("Server download, tftp-hpa client: server CPU", "download tftp-hpa", "pellsd", "tftpd-hpa",
+        false);
     row("Server download, curl: wall", "download curl", "pellsd", "tftpd-hpa", true);
     row("Server download, curl: server CPU", "download curl", "pellsd", "tftpd-hpa", false);
     row("Server upload, tftp-hpa client: wall", "upload tftp-hpa", "pellsd", "tftpd-hpa", true);
-    row("Server upload, tftp-hpa client: server CPU", "upload tftp-hpa", "pellsd", "tftpd-hpa", false);
-    row("Server netascii download, tftp-hpa: wall", "netascii tftp-hpa", "pellsd", "tftpd-hpa", true);
-    row("Server netascii download, tftp-hpa: server CPU", "netascii tftp-hpa", "pellsd", "tftpd-hpa", false);
+    row("Server upload, tftp-hpa client: server CPU", "upload tftp-hpa", "pellsd", "tftpd-hpa",
+        false);
+    row("Server netascii download, tftp-hpa: wall", "netascii tftp-hpa", "pellsd", "tftpd-hpa",
+        true);
+    row("Server netascii download, tftp-hpa: server CPU", "netascii tftp-hpa", "pellsd",
+        "tftpd-hpa", false);
     row("Client download from tftpd-hpa: wall", "client", "pellcl", "tftp-hpa", true);
     row("Client download from tftpd-hpa: client CPU", "client", "pellcl", "tftp-hpa", false);
     row("Client download from tftpd-hpa: wall", "client", "pellcl", "curl", true);

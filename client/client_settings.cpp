@@ -20,7 +20,8 @@ constexpr size_t field_text_limit = 254;
 bool same_word(const std::string& text, const char* word) {
     size_t i = 0;
     for (; word[i] && i < text.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(word[i])))
+        if (std::tolower(static_cast<unsigned char>(text[i])) !=
+            std::tolower(static_cast<unsigned char>(word[i])))
             return false;
     return !word[i] && i == text.size();
 }
@@ -37,12 +38,17 @@ void client_settings_load() {
     registry_key* key = registry_open_key(client_settings_key);
     if (!key) return;
     std::string text;
-    auto read = [&](const char* name) { return registry_query_string(key, name, &text, stored_text_room); };
+    auto read = [&](const char* name) {
+        return registry_query_string(key, name, &text, stored_text_room);
+    };
     if (read("Hostname")) ui_set_text(IDC_HOST, text);
-    if (read("Action")) same_word(text, "Upload") ? choose(IDC_UPLOAD, IDC_DOWNLOAD) : choose(IDC_DOWNLOAD, IDC_UPLOAD);
+    if (read("Action"))
+        same_word(text, "Upload") ? choose(IDC_UPLOAD, IDC_DOWNLOAD)
+                                  : choose(IDC_DOWNLOAD, IDC_UPLOAD);
     if (read("RemoteFile")) ui_set_text(IDC_REMOTE_FILE, text);
     if (read("LocalFile")) ui_set_text(IDC_LOCAL_FILE, text);
-    if (read("Mode")) same_word(text, "Ascii") ? choose(IDC_ASCII, IDC_BINARY) : choose(IDC_BINARY, IDC_ASCII);
+    if (read("Mode"))
+        same_word(text, "Ascii") ? choose(IDC_ASCII, IDC_BINARY) : choose(IDC_BINARY, IDC_ASCII);
     if (read("LogTraces")) {
         bool on = same_word(text, "Yes");
         ui_set_checked(IDC_LOG_TRACES, on);

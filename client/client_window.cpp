@@ -75,7 +75,8 @@ void client_window_open() {
     ui_set_text(IDC_LOCAL_FILE, start_folder);
     choose(IDC_DOWNLOAD, IDC_UPLOAD);
     choose(IDC_BINARY, IDC_ASCII);
-    for (int id : {IDC_TRACE_FILE, IDC_TRACE_FILE_CHOOSER, IDC_STOP}) ui_enable(id, false);
+    for (int id : {IDC_TRACE_FILE, IDC_TRACE_FILE_CHOOSER, IDC_STOP})
+        ui_enable(id, false);
     timeout_list_fill(IDC_PACKET_TIMEOUT);
     client_settings_load();
     ui_focus(IDC_HOST);

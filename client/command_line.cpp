@@ -52,13 +52,15 @@ int parse(int argc, char** argv, request* r) {
         } else if (arg == "--ascii") {
             r->ascii = true;
         } else if (arg == "--timeout") {
-            if (!value || !parse_whole_number(value, timeout_min_seconds, timeout_max_seconds, &r->timeout))
+            if (!value ||
+                !parse_whole_number(value, timeout_min_seconds, timeout_max_seconds, &r->timeout))
                 return fail("--timeout needs a number of seconds from 2 to 120, not '%s'.",
                             value ? value : "");
             ++i;
         } else if (arg == "--port") {
             if (!value || !parse_whole_number(value, 1, 65535, &r->port))
-                return fail("--port needs a port number from 1 to 65535, not '%s'.", value ? value : "");
+                return fail("--port needs a port number from 1 to 65535, not '%s'.",
+                            value ? value : "");
             ++i;
         } else if (arg == "--log") {
             if (!value) return fail("%s needs a file name.", "--log");
@@ -71,7 +73,8 @@ int parse(int argc, char** argv, request* r) {
     }
     if (r->get == r->put) return fail("%s", "name one direction: --get or --put.");
     if (r->names.size() < 2 || r->names.size() > 3)
-        return fail("%s", r->get ? "--get needs HOST REMOTE [LOCAL]." : "--put needs HOST LOCAL [REMOTE].");
+        return fail("%s", r->get ? "--get needs HOST REMOTE [LOCAL]."
+                                 : "--put needs HOST LOCAL [REMOTE].");
     return -1;
 }
 
@@ -104,28 +107,27 @@ void fill_window(const request& r) {
 } // namespace
 
 void command_line_usage(const char* program) {
-    std::printf(
-        "Usage: %s --get HOST REMOTE [LOCAL] [options]\n"
-        "       %s --put HOST LOCAL [REMOTE] [options]\n"
-        "\n"
-        "PelloryTFTP client v1.0.1: a TFTP client (RFC 1350, UDP, IPv4).\n"
-        "Without arguments it opens its window; with --get or --put it runs one transfer\n"
-        "from the console and exits 0 only when the transfer completed.\n"
-        "\n"
-        "  HOST             the server, a name or an address; HOST:PORT names its port\n"
-        "  REMOTE           the file's name on the server (--put: default LOCAL's name)\n"
-        "  LOCAL            the file on this machine (--get: default REMOTE's name in\n"
-        "                   the current folder)\n"
-        "  --ascii          netascii mode, for text (default: octet, for anything)\n"
-        "  --timeout S      packet timeout in seconds, 2 to 120 (default: 120)\n"
-        "  --port N         the server's port instead of the tftp port (69)\n"
-        "  --log FILE       append a timestamped trace of every step to FILE\n"
-        "  --help           show this help\n"
-        "\n"
-        "Examples:\n"
-        "  %s --get 192.168.1.20 firmware.bin\n"
-        "  %s --put router.lab:6969 config.txt startup-config --timeout 5\n",
-        program, program, program, program);
+    std::printf("Usage: %s --get HOST REMOTE [LOCAL] [options]\n"
+                "       %s --put HOST LOCAL [REMOTE] [options]\n"
+                "\n"
+                "PelloryTFTP client v1.0.1: a TFTP client (RFC 1350, UDP, IPv4).\n"
+                "Without arguments it opens its window; with --get or --put it runs one transfer\n"
+                "from the console and exits 0 only when the transfer completed.\n"
+                "\n"
+                "  HOST             the server, a name or an address; HOST:PORT names its port\n"
+                "  REMOTE           the file's name on the server (--put: default LOCAL's name)\n"
+                "  LOCAL            the file on this machine (--get: default REMOTE's name in\n"
+                "                   the current folder)\n"
+                "  --ascii          netascii mode, for text (default: octet, for anything)\n"
+                "  --timeout S      packet timeout in seconds, 2 to 120 (default: 120)\n"
+                "  --port N         the server's port instead of the tftp port (69)\n"
+                "  --log FILE       append a timestamped trace of every step to FILE\n"
+                "  --help           show this help\n"
+                "\n"
+                "Examples:\n"
+                "  %s --get 192.168.1.20 firmware.bin\n"
+                "  %s --put router.lab:6969 config.txt startup-config --timeout 5\n",
+                program, program, program, program);
 }
 
 int command_line_main(int argc, char** argv) {

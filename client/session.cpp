@@ -93,7 +93,8 @@ void client_transfer(int opcode, const std::string& remote, const std::string& l
     byte_count = 0;
     t_start();
     if (!download) t.last_data_size = block_size;
-    const char* sending = download ? "Sending file download request..." : "Sending file upload request...";
+    const char* sending =
+        download ? "Sending file download request..." : "Sending file upload request...";
     status_text(sending);
     trace_line("%s", sending);
     send_RQ(opcode, remote, t.mode);
@@ -104,7 +105,8 @@ void client_transfer(int opcode, const std::string& remote, const std::string& l
     t_stop();
     net_close();
     file_close(t.file);
-    if (last_transfer_end == END_NONE) last_transfer_end = result < 0 ? END_TIMED_OUT : END_COMPLETED;
+    if (last_transfer_end == END_NONE)
+        last_transfer_end = result < 0 ? END_TIMED_OUT : END_COMPLETED;
     status_final("Connection to TFTP server closed.");
     stop_raise();
     sleep_ms(summary_pause_ms);
@@ -214,7 +216,8 @@ int net_open(const std::string& host, const char* service, int port) {
     int fd = udp_open(host, service, port);
     if (fd < 0) return -1;
     transfer_socket = fd;
-    trace_line("net_open: host %s, port# %d.", ipv4_text(peer_addr.address).c_str(), peer_addr.port);
+    trace_line("net_open: host %s, port# %d.", ipv4_text(peer_addr.address).c_str(),
+               peer_addr.port);
     peer_host = host;
     first_receive = true;
     return 0;
@@ -288,7 +291,8 @@ int recv_ERROR(const uint8_t* packet, int length) {
         std::lock_guard<std::mutex> lock(error_text_mutex);
         server_error_text.clear();
         for (int i = 2; i < length && packet[i] != 0; ++i)
-            if (packet[i] >= ' ' && packet[i] < 127) server_error_text += static_cast<char>(packet[i]);
+            if (packet[i] >= ' ' && packet[i] < 127)
+                server_error_text += static_cast<char>(packet[i]);
     }
     last_transfer_end = END_REFUSED;
     ui_message_box(message, "Transfer error", ui_icon::information, ui_buttons::ok);

@@ -89,8 +89,6 @@ void progress_thread(int generation) {
     }
 }
 
-void summary_received(double elapsed) {
-    summary("%d bytes received in %.1f seconds.", elapsed);
-}
+void summary_received(double elapsed) { summary("%d bytes received in %.1f seconds.", elapsed); }
 
 void summary_sent(double elapsed) { summary(role().texts.summary_sent, elapsed); }

@@ -1,8 +1,8 @@
 #include "report.h"
 
 #include "platform/thread.h"
-#include "role.h"
 #include "progress.h"
+#include "role.h"
 #include "trace.h"
 
 #include <cstdio>
@@ -48,7 +48,9 @@ void report_fatal(const char* f, int first, int second) { fatal(format(f, first,
 
 void report_peer_fault(const char* text) { peer_fault(text); }
 void report_peer_fault(const char* f, int value) { peer_fault(format(f, value)); }
-void report_peer_fault(const char* f, int first, int second) { peer_fault(format(f, first, second)); }
+void report_peer_fault(const char* f, int first, int second) {
+    peer_fault(format(f, first, second));
+}
 
 void report_error(const char* text) { show(cut(text), ui_icon::information); }
 void report_error(const char* f, const char* argument) {

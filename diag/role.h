@@ -13,22 +13,22 @@ using fsm_table = fsm_handler[6][6];
 
 // Texts that the two programs word differently.
 struct role_texts {
-    const char* net_close;           // "net_close: host = %s, socket fd = %d."
-    const char* send_ack;            // "Sending ACK for block# %d."
-    const char* send_data;           // "Sending %d bytes of DATA with block# %d."
-    const char* data_received;       // "DATA received, %d bytes, block# %d."
-    const char* ack_received;        // "ACK received, block# %d."
-    const char* receive_length;      // a datagram shorter than an opcode and a block number
-    const char* invalid_opcode;      // an opcode outside 1 to 5
-    const char* progress_kind_1;     // progress while the transfer kind is 1
-    const char* progress_kind_2;     // progress while the transfer kind is 2
-    const char* summary_sent;        // "%d bytes sent in %.1f seconds."
-    const char* waited;              // "Waited %.1f seconds. Is there a ... problem?"
-    const char* octet_write_failed;  // a short octet write
-    const char* putc_failed;         // a failed netascii character write
-    const char* unknown_read_mode;   // file_read with a mode neither netascii nor octet
-    const char* unknown_write_mode;  // file_write likewise
-    const char* close_failed;        // the local file cannot be closed
+    const char* net_close;          // "net_close: host = %s, socket fd = %d."
+    const char* send_ack;           // "Sending ACK for block# %d."
+    const char* send_data;          // "Sending %d bytes of DATA with block# %d."
+    const char* data_received;      // "DATA received, %d bytes, block# %d."
+    const char* ack_received;       // "ACK received, block# %d."
+    const char* receive_length;     // a datagram shorter than an opcode and a block number
+    const char* invalid_opcode;     // an opcode outside 1 to 5
+    const char* progress_kind_1;    // progress while the transfer kind is 1
+    const char* progress_kind_2;    // progress while the transfer kind is 2
+    const char* summary_sent;       // "%d bytes sent in %.1f seconds."
+    const char* waited;             // "Waited %.1f seconds. Is there a ... problem?"
+    const char* octet_write_failed; // a short octet write
+    const char* putc_failed;        // a failed netascii character write
+    const char* unknown_read_mode;  // file_read with a mode neither netascii nor octet
+    const char* unknown_write_mode; // file_write likewise
+    const char* close_failed;       // the local file cannot be closed
 };
 
 struct role_profile {

@@ -6,7 +6,6 @@
 #include "diag/trace.h"
 #include "platform/clock.h"
 
-
 int transfer_socket = -1;
 ipv4_endpoint peer_addr;
 std::string peer_host;
@@ -66,7 +65,7 @@ int net_recv(uint8_t* buffer, int capacity) {
         // In lock step the answer is never there yet: waiting first saves a read that fails.
         uint32_t elapsed = clock_ms() - start;
         bool readable = wait_readable(transfer_socket, stop_event(),
-                                           elapsed > limit ? 0 : static_cast<int>(limit - elapsed + 1));
+                                      elapsed > limit ? 0 : static_cast<int>(limit - elapsed + 1));
         if (server && stop_flag) return 0;
         if (!readable) {
             if (clock_ms() - start > limit) {

@@ -8,12 +8,12 @@
 #include <cstdint>
 #include <string>
 
-extern int transfer_socket;      // -1 when there is none
-extern ipv4_endpoint peer_addr;  // destination of every send; the only accepted sender
-extern std::string peer_host;    // the peer as text, for the close trace line
-extern bool first_receive;       // client: the peer's port is taken from the first answer
-extern int pending_len;          // server: a datagram already in the buffer, -1 when none
-extern bool recv_timed_out;      // the last wait ran out
+extern int transfer_socket;             // -1 when there is none
+extern ipv4_endpoint peer_addr;         // destination of every send; the only accepted sender
+extern std::string peer_host;           // the peer as text, for the close trace line
+extern bool first_receive;              // client: the peer's port is taken from the first answer
+extern int pending_len;                 // server: a datagram already in the buffer, -1 when none
+extern bool recv_timed_out;             // the last wait ran out
 extern std::atomic<int> packet_timeout; // seconds
 
 void net_send(const uint8_t* buffer, int length);

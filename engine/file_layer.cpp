@@ -77,7 +77,8 @@ int file_read(FILE* stream, uint8_t* buffer, int count, int mode) {
 void file_write(FILE* stream, const uint8_t* buffer, int count, int mode) {
     if (mode == MODE_OCTET) {
         long written = stream_write_raw(stream, buffer, static_cast<size_t>(count));
-        if (written != count) report_fatal(role().texts.octet_write_failed, static_cast<int>(written));
+        if (written != count)
+            report_fatal(role().texts.octet_write_failed, static_cast<int>(written));
         return;
     }
     if (mode != MODE_NETASCII) report_fatal(role().texts.unknown_write_mode);

@@ -1,9 +1,9 @@
 #include "fsm.h"
 
+#include "diag/progress.h"
 #include "diag/report.h"
 #include "diag/role.h"
 #include "diag/shared_flags.h"
-#include "diag/progress.h"
 #include "diag/trace.h"
 #include "endpoint.h"
 #include "packet.h"

@@ -14,12 +14,12 @@ enum : int { OP_NONE = 0, OP_RRQ = 1, OP_WRQ = 2, OP_DATA = 3, OP_ACK = 4, OP_ER
 enum : int { MODE_NETASCII = 0, MODE_OCTET = 1 };
 
 struct transfer_record {
-    int op_sent = 0;         // opcode of the last packet sent; an ERROR leaves it unchanged
-    int op_recv = 0;         // opcode of the packet being handled
-    int32_t nextblknum = 0;  // receiving: block expected next; sending: block last sent
-    int last_data_size = 0;  // payload of the last DATA sent
-    int mode = MODE_OCTET;   // MODE_NETASCII or MODE_OCTET
-    FILE* file = nullptr;    // the local file of the transfer
+    int op_sent = 0;        // opcode of the last packet sent; an ERROR leaves it unchanged
+    int op_recv = 0;        // opcode of the packet being handled
+    int32_t nextblknum = 0; // receiving: block expected next; sending: block last sent
+    int last_data_size = 0; // payload of the last DATA sent
+    int mode = MODE_OCTET;  // MODE_NETASCII or MODE_OCTET
+    FILE* file = nullptr;   // the local file of the transfer
     uint8_t recv_buf[packet_buffer_size] = {};
     uint8_t send_buf[packet_buffer_size] = {}; // the last packet built; DATA payload at offset 4
     int send_len = 0;

@@ -54,8 +54,8 @@ int rtt_start() {
         return r.currto;
     }
     int estimate = static_cast<int>(r.srtt + 2.0 * r.rttdev + 0.5);
-    r.currto = static_cast<int16_t>(estimate < rtt_min_timeout ? rtt_min_timeout
-                                                               : std::min(estimate, packet_timeout.load()));
+    r.currto = static_cast<int16_t>(
+        estimate < rtt_min_timeout ? rtt_min_timeout : std::min(estimate, packet_timeout.load()));
     return r.currto;
 }
 

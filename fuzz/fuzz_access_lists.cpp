@@ -14,7 +14,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 4) return 0;
     fuzz_prepare(server_role);
-    uint32_t address = static_cast<uint32_t>(data[0]) << 24 | data[1] << 16 | data[2] << 8 | data[3];
+    uint32_t address =
+        static_cast<uint32_t>(data[0]) << 24 | data[1] << 16 | data[2] << 8 | data[3];
     std::string texts[3];
     int field = 0;
     for (size_t i = 4; i < size; ++i) {
@@ -30,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         size_t end = texts[0].find_first_of(" ,\t\r\n", at);
         std::string entry = texts[0].substr(at, end - at);
         uint32_t ignored;
-        if (ipv4_parse(entry, &ignored)) addresses += entry + (end < texts[0].size() ? texts[0][end] : ' ');
+        if (ipv4_parse(entry, &ignored))
+            addresses += entry + (end < texts[0].size() ? texts[0][end] : ' ');
         at = end;
     }
     texts[0] = addresses;

@@ -14,8 +14,8 @@ std::string error_text(int error) {
 bool file_replace_private(const std::string& path, const std::string& content) {
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return false;
-    bool written = fchmod(fd, 0600) == 0 &&
-                   write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+    bool written = fchmod(fd, 0600) == 0 && write(fd, content.data(), content.size()) ==
+                                                static_cast<ssize_t>(content.size());
     return close(fd) == 0 && written;
 }
 

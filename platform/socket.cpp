@@ -135,7 +135,8 @@ bool host_resolve(const std::string& host, host_lookup* result) {
     for (addrinfo* a = list; a; a = a->ai_next) {
         uint32_t address = ntohl(reinterpret_cast<sockaddr_in*>(a->ai_addr)->sin_addr.s_addr);
         bool seen = false;
-        for (uint32_t known : result->addresses) seen = seen || known == address;
+        for (uint32_t known : result->addresses)
+            seen = seen || known == address;
         if (!seen) result->addresses.push_back(address);
     }
     freeaddrinfo(list);

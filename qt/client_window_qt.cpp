@@ -93,7 +93,8 @@ qt_main_window* client_window_create() {
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    for (auto [id, text] : {std::pair{IDC_START, "&Start"}, {IDC_STOP, "S&top"}, {IDC_CLOSE, "&Close"}}) {
+    for (auto [id, text] :
+         {std::pair{IDC_START, "&Start"}, {IDC_STOP, "S&top"}, {IDC_CLOSE, "&Close"}}) {
         auto* button = bound(id, new QPushButton(text));
         button->setAutoDefault(false);
         buttons->addWidget(button);

@@ -47,7 +47,8 @@ QPixmap disc(int size, QColor fill, mark symbol) {
 
 QIcon icon_of(QColor fill, mark symbol) {
     QIcon icon;
-    for (int size : {16, 32, 48, 64, 128}) icon.addPixmap(disc(size, fill, symbol));
+    for (int size : {16, 32, 48, 64, 128})
+        icon.addPixmap(disc(size, fill, symbol));
     return icon;
 }
 

@@ -136,7 +136,8 @@ void q_select_all(int id) {
 
 void q_list_fill(int id, const std::vector<std::string>& entries) {
     QStringList items;
-    for (const std::string& e : entries) items << QString::fromStdString(e);
+    for (const std::string& e : entries)
+        items << QString::fromStdString(e);
     on_gui([id, items] {
         if (auto* list = qobject_cast<QComboBox*>(control(id))) {
             list->clear();
@@ -254,7 +255,9 @@ void q_end_dialog(int dialog_id) {
     });
 }
 
-void q_beep() { on_gui([] { QApplication::beep(); }); }
+void q_beep() {
+    on_gui([] { QApplication::beep(); });
+}
 
 void q_close() {
     on_gui([] {
@@ -265,17 +268,19 @@ void q_close() {
 }
 
 const ui_backend widgets = {
-    q_set_text,    q_get_text,      q_set_checked,    q_is_checked,   q_enable,
-    q_is_enabled,  q_focus,         q_select_all,     q_list_fill,    q_list_select,
-    q_list_selection, q_list_entry, q_message_box,    q_choose_file,  q_choose_folder,
-    q_run_dialog,  q_end_dialog,    q_beep,           q_close,
+    q_set_text,       q_get_text,   q_set_checked, q_is_checked,  q_enable,
+    q_is_enabled,     q_focus,      q_select_all,  q_list_fill,   q_list_select,
+    q_list_selection, q_list_entry, q_message_box, q_choose_file, q_choose_folder,
+    q_run_dialog,     q_end_dialog, q_beep,        q_close,
 };
 
 } // namespace
 
 void qt_main_window::reject() {
-    if (closing) QDialog::reject();
-    else if (handlers.close) handlers.close();
+    if (closing)
+        QDialog::reject();
+    else if (handlers.close)
+        handlers.close();
 }
 
 void qt_main_window::closeEvent(QCloseEvent* event) {

@@ -19,8 +19,8 @@
 #include <QDialog>
 #include <QDir>
 #include <QMessageBox>
-#include <QTimer>
 #include <QThread>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 
@@ -35,7 +35,8 @@ void save(QWidget* widget, const QString& path) {
 // Stored options, so that the windows open as a configured installation's do.
 void store(const char* key, std::initializer_list<std::pair<const char*, const char*>> values) {
     registry_key* k = registry_create_key(key);
-    for (auto [name, text] : values) registry_set_string(k, name, text);
+    for (auto [name, text] : values)
+        registry_set_string(k, name, text);
     registry_close_key(k);
 }
 
@@ -60,14 +61,21 @@ int main(int argc, char** argv) {
     dismiss.start(100);
     QString root = QDir::tempPath() + "/tftp", uploads = root + "/incoming";
     QDir().mkpath(uploads);
-    store(server_settings_key, {{"AllowDownload", "Yes"}, {"AllowUpload", "Yes"},
-                                {"RestrictUpload", "Yes"}, {"RestrictUploadPath", qPrintable(uploads)},
-                                {"RestrictDownload", "Yes"}, {"RestrictDownloadPath", qPrintable(root)},
-                                {"ServiceIP", "Yes"}, {"ServiceIPC", "10.0.0.5, router.lab"},
-                                {"ServiceIPR", "10.0.20.1 - 10.0.25.254"}, {"ServiceIPW", "192.168.1.*"},
+    store(server_settings_key, {{"AllowDownload", "Yes"},
+                                {"AllowUpload", "Yes"},
+                                {"RestrictUpload", "Yes"},
+                                {"RestrictUploadPath", qPrintable(uploads)},
+                                {"RestrictDownload", "Yes"},
+                                {"RestrictDownloadPath", qPrintable(root)},
+                                {"ServiceIP", "Yes"},
+                                {"ServiceIPC", "10.0.0.5, router.lab"},
+                                {"ServiceIPR", "10.0.20.1 - 10.0.25.254"},
+                                {"ServiceIPW", "192.168.1.*"},
                                 {"Timeout", "5"}});
-    store(client_settings_key, {{"Hostname", "192.168.1.20"}, {"RemoteFile", "firmware.bin"},
-                                {"LocalFile", "/home/me/firmware.bin"}, {"Timeout", "5"}});
+    store(client_settings_key, {{"Hostname", "192.168.1.20"},
+                                {"RemoteFile", "firmware.bin"},
+                                {"LocalFile", "/home/me/firmware.bin"},
+                                {"Timeout", "5"}});
 
     role_install(&server_role);
     qt_main_window* server = server_window_create();

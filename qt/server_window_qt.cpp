@@ -94,20 +94,23 @@ qt_main_window* server_window_create() {
     qt_bind_icon(IDC_STATUS_ICON, icon, ICON_DISABLED, server_disabled_pixmap(32));
     icon->setPixmap(server_disabled_pixmap(32));
     status_row->addWidget(icon);
-    status_row->addWidget(bound(IDC_STATUS_SENTENCE, new QLabel("The Trivial FTP server is currently disabled.")), 1);
+    status_row->addWidget(
+        bound(IDC_STATUS_SENTENCE, new QLabel("The Trivial FTP server is currently disabled.")), 1);
     layout->addWidget(status_box);
 
     auto* options = new QGroupBox("Options");
     auto* grid = new QGridLayout(options);
     grid->addWidget(bound(IDC_ALLOW_UPLOAD, new QCheckBox("Allow uploads")), 0, 0);
     grid->addWidget(bound(IDC_ALLOW_DOWNLOAD, new QCheckBox("Allow downloads")), 0, 1);
-    grid->addWidget(bound(IDC_NO_OVERWRITE, new QCheckBox("Do not overwrite existing files")), 1, 0, 1, 2);
+    grid->addWidget(bound(IDC_NO_OVERWRITE, new QCheckBox("Do not overwrite existing files")), 1, 0,
+                    1, 2);
     grid->addWidget(bound(IDC_SERVICE_ONLY, new QCheckBox("Service only clients")), 2, 0);
     grid->addWidget(chooser_button(IDC_ACCESS_LISTS), 2, 2);
     grid->addWidget(bound(IDC_RESTRICT_UPLOAD, new QCheckBox("Restrict uploads to folder")), 3, 0);
     grid->addWidget(path_field(IDC_UPLOAD_ROOT), 3, 1);
     grid->addWidget(chooser_button(IDC_UPLOAD_ROOT_CHOOSER), 3, 2);
-    grid->addWidget(bound(IDC_RESTRICT_DOWNLOAD, new QCheckBox("Restrict downloads to folder")), 4, 0);
+    grid->addWidget(bound(IDC_RESTRICT_DOWNLOAD, new QCheckBox("Restrict downloads to folder")), 4,
+                    0);
     grid->addWidget(path_field(IDC_DOWNLOAD_ROOT), 4, 1);
     grid->addWidget(chooser_button(IDC_DOWNLOAD_ROOT_CHOOSER), 4, 2);
     grid->addWidget(bound(IDC_RUN_EXTERNAL, new QCheckBox("Launch after every upload")), 5, 0);
@@ -119,13 +122,16 @@ qt_main_window* server_window_create() {
     timeout_row->addWidget(new QLabel("second(s)"));
     timeout_row->addStretch();
     grid->addLayout(timeout_row, 6, 0);
-    grid->addWidget(bound(IDC_TRACE, new QCheckBox("Log all activity to file")), 6, 1, Qt::AlignRight);
+    grid->addWidget(bound(IDC_TRACE, new QCheckBox("Log all activity to file")), 6, 1,
+                    Qt::AlignRight);
     grid->addWidget(chooser_button(IDC_TRACE_CHOOSER), 6, 2);
     layout->addWidget(options);
 
     auto* buttons = new QHBoxLayout;
-    for (auto [id, text] : {std::pair{IDC_ENABLE, "&Enable server"}, {IDC_SAVE, "&Save options"},
-                            {IDC_RESET, "&Reset options"}, {IDC_CLOSE, "&Close"}}) {
+    for (auto [id, text] : {std::pair{IDC_ENABLE, "&Enable server"},
+                            {IDC_SAVE, "&Save options"},
+                            {IDC_RESET, "&Reset options"},
+                            {IDC_CLOSE, "&Close"}}) {
         auto* button = bound(id, new QPushButton(text));
         button->setAutoDefault(false);
         buttons->addWidget(button);

@@ -97,7 +97,8 @@ int tftp_netvalC(const std::string& client) {
         host_lookup host;
         if (!admitted) {
             if (!host_resolve(entry, &host)) continue;
-            for (uint32_t address : host.addresses) admitted = admitted || ipv4_text(address) == client;
+            for (uint32_t address : host.addresses)
+                admitted = admitted || ipv4_text(address) == client;
             if (admitted)
                 trace_line("tftp_netvalC: Connection accepted from client %s (%s).", client.c_str(),
                            host.official_name.c_str());
@@ -148,7 +149,8 @@ int tftp_netvalW(const std::string& client) {
         }
         bool matches = true;
         for (int i = 0; i < 4; ++i)
-            matches = matches && (parts[i] == "*" || leading_number(parts[i]) == std::stoi(octets[i]));
+            matches =
+                matches && (parts[i] == "*" || leading_number(parts[i]) == std::stoi(octets[i]));
         if (matches) {
             trace_line("tftp_netvalW: Client %s accepted. Matched with '%s'.", client.c_str(),
                        entry.c_str());

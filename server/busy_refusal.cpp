@@ -25,8 +25,10 @@ void refuse(const ipv4_endpoint& sender) {
     uint8_t reply[packet_buffer_size] = {};
     int length = build_error(reply, 2, busy_text);
     socket_owner refusal(sock_open_udp());
-    if (refusal.get() < 0) report_fatal("TFTP_Refuserequests: failed to create the refusal socket.");
-    if (sock_bind(refusal.get(), 0) < 0) report_fatal("TFTP_Refuserequests: a bind error occurred.");
+    if (refusal.get() < 0)
+        report_fatal("TFTP_Refuserequests: failed to create the refusal socket.");
+    if (sock_bind(refusal.get(), 0) < 0)
+        report_fatal("TFTP_Refuserequests: a bind error occurred.");
     if (sock_send_to(refusal.get(), reply, static_cast<size_t>(length), sender) != length)
         report_fatal("TFTP_Refuserequests: An error occurred with sendto() on the refusal socket.");
     trace_line("TFTP_Refuserequests: Refused request from host %s, port# %d.",

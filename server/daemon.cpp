@@ -23,7 +23,8 @@ namespace {
 constexpr int refusal_end_wait_ms = 2000;
 
 void wait_for_refusal_end() {
-    for (int waited = 0; refusal_running && waited < refusal_end_wait_ms; waited += 5) sleep_ms(5);
+    for (int waited = 0; refusal_running && waited < refusal_end_wait_ms; waited += 5)
+        sleep_ms(5);
 }
 
 // The daemon thread owns the listening socket: it is closed when the thread leaves its loop,
@@ -96,7 +97,8 @@ void tftp_serverequest(int length) {
     transfer_socket = sock_open_udp();
     if (transfer_socket < 0) report_fatal("tftp_serverequest: failed to create socket.");
     transfer_cleanup cleanup;
-    if (sock_bind(transfer_socket, 0) < 0) report_fatal("tftp_serverequest: a bind error occurred.");
+    if (sock_bind(transfer_socket, 0) < 0)
+        report_fatal("tftp_serverequest: a bind error occurred.");
     pending_len = length;
     net_unblock();
     try {

@@ -16,7 +16,8 @@ bool starts_badly(unsigned char first) {
 }
 
 bool same_letters(char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+    return std::tolower(static_cast<unsigned char>(a)) ==
+           std::tolower(static_cast<unsigned char>(b));
 }
 
 // The root in the policy's own separators.

@@ -32,7 +32,8 @@ constexpr size_t root_field_limit = 127;
 constexpr int daemon_end_wait_ms = 2000;
 
 void wait_for_daemon_end() {
-    for (int waited = 0; daemon_running && waited < daemon_end_wait_ms; waited += 10) sleep_ms(10);
+    for (int waited = 0; daemon_running && waited < daemon_end_wait_ms; waited += 10)
+        sleep_ms(10);
 }
 
 // Reads a root field again into its setting; false (after telling the user) when it is unusable.
@@ -77,21 +78,41 @@ struct option_box {
 
 const std::vector<option_box>& option_boxes() {
     static const std::vector<option_box> boxes = {
-        {IDC_ALLOW_UPLOAD, &AllowUpload, {}, "Clients will be able to upload files.",
+        {IDC_ALLOW_UPLOAD,
+         &AllowUpload,
+         {},
+         "Clients will be able to upload files.",
          "Clients will not be able to upload files."},
-        {IDC_ALLOW_DOWNLOAD, &AllowDownload, {}, "Clients will be able to download files.",
+        {IDC_ALLOW_DOWNLOAD,
+         &AllowDownload,
+         {},
+         "Clients will be able to download files.",
          "Clients will not be able to download files."},
-        {IDC_NO_OVERWRITE, &AllowOverwrite, {},
+        {IDC_NO_OVERWRITE,
+         &AllowOverwrite,
+         {},
          "Client uploads will not be able to overwrite existing files.",
          "Client uploads will be able to overwrite existing files."},
-        {IDC_RESTRICT_UPLOAD, &RestrictUpload, {IDC_UPLOAD_ROOT, IDC_UPLOAD_ROOT_CHOOSER},
-         "Uploads will be restricted to one folder.", "Uploads can be made to any folder."},
-        {IDC_RESTRICT_DOWNLOAD, &RestrictDownload, {IDC_DOWNLOAD_ROOT, IDC_DOWNLOAD_ROOT_CHOOSER},
-         "Downloads will be restricted to one folder.", "Downloads can be made from any folder."},
-        {IDC_SERVICE_ONLY, &ServiceIP, {IDC_ACCESS_LISTS}, "Only selected clients will have access.",
+        {IDC_RESTRICT_UPLOAD,
+         &RestrictUpload,
+         {IDC_UPLOAD_ROOT, IDC_UPLOAD_ROOT_CHOOSER},
+         "Uploads will be restricted to one folder.",
+         "Uploads can be made to any folder."},
+        {IDC_RESTRICT_DOWNLOAD,
+         &RestrictDownload,
+         {IDC_DOWNLOAD_ROOT, IDC_DOWNLOAD_ROOT_CHOOSER},
+         "Downloads will be restricted to one folder.",
+         "Downloads can be made from any folder."},
+        {IDC_SERVICE_ONLY,
+         &ServiceIP,
+         {IDC_ACCESS_LISTS},
+         "Only selected clients will have access.",
          "The server may be accessed by any client."},
-        {IDC_RUN_EXTERNAL, &RunExternal, {IDC_COMMAND, IDC_COMMAND_CHOOSER},
-         "An external program will run after uploads.", "No external progam will be launched."},
+        {IDC_RUN_EXTERNAL,
+         &RunExternal,
+         {IDC_COMMAND, IDC_COMMAND_CHOOSER},
+         "An external program will run after uploads.",
+         "No external progam will be launched."},
     };
     return boxes;
 }
@@ -99,7 +120,8 @@ const std::vector<option_box>& option_boxes() {
 void option_box_clicked(const option_box& box) {
     bool on = ui_is_checked(box.id);
     *box.setting = on ? 1 : 0;
-    for (int id : box.enables) ui_enable(id, on);
+    for (int id : box.enables)
+        ui_enable(id, on);
     if (on && !box.enables.empty()) ui_focus(box.enables.front());
     status_text(on ? box.on_text : box.off_text);
 }

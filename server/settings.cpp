@@ -61,7 +61,9 @@ const std::vector<stored_switch>& stored_switches() {
         {"RestrictUpload", &RestrictUpload, {{"RestrictUploadPath", &RestrictUploadPath}}},
         {"RestrictDownload", &RestrictDownload, {{"RestrictDownloadPath", &RestrictDownloadPath}}},
         {"RunExternal", &RunExternal, {{"RunExternalExe", &RunExternalExe}}},
-        {"ServiceIP", &ServiceIP, {{"ServiceIPC", &ServiceIPC}, {"ServiceIPR", &ServiceIPR}, {"ServiceIPW", &ServiceIPW}}},
+        {"ServiceIP",
+         &ServiceIP,
+         {{"ServiceIPC", &ServiceIPC}, {"ServiceIPR", &ServiceIPR}, {"ServiceIPW", &ServiceIPW}}},
     };
     return switches;
 }
@@ -69,7 +71,8 @@ const std::vector<stored_switch>& stored_switches() {
 } // namespace
 
 void settings_defaults() {
-    stored_server_enabled = AllowUpload = AllowDownload = AllowOverwrite = trace_enabled = ServiceIP = 0;
+    stored_server_enabled = AllowUpload = AllowDownload = AllowOverwrite = trace_enabled =
+        ServiceIP = 0;
     RestrictUpload = RestrictDownload = 1;
     TracePath.set("");
     ServiceIPC.set("");
@@ -78,8 +81,8 @@ void settings_defaults() {
 
     ui_set_checked(IDC_RESTRICT_UPLOAD, true);
     ui_set_checked(IDC_RESTRICT_DOWNLOAD, true);
-    for (int id : {IDC_UPLOAD_ROOT, IDC_DOWNLOAD_ROOT, IDC_UPLOAD_ROOT_CHOOSER,
-                   IDC_DOWNLOAD_ROOT_CHOOSER})
+    for (int id :
+         {IDC_UPLOAD_ROOT, IDC_DOWNLOAD_ROOT, IDC_UPLOAD_ROOT_CHOOSER, IDC_DOWNLOAD_ROOT_CHOOSER})
         ui_enable(id, true);
 
     std::string here = current_folder().substr(0, setting_text_limit + 1);

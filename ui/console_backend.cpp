@@ -38,11 +38,11 @@ void console_beep() {}
 void console_close() {}
 
 const ui_backend console = {
-    console_set_text,    store_get_text,       store_set_checked,  store_is_checked,
-    store_enable,        store_is_enabled,     store_focus,        store_select_all,
-    store_list_fill,     store_list_select,    store_list_selection, store_list_entry,
-    console_message_box, console_choose_file,  console_choose_folder, console_run_dialog,
-    console_end_dialog,  console_beep,         console_close,
+    console_set_text,    store_get_text,      store_set_checked,     store_is_checked,
+    store_enable,        store_is_enabled,    store_focus,           store_select_all,
+    store_list_fill,     store_list_select,   store_list_selection,  store_list_entry,
+    console_message_box, console_choose_file, console_choose_folder, console_run_dialog,
+    console_end_dialog,  console_beep,        console_close,
 };
 
 } // namespace

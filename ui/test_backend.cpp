@@ -90,11 +90,10 @@ void t_beep() { record("beep"); }
 void t_close() { record("close"); }
 
 const ui_backend recorder = {
-    t_set_text,     store_get_text,   t_set_checked,        store_is_checked,
-    t_enable,       store_is_enabled, t_focus,              t_select_all,
-    t_list_fill,    t_list_select,    store_list_selection, store_list_entry,
-    t_message_box,  t_choose_file,    t_choose_folder,      t_run_dialog,
-    t_end_dialog,   t_beep,           t_close,
+    t_set_text,           store_get_text,   t_set_checked, store_is_checked, t_enable,
+    store_is_enabled,     t_focus,          t_select_all,  t_list_fill,      t_list_select,
+    store_list_selection, store_list_entry, t_message_box, t_choose_file,    t_choose_folder,
+    t_run_dialog,         t_end_dialog,     t_beep,        t_close,
 };
 
 } // namespace

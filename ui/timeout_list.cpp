@@ -7,7 +7,8 @@
 
 void timeout_list_fill(int id) {
     std::vector<std::string> seconds;
-    for (int s = timeout_min_seconds; s <= timeout_max_seconds; ++s) seconds.push_back(std::to_string(s));
+    for (int s = timeout_min_seconds; s <= timeout_max_seconds; ++s)
+        seconds.push_back(std::to_string(s));
     ui_list_fill(id, seconds);
     timeout_list_select(id, timeout_max_seconds);
 }

@@ -1,4 +1,5 @@
-// The packet-timeout list that both windows show: entries "2" to "120" seconds, index = seconds - 2.
+// The packet-timeout list that both windows show: entries "2" to "120" seconds, index = seconds
+// - 2.
 #pragma once
 
 constexpr int timeout_min_seconds = 2;

@@ -3,10 +3,10 @@
 #pragma once
 
 #include <QAbstractButton>
-#include <QPushButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <deque>
@@ -47,9 +47,9 @@ class box_answerer {
         if (!open || open == last_) return;
         last_ = open;
         seen_.push_back({open->windowTitle().toStdString(), open->text().toStdString()});
-        QMessageBox::StandardButton answer =
-            open->defaultButton() ? open->standardButton(open->defaultButton())
-                                  : open->standardButton(open->escapeButton());
+        QMessageBox::StandardButton answer = open->defaultButton()
+                                                 ? open->standardButton(open->defaultButton())
+                                                 : open->standardButton(open->escapeButton());
         if (!answers_.empty()) {
             answer = answers_.front();
             answers_.pop_front();

@@ -47,7 +47,8 @@ class server_gui : public engine_test {
     }
     static void store(std::initializer_list<std::pair<const char*, std::string>> values) {
         registry_key* key = registry_create_key(server_settings_key);
-        for (const auto& [name, text] : values) registry_set_string(key, name, text);
+        for (const auto& [name, text] : values)
+            registry_set_string(key, name, text);
         registry_close_key(key);
     }
     bool checked(int id) { return control<QCheckBox>(window, id)->isChecked(); }
@@ -125,8 +126,10 @@ TEST_F(server_gui, save_then_reset_restores_the_saved_options) {
 }
 
 TEST_F(server_gui, a_stored_lower_case_yes_enables_the_server_as_the_window_opens) {
-    store({{"ServerEnabled", "yes"}, {"RestrictUploadPath", folder.path()},
-           {"RestrictUpload", "Yes"}, {"RestrictDownload", "No"}});
+    store({{"ServerEnabled", "yes"},
+           {"RestrictUploadPath", folder.path()},
+           {"RestrictUpload", "Yes"},
+           {"RestrictDownload", "No"}});
     open();
     EXPECT_TRUE(boxes.seen().empty());
     EXPECT_EQ(text(IDC_ENABLE), "Disable s&erver");
@@ -139,14 +142,15 @@ TEST_F(server_gui, the_access_dialog_refuses_a_bad_mask_and_cancel_keeps_the_old
     auto* dialog = window->findChild<QDialog*>("TFTPIPS");
     auto* masks = control<QPlainTextEdit>(dialog, IDC_CLIENT_MASKS);
     bool refused_and_still_open = false;
-    when([&] { return dialog->isVisible(); }, [&] {
-        EXPECT_EQ(dialog->windowTitle(), "Serviceable clients");
-        EXPECT_EQ(masks->toPlainText(), "10.0.0.*");
-        masks->setPlainText("10.*1.0.0");
-        click(dialog, IDC_ACCESS_OK); // its message box is answered inside this click
-        refused_and_still_open = dialog->isVisible();
-        click(dialog, IDC_ACCESS_CANCEL);
-    });
+    when([&] { return dialog->isVisible(); },
+         [&] {
+             EXPECT_EQ(dialog->windowTitle(), "Serviceable clients");
+             EXPECT_EQ(masks->toPlainText(), "10.0.0.*");
+             masks->setPlainText("10.*1.0.0");
+             click(dialog, IDC_ACCESS_OK); // its message box is answered inside this click
+             refused_and_still_open = dialog->isVisible();
+             click(dialog, IDC_ACCESS_CANCEL);
+         });
     click(window, IDC_ACCESS_LISTS);
     EXPECT_TRUE(refused_and_still_open);
     ASSERT_FALSE(boxes.seen().empty());

@@ -57,7 +57,9 @@ class client_session : public engine_test {
         EXPECT_TRUE(got) << "no request";
         return got ? *got : datagram{};
     }
-    bool ended() { return wait_until([] { return session_running == 0; }, 20000); }
+    bool ended() {
+        return wait_until([] { return session_running == 0; }, 20000);
+    }
     static std::string status() { return ui_get_text(IDC_STATUS, 300); }
     static std::vector<std::string> status_lines() {
         std::vector<std::string> lines;
@@ -83,11 +85,13 @@ TEST_F(client_session, a_download_shows_its_steps_in_order_and_leaves_the_summar
     std::vector<std::string> lines = status_lines();
     std::vector<std::string> steps = {"Spawning a new thread...", "Initiating file transfer...",
                                       "Sending file download request...",
-                                      "Sending request to server...", "Commencing file download..."};
+                                      "Sending request to server...",
+                                      "Commencing file download..."};
     ASSERT_GE(lines.size(), steps.size() + 2);
     EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 5), steps);
     EXPECT_EQ(lines[lines.size() - 2], "Connection to TFTP server closed.");
-    EXPECT_TRUE(std::regex_match(lines.back(), std::regex(R"(1000 bytes received in \d\.0 seconds\.)")))
+    EXPECT_TRUE(
+        std::regex_match(lines.back(), std::regex(R"(1000 bytes received in \d\.0 seconds\.)")))
         << lines.back();
     EXPECT_TRUE(ui_is_enabled(IDC_START));
     EXPECT_FALSE(ui_is_enabled(IDC_STOP));
@@ -105,7 +109,8 @@ TEST_F(client_session, an_upload_in_netascii_sends_17_bytes_of_request_and_the_t
     lockstep_outcome got = take_blocks(server_side, wrq.from_port);
     EXPECT_EQ(got.wire, "one\r\ntwo\r\n");
     ASSERT_TRUE(ended());
-    EXPECT_TRUE(std::regex_match(status(), std::regex(R"(10 bytes transmitted in \d\.0 seconds\.)")))
+    EXPECT_TRUE(
+        std::regex_match(status(), std::regex(R"(10 bytes transmitted in \d\.0 seconds\.)")))
         << status();
 }
 
@@ -117,7 +122,8 @@ TEST_F(client_session, an_empty_upload_sends_one_empty_block) {
     EXPECT_EQ(expect_packet(server_side, 3, 1).bytes, tftp_packet(3, 1));
     server_side.send_to(wrq.from_port, tftp_packet(4, 1));
     ASSERT_TRUE(ended());
-    EXPECT_TRUE(std::regex_match(status(), std::regex(R"(Waited \d\.0 seconds\. Is there a server problem\?)")))
+    EXPECT_TRUE(std::regex_match(
+        status(), std::regex(R"(Waited \d\.0 seconds\. Is there a server problem\?)")))
         << status();
 }
 
@@ -140,7 +146,8 @@ TEST_F(client_session, error_replies_show_the_code_text_and_the_waited_summary) 
         EXPECT_EQ(ui_test_boxes().back().icon, ui_icon::information);
         std::vector<std::string> lines = status_lines();
         EXPECT_EQ(lines[lines.size() - 2], "Connection to TFTP server closed.");
-        EXPECT_TRUE(std::regex_match(lines.back(), std::regex(R"(Waited \d\.0 seconds\. Is there a server problem\?)")));
+        EXPECT_TRUE(std::regex_match(
+            lines.back(), std::regex(R"(Waited \d\.0 seconds\. Is there a server problem\?)")));
         EXPECT_EQ(last_transfer_end, END_REFUSED);
         EXPECT_EQ(last_server_error_text(), "nope");
     }
@@ -151,10 +158,12 @@ TEST_F(client_session, an_unknown_host_leaves_the_empty_local_file_and_no_summar
     download("a.bin", folder.file("a.bin"));
     ASSERT_TRUE(ended());
     ASSERT_FALSE(ui_test_boxes().empty());
-    EXPECT_EQ(ui_test_boxes().back().text, "udp_open: unable to resolve host 'no-such-host.invalid'.");
+    EXPECT_EQ(ui_test_boxes().back().text,
+              "udp_open: unable to resolve host 'no-such-host.invalid'.");
     EXPECT_TRUE(file_exists(folder.file("a.bin")));
     EXPECT_EQ(read_file(folder.file("a.bin")), "");
-    for (const std::string& line : status_lines()) EXPECT_EQ(line.find("seconds"), std::string::npos);
+    for (const std::string& line : status_lines())
+        EXPECT_EQ(line.find("seconds"), std::string::npos);
     EXPECT_TRUE(ui_is_enabled(IDC_START));
     EXPECT_EQ(last_transfer_end, END_FAILED);
 }
@@ -165,9 +174,9 @@ TEST_F(client_session, a_server_that_keeps_its_port_is_a_fatal_error_and_the_nex
     listener.send_to(rrq.from_port, tftp_packet(3, 1, "x"));
     ASSERT_TRUE(ended());
     ASSERT_FALSE(ui_test_boxes().empty());
-    EXPECT_EQ(ui_test_boxes().back().text,
-              "net_recv: First receive from port " + std::to_string(listener.port()) +
-                  ".\nThe server's port should have changed.");
+    EXPECT_EQ(ui_test_boxes().back().text, "net_recv: First receive from port " +
+                                               std::to_string(listener.port()) +
+                                               ".\nThe server's port should have changed.");
     EXPECT_EQ(ui_test_boxes().back().icon, ui_icon::error);
     EXPECT_EQ(status(), "PelloryTFTP client transfer thread aborted.");
     EXPECT_FALSE(holds_open(folder.path())); // the local file and the trace log are closed
@@ -178,14 +187,16 @@ TEST_F(client_session, a_server_that_keeps_its_port_is_a_fatal_error_and_the_nex
     ASSERT_TRUE(send_blocks(server_side, again.from_port, "fine").completed);
     ASSERT_TRUE(ended());
     EXPECT_EQ(read_file(folder.file("b.bin")), "fine");
-    EXPECT_NE(trace().rfind("PelloryTFTP client v1.0.1 commencing..."), trace().find("PelloryTFTP client v1.0.1 commencing..."));
+    EXPECT_NE(trace().rfind("PelloryTFTP client v1.0.1 commencing..."),
+              trace().find("PelloryTFTP client v1.0.1 commencing..."));
 }
 
 TEST_F(client_session, a_silent_server_gets_four_retransmissions_then_the_timeout) {
     ui_list_select(IDC_PACKET_TIMEOUT, 0); // 2 seconds
     download("a.bin", folder.file("a.bin"));
     datagram rrq = request();
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(listener.receive(4000)->bytes, rrq.bytes);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(listener.receive(4000)->bytes, rrq.bytes);
     ASSERT_TRUE(ended());
     EXPECT_FALSE(listener.receive(0));
     std::vector<std::string> lines = status_lines();
@@ -216,12 +227,14 @@ TEST_F(client_session, answers_that_do_not_fit_the_request_are_protocol_botches)
     upload(folder.file("up"), "up");
     server_side.send_to(request().from_port, tftp_packet(3, 1, "x"));
     ASSERT_TRUE(ended());
-    EXPECT_EQ(ui_test_boxes().back().text, "fsm_invalid: Protocol botch: op_sent = 2, op_recv = 3.");
+    EXPECT_EQ(ui_test_boxes().back().text,
+              "fsm_invalid: Protocol botch: op_sent = 2, op_recv = 3.");
 
     download("a.bin", folder.file("a.bin"));
     server_side.send_to(request().from_port, tftp_packet(4, 0));
     ASSERT_TRUE(ended());
-    EXPECT_EQ(ui_test_boxes().back().text, "fsm_invalid: Protocol botch: op_sent = 1, op_recv = 4.");
+    EXPECT_EQ(ui_test_boxes().back().text,
+              "fsm_invalid: Protocol botch: op_sent = 1, op_recv = 4.");
 }
 
 TEST_F(client_session, start_checks_its_fields) {
@@ -232,7 +245,8 @@ TEST_F(client_session, start_checks_its_fields) {
     ui_set_text(IDC_HOST, "  127.0.0.1:" + std::to_string(listener.port()) + "  second words");
     upload(folder.file("missing"), "x");
     EXPECT_EQ(ui_get_text(IDC_HOST, 100), "127.0.0.1:" + std::to_string(listener.port()));
-    EXPECT_EQ(ui_test_boxes().back().text, "Failed to open '" + folder.file("missing") + "' for reading.");
+    EXPECT_EQ(ui_test_boxes().back().text,
+              "Failed to open '" + folder.file("missing") + "' for reading.");
     upload("", "x");
     EXPECT_EQ(ui_test_boxes().back().text, "Please provide a valid local filename.");
     write_file(folder.file("here"), "x");

@@ -46,7 +46,8 @@ TEST_F(client_window, opens_on_a_binary_download_into_the_current_folder) {
     EXPECT_FALSE(ui_is_checked(IDC_UPLOAD));
     EXPECT_TRUE(ui_is_checked(IDC_BINARY));
     EXPECT_FALSE(ui_is_checked(IDC_ASCII));
-    for (int id : {IDC_TRACE_FILE, IDC_TRACE_FILE_CHOOSER, IDC_STOP}) EXPECT_FALSE(ui_is_enabled(id));
+    for (int id : {IDC_TRACE_FILE, IDC_TRACE_FILE_CHOOSER, IDC_STOP})
+        EXPECT_FALSE(ui_is_enabled(id));
     EXPECT_EQ(ui_list_entry(IDC_PACKET_TIMEOUT, ui_list_selection(IDC_PACKET_TIMEOUT)), "120");
     EXPECT_EQ(ui_test_focused(), IDC_HOST);
     EXPECT_TRUE(ui_test_boxes().empty()); // no stored settings, no message
@@ -87,10 +88,12 @@ TEST_F(client_window, the_log_box_enables_its_field_and_selects_it) {
 TEST_F(client_window, the_local_file_chooser_sets_both_names) {
     ui_test_choose("/home/me/images/a-very-long-firmware-image-name.bin");
     client_command(IDC_LOCAL_FILE_CHOOSER);
-    EXPECT_EQ(ui_get_text(IDC_LOCAL_FILE, 300), "/home/me/images/a-very-long-firmware-image-name.bin");
+    EXPECT_EQ(ui_get_text(IDC_LOCAL_FILE, 300),
+              "/home/me/images/a-very-long-firmware-image-name.bin");
     EXPECT_EQ(ui_get_text(IDC_REMOTE_FILE, 300), "a-very-long-firmware-image-name.bin");
     auto log = ui_test_log();
-    EXPECT_NE(std::find(log.begin(), log.end(), "choose_file Save downloaded file as..."), log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(), "choose_file Save downloaded file as..."),
+              log.end());
     client_command(IDC_UPLOAD);
     client_command(IDC_LOCAL_FILE_CHOOSER); // cancelled
     EXPECT_EQ(ui_test_log().back(), "choose_file Choose file to upload...");

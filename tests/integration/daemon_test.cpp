@@ -55,10 +55,10 @@ TEST(daemon, refuses_to_start_on_a_port_in_use) {
 
 TEST(daemon, refuses_to_start_without_its_root_folder) {
     temp_folder_owner folder;
-    child_process server(PELLSD_PATH,
-                         {"--headless", "--port", std::to_string(free_udp_port()), "--root",
-                          folder.file("missing")},
-                         folder.path(), folder.path(), {"TMPDIR=" + folder.path()});
+    child_process server(
+        PELLSD_PATH,
+        {"--headless", "--port", std::to_string(free_udp_port()), "--root", folder.file("missing")},
+        folder.path(), folder.path(), {"TMPDIR=" + folder.path()});
     EXPECT_EQ(server.wait_exit(10000), 1);
     EXPECT_NE(server.err().find("Upload root '" + folder.file("missing") + "' does not exist."),
               std::string::npos)

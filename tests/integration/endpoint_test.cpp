@@ -131,7 +131,8 @@ TEST_F(endpoint_recv_test, strays_do_not_stretch_the_timeout) {
     auto chatter = [&] {
         udp_peer stray;
         auto until = steady_clock::now() + std::chrono::seconds(8);
-        while (!done && steady_clock::now() < until) stray.send_burst(engine_port(), "noise", 64);
+        while (!done && steady_clock::now() < until)
+            stray.send_burst(engine_port(), "noise", 64);
     };
     std::thread first(chatter), second(chatter);
     auto start = steady_clock::now();

@@ -1,8 +1,8 @@
 // Peers that repeat, skip, oversize or otherwise break the exchange. The server ends only that
 // transfer, says why on the status line and serves the next request; the client reports the
 // fault as fatal.
-#include "client_engine.h"
 #include "client/session.h"
+#include "client_engine.h"
 #include "daemon_fixture.h"
 #include "diag/shared_flags.h"
 #include "lockstep.h"

@@ -10,7 +10,8 @@ using packet_test = endpoint_test;
 
 std::string bytes(std::initializer_list<int> values) {
     std::string s;
-    for (int v : values) s += static_cast<char>(v);
+    for (int v : values)
+        s += static_cast<char>(v);
     return s;
 }
 

@@ -41,27 +41,31 @@ TEST_F(pellcl, a_refused_request_fails_with_the_error_text) {
     run_result get = run({"--get", "127.0.0.1:" + std::to_string(server.port()), "missing.bin"});
     EXPECT_EQ(get.status, 1);
     EXPECT_NE(get.err.find("Transfer error: Error code 1: The file was not located on the server."),
-              std::string::npos) << get.err;
+              std::string::npos)
+        << get.err;
     EXPECT_NE(get.err.find("The server said: File not found."), std::string::npos) << get.err;
 }
 
 TEST_F(pellcl, an_unknown_host_fails_with_its_name) {
     run_result get = run({"--get", "no-such-host.invalid", "a.bin"});
     EXPECT_EQ(get.status, 1);
-    EXPECT_NE(get.err.find("udp_open: unable to resolve host 'no-such-host.invalid'."), std::string::npos)
+    EXPECT_NE(get.err.find("udp_open: unable to resolve host 'no-such-host.invalid'."),
+              std::string::npos)
         << get.err;
 }
 
 TEST_F(pellcl, a_silent_server_fails_with_the_timeout) {
     udp_peer silent;
-    run_result get = run({"--get", "127.0.0.1:" + std::to_string(silent.port()), "a.bin", "--timeout", "2"});
+    run_result get =
+        run({"--get", "127.0.0.1:" + std::to_string(silent.port()), "a.bin", "--timeout", "2"});
     EXPECT_EQ(get.status, 1);
     EXPECT_NE(get.err.find("The file transfer timed out."), std::string::npos) << get.err;
 }
 
 TEST_F(pellcl, sigint_presses_stop) {
     udp_peer server;
-    child_process client(PELLCL_PATH, {"--get", "127.0.0.1:" + std::to_string(server.port()), "a.bin"},
+    child_process client(PELLCL_PATH,
+                         {"--get", "127.0.0.1:" + std::to_string(server.port()), "a.bin"},
                          local.path(), local.path());
     auto rrq = server.receive(5000);
     ASSERT_TRUE(rrq);
@@ -70,7 +74,8 @@ TEST_F(pellcl, sigint_presses_stop) {
     expect_packet(transfer, 4, 1);
     client.signal(SIGINT);
     EXPECT_EQ(client.wait_exit(10000), 1);
-    EXPECT_NE(client.err().find("File transfer aborted by user."), std::string::npos) << client.err();
+    EXPECT_NE(client.err().find("File transfer aborted by user."), std::string::npos)
+        << client.err();
     EXPECT_EQ(read_file(local.file("a.bin")), pattern_bytes(512, 2));
 }
 

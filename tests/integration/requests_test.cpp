@@ -19,7 +19,8 @@ std::string error_packet(int code, const std::string& text) {
 size_t transfers_closed(const server_process& server) {
     std::string trace = server.trace();
     size_t count = 0;
-    for (size_t at = 0; (at = trace.find("net_close: ", at)) != std::string::npos; ++at) ++count;
+    for (size_t at = 0; (at = trace.find("net_close: ", at)) != std::string::npos; ++at)
+        ++count;
     return count;
 }
 
@@ -64,11 +65,13 @@ TEST(requests, every_refusal_of_the_table_to_the_byte) {
         {tftp_request(1, std::string(128, 'n'), "octet"), error_packet(2, "File request failed.")},
         {tftp_request(1, "a.txt", std::string(128, 'm')), error_packet(2, "File request failed.")},
         {tftp_request(1, "missing.bin", "octet"), error_packet(1, "File not found.")},
-        {tftp_request(2, "exists.bin", "octet"), error_packet(2, "File overwrite permission denied.")},
+        {tftp_request(2, "exists.bin", "octet"),
+         error_packet(2, "File overwrite permission denied.")},
         {tftp_request(1, ".", "octet"), error_packet(2, "Failed to open file.")},
         {tftp_request(2, "no/such/folder.bin", "octet"), error_packet(2, "Failed to open file.")},
     };
-    for (const auto& c : cases) EXPECT_EQ(answer_to(server, c.request).bytes, c.reply) << c.reply;
+    for (const auto& c : cases)
+        EXPECT_EQ(answer_to(server, c.request).bytes, c.reply) << c.reply;
     EXPECT_EQ(answer_to(server, tftp_request(1, "a.txt", "mail")).bytes.size(), 34u);
     EXPECT_EQ(answer_to(server, tftp_request(1, "missing.bin", "octet")).bytes.size(), 20u);
 }
@@ -76,7 +79,8 @@ TEST(requests, every_refusal_of_the_table_to_the_byte) {
 TEST(requests, accepted_requests_answer_with_data_1_or_ack_0_in_any_case_of_mode) {
     server_process server({"--allow-download", "--allow-upload"});
     write_file(server.root() + "/a.txt", "hello");
-    EXPECT_EQ(answer_to(server, tftp_request(1, "a.txt", "OcTeT")).bytes, tftp_packet(3, 1, "hello"));
+    EXPECT_EQ(answer_to(server, tftp_request(1, "a.txt", "OcTeT")).bytes,
+              tftp_packet(3, 1, "hello"));
     EXPECT_EQ(answer_to(server, tftp_request(2, "new.txt", "NETASCII")).bytes, tftp_packet(4, 0));
     EXPECT_EQ(answer_to(server, tftp_request(1, "sub/../a.txt", "octet")).bytes,
               error_packet(2, "File request failed."));
@@ -111,7 +115,8 @@ TEST(requests, a_request_without_its_nuls_is_not_answered_and_the_server_goes_on
     expect_silence(client, 500);
     EXPECT_TRUE(server.trace_shows("recv_xRQ: Invalid filename was requested."));
     EXPECT_TRUE(server.trace_shows("recv_xRQ: Invalid mode requested."));
-    EXPECT_EQ(answer_to(server, tftp_request(1, "a.txt", "octet")).bytes, tftp_packet(3, 1, "hello"));
+    EXPECT_EQ(answer_to(server, tftp_request(1, "a.txt", "octet")).bytes,
+              tftp_packet(3, 1, "hello"));
 }
 
 TEST(requests, names_are_completed_with_their_root) {
@@ -183,7 +188,8 @@ TEST(requests, a_second_client_is_refused_as_busy_while_a_transfer_runs) {
     udp_peer stranger(other_host); // not on the list: nothing at all
     stranger.send_to(server.port(), request);
     expect_silence(stranger, 500);
-    EXPECT_TRUE(server.trace_shows("TFTP_Refuserequests: Refused unauthorised request from host 127.0.0.2."));
+    EXPECT_TRUE(server.trace_shows(
+        "TFTP_Refuserequests: Refused unauthorised request from host 127.0.0.2."));
 
     first.send_to(block.from_port, tftp_packet(4, 1));
     lockstep_outcome rest = take_blocks(first, block.from_port, 5000, 2);
@@ -193,7 +199,8 @@ TEST(requests, a_second_client_is_refused_as_busy_while_a_transfer_runs) {
     // Once the transfer is over the next request is served.
     write_file(server.root() + "/other.bin", "now");
     ASSERT_TRUE(wait_until(
-        [&] { return server.process().out().find("5000 bytes sent in") != std::string::npos; }, 5000));
+        [&] { return server.process().out().find("5000 bytes sent in") != std::string::npos; },
+        5000));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     second.send_to(server.port(), tftp_request(1, "other.bin", "octet"));
     EXPECT_EQ(second.receive(5000)->bytes, tftp_packet(3, 1, "now"));
@@ -209,7 +216,8 @@ TEST(requests, the_command_after_an_upload_gets_the_path_as_one_argument) {
     client.send_to(server.port(), tftp_request(2, name, "octet"));
     datagram ack = expect_packet(client, 4, 0);
     ASSERT_TRUE(send_blocks(client, ack.from_port, pattern_bytes(700, 5)).completed);
-    ASSERT_TRUE(wait_until([&] { return read_file(record).find("size") != std::string::npos; }, 5000));
+    ASSERT_TRUE(
+        wait_until([&] { return read_file(record).find("size") != std::string::npos; }, 5000));
     std::string path = server.root() + "/" + name;
     EXPECT_EQ(read_file(record), path + "\nsize 700\n");
     EXPECT_FALSE(file_exists(server.root() + "/pwned.txt"));

@@ -9,9 +9,9 @@
 #include "server/server_controls.h"
 #include "server/server_window.h"
 #include "server/settings.h"
+#include "udp_peer.h"
 #include "ui/test_backend.h"
 #include "ui/ui.h"
-#include "udp_peer.h"
 #include "wait_until.h"
 
 using namespace tftps_controls;
@@ -35,7 +35,8 @@ class server_window : public engine_test {
     }
     static void store(std::initializer_list<std::pair<const char*, const char*>> values) {
         registry_key* key = registry_create_key(server_settings_key);
-        for (auto [name, text] : values) registry_set_string(key, name, text);
+        for (auto [name, text] : values)
+            registry_set_string(key, name, text);
         registry_close_key(key);
     }
     static std::string stored(const char* name) {
@@ -75,9 +76,13 @@ TEST_F(server_window, a_first_start_advises_and_keeps_the_factory_defaults) {
 }
 
 TEST_F(server_window, a_stored_yes_in_any_case_enables_the_server_as_the_window_opens) {
-    store({{"ServerEnabled", "yes"}, {"AllowDownload", "YES"}, {"AllowUpload", "Yess"},
-           {"RestrictDownload", "Yes"}, {"RestrictDownloadPath", folder.path().c_str()},
-           {"RestrictUpload", "No"}, {"Timeout", "30"}});
+    store({{"ServerEnabled", "yes"},
+           {"AllowDownload", "YES"},
+           {"AllowUpload", "Yess"},
+           {"RestrictDownload", "Yes"},
+           {"RestrictDownloadPath", folder.path().c_str()},
+           {"RestrictUpload", "No"},
+           {"Timeout", "30"}});
     server_window_open();
     EXPECT_TRUE(ui_test_boxes().empty());
     EXPECT_EQ(ServerEnabled, 1);
@@ -147,13 +152,15 @@ TEST_F(server_window, enable_and_disable_show_their_state) {
     server_command(IDC_ENABLE);
     EXPECT_EQ(ServerEnabled, 1);
     EXPECT_EQ(ui_get_text(IDC_STATUS_ICON, 20), ICON_ENABLED);
-    EXPECT_EQ(ui_get_text(IDC_STATUS_SENTENCE, 100), "The Trivial FTP server is currently enabled.");
+    EXPECT_EQ(ui_get_text(IDC_STATUS_SENTENCE, 100),
+              "The Trivial FTP server is currently enabled.");
     EXPECT_EQ(ui_get_text(IDC_ENABLE, 30), "Disable s&erver");
     EXPECT_EQ(status(), "TFTP server is enabled.");
     server_command(IDC_ENABLE);
     EXPECT_EQ(ServerEnabled, 0);
     EXPECT_EQ(ui_get_text(IDC_STATUS_ICON, 20), ICON_DISABLED);
-    EXPECT_EQ(ui_get_text(IDC_STATUS_SENTENCE, 100), "The Trivial FTP server is currently disabled.");
+    EXPECT_EQ(ui_get_text(IDC_STATUS_SENTENCE, 100),
+              "The Trivial FTP server is currently disabled.");
     EXPECT_EQ(ui_get_text(IDC_ENABLE, 30), "&Enable server");
     EXPECT_EQ(status(), "TFTP server is disabled.");
     server_command(IDC_ENABLE); // and again, on the same port
@@ -192,11 +199,17 @@ TEST_F(server_window, every_option_box_switches_its_setting_and_says_so) {
         const char* on;
         const char* off;
     } boxes[] = {
-        {IDC_ALLOW_UPLOAD, &AllowUpload, "Clients will be able to upload files.", "Clients will not be able to upload files."},
-        {IDC_ALLOW_DOWNLOAD, &AllowDownload, "Clients will be able to download files.", "Clients will not be able to download files."},
-        {IDC_NO_OVERWRITE, &AllowOverwrite, "Client uploads will not be able to overwrite existing files.", "Client uploads will be able to overwrite existing files."},
-        {IDC_SERVICE_ONLY, &ServiceIP, "Only selected clients will have access.", "The server may be accessed by any client."},
-        {IDC_RUN_EXTERNAL, &RunExternal, "An external program will run after uploads.", "No external progam will be launched."},
+        {IDC_ALLOW_UPLOAD, &AllowUpload, "Clients will be able to upload files.",
+         "Clients will not be able to upload files."},
+        {IDC_ALLOW_DOWNLOAD, &AllowDownload, "Clients will be able to download files.",
+         "Clients will not be able to download files."},
+        {IDC_NO_OVERWRITE, &AllowOverwrite,
+         "Client uploads will not be able to overwrite existing files.",
+         "Client uploads will be able to overwrite existing files."},
+        {IDC_SERVICE_ONLY, &ServiceIP, "Only selected clients will have access.",
+         "The server may be accessed by any client."},
+        {IDC_RUN_EXTERNAL, &RunExternal, "An external program will run after uploads.",
+         "No external progam will be launched."},
     };
     for (const auto& b : boxes) {
         click(b.id);

@@ -19,31 +19,39 @@ struct client {
 const client clients[] = {
     {"tftp_hpa",
      [](auto& port, auto& remote, auto& local) {
-         return std::vector<std::string>{"tftp", "127.0.0.1", port, "-m", "binary", "-c", "get", remote, local};
+         return std::vector<std::string>{"tftp", "127.0.0.1", port,   "-m", "binary",
+                                         "-c",   "get",       remote, local};
      },
      [](auto& port, auto& local, auto& remote) {
-         return std::vector<std::string>{"tftp", "127.0.0.1", port, "-m", "binary", "-c", "put", local, remote};
+         return std::vector<std::string>{"tftp", "127.0.0.1", port,  "-m",  "binary",
+                                         "-c",   "put",       local, remote};
      }},
     {"curl",
      [](auto& port, auto& remote, auto& local) {
-         return std::vector<std::string>{"curl", "-s", "-o", local, "tftp://127.0.0.1:" + port + "/" + remote};
+         return std::vector<std::string>{"curl", "-s", "-o", local,
+                                         "tftp://127.0.0.1:" + port + "/" + remote};
      },
      [](auto& port, auto& local, auto& remote) {
-         return std::vector<std::string>{"curl", "-s", "-T", local, "tftp://127.0.0.1:" + port + "/" + remote};
+         return std::vector<std::string>{"curl", "-s", "-T", local,
+                                         "tftp://127.0.0.1:" + port + "/" + remote};
      }},
     {"atftp",
      [](auto& port, auto& remote, auto& local) {
-         return std::vector<std::string>{"atftp", "-g", "-r", remote, "-l", local, "127.0.0.1", port};
+         return std::vector<std::string>{"atftp", "-g",  "-r",        remote,
+                                         "-l",    local, "127.0.0.1", port};
      },
      [](auto& port, auto& local, auto& remote) {
-         return std::vector<std::string>{"atftp", "-p", "-l", local, "-r", remote, "127.0.0.1", port};
+         return std::vector<std::string>{"atftp", "-p",   "-l",        local,
+                                         "-r",    remote, "127.0.0.1", port};
      }},
     {"busybox",
      [](auto& port, auto& remote, auto& local) {
-         return std::vector<std::string>{"busybox", "tftp", "-g", "-r", remote, "-l", local, "127.0.0.1", port};
+         return std::vector<std::string>{"busybox", "tftp", "-g",        "-r", remote,
+                                         "-l",      local,  "127.0.0.1", port};
      },
      [](auto& port, auto& local, auto& remote) {
-         return std::vector<std::string>{"busybox", "tftp", "-p", "-l", local, "-r", remote, "127.0.0.1", port};
+         return std::vector<std::string>{"busybox", "tftp", "-p",        "-l", local,
+                                         "-r",      remote, "127.0.0.1", port};
      }},
 };
 
@@ -72,8 +80,9 @@ TEST_P(pellsd_with, download) {
     server_process server({"--allow-download"});
     std::string content = pattern_bytes(size(), static_cast<unsigned>(size()) + 11);
     write_file(server.root() + "/remote.bin", content);
-    run_result run = run_program(peer().get(std::to_string(server.port()), "remote.bin",
-                                             local.file("got.bin")), local.path());
+    run_result run =
+        run_program(peer().get(std::to_string(server.port()), "remote.bin", local.file("got.bin")),
+                    local.path());
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_EQ(run.out.find("Error"), std::string::npos) << run.out; // tftp-hpa exits 0 anyway
     EXPECT_TRUE(read_file(local.file("got.bin")) == content);
@@ -86,8 +95,9 @@ TEST_P(pellsd_with, upload) {
     server_process server({"--allow-upload"});
     std::string content = pattern_bytes(size(), static_cast<unsigned>(size()) + 13);
     write_file(local.file("sent.bin"), content);
-    run_result run = run_program(peer().put(std::to_string(server.port()), local.file("sent.bin"),
-                                             "remote.bin"), local.path());
+    run_result run =
+        run_program(peer().put(std::to_string(server.port()), local.file("sent.bin"), "remote.bin"),
+                    local.path());
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_EQ(run.out.find("Error"), std::string::npos) << run.out;
     ASSERT_TRUE(server.summaries_shown(1));
@@ -95,7 +105,8 @@ TEST_P(pellsd_with, upload) {
 }
 
 INSTANTIATE_TEST_SUITE_P(sizes, pellsd_with,
-                         testing::Combine(testing::Range(0, 4), testing::ValuesIn(transfer_sizes())),
+                         testing::Combine(testing::Range(0, 4),
+                                          testing::ValuesIn(transfer_sizes())),
                          case_name);
 
 class tftp_hpa_ascii : public testing::TestWithParam<size_t> {};
@@ -106,13 +117,15 @@ TEST_P(tftp_hpa_ascii, text_makes_the_round_trip_unchanged) {
     std::string text = transfer_content(GetParam(), 0);
     write_file(local.file("text.txt"), text);
     std::string port = std::to_string(server.port());
-    run_result put = run_program({"tftp", "127.0.0.1", port, "-m", "ascii", "-c", "put",
-                                  local.file("text.txt"), "text.txt"}, local.path());
+    run_result put = run_program(
+        {"tftp", "127.0.0.1", port, "-m", "ascii", "-c", "put", local.file("text.txt"), "text.txt"},
+        local.path());
     EXPECT_EQ(put.out.find("Error"), std::string::npos) << put.out;
     ASSERT_TRUE(server.summaries_shown(1));
     EXPECT_TRUE(read_file(server.root() + "/text.txt") == text); // stored with local line ends
-    run_result get = run_program({"tftp", "127.0.0.1", port, "-m", "ascii", "-c", "get",
-                                  "text.txt", local.file("back.txt")}, local.path());
+    run_result get = run_program(
+        {"tftp", "127.0.0.1", port, "-m", "ascii", "-c", "get", "text.txt", local.file("back.txt")},
+        local.path());
     EXPECT_EQ(get.out.find("Error"), std::string::npos) << get.out;
     EXPECT_TRUE(read_file(local.file("back.txt")) == text);
 }
@@ -123,15 +136,25 @@ TEST(pellsd_refusals, reach_every_client_as_a_failure) {
     temp_folder_owner local;
     server_process server({"--allow-download"});
     std::string port = std::to_string(server.port());
-    run_result hpa = run_program({"tftp", "127.0.0.1", port, "-m", "binary", "-c", "get",
-                                  "missing.bin", local.file("a")}, local.path());
+    run_result hpa = run_program(
+        {"tftp", "127.0.0.1", port, "-m", "binary", "-c", "get", "missing.bin", local.file("a")},
+        local.path());
     EXPECT_NE(hpa.out.find("Error code 1: File not found"), std::string::npos) << hpa.out;
-    EXPECT_EQ(run_program({"curl", "-s", "-o", local.file("b"), "tftp://127.0.0.1:" + port + "/missing.bin"},
-                          local.path()).status, 68);
-    EXPECT_NE(run_program({"atftp", "-g", "-r", "missing.bin", "-l", local.file("c"), "127.0.0.1", port},
-                          local.path()).status, 0);
-    EXPECT_NE(run_program({"busybox", "tftp", "-g", "-r", "missing.bin", "-l", local.file("d"), "127.0.0.1", port},
-                          local.path()).status, 0);
+    EXPECT_EQ(run_program({"curl", "-s", "-o", local.file("b"),
+                           "tftp://127.0.0.1:" + port + "/missing.bin"},
+                          local.path())
+                  .status,
+              68);
+    EXPECT_NE(
+        run_program({"atftp", "-g", "-r", "missing.bin", "-l", local.file("c"), "127.0.0.1", port},
+                    local.path())
+            .status,
+        0);
+    EXPECT_NE(run_program({"busybox", "tftp", "-g", "-r", "missing.bin", "-l", local.file("d"),
+                           "127.0.0.1", port},
+                          local.path())
+                  .status,
+              0);
 }
 
 } // namespace

@@ -37,10 +37,12 @@ TEST_P(pellcl_with_tftpd_hpa, binary_get_and_put) {
 TEST_P(pellcl_with_tftpd_hpa, ascii_text_makes_the_round_trip_unchanged) {
     std::string text = transfer_content(GetParam(), 0);
     write_file(local.file("text.txt"), text);
-    run_result put = pellcl({"--put", host(), local.file("text.txt"), "text.txt", "--ascii"}, local.path());
+    run_result put =
+        pellcl({"--put", host(), local.file("text.txt"), "text.txt", "--ascii"}, local.path());
     EXPECT_EQ(put.status, 0) << put.err;
     EXPECT_TRUE(read_file(server.root() + "/text.txt") == text); // tftpd-hpa stores LF too
-    run_result get = pellcl({"--get", host(), "text.txt", local.file("back.txt"), "--ascii"}, local.path());
+    run_result get =
+        pellcl({"--get", host(), "text.txt", local.file("back.txt"), "--ascii"}, local.path());
     EXPECT_EQ(get.status, 0) << get.err;
     EXPECT_TRUE(read_file(local.file("back.txt")) == text);
 }

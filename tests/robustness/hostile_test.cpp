@@ -29,7 +29,8 @@ std::vector<std::string> opened_paths(const std::string& trace) {
 }
 
 // A download that must eventually be served: a busy answer is tried again.
-bool eventually_served(const server_process& server, const std::string& name, const std::string& content) {
+bool eventually_served(const server_process& server, const std::string& name,
+                       const std::string& content) {
     return wait_until(
         [&] {
             udp_peer client;
@@ -42,16 +43,18 @@ bool eventually_served(const server_process& server, const std::string& name, co
 
 std::string garbage(std::mt19937& random, size_t size) {
     std::string bytes(size, '\0');
-    for (char& c : bytes) c = static_cast<char>(random());
+    for (char& c : bytes)
+        c = static_cast<char>(random());
     return bytes;
 }
 
 // One hostile datagram of a kind chosen by the generator.
 std::string hostile_datagram(std::mt19937& random, const std::string& outside) {
     auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
-    std::string traversal[] = {"../" + outside, "..\\" + outside, "/" + outside, "//" + outside,
-                               "\\\\host\\share\\x", "C:" + outside, "C:\\" + outside,
-                               "sub/../../" + outside, " " + outside, std::string("\x01") + "x"};
+    std::string traversal[] = {"../" + outside,          "..\\" + outside,       "/" + outside,
+                               "//" + outside,           "\\\\host\\share\\x",   "C:" + outside,
+                               "C:\\" + outside,         "sub/../../" + outside, " " + outside,
+                               std::string("\x01") + "x"};
     switch (pick(10)) {
     case 0:
         return "";
@@ -60,11 +63,13 @@ std::string hostile_datagram(std::mt19937& random, const std::string& outside) {
     case 2: // any opcode with any length
         return tftp_packet(pick(8), pick(65536), garbage(random, static_cast<size_t>(pick(600))));
     case 3: // a request without its NULs
-        return std::string("\0", 1) + static_cast<char>(1 + pick(2)) + std::string(1 + pick(40), 'n');
+        return std::string("\0", 1) + static_cast<char>(1 + pick(2)) +
+               std::string(1 + pick(40), 'n');
     case 4: // a name of a thousand characters
         return tftp_request(1 + pick(2), std::string(1000, 'a'), "octet");
     case 5: // options after the mode
-        return tftp_request(1, "missing.bin", "octet") + "blksize" + '\0' + "1468" + '\0' + "tsize" + '\0' + "0" + '\0';
+        return tftp_request(1, "missing.bin", "octet") + "blksize" + '\0' + "1468" + '\0' +
+               "tsize" + '\0' + "0" + '\0';
     case 6: // names that reach out of the root
         return tftp_request(1 + pick(2), traversal[pick(10)], pick(2) ? "octet" : "netascii");
     case 7:
@@ -91,19 +96,23 @@ TEST(hostile_peers, thousands_of_malformed_datagrams_leave_the_server_serving) {
 
     std::mt19937 random(20261207);
     std::vector<std::unique_ptr<udp_peer>> senders;
-    for (int host = 1; host <= 9; ++host) senders.push_back(std::make_unique<udp_peer>(loopback(host)));
+    for (int host = 1; host <= 9; ++host)
+        senders.push_back(std::make_unique<udp_peer>(loopback(host)));
     std::vector<std::string> answers;
     for (int i = 0; i < 4000; ++i) {
         const udp_peer& sender = *senders[static_cast<size_t>(i) % senders.size()];
-        sender.send_to(i % 4 == 0 ? transfer_port : server.port(), hostile_datagram(random, outside));
+        sender.send_to(i % 4 == 0 ? transfer_port : server.port(),
+                       hostile_datagram(random, outside));
         if (i % 50 == 0) {
             for (auto& s : senders)
-                while (auto got = s->receive(0)) answers.push_back(got->bytes);
+                while (auto got = s->receive(0))
+                    answers.push_back(got->bytes);
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     }
     for (auto& s : senders)
-        while (auto got = s->receive(200)) answers.push_back(got->bytes);
+        while (auto got = s->receive(200))
+            answers.push_back(got->bytes);
 
     ASSERT_TRUE(server.process().running());
     EXPECT_EQ(server.process().out().find("TFTP server is disabled."), std::string::npos);
@@ -113,7 +122,8 @@ TEST(hostile_peers, thousands_of_malformed_datagrams_leave_the_server_serving) {
     for (const std::string& path : opened_paths(server.trace()))
         EXPECT_EQ(path.rfind(server.root() + "/", 0), 0u) << path;
     std::vector<std::string> left;
-    for (const auto& entry : fs::directory_iterator(elsewhere.path())) left.push_back(entry.path().filename());
+    for (const auto& entry : fs::directory_iterator(elsewhere.path()))
+        left.push_back(entry.path().filename());
     EXPECT_EQ(left, std::vector<std::string>{"secret.txt"});
 }
 
@@ -123,10 +133,12 @@ TEST(load, a_flood_of_requests_during_a_long_download) {
     write_file(server.root() + "/big.bin", big);
     write_file(server.root() + "/small.bin", "small");
     temp_folder_owner local;
-    child_process download(program_path("tftp"), {"127.0.0.1", std::to_string(server.port()), "-m",
-                                                  "binary", "-c", "get", "big.bin", local.file("big.bin")},
+    child_process download(program_path("tftp"),
+                           {"127.0.0.1", std::to_string(server.port()), "-m", "binary", "-c", "get",
+                            "big.bin", local.file("big.bin")},
                            local.path(), local.path());
-    ASSERT_TRUE(wait_until([&] { return server.trace().find("file_open: opened") != std::string::npos; }, 10000));
+    ASSERT_TRUE(wait_until(
+        [&] { return server.trace().find("file_open: opened") != std::string::npos; }, 10000));
 
     udp_peer permitted(loopback(1)), refused(loopback(2));
     int answered = 0, busy = 0, served = 0;

@@ -22,7 +22,8 @@ class pellsd_through_relay : public testing::Test {
     }
     run_result get(const lossy_relay& relay) {
         return run_program({"tftp", "127.0.0.1", std::to_string(relay.port()), "-m", "binary", "-c",
-                            "get", "file.bin", local.file("got.bin")}, local.path());
+                            "get", "file.bin", local.file("got.bin")},
+                           local.path());
     }
     bool got_whole_file() { return read_file(local.file("got.bin")) == content; }
 
@@ -50,14 +51,19 @@ TEST_F(pellsd_through_relay, a_lost_final_ack_leaves_the_client_with_the_whole_f
     EXPECT_TRUE(got_whole_file());
     // The server, never told, sends its last block again and finally gives up.
     EXPECT_TRUE(server.summaries_shown(0));
-    EXPECT_TRUE(wait_until([&] { return server.process().out().find("The file transfer timed out.") != std::string::npos; }, 20000));
+    EXPECT_TRUE(wait_until(
+        [&] {
+            return server.process().out().find("The file transfer timed out.") != std::string::npos;
+        },
+        20000));
 }
 
 TEST_F(pellsd_through_relay, an_upload_whose_final_ack_is_lost_is_stored_whole) {
     lossy_relay relay(server.port(), drop_first(false, ACK, {blocks}, 100));
     // The client, never told, keeps sending its last block until it gives up: not waited for.
-    child_process client(program_path("tftp"), {"127.0.0.1", std::to_string(relay.port()), "-m",
-                                                "binary", "-c", "put", local.file("up.bin"), "up.bin"},
+    child_process client(program_path("tftp"),
+                         {"127.0.0.1", std::to_string(relay.port()), "-m", "binary", "-c", "put",
+                          local.file("up.bin"), "up.bin"},
                          local.path(), local.path());
     EXPECT_TRUE(server.summaries_shown(1));
     EXPECT_TRUE(read_file(server.root() + "/up.bin") == content);
@@ -72,10 +78,15 @@ TEST_F(pellsd_through_relay, four_losses_in_one_transfer_still_complete) {
 
 TEST_F(pellsd_through_relay, the_fifth_loss_gives_up) {
     lossy_relay relay(server.port(), drop_first(false, DATA, {10, 20, 30, 40, 50}));
-    child_process client(program_path("tftp"), {"127.0.0.1", std::to_string(relay.port()), "-m",
-                                                "binary", "-c", "get", "file.bin", local.file("got.bin")},
+    child_process client(program_path("tftp"),
+                         {"127.0.0.1", std::to_string(relay.port()), "-m", "binary", "-c", "get",
+                          "file.bin", local.file("got.bin")},
                          local.path(), local.path());
-    EXPECT_TRUE(wait_until([&] { return server.process().out().find("The file transfer timed out.") != std::string::npos; }, 30000));
+    EXPECT_TRUE(wait_until(
+        [&] {
+            return server.process().out().find("The file transfer timed out.") != std::string::npos;
+        },
+        30000));
     EXPECT_TRUE(server.trace_shows("The file transfer timed out."));
     EXPECT_FALSE(got_whole_file());
 }
@@ -106,7 +117,8 @@ class pellcl_through_relay : public testing::Test {
     }
     run_result get(const lossy_relay& relay) {
         return run_program({PELLCL_PATH, "--get", "127.0.0.1:" + std::to_string(relay.port()),
-                            "file.bin", local.file("got.bin"), "--timeout", "2"}, local.path(), 60000);
+                            "file.bin", local.file("got.bin"), "--timeout", "2"},
+                           local.path(), 60000);
     }
     bool got_whole_file() { return read_file(local.file("got.bin")) == content; }
 
@@ -140,7 +152,8 @@ TEST_F(pellcl_through_relay, four_timeouts_in_one_transfer_still_complete) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(got_whole_file());
     // The client only sends an ACK again after a wait of its own ran out.
-    for (int block : {9, 19, 29, 39}) EXPECT_GE(relay.count(true, ACK, block), 2) << block;
+    for (int block : {9, 19, 29, 39})
+        EXPECT_GE(relay.count(true, ACK, block), 2) << block;
 }
 
 TEST_F(pellcl_through_relay, the_fifth_timeout_gives_up) {
@@ -156,8 +169,10 @@ TEST_F(pellcl_through_relay, every_datagram_twice_brings_no_storm) {
     EXPECT_TRUE(got_whole_file());
 
     lossy_relay upload(server.port(), duplicate_all());
-    run_result put = run_program({PELLCL_PATH, "--put", "127.0.0.1:" + std::to_string(upload.port()),
-                                  local.file("up.bin"), "up.bin", "--timeout", "2"}, local.path(), 60000);
+    run_result put =
+        run_program({PELLCL_PATH, "--put", "127.0.0.1:" + std::to_string(upload.port()),
+                     local.file("up.bin"), "up.bin", "--timeout", "2"},
+                    local.path(), 60000);
     EXPECT_EQ(put.status, 0) << put.err;
     EXPECT_TRUE(read_file(server.root() + "/up.bin") == content);
     // Our client sent each block once, whatever came back twice.

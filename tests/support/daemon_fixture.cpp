@@ -1,9 +1,9 @@
 #include "daemon_fixture.h"
 
+#include "diag/shared_flags.h"
 #include "diag/trace.h"
 #include "lockstep.h"
 #include "platform/registry.h"
-#include "diag/shared_flags.h"
 #include "server/busy_refusal.h"
 #include "server/daemon.h"
 #include "server/server_controls.h"

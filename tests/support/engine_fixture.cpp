@@ -1,5 +1,6 @@
 #include "engine_fixture.h"
 
+#include "client/client_role.h"
 #include "diag/shared_flags.h"
 #include "diag/trace.h"
 #include "engine/endpoint.h"
@@ -7,7 +8,6 @@
 #include "engine/packet.h"
 #include "platform/socket.h"
 #include "platform/thread.h"
-#include "client/client_role.h"
 #include "server/server_role.h"
 #include "server/settings.h"
 #include "ui/test_backend.h"

@@ -37,7 +37,9 @@ void send_to(int fd, uint16_t port, const std::string& bytes) {
 }
 
 int field(const std::string& bytes, size_t at) {
-    return bytes.size() >= at + 2 ? (static_cast<uint8_t>(bytes[at]) << 8 | static_cast<uint8_t>(bytes[at + 1])) : -1;
+    return bytes.size() >= at + 2
+               ? (static_cast<uint8_t>(bytes[at]) << 8 | static_cast<uint8_t>(bytes[at + 1]))
+               : -1;
 }
 
 } // namespace
@@ -103,7 +105,8 @@ void lossy_relay::run() {
             send_to(out_fd, out_port, bytes);
             break;
         case relay_action::delay:
-            waiting.push_back({clock_type::now() + std::chrono::milliseconds(a.delay_ms), out_fd, out_port, bytes});
+            waiting.push_back({clock_type::now() + std::chrono::milliseconds(a.delay_ms), out_fd,
+                               out_port, bytes});
             break;
         case relay_action::pass:
             send_to(out_fd, out_port, bytes);
@@ -112,8 +115,10 @@ void lossy_relay::run() {
 
     char buffer[65536];
     while (!stopping_) {
-        std::vector<pollfd> fds = {{stop_fd_, POLLIN, 0}, {front_fd_, POLLIN, 0}, {back_fd_, POLLIN, 0}};
-        for (auto& [port, fd] : faces) fds.push_back({fd, POLLIN, 0});
+        std::vector<pollfd> fds = {
+            {stop_fd_, POLLIN, 0}, {front_fd_, POLLIN, 0}, {back_fd_, POLLIN, 0}};
+        for (auto& [port, fd] : faces)
+            fds.push_back({fd, POLLIN, 0});
         int wait_ms = 50;
         poll(fds.data(), fds.size(), wait_ms);
         auto now = clock_type::now();
@@ -129,7 +134,8 @@ void lossy_relay::run() {
             if (!(p.revents & POLLIN) || p.fd == stop_fd_) continue;
             sockaddr_in from{};
             socklen_t length = sizeof from;
-            ssize_t n = recvfrom(p.fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
+            ssize_t n = recvfrom(p.fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from),
+                                 &length);
             if (n < 0) continue;
             std::string bytes(buffer, static_cast<size_t>(n));
             uint16_t from_port = ntohs(from.sin_port);
@@ -149,7 +155,8 @@ void lossy_relay::run() {
             }
         }
     }
-    for (auto& [port, fd] : faces) close(fd);
+    for (auto& [port, fd] : faces)
+        close(fd);
 }
 
 lossy_relay::rule drop_first(bool to_server, int opcode, std::vector<int> numbers, int times) {
@@ -162,6 +169,7 @@ lossy_relay::rule drop_first(bool to_server, int opcode, std::vector<int> number
 
 lossy_relay::rule duplicate_all() {
     return [](const relayed& r) {
-        return relay_action{r.opcode == 3 || r.opcode == 4 ? relay_action::duplicate : relay_action::pass};
+        return relay_action{r.opcode == 3 || r.opcode == 4 ? relay_action::duplicate
+                                                           : relay_action::pass};
     };
 }

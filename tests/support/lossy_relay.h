@@ -13,10 +13,10 @@
 #include <vector>
 
 struct relayed {
-    bool to_server;   // from the client towards the server
-    int opcode;       // of the datagram, -1 when it has none
-    int number;       // block number or error code, -1 when it has none
-    int seen;         // how many datagrams with this direction, opcode and number came before
+    bool to_server; // from the client towards the server
+    int opcode;     // of the datagram, -1 when it has none
+    int number;     // block number or error code, -1 when it has none
+    int seen;       // how many datagrams with this direction, opcode and number came before
     std::string bytes;
 };
 

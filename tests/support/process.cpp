@@ -33,17 +33,21 @@ child_process::child_process(const std::string& program, const std::vector<std::
     env.push_back("XDG_CONFIG_HOME=" + log_folder + "/config");
     env.insert(env.end(), extra_env.begin(), extra_env.end());
     std::vector<char*> envp, argv;
-    for (std::string& e : env) envp.push_back(e.data());
+    for (std::string& e : env)
+        envp.push_back(e.data());
     envp.push_back(nullptr);
     std::vector<std::string> all = {program};
     all.insert(all.end(), args.begin(), args.end());
-    for (std::string& a : all) argv.push_back(a.data());
+    for (std::string& a : all)
+        argv.push_back(a.data());
     argv.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, out_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
     int result = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -107,8 +111,8 @@ std::string program_path(const std::string& name) {
 run_result run_program(const std::vector<std::string>& command, const std::string& folder,
                        int milliseconds) {
     temp_folder_owner logs;
-    std::string program = command.at(0).find('/') == std::string::npos ? program_path(command[0])
-                                                                        : command[0];
+    std::string program =
+        command.at(0).find('/') == std::string::npos ? program_path(command[0]) : command[0];
     child_process child(program, {command.begin() + 1, command.end()}, folder, logs.path());
     run_result result;
     result.status = child.wait_exit(milliseconds);

@@ -25,7 +25,8 @@ bool server_process::summaries_shown(size_t count, int milliseconds) {
             std::string out = child_->out();
             size_t found = 0;
             for (const char* mark : {" seconds.\n", " problem?\n"})
-                for (size_t at = 0; (at = out.find(mark, at)) != std::string::npos; ++at) ++found;
+                for (size_t at = 0; (at = out.find(mark, at)) != std::string::npos; ++at)
+                    ++found;
             return found >= count;
         },
         milliseconds);

@@ -13,8 +13,8 @@ tftpd_hpa::tftpd_hpa() : port_(free_udp_port()) {
     chmod(served.path().c_str(), 0777);
     child_ = std::make_unique<child_process>(
         program,
-        std::vector<std::string>{"-L", "-a", "127.0.0.1:" + std::to_string(port_), "-s", served.path(),
-                                 "-c", "-p", "-u", "root"},
+        std::vector<std::string>{"-L", "-a", "127.0.0.1:" + std::to_string(port_), "-s",
+                                 served.path(), "-c", "-p", "-u", "root"},
         served.path(), logs.path());
     // Ready once it answers: a request for a missing file gets its ERROR.
     udp_peer probe;

@@ -27,7 +27,8 @@ class access_lists : public engine_test {
     std::vector<std::string> dialog_messages(const char* c, const char* r, const char* w) {
         access_lists_check(c, r, w);
         std::vector<std::string> texts;
-        for (const ui_test_box& box : ui_test_boxes()) texts.push_back(box.text);
+        for (const ui_test_box& box : ui_test_boxes())
+            texts.push_back(box.text);
         return texts;
     }
 };
@@ -82,7 +83,8 @@ TEST_F(access_lists, masks_match_part_by_part) {
     EXPECT_EQ(check("10.0.20.1"), 0);
     ServiceIPW.set("10.0.*");
     EXPECT_EQ(check("10.0.1.1"), -1);
-    EXPECT_NE(trace().find("tftp_netvalW: 10.0.* is not a valid IP mask address."), std::string::npos);
+    EXPECT_NE(trace().find("tftp_netvalW: 10.0.* is not a valid IP mask address."),
+              std::string::npos);
     ServiceIPW.set("*.*.*.*");
     EXPECT_EQ(check("192.168.1.1"), 0);
 }
@@ -91,10 +93,12 @@ TEST_F(access_lists, a_list_replaced_during_checks_is_seen_whole) {
     std::atomic<bool> done{false};
     ServiceIPW.set("10.0.0.*");
     std::thread window([&] {
-        for (int i = 0; i < 2000; ++i) ServiceIPW.set(i % 2 ? "10.0.0.*" : "10.0.0.* , 10.0.1.*");
+        for (int i = 0; i < 2000; ++i)
+            ServiceIPW.set(i % 2 ? "10.0.0.*" : "10.0.0.* , 10.0.1.*");
         done = true;
     });
-    while (!done) EXPECT_EQ(check("10.0.0.7"), 0);
+    while (!done)
+        EXPECT_EQ(check("10.0.0.7"), 0);
     window.join();
 }
 

@@ -37,7 +37,8 @@ class file_layer_test : public engine_test {
     std::string write_blocks(const std::vector<std::string>& blocks, int mode) {
         FILE* stream = file_open(path(), "w", 0);
         for (const std::string& b : blocks)
-            file_write(stream, reinterpret_cast<const uint8_t*>(b.data()), static_cast<int>(b.size()), mode);
+            file_write(stream, reinterpret_cast<const uint8_t*>(b.data()),
+                       static_cast<int>(b.size()), mode);
         file_close(stream);
         return read_file(path());
     }
@@ -47,7 +48,8 @@ class file_layer_test : public engine_test {
         FILE* stream = file_open(path(), "w", 0);
         try {
             for (const std::string& b : blocks)
-                file_write(stream, reinterpret_cast<const uint8_t*>(b.data()), static_cast<int>(b.size()), MODE_NETASCII);
+                file_write(stream, reinterpret_cast<const uint8_t*>(b.data()),
+                           static_cast<int>(b.size()), MODE_NETASCII);
             file_close(stream);
         } catch (const transfer_ended&) {
             file_close_unchecked(stream);
@@ -93,7 +95,8 @@ TEST_F(file_layer_test, netascii_text_makes_the_round_trip_unchanged) {
 }
 
 TEST_F(file_layer_test, a_cr_before_any_other_byte_is_the_peers_fault) {
-    EXPECT_EQ(peer_fault_of({"a\rb"}), "file_write: Invalid sequence received: CR followed by 0x62.");
+    EXPECT_EQ(peer_fault_of({"a\rb"}),
+              "file_write: Invalid sequence received: CR followed by 0x62.");
     EXPECT_EQ(peer_fault_of({"a\r", "\xe9"}),
               "file_write: Invalid sequence received: CR followed by 0xe9.");
     EXPECT_TRUE(ui_test_boxes().empty()); // the server shows it without a box
@@ -105,7 +108,8 @@ TEST_F(file_layer_test, a_final_bare_cr_fails_at_close) {
 
 TEST_F(file_layer_test, octet_moves_every_byte_value_unchanged) {
     std::string all;
-    for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
+    for (int i = 0; i < 256; ++i)
+        all += static_cast<char>(i);
     all += all + all; // 768 bytes: a full block and a part
     EXPECT_EQ(write_blocks({all.substr(0, 512), all.substr(512)}, MODE_OCTET), all);
     auto blocks = read_blocks(all, MODE_OCTET);

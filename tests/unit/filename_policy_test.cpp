@@ -18,13 +18,20 @@ class filename_policy : public engine_test {
     std::string download(std::string name) {
         return tftp_checkfilename(name, 1) == 0 ? name : "refused";
     }
-    std::string upload(std::string name) { return tftp_checkfilename(name, 2) == 0 ? name : "refused"; }
+    std::string upload(std::string name) {
+        return tftp_checkfilename(name, 2) == 0 ? name : "refused";
+    }
 };
 
 TEST_F(filename_policy, refuses_names_that_start_with_white_space_or_a_control) {
-    for (std::string name : {" a.txt", "\ta.txt", "", "\x1f" "a", "\x7f" "a"})
+    for (std::string name : {" a.txt", "\ta.txt", "",
+                             "\x1f"
+                             "a",
+                             "\x7f"
+                             "a"})
         EXPECT_EQ(download(name), "refused") << name;
-    EXPECT_NE(trace().find("tftp_checkfilename: Filename started with whitespace."), std::string::npos);
+    EXPECT_NE(trace().find("tftp_checkfilename: Filename started with whitespace."),
+              std::string::npos);
     EXPECT_EQ(download("\xe9t\xe9.txt"), "D:\\pub\\\xe9t\xe9.txt"); // bytes above 127 are letters
 }
 

@@ -19,7 +19,8 @@ class rtt_test : public engine_test {
         rtt_reset();
         rtt_new_transfer();
         // Start just after a second begins, so that no second ends between two readings.
-        while (clock_ms() % 1000 > 100) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        while (clock_ms() % 1000 > 100)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 };
 
@@ -54,9 +55,10 @@ TEST_F(rtt_test, a_long_back_off_wraps_in_16_bits_and_stays_at_zero) {
     rtt_state.retry_count = 1;
     rtt_state.currto = 2;
     std::vector<int> seen;
-    for (int i = 0; i < 16; ++i) seen.push_back(rtt_start());
-    std::vector<int> expected = {4,    8,    16,   32,    64,     128, 256, 512,
-                                 1024, 2048, 4096, 8192, 16384, -32768, 0,  0};
+    for (int i = 0; i < 16; ++i)
+        seen.push_back(rtt_start());
+    std::vector<int> expected = {4,    8,    16,   32,   64,    128,    256, 512,
+                                 1024, 2048, 4096, 8192, 16384, -32768, 0,   0};
     EXPECT_EQ(seen, expected);
 }
 

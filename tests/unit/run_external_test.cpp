@@ -39,7 +39,8 @@ class run_external : public engine_test {
 TEST_F(run_external, runs_the_command_with_the_path) {
     RunExternalExe.set(std::string(RECORD_ARGS_PATH) + " " + record() + " ?");
     TFTP_RunExternal();
-    ASSERT_TRUE(wait_until([&] { return read_file(record()).find("size") != std::string::npos; }, 5000));
+    ASSERT_TRUE(
+        wait_until([&] { return read_file(record()).find("size") != std::string::npos; }, 5000));
     EXPECT_EQ(read_file(record()), transfer_file_name + "\nsize 5\n");
     EXPECT_NE(trace().find("TFTP_RunExternal: Ran '" + std::string(RECORD_ARGS_PATH) + " " +
                            record() + " " + transfer_file_name + "'."),
@@ -70,8 +71,9 @@ TEST_F(run_external, a_command_line_too_long_is_not_attempted) {
     // The path and the command together take the whole 260 characters.
     RunExternalExe.set("echo " + std::string(253 - transfer_file_name.size(), 'x') + " ?");
     TFTP_RunExternal();
-    EXPECT_NE(trace().find("TFTP_RunExternal: External command might be too long. Not attempting it."),
-              std::string::npos);
+    EXPECT_NE(
+        trace().find("TFTP_RunExternal: External command might be too long. Not attempting it."),
+        std::string::npos);
 }
 
 } // namespace

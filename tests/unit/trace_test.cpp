@@ -16,7 +16,8 @@ using trace_test = engine_test;
 std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
     return lines;
 }
 
@@ -49,13 +50,16 @@ TEST_F(trace_test, lines_of_many_threads_never_mix) {
     std::vector<std::thread> writers;
     for (int t = 0; t < 4; ++t)
         writers.emplace_back([t] {
-            for (int i = 0; i < 300; ++i) trace_line("writer %d line %d of the test.", t, i);
+            for (int i = 0; i < 300; ++i)
+                trace_line("writer %d line %d of the test.", t, i);
         });
-    for (std::thread& w : writers) w.join();
+    for (std::thread& w : writers)
+        w.join();
     std::vector<std::string> lines = lines_of(trace());
     ASSERT_EQ(lines.size(), 1200u);
     std::regex whole(R"(^\d\d:\d\d:\d\d\.\d{3}: writer [0-3] line \d+ of the test\.$)");
-    for (const std::string& line : lines) ASSERT_TRUE(std::regex_match(line, whole)) << line;
+    for (const std::string& line : lines)
+        ASSERT_TRUE(std::regex_match(line, whole)) << line;
 }
 
 TEST_F(trace_test, switch_off_needs_no_log_and_leaves_tracing_off) {
