@@ -53,7 +53,9 @@ int rtt_start() {
         r.held_timeout = 0;
         return r.currto;
     }
-    int estimate = static_cast<int>(r.srtt + 2.0 * r.rttdev + 0.5);
+    // Rounded by adding a half and truncating, as the timeouts have always been computed.
+    int estimate =
+        static_cast<int>(r.srtt + 2.0 * r.rttdev + 0.5); // NOLINT(bugprone-incorrect-roundings)
     r.currto = static_cast<int16_t>(
         estimate < rtt_min_timeout ? rtt_min_timeout : std::min(estimate, packet_timeout.load()));
     return r.currto;

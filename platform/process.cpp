@@ -11,6 +11,7 @@ extern char** environ;
 int process_start_detached(const std::vector<std::string>& argv) {
     if (argv.empty()) return ENOENT;
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (const std::string& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
