@@ -17,12 +17,10 @@ void file_remove(const std::string& path);
 FILE* stream_open(const std::string& path, const char* mode, bool regular_only);
 
 // One character through the stream's buffer; the stream belongs to one thread, so no lock.
-inline int stream_getc(FILE* stream) {
-    return getc_unlocked(stream);
-} // NOLINT(concurrency-mt-unsafe)
-inline int stream_putc(int c, FILE* stream) {
-    return putc_unlocked(c, stream);
-} // NOLINT(concurrency-mt-unsafe)
+// NOLINTBEGIN(concurrency-mt-unsafe)
+inline int stream_getc(FILE* stream) { return getc_unlocked(stream); }
+inline int stream_putc(int c, FILE* stream) { return putc_unlocked(c, stream); }
+// NOLINTEND(concurrency-mt-unsafe)
 
 // One unbuffered read or write on the descriptor under a stream, bypassing the stream's buffer.
 // The result is the system call's: bytes moved, or -1.
