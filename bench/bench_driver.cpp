@@ -225,16 +225,20 @@ int main(int argc, char** argv) {
                                                 "-c", "get",       "text.txt", to};
             },
             out / "text", text);
-        for (bool our_server : order()) {
-            std::string name = our_server ? "up.ours" : "up.theirs";
-            double before = machine_busy();
-            measure m = run({tftp, "127.0.0.1", port_of(our_server), "-m", "binary", "-c", "put",
-                             (served / "big.bin").string(), name},
-                            out.string());
-            m.cpu = machine_busy() - before - m.cpu;
-            r.add(std::string("upload tftp-hpa/") + (our_server ? "pellsd" : "tftpd-hpa"), m);
-            check(served / name, binary, "upload");
-        }
+        against_servers(
+            "upload tftp-hpa",
+            [&](auto& port, auto& to) {
+                return std::vector<std::string>{tftp,
+                                                "127.0.0.1",
+                                                port,
+                                                "-m",
+                                                "binary",
+                                                "-c",
+                                                "put",
+                                                (served / "big.bin").string(),
+                                                fs::path(to).filename().string()};
+            },
+            served / "up", binary);
         const std::string host = "127.0.0.1:" + std::to_string(theirs);
         std::vector<std::pair<std::string, std::vector<std::string>>> clients = {
             {"pellcl", {PELLCL_PATH, "--get", host, "big.bin", (out / "c.pellcl").string()}},

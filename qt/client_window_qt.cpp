@@ -2,6 +2,7 @@
 
 #include "client/client_controls.h"
 #include "icons.h"
+#include "widgets.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,23 +19,10 @@ using namespace tftpc_controls;
 
 namespace {
 
-template <typename W>
-W* bound(int id, W* widget) {
-    qt_bind(id, widget);
-    return widget;
-}
-
 // The window's logic makes each pair of choices exclusive itself.
 QRadioButton* choice(int id, const char* text) {
     auto* button = bound(id, new QRadioButton(text));
     button->setAutoExclusive(false);
-    return button;
-}
-
-QPushButton* chooser_button(int id) {
-    auto* button = bound(id, new QPushButton("..."));
-    button->setFixedWidth(32);
-    button->setAutoDefault(false);
     return button;
 }
 
@@ -95,9 +83,7 @@ qt_main_window* client_window_create() {
     buttons->addStretch();
     for (auto [id, text] :
          {std::pair{IDC_START, "&Start"}, {IDC_STOP, "S&top"}, {IDC_CLOSE, "&Close"}}) {
-        auto* button = bound(id, new QPushButton(text));
-        button->setAutoDefault(false);
-        buttons->addWidget(button);
+        buttons->addWidget(push_button(id, text));
     }
     layout->addLayout(buttons);
 

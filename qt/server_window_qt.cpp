@@ -2,6 +2,7 @@
 
 #include "icons.h"
 #include "server/server_controls.h"
+#include "widgets.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -19,15 +20,9 @@ using namespace tftps_controls;
 
 namespace {
 
-template <typename W>
-W* bound(int id, W* widget) {
-    qt_bind(id, widget);
-    return widget;
-}
-
-QPushButton* chooser_button(int id) {
-    auto* button = bound(id, new QPushButton("..."));
-    button->setFixedWidth(32);
+// A chooser that waits for its box to be checked.
+QPushButton* idle_chooser(int id) {
+    auto* button = chooser_button(id);
     button->setEnabled(false);
     return button;
 }
@@ -69,10 +64,8 @@ QDialog* access_dialog_create(QWidget* owner) {
     }
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    auto* ok = bound(IDC_ACCESS_OK, new QPushButton("OK"));
-    ok->setAutoDefault(false);
-    buttons->addWidget(ok);
-    buttons->addWidget(bound(IDC_ACCESS_CANCEL, new QPushButton("Cancel")));
+    buttons->addWidget(push_button(IDC_ACCESS_OK, "OK"));
+    buttons->addWidget(push_button(IDC_ACCESS_CANCEL, "Cancel"));
     layout->addLayout(buttons, row, 0, 1, 2);
     qt_bind_dialog(IDD_ACCESS_LISTS, dialog);
     return dialog;
@@ -105,17 +98,17 @@ qt_main_window* server_window_create() {
     grid->addWidget(bound(IDC_NO_OVERWRITE, new QCheckBox("Do not overwrite existing files")), 1, 0,
                     1, 2);
     grid->addWidget(bound(IDC_SERVICE_ONLY, new QCheckBox("Service only clients")), 2, 0);
-    grid->addWidget(chooser_button(IDC_ACCESS_LISTS), 2, 2);
+    grid->addWidget(idle_chooser(IDC_ACCESS_LISTS), 2, 2);
     grid->addWidget(bound(IDC_RESTRICT_UPLOAD, new QCheckBox("Restrict uploads to folder")), 3, 0);
     grid->addWidget(path_field(IDC_UPLOAD_ROOT), 3, 1);
-    grid->addWidget(chooser_button(IDC_UPLOAD_ROOT_CHOOSER), 3, 2);
+    grid->addWidget(idle_chooser(IDC_UPLOAD_ROOT_CHOOSER), 3, 2);
     grid->addWidget(bound(IDC_RESTRICT_DOWNLOAD, new QCheckBox("Restrict downloads to folder")), 4,
                     0);
     grid->addWidget(path_field(IDC_DOWNLOAD_ROOT), 4, 1);
-    grid->addWidget(chooser_button(IDC_DOWNLOAD_ROOT_CHOOSER), 4, 2);
+    grid->addWidget(idle_chooser(IDC_DOWNLOAD_ROOT_CHOOSER), 4, 2);
     grid->addWidget(bound(IDC_RUN_EXTERNAL, new QCheckBox("Launch after every upload")), 5, 0);
     grid->addWidget(path_field(IDC_COMMAND), 5, 1);
-    grid->addWidget(chooser_button(IDC_COMMAND_CHOOSER), 5, 2);
+    grid->addWidget(idle_chooser(IDC_COMMAND_CHOOSER), 5, 2);
     auto* timeout_row = new QHBoxLayout;
     timeout_row->addWidget(new QLabel("Timeout"));
     timeout_row->addWidget(bound(IDC_TIMEOUT, new QComboBox));
@@ -124,7 +117,7 @@ qt_main_window* server_window_create() {
     grid->addLayout(timeout_row, 6, 0);
     grid->addWidget(bound(IDC_TRACE, new QCheckBox("Log all activity to file")), 6, 1,
                     Qt::AlignRight);
-    grid->addWidget(chooser_button(IDC_TRACE_CHOOSER), 6, 2);
+    grid->addWidget(idle_chooser(IDC_TRACE_CHOOSER), 6, 2);
     layout->addWidget(options);
 
     auto* buttons = new QHBoxLayout;
@@ -132,9 +125,7 @@ qt_main_window* server_window_create() {
                             {IDC_SAVE, "&Save options"},
                             {IDC_RESET, "&Reset options"},
                             {IDC_CLOSE, "&Close"}}) {
-        auto* button = bound(id, new QPushButton(text));
-        button->setAutoDefault(false);
-        buttons->addWidget(button);
+        buttons->addWidget(push_button(id, text));
     }
     layout->addLayout(buttons);
 
