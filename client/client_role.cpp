@@ -42,9 +42,9 @@ const role_profile client_role = {
             .ack_received = "ACK received, block# %d",
             .receive_length = "fsm_loop: Receive length = %d bytes.",
             .invalid_opcode = "fsm_loop: Invalid opcode received: %d.",
-            .progress_kind_1 = "%d bytes received.",
-            .progress_kind_2 = "%d bytes sent.",
-            .summary_sent = "%d bytes transmitted in %.1f seconds.",
+            .progress_kind_1 = "%lld bytes received.",
+            .progress_kind_2 = "%lld bytes sent.",
+            .summary_sent = "%lld bytes transmitted in %.1f seconds.",
             .waited = "Waited %.1f seconds. Is there a server problem?",
             .octet_write_failed =
                 "file_write: An error occurred while writing to the local file, i = %d.",

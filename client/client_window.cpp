@@ -7,6 +7,7 @@
 #include "diag/trace.h"
 #include "platform/clock.h"
 #include "platform/folders.h"
+#include "platform/socket.h"
 #include "session.h"
 #include "ui/timeout_list.h"
 #include "ui/ui.h"
@@ -126,8 +127,7 @@ bool client_window_close() {
     if (session_running) {
         // Stopped first, so that its socket and file are closed by the thread that owns them.
         client_stop();
-        for (int waited = 0; session_running && waited < transfer_end_wait_ms; waited += 10)
-            sleep_ms(10);
+        wait_readable(session_end_event(), -1, transfer_end_wait_ms);
     }
     client_settings_save();
     trace_line("PelloryTFTP client exiting...");

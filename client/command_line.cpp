@@ -5,6 +5,7 @@
 #include "client_window.h"
 #include "diag/role.h"
 #include "diag/status.h"
+#include "platform/command_line.h"
 #include "platform/signals.h"
 #include "platform/socket.h"
 #include "session.h"
@@ -23,58 +24,62 @@ using namespace tftpc_controls;
 
 namespace {
 
+const std::vector<command_option>& client_options() {
+    static const std::vector<command_option> options = {
+        {"get", "download REMOTE from HOST", "", ""},
+        {"put", "upload LOCAL to HOST", "", ""},
+        {"ascii", "netascii mode, for text (default: octet, for anything)", "", ""},
+        {"timeout", "packet timeout in seconds, 2 to 120 (default: 120)", "S",
+         "a number of seconds from 2 to 120"},
+        {"port", "the server's port instead of the tftp port (69)", "N",
+         "a port number from 1 to 65535"},
+        {"log", "append a timestamped trace of every step to FILE", "FILE", "a file name"},
+        {"help|h", "show this help", "", ""},
+        {"version", "show the version", "", ""},
+    };
+    return options;
+}
+
 struct request {
     bool get = false, put = false, ascii = false;
     std::vector<std::string> names; // host and the files, in the order given
     int timeout = 0, port = 0;
-    const char* log = nullptr;
+    std::string log;
 };
 
-int fail(const char* format, const char* value) {
-    std::fprintf(stderr, "pellcl: ");
-    std::fprintf(stderr, format, value);
-    std::fprintf(stderr, " Try 'pellcl --help'.\n");
+int fail(const std::string& message) {
+    std::fprintf(stderr, "pellcl: %s Try 'pellcl --help'.\n", message.c_str());
     return 2;
 }
 
 // Fills r from the arguments; the exit status to leave with, or -1 to go on.
 int parse(int argc, char** argv, request* r) {
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (arg == "--help" || arg == "-h") {
-            command_line_usage(argv[0]);
-            return 0;
-        } else if (arg == "--get") {
-            r->get = true;
-        } else if (arg == "--put") {
-            r->put = true;
-        } else if (arg == "--ascii") {
-            r->ascii = true;
-        } else if (arg == "--timeout") {
-            if (!value ||
-                !parse_whole_number(value, timeout_min_seconds, timeout_max_seconds, &r->timeout))
-                return fail("--timeout needs a number of seconds from 2 to 120, not '%s'.",
-                            value ? value : "");
-            ++i;
-        } else if (arg == "--port") {
-            if (!value || !parse_whole_number(value, 1, 65535, &r->port))
-                return fail("--port needs a port number from 1 to 65535, not '%s'.",
-                            value ? value : "");
-            ++i;
-        } else if (arg == "--log") {
-            if (!value) return fail("%s needs a file name.", "--log");
-            r->log = argv[++i];
-        } else if (arg.rfind("--", 0) == 0) {
-            return fail("unknown option '%s'.", arg.c_str());
-        } else {
-            r->names.push_back(arg);
-        }
+    command_line line(client_options());
+    if (!line.parse(argc, argv)) return fail(line.error());
+    if (line.is_set("help")) {
+        command_line_usage(argv[0]);
+        return 0;
     }
-    if (r->get == r->put) return fail("%s", "name one direction: --get or --put.");
+    if (line.is_set("version")) {
+        std::printf("pellcl (PelloryTFTP client) %s\n", PELL_VERSION);
+        return 0;
+    }
+    r->get = line.is_set("get");
+    r->put = line.is_set("put");
+    r->ascii = line.is_set("ascii");
+    r->log = line.value("log");
+    r->names = line.words();
+    if (line.is_set("timeout") &&
+        !parse_whole_number(line.value("timeout").c_str(), timeout_min_seconds,
+                            timeout_max_seconds, &r->timeout))
+        return fail("--timeout needs a number of seconds from 2 to 120, not '" +
+                    line.value("timeout") + "'.");
+    if (line.is_set("port") && !parse_whole_number(line.value("port").c_str(), 1, 65535, &r->port))
+        return fail("--port needs a port number from 1 to 65535, not '" + line.value("port") +
+                    "'.");
+    if (r->get == r->put) return fail("name one direction: --get or --put.");
     if (r->names.size() < 2 || r->names.size() > 3)
-        return fail("%s", r->get ? "--get needs HOST REMOTE [LOCAL]."
-                                 : "--put needs HOST LOCAL [REMOTE].");
+        return fail(r->get ? "--get needs HOST REMOTE [LOCAL]." : "--put needs HOST LOCAL [REMOTE].");
     return -1;
 }
 
@@ -98,10 +103,31 @@ void fill_window(const request& r) {
     ui_set_checked(IDC_ASCII, r.ascii);
     ui_set_checked(IDC_BINARY, !r.ascii);
     timeout_list_select(IDC_PACKET_TIMEOUT, r.timeout ? r.timeout : timeout_max_seconds);
-    ui_set_checked(IDC_LOG_TRACES, r.log != nullptr);
-    ui_set_text(IDC_TRACE_FILE, r.log ? r.log : "");
+    ui_set_checked(IDC_LOG_TRACES, !r.log.empty());
+    ui_set_text(IDC_TRACE_FILE, r.log);
     client_port_override = r.port;
     summary_pause_ms = 0;
+}
+
+// The exit status of the transfer, with its reason on standard error when it failed.
+int report_end() {
+    switch (last_transfer_end.load()) {
+    case END_COMPLETED:
+        return 0;
+    case END_TIMED_OUT:
+        std::fprintf(stderr, "The file transfer timed out.\n");
+        return 1;
+    case END_REFUSED:
+        if (!last_server_error_text().empty())
+            std::fprintf(stderr, "The server said: %s\n", last_server_error_text().c_str());
+        return 1;
+    case END_STOPPED:
+        std::fprintf(stderr, "File transfer aborted by user.\n");
+        return 1;
+    default: // a box has shown the reason already, unless the network refused the server
+        if (!last_failure_text().empty()) std::fprintf(stderr, "%s\n", last_failure_text().c_str());
+        return 1;
+    }
 }
 
 } // namespace
@@ -110,24 +136,23 @@ void command_line_usage(const char* program) {
     std::printf("Usage: %s --get HOST REMOTE [LOCAL] [options]\n"
                 "       %s --put HOST LOCAL [REMOTE] [options]\n"
                 "\n"
-                "PelloryTFTP client v1.0.1: a TFTP client (RFC 1350, UDP, IPv4).\n"
+                "PelloryTFTP client v%s: a TFTP client (RFC 1350, UDP, IPv4).\n"
                 "Without arguments it opens its window; with --get or --put it runs one transfer\n"
                 "from the console and exits 0 only when the transfer completed.\n"
                 "\n"
-                "  HOST             the server, a name or an address; HOST:PORT names its port\n"
-                "  REMOTE           the file's name on the server (--put: default LOCAL's name)\n"
-                "  LOCAL            the file on this machine (--get: default REMOTE's name in\n"
-                "                   the current folder)\n"
-                "  --ascii          netascii mode, for text (default: octet, for anything)\n"
-                "  --timeout S      packet timeout in seconds, 2 to 120 (default: 120)\n"
-                "  --port N         the server's port instead of the tftp port (69)\n"
-                "  --log FILE       append a timestamped trace of every step to FILE\n"
-                "  --help           show this help\n"
+                "  HOST                   the server, a name or an address; HOST:PORT names its\n"
+                "                         port\n"
+                "  REMOTE                 the file's name on the server (--put: default LOCAL's\n"
+                "                         name)\n"
+                "  LOCAL                  the file on this machine (--get: default REMOTE's name\n"
+                "                         in the current folder)\n"
+                "%s"
                 "\n"
                 "Examples:\n"
                 "  %s --get 192.168.1.20 firmware.bin\n"
                 "  %s --put router.lab:6969 config.txt startup-config --timeout 5\n",
-                program, program, program, program);
+                program, program, PELL_VERSION, command_line(client_options()).options_help().c_str(),
+                program, program);
 }
 
 int command_line_main(int argc, char** argv) {
@@ -152,20 +177,9 @@ int command_line_main(int argc, char** argv) {
         }
     }
     status_file_delete();
-    switch (last_transfer_end.load()) {
-    case END_COMPLETED:
-        return 0;
-    case END_TIMED_OUT:
-        std::fprintf(stderr, "The file transfer timed out.\n");
-        return 1;
-    case END_REFUSED:
-        if (!last_server_error_text().empty())
-            std::fprintf(stderr, "The server said: %s\n", last_server_error_text().c_str());
-        return 1;
-    case END_STOPPED:
-        std::fprintf(stderr, "File transfer aborted by user.\n");
-        return 1;
-    default: // the reason has been shown already
-        return 1;
-    }
+    int exit_status = report_end();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    // The progress thread may not have seen the end yet: no static is destroyed under it.
+    std::quick_exit(exit_status);
 }

@@ -11,6 +11,7 @@
 #include "engine/fsm.h"
 #include "engine/packet.h"
 #include "engine/rtt.h"
+#include "engine/transfer.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/socket.h"
@@ -41,9 +42,16 @@ std::string server_host;
 int server_port = 0;
 std::string remote_name;
 std::string local_path;
+int transfer_mode = MODE_OCTET;
 
 std::mutex error_text_mutex;
 std::string server_error_text;
+std::string failure_text;
+
+void set_text(std::string& text, const std::string& value) {
+    std::lock_guard<std::mutex> lock(error_text_mutex);
+    text = value;
+}
 
 // "HOST:PORT" names a port of its own; anything else is all host.
 void split_host_port(const std::string& word, std::string* host, int* port) {
@@ -73,49 +81,62 @@ void buttons_idle() {
     ui_focus(IDC_HOST);
 }
 
-// The transfer of either direction: opcode 1 downloads, 2 uploads.
+// The transfer of either direction: opcode 1 downloads, 2 uploads. The transfer belongs to this
+// thread: however the thread ends, its socket and file are closed on the way out.
 void client_transfer(int opcode, const std::string& remote, const std::string& local) {
     const bool download = opcode == OP_RRQ;
-    transfer_record& t = transfer_state;
-    stop_clear();
-    t.file = file_open(local, download ? "wb" : "rb", download ? 1 : 0);
-    if (!t.file) {
+    transfer t;
+    t.mode = transfer_mode;
+    t.timeout_seconds = packet_timeout;
+    if (!file_open(t, local, download ? "wb" : "rb", download ? 1 : 0)) {
         report_error(download ? "Cannot open '%s' for writing." : "Cannot open '%s' for reading.",
                      local.c_str());
         last_transfer_end = END_FAILED;
         return;
     }
-    if (net_open(server_host, "tftp", server_port) < 0) {
-        file_close(t.file);
+    if (net_open(t, server_host, "tftp", server_port) < 0) {
+        file_close(t);
         last_transfer_end = END_FAILED;
         return;
     }
-    byte_count = 0;
-    t_start();
+    t_start(t.watch);
     if (!download) t.last_data_size = block_size;
     const char* sending =
         download ? "Sending file download request..." : "Sending file upload request...";
     status_text(sending);
     trace_line("%s", sending);
-    send_RQ(opcode, remote, t.mode);
-    status_text(download ? "Commencing file download..." : "Commencing file upload...");
-    transfer_kind = opcode;
-    progress_start();
-    int result = fsm_loop(opcode);
-    t_stop();
-    net_close();
-    file_close(t.file);
+    int result = 0;
+    try {
+        send_RQ(t, opcode, remote, t.mode);
+        status_text(download ? "Commencing file download..." : "Commencing file upload...");
+        t.kind = opcode;
+        t.meter->kind = opcode;
+        progress_start(t.meter);
+        result = fsm_loop(t, opcode);
+    } catch (const transfer_ended& ended) {
+        // The network refused the server's address: the reason is on the status line already.
+        set_text(failure_text, ended.reason);
+        last_transfer_end = END_FAILED;
+        stop_raise();
+        return;
+    }
+    t_stop(t.watch);
+    net_close(t);
+    file_close(t);
     if (last_transfer_end == END_NONE)
         last_transfer_end = result < 0 ? END_TIMED_OUT : END_COMPLETED;
     status_final("Connection to TFTP server closed.");
     stop_raise();
     sleep_ms(summary_pause_ms);
-    (download ? summary_received : summary_sent)(t_elapsed());
+    (download ? summary_received : summary_sent)(t.bytes(), t_elapsed(t.watch));
 }
 
 void run_transfer_thread(void (*transfer)(const std::string&, const std::string&)) {
+    // Start comes back only once everything of this transfer is closed.
     struct session_end {
         ~session_end() {
+            transfer_active = 0;
+            buttons_idle();
             session_running = 0;
             event_set(session_end_event());
         }
@@ -124,9 +145,7 @@ void run_transfer_thread(void (*transfer)(const std::string&, const std::string&
     transfer_active = 1;
     status_text("Initiating file transfer...");
     transfer(remote_name, local_path);
-    buttons_idle();
     trace_line("File transfer thread ending...");
-    transfer_active = 0;
 }
 
 } // namespace
@@ -141,7 +160,14 @@ std::string last_server_error_text() {
     return server_error_text;
 }
 
+std::string last_failure_text() {
+    std::lock_guard<std::mutex> lock(error_text_mutex);
+    return failure_text;
+}
+
 void client_start() {
+    // One transfer at a time: the next Start waits until the last one has closed everything.
+    if (session_running) return;
     std::string host = first_word(ui_get_text(IDC_HOST, field_limit));
     ui_set_text(IDC_HOST, host);
     if (host.empty()) {
@@ -179,7 +205,7 @@ void client_start() {
             ui_set_text(IDC_LOCAL_FILE, local);
         }
     }
-    transfer_state.mode = ui_is_checked(IDC_ASCII) ? MODE_NETASCII : MODE_OCTET;
+    transfer_mode = ui_is_checked(IDC_ASCII) ? MODE_NETASCII : MODE_OCTET;
     packet_timeout = timeout_list_seconds(IDC_PACKET_TIMEOUT);
     ui_enable(IDC_START, false);
     ui_enable(IDC_STOP, true);
@@ -193,7 +219,10 @@ void client_start() {
     remote_name = remote;
     local_path = local;
     last_transfer_end = END_NONE;
+    set_text(failure_text, "");
     event_clear(session_end_event());
+    // Cleared here, not by the thread, so that a Stop pressed as the thread starts is kept.
+    stop_clear();
     session_running = 1;
     thread_start(upload ? upload_thread : download_thread);
     // After the start, so that the transfer thread keeps the normal priority.
@@ -212,39 +241,40 @@ void client_upload(const std::string& remote, const std::string& local) {
     client_transfer(OP_WRQ, remote, local);
 }
 
-int net_open(const std::string& host, const char* service, int port) {
-    int fd = udp_open(host, service, port);
+int net_open(transfer& t, const std::string& host, const char* service, int port) {
+    int fd = udp_open(t, host, service, port);
     if (fd < 0) return -1;
-    transfer_socket = fd;
-    trace_line("net_open: host %s, port# %d.", ipv4_text(peer_addr.address).c_str(),
-               peer_addr.port);
-    peer_host = host;
-    first_receive = true;
+    t.socket = fd;
+    trace_line("net_open: host %s, port# %d.", ipv4_text(t.peer.address).c_str(), t.peer.port);
+    t.peer_host = host;
+    t.first_receive = true;
     return 0;
 }
 
-int udp_open(const std::string& host, const char* service, int port) {
-    peer_addr = {};
-    if (service) {
+int udp_open(transfer& t, const std::string& host, const char* service, int port) {
+    t.peer = {};
+    if (port > 0) {
+        t.peer.port = static_cast<uint16_t>(port);
+    } else if (service) {
         int service_number = service_port(service);
         if (service_number == 0) {
-            report_error("udp_open: unknown service: %s/udp", service);
-            return -1;
+            // A minimal system's service database may lack it; the protocol's own port serves.
+            trace_line("udp_open: unknown service: %s/udp; using port %d.", service,
+                       tftp_well_known_port);
+            service_number = tftp_well_known_port;
         }
-        peer_addr.port = static_cast<uint16_t>(port > 0 ? port : service_number);
-    } else if (port > 0) {
-        peer_addr.port = static_cast<uint16_t>(port);
+        t.peer.port = static_cast<uint16_t>(service_number);
     } else {
         report_error("udp_open: must specify either service or port.");
         return -1;
     }
     host_lookup found;
-    if (!ipv4_parse(host, &peer_addr.address)) {
+    if (!ipv4_parse(host, &t.peer.address)) {
         if (!host_resolve(host, &found)) {
             report_error("udp_open: unable to resolve host '%s'.", host.c_str());
             return -1;
         }
-        peer_addr.address = found.addresses.front();
+        t.peer.address = found.addresses.front();
     }
     if (port < 0) report_fatal("udp_open: reserved ports not implemented yet.");
     int fd = sock_open_udp();
@@ -261,18 +291,17 @@ int udp_open(const std::string& host, const char* service, int port) {
     return fd;
 }
 
-void send_RQ(int opcode, const std::string& name, int mode) {
+void send_RQ(transfer& t, int opcode, const std::string& name, int mode) {
     trace_line("send_RQ: Sending RRQ/WRQ for %s, mode = %d.", name.c_str(), mode);
     status_text("Sending request to server...");
     if (mode != MODE_NETASCII && mode != MODE_OCTET) report_fatal("send_RQ: Unknown mode.");
-    transfer_record& t = transfer_state;
-    t.send_len = build_request(t.send_buf, opcode, name.c_str(),
+    t.send_len = build_request(t.send_buf.data(), opcode, name.c_str(),
                                mode == MODE_NETASCII ? "netascii" : "octet");
-    net_send(t.send_buf, t.send_len);
+    net_send(t, t.send_buf.data(), t.send_len);
     t.op_sent = opcode;
 }
 
-int recv_ERROR(const uint8_t* packet, int length) {
+int recv_ERROR(transfer&, const uint8_t* packet, int length) {
     static const char* const messages[] = {
         "Error code %d: An undefined error occurred.",
         "Error code %d: The file was not located on the server.",
@@ -301,7 +330,8 @@ int recv_ERROR(const uint8_t* packet, int length) {
 
 void client_stop() {
     ui_beep();
-    buttons_idle();
+    // Start comes back when the transfer thread has ended.
+    ui_enable(IDC_STOP, false);
     status_final("File transfer aborted by user.");
     trace_line("File transfer aborted by user.");
     stop_raise();
@@ -309,13 +339,10 @@ void client_stop() {
 }
 
 void client_transfer_stopped() {
-    buttons_idle();
     trace_line("File transfer stopped.");
     transfer_active = 0;
     last_transfer_end = END_STOPPED;
-    net_close();
-    file_close_unchecked(transfer_state.file);
-    status_file_delete();
+    // The thread's end closes the socket and the file and deletes the status file.
     thread_end();
 }
 
@@ -324,8 +351,6 @@ void client_abort() {
     client_stop();
     status_final("PelloryTFTP client transfer thread aborted.");
     trace_line("PelloryTFTP client transfer thread aborted.");
-    net_close();
-    file_close_unchecked(transfer_state.file);
     trace_drop_log();
     last_transfer_end = END_FAILED;
 }

@@ -1,11 +1,13 @@
 // The client's transfer: Start checks the window's fields and starts one transfer thread, which
-// opens the local file and an endpoint towards the server, sends the request, runs the state
-// machine and shows the summary; Stop and a fatal error end it early.
+// owns the transfer: it opens the local file and an endpoint towards the server, sends the
+// request, runs the state machine and shows the summary. Stop and a fatal error end it early.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <string>
+
+struct transfer;
 
 // 1 while a transfer thread runs.
 extern std::atomic<int> transfer_active;
@@ -33,17 +35,19 @@ extern std::atomic<int> session_running;
 int session_end_event();
 // The text of the server's last ERROR, as it came (printable characters only).
 std::string last_server_error_text();
+// Why the last transfer failed when the network refused it; empty otherwise.
+std::string last_failure_text();
 
 void client_start();
 void download_thread();
 void upload_thread();
 void client_download(const std::string& remote, const std::string& local);
 void client_upload(const std::string& remote, const std::string& local);
-int net_open(const std::string& host, const char* service, int port);
-int udp_open(const std::string& host, const char* service, int port);
-void send_RQ(int opcode, const std::string& name, int mode);
-int recv_ERROR(const uint8_t* packet, int length);
+int net_open(transfer& t, const std::string& host, const char* service, int port);
+int udp_open(transfer& t, const std::string& host, const char* service, int port);
+void send_RQ(transfer& t, int opcode, const std::string& name, int mode);
+int recv_ERROR(transfer& t, const uint8_t* packet, int length);
 void client_stop();
 void client_abort();
-// The state machine's stopped path: closes what the transfer opened and ends its thread.
+// The state machine's stopped path: ends the transfer thread, which closes what it opened.
 void client_transfer_stopped();

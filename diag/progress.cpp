@@ -32,19 +32,37 @@ bool pause(std::unique_lock<std::mutex>& lock, int generation, std::chrono::mill
     return goes_on(generation);
 }
 
-void show_count(const char* format) {
+void show_count(const char* format, int64_t bytes) {
     char text[64];
-    std::snprintf(text, sizeof text, format, byte_count.load());
+    std::snprintf(text, sizeof text, format, static_cast<long long>(bytes));
     status_text(text);
 }
 
-void summary(const char* moved_format, double elapsed) {
+void summary(const char* moved_format, int64_t bytes, double elapsed) {
     char text[128];
-    if (byte_count != 0)
-        std::snprintf(text, sizeof text, moved_format, byte_count.load(), elapsed);
+    if (bytes != 0)
+        std::snprintf(text, sizeof text, moved_format, static_cast<long long>(bytes), elapsed);
     else
         std::snprintf(text, sizeof text, role().texts.waited, elapsed);
     status_final(text);
+}
+
+void progress_thread(int generation, const std::shared_ptr<transfer_meter>& meter) {
+    thread_priority_below_normal();
+    std::unique_lock<std::mutex> lock(mutex);
+    while (meter->bytes == 0) {
+        if (meter->kind == 0 || !goes_on(generation)) return;
+        if (!pause(lock, generation, first_data_poll)) return;
+    }
+    const role_texts& texts = role().texts;
+    while (meter->kind == 1 && goes_on(generation)) {
+        show_count(texts.progress_kind_1, meter->bytes);
+        if (!pause(lock, generation, line_interval)) return;
+    }
+    while (meter->kind == 2 && goes_on(generation)) {
+        show_count(texts.progress_kind_2, meter->bytes);
+        if (!pause(lock, generation, line_interval)) return;
+    }
 }
 
 } // namespace
@@ -61,34 +79,20 @@ void progress_data_moved() {
     changed.notify_all();
 }
 
-void progress_start() {
+void progress_start(std::shared_ptr<transfer_meter> meter) {
     int generation;
     {
         std::lock_guard<std::mutex> lock(mutex);
         generation = ++current_generation;
         changed.notify_all();
     }
-    thread_start([generation] { progress_thread(generation); });
+    thread_start([generation, meter = std::move(meter)] { progress_thread(generation, meter); });
 }
 
-void progress_thread(int generation) {
-    thread_priority_below_normal();
-    std::unique_lock<std::mutex> lock(mutex);
-    while (byte_count == 0) {
-        if (transfer_kind == 0 || !goes_on(generation)) return;
-        if (!pause(lock, generation, first_data_poll)) return;
-    }
-    const role_texts& texts = role().texts;
-    while (transfer_kind == 1 && goes_on(generation)) {
-        show_count(texts.progress_kind_1);
-        if (!pause(lock, generation, line_interval)) return;
-    }
-    while (transfer_kind == 2 && goes_on(generation)) {
-        show_count(texts.progress_kind_2);
-        if (!pause(lock, generation, line_interval)) return;
-    }
+void summary_received(int64_t bytes, double elapsed) {
+    summary("%lld bytes received in %.1f seconds.", bytes, elapsed);
 }
 
-void summary_received(double elapsed) { summary("%d bytes received in %.1f seconds.", elapsed); }
-
-void summary_sent(double elapsed) { summary(role().texts.summary_sent, elapsed); }
+void summary_sent(int64_t bytes, double elapsed) {
+    summary(role().texts.summary_sent, bytes, elapsed);
+}

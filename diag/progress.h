@@ -2,17 +2,25 @@
 // a finished transfer leaves there. No progress line ever replaces a summary.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+#include <memory>
 #include <string>
 
+// What the progress line reads of a running transfer. The transfer and the progress thread share
+// it, so that the thread never reaches into the transfer itself.
+struct transfer_meter {
+    std::atomic<int64_t> bytes{0}; // file bytes moved so far
+    std::atomic<int> kind{0};      // 1 read, 2 write; 0 once the transfer has ended
+};
+
 // Starts the progress thread of a new transfer; a watcher left from an earlier one ends.
-void progress_start();
+void progress_start(std::shared_ptr<transfer_meter> meter);
 // Data has begun to move in the current transfer: its first count is shown at once.
 void progress_data_moved();
-// The progress thread itself.
-void progress_thread(int generation);
 // Ends the progress of the current transfer and leaves text on the status line: no progress
 // line replaces it. Every last word of a transfer (summary, timeout, fault, stop) goes here.
 void status_final(const std::string& text);
-// The end-of-transfer line, with the transfer's elapsed seconds.
-void summary_received(double elapsed);
-void summary_sent(double elapsed);
+// The end-of-transfer line, with the bytes moved and the transfer's elapsed seconds.
+void summary_received(int64_t bytes, double elapsed);
+void summary_sent(int64_t bytes, double elapsed);

@@ -1,5 +1,7 @@
 #include "report.h"
 
+#include "platform/files.h"
+#include "platform/socket.h"
 #include "platform/thread.h"
 #include "progress.h"
 #include "role.h"
@@ -25,12 +27,16 @@ void show(const std::string& text, ui_icon icon) {
     thread_end();
 }
 
-[[noreturn]] void peer_fault(const std::string& text) {
-    if (!role().server) fatal(text);
+[[noreturn]] void end_transfer(const std::string& text) {
     std::string message = cut(text);
     if (trace_enabled) trace_write(message);
     status_final(message);
-    throw transfer_ended{};
+    throw transfer_ended{message};
+}
+
+[[noreturn]] void peer_fault(const std::string& text) {
+    if (!role().server) fatal(text);
+    end_transfer(text);
 }
 
 template <typename... Args>
@@ -50,6 +56,10 @@ void report_peer_fault(const char* text) { peer_fault(text); }
 void report_peer_fault(const char* f, int value) { peer_fault(format(f, value)); }
 void report_peer_fault(const char* f, int first, int second) {
     peer_fault(format(f, first, second));
+}
+
+void report_peer_unreachable(const char* text) {
+    end_transfer(std::string(text) + " (" + error_text(sock_last_error()) + ")");
 }
 
 void report_error(const char* text) { show(cut(text), ui_icon::information); }

@@ -2,6 +2,8 @@
 // program's abort routine and ends the calling worker thread.
 #pragma once
 
+#include <string>
+
 [[noreturn]] void report_fatal(const char* text);
 [[noreturn]] void report_fatal(const char* format, int value);
 [[noreturn]] void report_fatal(const char* format, int first, int second);
@@ -13,7 +15,14 @@
 [[noreturn]] void report_peer_fault(const char* text);
 [[noreturn]] void report_peer_fault(const char* format, int value);
 [[noreturn]] void report_peer_fault(const char* format, int first, int second);
-struct transfer_ended {};
+// A send or receive refused because of the peer's address, port or network (unreachable, refused,
+// filtered, a full queue): in both programs it ends only the transfer, with the reason traced and
+// on the status line, never the program or the server.
+[[noreturn]] void report_peer_unreachable(const char* text);
+// What a peer fault unwinds with, to the owner of the transfer; its text is the reason given.
+struct transfer_ended {
+    std::string reason;
+};
 
 void report_error(const char* text);
 void report_error(const char* format, const char* argument);

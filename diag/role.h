@@ -6,9 +6,11 @@
 
 #include <cstdint>
 
-// A protocol handler: the received datagram from the byte after the opcode, and its length less
-// two. A negative result ends the transfer.
-using fsm_handler = int (*)(const uint8_t* packet, int length);
+struct transfer;
+
+// A protocol handler: the transfer, the received datagram from the byte after the opcode, and its
+// length less two. A negative result ends the transfer.
+using fsm_handler = int (*)(transfer& t, const uint8_t* packet, int length);
 using fsm_table = fsm_handler[6][6];
 
 // Texts that the two programs word differently.
@@ -20,9 +22,9 @@ struct role_texts {
     const char* ack_received;       // "ACK received, block# %d."
     const char* receive_length;     // a datagram shorter than an opcode and a block number
     const char* invalid_opcode;     // an opcode outside 1 to 5
-    const char* progress_kind_1;    // progress while the transfer kind is 1
+    const char* progress_kind_1;    // progress while the transfer kind is 1 ("%lld bytes sent.")
     const char* progress_kind_2;    // progress while the transfer kind is 2
-    const char* summary_sent;       // "%d bytes sent in %.1f seconds."
+    const char* summary_sent;       // "%lld bytes sent in %.1f seconds."
     const char* waited;             // "Waited %.1f seconds. Is there a ... problem?"
     const char* octet_write_failed; // a short octet write
     const char* putc_failed;        // a failed netascii character write
@@ -38,7 +40,8 @@ struct role_profile {
     ui_icon fatal_icon;           // the icon of a fatal report's box
     const fsm_table* dispatch;    // the state machine's handlers
     void (*abort)();              // run by a fatal report before its thread ends
-    void (*end_of_transfer)();    // server: the step after the file is closed, before the summary
+    void (*end_of_transfer)(const transfer& t); // server: after the file is closed, before the
+                                                // summary
     bool (*serving)();            // server: the server is still enabled
     void (*transfer_stopped)();   // client: a stop seen in the state machine; ends the thread
     role_texts texts;

@@ -19,5 +19,12 @@ void stop_clear() {
 }
 
 int stop_event() { return stop_wake; }
-std::atomic<int> transfer_kind{0};
-std::atomic<int> byte_count{0};
+
+stop_request::stop_request() : event_(event_create()) {}
+
+stop_request::~stop_request() { event_close(event_); }
+
+void stop_request::raise() {
+    raised_ = 1;
+    event_set(event_);
+}

@@ -1,4 +1,4 @@
-// Flags that the transfer thread, the window thread and the watcher threads share.
+// The stop request that the window thread raises and every waiting thread sees.
 #pragma once
 
 #include <atomic>
@@ -10,7 +10,20 @@ extern std::atomic<int> stop_flag;
 void stop_raise();
 void stop_clear();
 int stop_event();
-// The opcode of the running transfer's request: 1 read, 2 write, 0 when no transfer runs.
-extern std::atomic<int> transfer_kind;
-// File bytes moved in the current transfer.
-extern std::atomic<int> byte_count;
+
+// The stop of one run of a worker, for a worker that must never be un-stopped by the next run's
+// start: raised once, seen at once by every wait on its event.
+class stop_request {
+  public:
+    stop_request();
+    ~stop_request();
+    stop_request(const stop_request&) = delete;
+    stop_request& operator=(const stop_request&) = delete;
+    void raise();
+    bool raised() const { return raised_.load() != 0; }
+    int event() const { return event_; }
+
+  private:
+    std::atomic<int> raised_{0};
+    int event_;
+};

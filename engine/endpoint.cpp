@@ -5,91 +5,79 @@
 #include "diag/shared_flags.h"
 #include "diag/trace.h"
 #include "platform/clock.h"
+#include "transfer.h"
 
-int transfer_socket = -1;
-ipv4_endpoint peer_addr;
-std::string peer_host;
-bool first_receive = false;
-int pending_len = -1;
-bool recv_timed_out = false;
 std::atomic<int> packet_timeout{120};
 
 namespace {
 
 // Decides whether a datagram belongs to the transfer. Anything from another address or port is
 // traced and dropped, so that no third host can end or feed the transfer.
-bool from_peer(const ipv4_endpoint& from) {
-    if (!role().server && first_receive) {
-        if (from.port == peer_addr.port)
+bool from_peer(transfer& t, const ipv4_endpoint& from) {
+    if (!role().server && t.first_receive) {
+        if (from.port == t.peer.port)
             report_fatal("net_recv: First receive from port %d.\nThe server's port should have "
                          "changed.",
                          from.port);
-        peer_addr = from;
-        first_receive = false;
+        t.peer = from;
+        t.first_receive = false;
         return true;
     }
-    if (from == peer_addr) return true;
-    trace_line("net_recv: Received from port %d, expected from port %d.", from.port,
-               peer_addr.port);
+    if (from == t.peer) return true;
+    trace_line("net_recv: Received from port %d, expected from port %d.", from.port, t.peer.port);
     return false;
 }
 
 } // namespace
 
-void net_send(const uint8_t* buffer, int length) {
+void net_send(transfer& t, const uint8_t* buffer, int length) {
     if (role().server) {
         if (trace_enabled)
             trace_line("net_send: sent %d bytes to host %s, port# %d.", length,
-                       ipv4_text(peer_addr.address).c_str(), peer_addr.port);
-        if (sock_send_to(transfer_socket, buffer, length, peer_addr) != length)
-            report_fatal("net_send: An error occurred with sendto() on the socket.");
-        return;
+                       ipv4_text(t.peer.address).c_str(), t.peer.port);
+        if (sock_send_to(t.socket, buffer, static_cast<size_t>(length), t.peer) == length) return;
+        // The peer's address or network refused it: that ends this transfer, not the server.
+        if (sock_peer_fault())
+            report_peer_unreachable("net_send: An error occurred with sendto() on the socket.");
+        report_fatal("net_send: An error occurred with sendto() on the socket.");
     }
-    if (sock_send_to(transfer_socket, buffer, length, peer_addr) < 0)
+    if (sock_send_to(t.socket, buffer, static_cast<size_t>(length), t.peer) < 0) {
+        if (sock_peer_fault())
+            report_peer_unreachable("net_send: A send error occurred while attempting to transmit.");
         report_fatal("net_send: A send error occurred while attempting to transmit.");
+    }
     if (trace_enabled)
         trace_line("net_send: sent %d bytes to host %s, port# %d.", length,
-                   ipv4_text(peer_addr.address).c_str(), peer_addr.port);
+                   ipv4_text(t.peer.address).c_str(), t.peer.port);
 }
 
-int net_recv(uint8_t* buffer, int capacity) {
-    const bool server = role().server;
-    if (server && pending_len >= 0) {
-        int length = pending_len;
-        pending_len = -1;
-        return length;
-    }
-    const uint32_t start = clock_ms();
-    const uint32_t limit = static_cast<uint32_t>(packet_timeout.load()) * 1000u;
+void net_wait_begin(transfer& t) { t.wait_start = clock_ms(); }
+
+int net_wait_left(const transfer& t) {
+    uint32_t limit = static_cast<uint32_t>(t.timeout_seconds) * 1000u;
+    uint32_t elapsed = clock_ms() - t.wait_start;
+    // A wait lasts until more than its limit has passed, as the tick count is read.
+    return elapsed > limit ? 0 : static_cast<int>(limit - elapsed + 1);
+}
+
+int net_take(transfer& t) {
+    const int capacity = static_cast<int>(t.recv_buf.size());
     for (;;) {
-        // In lock step the answer is never there yet: waiting first saves a read that fails.
-        uint32_t elapsed = clock_ms() - start;
-        bool readable = wait_readable(transfer_socket, stop_event(),
-                                      elapsed > limit ? 0 : static_cast<int>(limit - elapsed + 1));
-        if (server && stop_flag) return 0;
-        if (!readable) {
-            if (clock_ms() - start > limit) {
-                recv_timed_out = true;
-                return -1;
-            }
-            if (!server && stop_flag) return -1;
-            continue;
-        }
         ipv4_endpoint from;
-        int length = sock_recv_from(transfer_socket, buffer, capacity, &from);
+        int length = sock_recv_from(t.socket, t.recv_buf.data(), t.recv_buf.size(), &from);
         if (length < 0) {
-            if (sock_would_block()) continue;
+            if (sock_would_block()) return -1;
+            if (sock_peer_fault())
+                report_peer_unreachable(
+                    "net_recv: A recvfrom error occurred while attempting to receive.");
             report_fatal("net_recv: A recvfrom error occurred while attempting to receive.");
         }
         if (trace_enabled)
             trace_line("net_recv: got %d bytes from host %s, port# %d.", length,
                        ipv4_text(from.address).c_str(), from.port);
-        if (!from_peer(from)) {
+        if (!from_peer(t, from)) {
             // A stream of strays must not keep the wait from running out.
-            if (clock_ms() - start > limit) {
-                recv_timed_out = true;
-                return -1;
-            }
+            if (net_wait_left(t) == 0) return -1;
             continue;
         }
         // Longer than any packet: the peer's doing, not the machine's.
@@ -99,19 +87,35 @@ int net_recv(uint8_t* buffer, int capacity) {
     }
 }
 
-void net_close() {
-    trace_line(role().texts.net_close, peer_host.c_str(), transfer_socket);
-    if (transfer_socket >= 0) sock_close(transfer_socket);
-    transfer_socket = -1;
+int net_recv(transfer& t) {
+    const bool server = role().server;
+    for (;;) {
+        // In lock step the answer is never there yet: waiting first saves a read that fails.
+        int left = net_wait_left(t);
+        bool readable = wait_readable(t.socket, stop_event(), left);
+        if (server && stop_flag) return NET_STOPPED;
+        if (readable) {
+            int length = net_take(t);
+            if (length >= 0) return length;
+        }
+        if (net_wait_left(t) == 0) return NET_TIMED_OUT;
+        if (stop_flag) return NET_STOPPED;
+    }
 }
 
-void net_unblock() {
-    if (sock_set_nonblocking(transfer_socket, true) < 0)
+void net_close(transfer& t) {
+    trace_line(role().texts.net_close, t.peer_host.c_str(), t.socket);
+    if (t.socket >= 0) sock_close(t.socket);
+    t.socket = -1;
+}
+
+void net_unblock(transfer& t) {
+    if (sock_set_nonblocking(t.socket, true) < 0)
         report_fatal("Failed to unblock the socket. WSA error %d", sock_last_error());
 }
 
-void net_block() {
-    if (sock_set_nonblocking(transfer_socket, false) < 0)
+void net_block(transfer& t) {
+    if (sock_set_nonblocking(t.socket, false) < 0)
         report_fatal("Failed to block the socket. WSA error %d", sock_last_error());
 }
 

@@ -1,28 +1,34 @@
-// The datagram endpoint: the transfer's one UDP socket and the one peer it talks to. Receives
-// are bounded by the packet timeout and by the stop flag, and hold the transfer to its peer.
+// The datagram endpoint of a transfer: its one UDP socket and the one peer it talks to. Waits are
+// bounded by the transfer's packet timeout and by the stop request, and hold the transfer to its
+// peer.
 #pragma once
-
-#include "platform/socket.h"
 
 #include <atomic>
 #include <cstdint>
 #include <string>
 
-extern int transfer_socket;             // -1 when there is none
-extern ipv4_endpoint peer_addr;         // destination of every send; the only accepted sender
-extern std::string peer_host;           // the peer as text, for the close trace line
-extern bool first_receive;              // client: the peer's port is taken from the first answer
-extern int pending_len;                 // server: a datagram already in the buffer, -1 when none
-extern bool recv_timed_out;             // the last wait ran out
-extern std::atomic<int> packet_timeout; // seconds
+struct transfer;
 
-void net_send(const uint8_t* buffer, int length);
-// The length of the next datagram from the peer. Server: 0 when a stop was seen. Both: -1 when
-// the packet timeout ran out (recv_timed_out set); client: -1 on a stop (recv_timed_out clear).
-int net_recv(uint8_t* buffer, int capacity);
-void net_close();
-void net_unblock();
-void net_block();
+// The packet timeout chosen in the window, in seconds; each transfer takes it at its start.
+extern std::atomic<int> packet_timeout;
+
+// The results of a wait that brought no datagram.
+enum : int { NET_TIMED_OUT = -1, NET_STOPPED = -2 };
+
+void net_send(transfer& t, const uint8_t* buffer, int length);
+// Starts the wait for the peer's next datagram.
+void net_wait_begin(transfer& t);
+// Milliseconds left of the current wait, 0 once it has run out.
+int net_wait_left(const transfer& t);
+// The next datagram from the peer, read into recv_buf without waiting: its length, or -1 when
+// nothing from the peer is queued (or the wait ran out while strays were dropped).
+int net_take(transfer& t);
+// Waits within the current wait for the next datagram from the peer: its length, NET_TIMED_OUT,
+// or NET_STOPPED when a stop was raised (the server drops a datagram that came with the stop).
+int net_recv(transfer& t);
+void net_close(transfer& t);
+void net_unblock(transfer& t);
+void net_block(transfer& t);
 
 // The start-up line of the socket layer, traced when the server is enabled or a transfer starts.
 std::string winsock_line();

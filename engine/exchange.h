@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+struct transfer;
+
 // Handlers of the state machine; packet points to the block number, length excludes the opcode.
-int recv_DATA(const uint8_t* packet, int length);
-int recv_ACK(const uint8_t* packet, int length);
+int recv_DATA(transfer& t, const uint8_t* packet, int length);
+int recv_ACK(transfer& t, const uint8_t* packet, int length);

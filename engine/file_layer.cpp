@@ -6,16 +6,12 @@
 #include "diag/trace.h"
 #include "packet.h"
 #include "platform/files.h"
-
-std::string transfer_file_name;
+#include "transfer.h"
 
 namespace {
 
 constexpr int CR = '\r';
 constexpr int LF = '\n';
-
-int nextchar = -1; // netascii reading: the second byte of a pair that did not fit the last block
-int saw_cr = 0;    // netascii writing: a CR waits for its partner
 
 void put(int c, FILE* stream) {
     if (stream_putc(c, stream) == EOF) report_fatal(role().texts.putc_failed);
@@ -23,20 +19,21 @@ void put(int c, FILE* stream) {
 
 } // namespace
 
-FILE* file_open(const std::string& path, const char* open_mode, int32_t initial_block) {
-    FILE* stream = stream_open(path, open_mode, role().server);
-    if (!stream) return nullptr;
-    transfer_state.nextblknum = initial_block;
-    saw_cr = 0;
-    nextchar = -1;
+bool file_open(transfer& t, const std::string& path, const char* open_mode, int32_t initial_block) {
+    t.file = stream_open(path, open_mode, role().server);
+    if (!t.file) return false;
+    t.nextblknum = initial_block;
+    t.saw_cr = 0;
+    t.nextchar = -1;
+    t.path = path;
     trace_line("file_open: opened %s, mode = %s.", path.c_str(), open_mode);
-    if (role().server) transfer_file_name = path;
     status_file_write(path);
-    return stream;
+    return true;
 }
 
-int file_read(FILE* stream, uint8_t* buffer, int count, int mode) {
-    if (mode == MODE_OCTET) {
+int file_read(transfer& t, uint8_t* buffer, int count) {
+    FILE* stream = t.file;
+    if (t.mode == MODE_OCTET) {
         // One read fills a block of a regular file; only other kinds of file come in pieces.
         int total = 0;
         while (total < count) {
@@ -47,12 +44,12 @@ int file_read(FILE* stream, uint8_t* buffer, int count, int mode) {
         }
         return total;
     }
-    if (mode != MODE_NETASCII) report_fatal(role().texts.unknown_read_mode);
+    if (t.mode != MODE_NETASCII) report_fatal(role().texts.unknown_read_mode);
     int out = 0;
     while (out < count) {
-        if (nextchar >= 0) {
-            buffer[out++] = static_cast<uint8_t>(nextchar);
-            nextchar = -1;
+        if (t.nextchar >= 0) {
+            buffer[out++] = static_cast<uint8_t>(t.nextchar);
+            t.nextchar = -1;
             continue;
         }
         int c = stream_getc(stream);
@@ -63,10 +60,10 @@ int file_read(FILE* stream, uint8_t* buffer, int count, int mode) {
         }
         if (c == LF) {
             buffer[out++] = CR;
-            nextchar = LF;
+            t.nextchar = LF;
         } else if (c == CR) {
             buffer[out++] = CR;
-            nextchar = 0;
+            t.nextchar = 0;
         } else {
             buffer[out++] = static_cast<uint8_t>(c);
         }
@@ -74,42 +71,43 @@ int file_read(FILE* stream, uint8_t* buffer, int count, int mode) {
     return out;
 }
 
-void file_write(FILE* stream, const uint8_t* buffer, int count, int mode) {
-    if (mode == MODE_OCTET) {
+void file_write(transfer& t, const uint8_t* buffer, int count) {
+    FILE* stream = t.file;
+    if (t.mode == MODE_OCTET) {
         long written = stream_write_raw(stream, buffer, static_cast<size_t>(count));
         if (written != count)
             report_fatal(role().texts.octet_write_failed, static_cast<int>(written));
         return;
     }
-    if (mode != MODE_NETASCII) report_fatal(role().texts.unknown_write_mode);
+    if (t.mode != MODE_NETASCII) report_fatal(role().texts.unknown_write_mode);
     for (int i = 0; i < count; ++i) {
         int c = buffer[i];
-        if (saw_cr) {
+        if (t.saw_cr) {
             // CR LF is a local line end, CR NUL a CR of its own; the CR waited for this byte.
             if (c != LF && c != 0)
                 report_peer_fault("file_write: Invalid sequence received: CR followed by 0x%02x.",
                                   c);
-            saw_cr = 0;
+            t.saw_cr = 0;
             put(c == LF ? LF : CR, stream);
         } else if (c == CR) {
-            saw_cr = 1;
+            t.saw_cr = 1;
         } else {
             put(c, stream);
         }
     }
 }
 
-void file_close(FILE*& stream) {
+void file_close(transfer& t) {
     if (!role().server) status_file_delete();
-    if (saw_cr) report_peer_fault("file_close: Final character was a CR.");
-    if (nextchar >= 0) report_fatal("file_close: Nextchar >= 0.");
-    int result = std::fclose(stream);
-    stream = nullptr;
+    if (t.saw_cr) report_peer_fault("file_close: Final character was a CR.");
+    if (t.nextchar >= 0) report_fatal("file_close: Nextchar >= 0.");
+    int result = std::fclose(t.file);
+    t.file = nullptr;
     if (result != 0) report_fatal(role().texts.close_failed);
     if (role().server) trace_line("file_close: Closed local file.");
 }
 
-void file_close_unchecked(FILE*& stream) {
-    if (stream) std::fclose(stream);
-    stream = nullptr;
+void file_close_unchecked(transfer& t) {
+    if (t.file) std::fclose(t.file);
+    t.file = nullptr;
 }

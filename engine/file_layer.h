@@ -1,23 +1,21 @@
 // The local file of a transfer: octet blocks pass unchanged with one system call each; netascii
 // is converted a character at a time, with one character of state carried between blocks in
-// each direction. A local line ends with LF, as on the platform we run on.
+// each direction (kept in the transfer). A local line ends with LF, as on the platform we run on.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
-// Server: the path of the file in transfer, for the post-upload command.
-extern std::string transfer_file_name;
+struct transfer;
 
-// Opens path with a C open mode and resets the conversion state; none when it cannot be opened.
-// The server opens regular files only.
-FILE* file_open(const std::string& path, const char* open_mode, int32_t initial_block);
+// Opens path for the transfer with a C open mode and resets its conversion state; false when it
+// cannot be opened. The server opens regular files only.
+bool file_open(transfer& t, const std::string& path, const char* open_mode, int32_t initial_block);
 // Fills buffer with up to count bytes for the wire; fewer only at the end of the file.
-int file_read(FILE* stream, uint8_t* buffer, int count, int mode);
+int file_read(transfer& t, uint8_t* buffer, int count);
 // Stores count bytes received from the wire.
-void file_write(FILE* stream, const uint8_t* buffer, int count, int mode);
-// Closes the stream after checking that no netascii sequence was left half done.
-void file_close(FILE*& stream);
-// Closes the stream of a transfer that did not complete, without those checks.
-void file_close_unchecked(FILE*& stream);
+void file_write(transfer& t, const uint8_t* buffer, int count);
+// Closes the file after checking that no netascii sequence was left half done.
+void file_close(transfer& t);
+// Closes the file of a transfer that did not complete, without those checks.
+void file_close_unchecked(transfer& t);

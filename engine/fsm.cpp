@@ -8,80 +8,83 @@
 #include "endpoint.h"
 #include "packet.h"
 #include "rtt.h"
+#include "transfer.h"
 
 namespace {
 
-// The first transfer of the process starts the round-trip estimate afresh; later ones keep it.
-bool rtt_first_use = true;
+void wait_next(transfer& t) {
+    rtt_start(t.rtt, t.timeout_seconds);
+    net_wait_begin(t);
+}
 
-int timed_out() {
-    transfer_kind = 0;
+int timed_out(transfer& t) {
+    t.meter->kind = 0;
     status_final("The file transfer timed out.");
     trace_line("The file transfer timed out.");
     return -1;
 }
 
-int stopped() {
-    if (role().transfer_stopped) role().transfer_stopped();
-    trace_line("File transfer stopped.");
+} // namespace
+
+int fsm_error(transfer& t, const uint8_t*, int) {
+    report_peer_fault("fsm_error: Error received: op_sent = %d, op_recv = %d.", t.op_sent,
+                      t.op_recv);
+}
+
+int fsm_invalid(transfer& t, const uint8_t*, int) {
+    report_peer_fault("fsm_invalid: Protocol botch: op_sent = %d, op_recv = %d.", t.op_sent,
+                      t.op_recv);
+}
+
+void fsm_begin(transfer& t, int op) {
+    t.op_sent = op;
+    if (!role().server) net_unblock(t);
+    rtt_new_transfer(t.rtt);
+    if (role().server) t_start(t.watch);
+    wait_next(t);
+}
+
+int fsm_dispatch(transfer& t, int length) {
+    const role_profile& r = role();
+    rtt_measure(t.rtt);
+    rtt_trace(t.rtt);
+    if (length < 4) report_peer_fault(r.texts.receive_length, length);
+    t.op_recv = get16(t.recv_buf.data());
+    if (t.op_recv == OP_NONE || t.op_recv > OP_ERROR)
+        report_peer_fault(r.texts.invalid_opcode, t.op_recv);
+    if ((*r.dispatch)[t.op_sent][t.op_recv](t, t.recv_buf.data() + 2, length - 2) < 0) {
+        if (!r.server) net_block(t);
+        t.meter->kind = 0;
+        return -1;
+    }
+    wait_next(t);
     return 0;
 }
 
-} // namespace
-
-int fsm_error(const uint8_t*, int) {
-    report_peer_fault("fsm_error: Error received: op_sent = %d, op_recv = %d.",
-                      transfer_state.op_sent, transfer_state.op_recv);
+int fsm_expired(transfer& t) {
+    if (rtt_expired(t.rtt) < 0) return timed_out(t);
+    rtt_trace(t.rtt);
+    net_send(t, t.send_buf.data(), t.send_len);
+    wait_next(t);
+    return 0;
 }
 
-int fsm_invalid(const uint8_t*, int) {
-    report_peer_fault("fsm_invalid: Protocol botch: op_sent = %d, op_recv = %d.",
-                      transfer_state.op_sent, transfer_state.op_recv);
+void fsm_stopped(transfer&) {
+    if (role().transfer_stopped) role().transfer_stopped();
+    trace_line("File transfer stopped.");
 }
 
-int fsm_loop(int op) {
-    transfer_record& t = transfer_state;
-    const role_profile& r = role();
-    t.op_sent = op;
-    if (!r.server) net_unblock();
-    if (rtt_first_use) {
-        rtt_reset();
-        rtt_first_use = false;
-    }
-    rtt_new_transfer();
-    if (r.server) t_start();
-
+int fsm_loop(transfer& t, int op) {
+    fsm_begin(t, op);
     while (!stop_flag) {
-        recv_timed_out = false;
-        rtt_start();
-        int length = net_recv(t.recv_buf, packet_buffer_size);
-        if (length < 0) {
-            if (recv_timed_out) {
-                if (rtt_expired() < 0) return timed_out();
-                rtt_trace();
-            } else if (r.server) {
-                report_fatal("fsm_loop: net_recv error.");
-            } else if (stop_flag) {
-                return stopped();
-            } else {
-                report_fatal("fsm_loop: Unknown net_recv error.");
-            }
-            net_send(t.send_buf, t.send_len);
+        int length = net_recv(t);
+        if (length == NET_STOPPED) break;
+        if (length == NET_TIMED_OUT) {
+            if (fsm_expired(t) < 0) return -1;
             continue;
         }
-        recv_timed_out = false;
-        rtt_measure();
-        rtt_trace();
-        if (r.server && stop_flag) break;
-        if (length < 4) report_peer_fault(r.texts.receive_length, length);
-        t.op_recv = get16(t.recv_buf);
-        if (t.op_recv == OP_NONE || t.op_recv > OP_ERROR)
-            report_peer_fault(r.texts.invalid_opcode, t.op_recv);
-        if ((*r.dispatch)[t.op_sent][t.op_recv](t.recv_buf + 2, length - 2) < 0) {
-            if (!r.server) net_block();
-            transfer_kind = 0;
-            return 0;
-        }
+        if (fsm_dispatch(t, length) < 0) return 0;
     }
-    return stopped();
+    fsm_stopped(t);
+    return 0;
 }

@@ -1,13 +1,29 @@
-// The protocol state machine: waits for each datagram, sends the last packet again when a wait
-// runs out, gives up on the fifth timeout of a transfer, and hands every datagram to the handler
-// that the pair (opcode last sent, opcode received) selects in the role's table.
+// The protocol state machine of one transfer: each datagram goes to the handler that the pair
+// (opcode last sent, opcode received) selects in the role's table; a wait that runs out sends the
+// last packet again, and the fifth timeout of a transfer gives up. The steps are driven one at a
+// time by whoever runs the transfer: fsm_loop for a single transfer, the server's daemon for all
+// of its transfers at once.
 #pragma once
 
 #include <cstdint>
 
-// Runs one transfer; op is the opcode already sent (server 0). -1 when it gave up after
-// timeouts, 0 when a handler ended the transfer or (server) it was stopped.
-int fsm_loop(int op);
+struct transfer;
+
+// Starts the machine of a transfer whose last packet sent is op (server: 0, nothing yet) and
+// begins its first wait.
+void fsm_begin(transfer& t, int op);
+// A datagram of length bytes from the peer lies in recv_buf: it is measured, checked and handed
+// to its handler, and the next wait begins. Negative when the handler ended the transfer.
+int fsm_dispatch(transfer& t, int length);
+// The wait ran out: -1 when the transfer gives up (its fifth timeout); otherwise the last packet
+// has gone out again and the next wait has begun.
+int fsm_expired(transfer& t);
+// A stop ends the transfer (the client's stop ends its thread).
+void fsm_stopped(transfer& t);
+// Runs one transfer on the calling thread; op is the opcode already sent. -1 when it gave up
+// after timeouts, 0 when a handler ended it or (server) it was stopped.
+int fsm_loop(transfer& t, int op);
+
 // Handlers for an ERROR during the exchange and for every pair without protocol meaning.
-int fsm_error(const uint8_t* packet, int length);
-int fsm_invalid(const uint8_t* packet, int length);
+int fsm_error(transfer& t, const uint8_t* packet, int length);
+int fsm_invalid(transfer& t, const uint8_t* packet, int length);

@@ -3,10 +3,9 @@
 #include "diag/role.h"
 #include "diag/trace.h"
 #include "endpoint.h"
+#include "transfer.h"
 
 #include <cstring>
-
-transfer_record transfer_state;
 
 namespace {
 
@@ -30,29 +29,26 @@ int build_error(uint8_t* buffer, int code, const char* text) {
     return 4 + put_string(buffer + 4, text);
 }
 
-void send_ACK(int32_t block) {
+void send_ACK(transfer& t, int32_t block) {
     trace_line(role().texts.send_ack, block);
-    transfer_record& t = transfer_state;
-    put16(t.send_buf, OP_ACK);
-    put16(t.send_buf + 2, block);
+    put16(t.send_buf.data(), OP_ACK);
+    put16(t.send_buf.data() + 2, block);
     t.send_len = 4;
-    net_send(t.send_buf, t.send_len);
+    net_send(t, t.send_buf.data(), t.send_len);
     t.op_sent = OP_ACK;
 }
 
-void send_DATA(int32_t block, int size) {
+void send_DATA(transfer& t, int32_t block, int size) {
     trace_line(role().texts.send_data, size, block);
-    transfer_record& t = transfer_state;
-    put16(t.send_buf, OP_DATA);
-    put16(t.send_buf + 2, block);
+    put16(t.send_buf.data(), OP_DATA);
+    put16(t.send_buf.data() + 2, block);
     t.send_len = size + 4;
-    net_send(t.send_buf, t.send_len);
+    net_send(t, t.send_buf.data(), t.send_len);
     t.op_sent = OP_DATA;
 }
 
-void send_ERROR(int code, const char* text) {
+void send_ERROR(transfer& t, int code, const char* text) {
     trace_line("Sending ERROR, code = %d, string = %s.", code, text);
-    transfer_record& t = transfer_state;
-    t.send_len = build_error(t.send_buf, code, text);
-    net_send(t.send_buf, t.send_len);
+    t.send_len = build_error(t.send_buf.data(), code, text);
+    net_send(t, t.send_buf.data(), t.send_len);
 }

@@ -2,24 +2,16 @@
 
 #include "diag/report.h"
 #include "diag/trace.h"
-#include "endpoint.h"
 #include "platform/clock.h"
 
 #include <algorithm>
 #include <cmath>
-
-rtt_record rtt_state;
 
 namespace {
 
 constexpr int rtt_backoff[5] = {1, 2, 4, 8, 16};
 constexpr int rtt_min_timeout = 2;
 constexpr int rtt_give_up_after = 4; // a retry count above this gives up
-
-struct stopwatch {
-    uint32_t start = 0, stop = 0;
-    double elapsed = 0;
-} watch;
 
 uint32_t clock_reading(const char* failure) {
     uint32_t seconds = clock_seconds();
@@ -31,17 +23,16 @@ uint32_t clock_reading(const char* failure) {
 
 uint32_t clock_seconds() { return clock_ms() / 1000u; }
 
-void rtt_reset() {
-    rtt_state.rtt = 0;
-    rtt_state.srtt = 0;
-    rtt_state.rttdev = 1.5f;
-    rtt_state.held_timeout = 0;
+void rtt_reset(rtt_record& r) {
+    r.rtt = 0;
+    r.srtt = 0;
+    r.rttdev = 1.5f;
+    r.held_timeout = 0;
 }
 
-void rtt_new_transfer() { rtt_state.retry_count = 0; }
+void rtt_new_transfer(rtt_record& r) { r.retry_count = 0; }
 
-int rtt_start() {
-    rtt_record& r = rtt_state;
+int rtt_start(rtt_record& r, int timeout_seconds) {
     if (r.retry_count > 0) {
         int multiplier = rtt_backoff[std::min<int>(r.retry_count, rtt_give_up_after)];
         r.currto = static_cast<int16_t>(multiplier * r.currto); // wraps within 16 bits
@@ -57,12 +48,11 @@ int rtt_start() {
     int estimate =
         static_cast<int>(r.srtt + 2.0 * r.rttdev + 0.5); // NOLINT(bugprone-incorrect-roundings)
     r.currto = static_cast<int16_t>(
-        estimate < rtt_min_timeout ? rtt_min_timeout : std::min(estimate, packet_timeout.load()));
+        estimate < rtt_min_timeout ? rtt_min_timeout : std::min(estimate, timeout_seconds));
     return r.currto;
 }
 
-void rtt_measure() {
-    rtt_record& r = rtt_state;
+void rtt_measure(rtt_record& r) {
     if (r.retry_count > 0) {
         r.held_timeout = r.currto;
         return;
@@ -76,23 +66,22 @@ void rtt_measure() {
     r.rttdev = static_cast<float>(r.rttdev + 0.25 * (std::fabs(delta) - r.rttdev));
 }
 
-int rtt_expired() {
-    rtt_measure();
-    ++rtt_state.retry_count;
-    return rtt_state.retry_count > rtt_give_up_after ? -1 : 0;
+int rtt_expired(rtt_record& r) {
+    rtt_measure(r);
+    ++r.retry_count;
+    return r.retry_count > rtt_give_up_after ? -1 : 0;
 }
 
-void rtt_trace() {
-    trace_line("rtt = %.5f, srtt = %.3f, rttdev = %.3f, currto = %d.",
-               static_cast<double>(rtt_state.rtt), static_cast<double>(rtt_state.srtt),
-               static_cast<double>(rtt_state.rttdev), rtt_state.currto);
+void rtt_trace(const rtt_record& r) {
+    trace_line("rtt = %.5f, srtt = %.3f, rttdev = %.3f, currto = %d.", static_cast<double>(r.rtt),
+               static_cast<double>(r.srtt), static_cast<double>(r.rttdev), r.currto);
 }
 
-void t_start() { watch.start = clock_reading("t_start: GetTickCount() error."); }
+void t_start(stopwatch& w) { w.start = clock_reading("t_start: GetTickCount() error."); }
 
-void t_stop() { watch.stop = clock_reading("t_stop: GetTickCount() error."); }
+void t_stop(stopwatch& w) { w.stop = clock_reading("t_stop: GetTickCount() error."); }
 
-double t_elapsed() {
-    watch.elapsed = static_cast<double>(watch.stop - watch.start);
-    return watch.elapsed;
+double t_elapsed(stopwatch& w) {
+    w.elapsed = static_cast<double>(w.stop - w.start);
+    return w.elapsed;
 }

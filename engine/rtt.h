@@ -1,6 +1,6 @@
 // Retransmission timing: the smoothed round-trip estimate with its back-off, the count of
 // timeouts that decides when a transfer gives up, and the transfer stopwatch. All on a clock of
-// whole seconds; only the transfer thread uses them.
+// whole seconds; each transfer has its own, used only by whoever runs it.
 #pragma once
 
 #include <cstdint>
@@ -16,19 +16,22 @@ struct rtt_record {
     uint32_t stop_secs = 0;   // clock when it ended
 };
 
-extern rtt_record rtt_state;
-
-void rtt_reset();
-void rtt_new_transfer();
-int rtt_start();
-void rtt_measure();
+void rtt_reset(rtt_record& r);
+void rtt_new_transfer(rtt_record& r);
+// Before every wait; the estimate is capped by the transfer's packet timeout.
+int rtt_start(rtt_record& r, int timeout_seconds);
+void rtt_measure(rtt_record& r);
 // -1 when the transfer must give up (its fifth timeout), else 0.
-int rtt_expired();
-void rtt_trace();
+int rtt_expired(rtt_record& r);
+void rtt_trace(const rtt_record& r);
 
-void t_start();
-void t_stop();
-double t_elapsed();
+struct stopwatch {
+    uint32_t start = 0, stop = 0;
+    double elapsed = 0;
+};
+void t_start(stopwatch& w);
+void t_stop(stopwatch& w);
+double t_elapsed(stopwatch& w);
 
 // The tick count in whole seconds; 0 counts as a failure of the clock.
 uint32_t clock_seconds();

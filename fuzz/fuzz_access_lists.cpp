@@ -1,7 +1,8 @@
 // The access lists' reading of their three texts, for the check of a sender and for the
-// dialog's check. The first four bytes are the sender's address; the rest holds the three texts
-// separated by NUL bytes. Of the individual clients only the entries that are addresses are
-// kept, so that the check asks no name server (it would take seconds per input).
+// dialog's check, and their agreement: lists the dialog takes must admit what they name. The
+// first four bytes are the sender's address; the rest holds the three texts separated by NUL
+// bytes. Of the individual clients only the entries that are addresses are kept, so that the
+// check asks no name server (it would take seconds per input).
 #include "fuzz_setup.h"
 #include "server/access_lists.h"
 #include "server/server_role.h"
@@ -9,7 +10,47 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> words(const std::string& text) {
+    std::vector<std::string> found;
+    size_t at = 0;
+    while ((at = text.find_first_not_of(" ,\t\r\n", at)) != std::string::npos) {
+        size_t end = text.find_first_of(" ,\t\r\n", at);
+        found.push_back(text.substr(at, end - at));
+        at = end;
+    }
+    return found;
+}
+
+// A mask of plain parts (stars, or decimal numbers to 255) and the address it names with its
+// stars as 7; false for any other mask. A plain mask of other than four parts names nothing.
+bool plain_mask(const std::string& mask, std::vector<unsigned>* parts) {
+    parts->clear();
+    size_t at = 0;
+    for (;;) {
+        size_t dot = mask.find('.', at);
+        std::string text = mask.substr(at, dot - at);
+        if (text == "*") {
+            parts->push_back(7);
+        } else {
+            if (text.empty() || text.size() > 3 ||
+                text.find_first_not_of("0123456789") != std::string::npos || std::stoi(text) > 255)
+                return false;
+            parts->push_back(static_cast<unsigned>(std::stoi(text)));
+        }
+        if (dot == std::string::npos) return true;
+        at = dot + 1;
+    }
+}
+
+bool admitted(uint32_t address) { return tftp_netvalidate({address, 69}) == 0; }
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 4) return 0;
@@ -26,14 +67,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         texts[field] += static_cast<char>(data[i]);
     }
     std::string addresses;
-    size_t at = 0;
-    while ((at = texts[0].find_first_not_of(" ,\t\r\n", at)) != std::string::npos) {
-        size_t end = texts[0].find_first_of(" ,\t\r\n", at);
-        std::string entry = texts[0].substr(at, end - at);
+    for (const std::string& entry : words(texts[0])) {
         uint32_t ignored;
-        if (ipv4_parse(entry, &ignored))
-            addresses += entry + (end < texts[0].size() ? texts[0][end] : ' ');
-        at = end;
+        if (ipv4_parse(entry, &ignored)) addresses += entry + " ";
     }
     texts[0] = addresses;
     ServiceIP = 1;
@@ -41,6 +77,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ServiceIPR.set(texts[1]);
     ServiceIPW.set(texts[2]);
     tftp_netvalidate({address, 69});
-    access_lists_check(texts[0], texts[1], texts[2]);
+    if (!access_lists_check(texts[0], texts[1], texts[2])) return 0;
+    for (const std::string& entry : words(texts[0])) {
+        uint32_t named = 0;
+        if (ipv4_parse(entry, &named) && !admitted(named)) std::abort();
+    }
+    for (const std::string& mask : words(texts[2])) {
+        std::vector<unsigned> parts;
+        if (!plain_mask(mask, &parts)) continue;
+        if (parts.size() != 4) std::abort(); // taken by the dialog, matched by nothing
+        if (!admitted(parts[0] << 24 | parts[1] << 16 | parts[2] << 8 | parts[3])) std::abort();
+    }
     return 0;
 }

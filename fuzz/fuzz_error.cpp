@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The state machine hands over at least the two bytes of the code.
     std::vector<uint8_t> packet(data, data + size);
     if (packet.size() < 2) packet.resize(2);
-    recv_ERROR(packet.data(), static_cast<int>(packet.size()));
+    fuzz_transfer t;
+    recv_ERROR(t, packet.data(), static_cast<int>(packet.size()));
     last_server_error_text();
     return 0;
 }

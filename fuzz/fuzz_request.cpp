@@ -1,8 +1,7 @@
 // The server's reading of a request: filename, mode, the filename policy and the permissions.
 // The first byte chooses read or write and which roots are in force; the rest is the request
-// as it follows the opcode.
+// as it follows the opcode. A name the policy accepts under a root must lie below that root.
 #include "diag/report.h"
-#include "engine/endpoint.h"
 #include "fuzz_setup.h"
 #include "server/filename_policy.h"
 #include "server/request.h"
@@ -12,27 +11,35 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     const std::string& folder = fuzz_prepare(server_role);
-    ui_test_install(); // the record of one input only
     int kind = data[0] & 1 ? 2 : 1;
     RestrictDownload = data[0] & 2 ? 1 : 0;
     RestrictUpload = data[0] & 4 ? 1 : 0;
-    RestrictDownloadPath.set(folder + "/root");
-    RestrictUploadPath.set(data[0] & 8 ? folder + "/root/" : folder + "/root");
+    const std::string root = folder + "/root";
+    RestrictDownloadPath.set(root);
+    RestrictUploadPath.set(data[0] & 8 ? root + "/" : root);
     // Downloads are allowed from an empty root, uploads refused: nothing is opened for writing
     // and no transfer starts, so every input meets every check.
     AllowDownload = 1;
     AllowUpload = 0;
-    try {
-        recv_xRQ(kind, data + 1, static_cast<int>(size - 1));
-    } catch (const transfer_ended&) {
-        // a request without its NULs ends only that request
+    {
+        fuzz_transfer t;
+        try {
+            recv_xRQ(t, kind, data + 1, static_cast<int>(size - 1));
+        } catch (const transfer_ended&) {
+            // a request without its NULs ends only that request
+        }
     }
     std::string name(reinterpret_cast<const char*>(data + 1), size - 1);
-    tftp_checkfilename(name, kind);
+    bool restricted = (kind == 1 ? RestrictDownload : RestrictUpload) == 1;
+    if (tftp_checkfilename(name, kind) == 0 && restricted) {
+        std::string path = local_path(name);
+        if (path.rfind(root + "/", 0) != 0 || path.find("/../") != std::string::npos) std::abort();
+    }
     return 0;
 }

@@ -1,6 +1,5 @@
 #include "fuzz_setup.h"
 
-#include "engine/endpoint.h"
 #include "platform/socket.h"
 #include "ui/test_backend.h"
 
@@ -10,6 +9,8 @@
 namespace {
 
 int sink = -1;
+int sender = -1;
+role_profile fuzzed;
 
 } // namespace
 
@@ -20,23 +21,24 @@ const std::string& fuzz_prepare(const role_profile& role) {
         std::filesystem::create_directories(made + "/root");
         setenv("TMPDIR", made.c_str(), 1);
         setenv("XDG_CONFIG_HOME", (made + "/config").c_str(), 1);
+        sink = sock_open_udp();
+        sock_bind(sink, 0);
+        sender = sock_open_udp();
+        sock_bind(sender, 0);
+        sock_set_nonblocking(sender, true);
         return made;
     }();
     ui_test_install();
-    role_install(&role);
-    if (sink < 0) {
-        sink = sock_open_udp();
-        sock_bind(sink, 0);
-    }
-    fuzz_transfer_socket();
-    peer_addr = {0x7f000001, static_cast<uint16_t>(sock_local_port(sink))};
-    peer_host = "127.0.0.1";
+    fuzzed = role;
+    fuzzed.abort = [] { throw fuzz_fatal{}; };
+    role_install(&fuzzed);
     return folder;
 }
 
-void fuzz_transfer_socket() {
-    if (transfer_socket >= 0) return;
-    transfer_socket = sock_open_udp();
-    sock_bind(transfer_socket, 0);
-    sock_set_nonblocking(transfer_socket, true);
+fuzz_transfer::fuzz_transfer() {
+    socket = sender;
+    peer = {0x7f000001, static_cast<uint16_t>(sock_local_port(sink))};
+    peer_host = "127.0.0.1";
 }
+
+fuzz_transfer::~fuzz_transfer() { socket = -1; }

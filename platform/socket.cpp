@@ -35,7 +35,7 @@ int service_port(const char* service) {
     char scratch[1024];
     if (getservbyname_r(service, "udp", &entry, scratch, sizeof scratch, &found) == 0 && found)
         return ntohs(static_cast<uint16_t>(found->s_port));
-    return std::string(service) == "tftp" ? 69 : 0;
+    return 0;
 }
 
 int sock_open_udp() {
@@ -88,6 +88,25 @@ int sock_last_error() { return last_error; }
 
 bool sock_would_block() { return last_error == EAGAIN || last_error == EWOULDBLOCK; }
 
+bool sock_peer_fault() {
+    switch (last_error) {
+    case EINVAL:       // port 0, or an address this socket cannot send to
+    case EADDRNOTAVAIL:
+    case ENETUNREACH:
+    case EHOSTUNREACH:
+    case ENETDOWN:
+    case EHOSTDOWN:
+    case ECONNREFUSED: // an earlier datagram was answered by ICMP "port unreachable"
+    case EPERM:        // a firewall rule
+    case EACCES:       // a broadcast address, or a "prohibit" route
+    case EAGAIN:       // a send queue that is full
+    case ENOBUFS:
+        return true;
+    default:
+        return sock_would_block();
+    }
+}
+
 int wait_readable(int fd, int wake, int milliseconds) {
     pollfd p[2] = {{fd, POLLIN, 0}, {wake, POLLIN, 0}};
     int n = poll(p, wake >= 0 ? 2 : 1, milliseconds);
@@ -106,6 +125,10 @@ void event_clear(int event) {
     uint64_t count;
     while (read(event, &count, sizeof count) > 0) {
     }
+}
+
+void event_close(int event) {
+    if (event >= 0) close(event);
 }
 
 std::string ipv4_text(uint32_t address) {

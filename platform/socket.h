@@ -13,8 +13,7 @@ struct ipv4_endpoint {
     bool operator==(const ipv4_endpoint&) const = default;
 };
 
-// The port the system's service database gives for the named UDP service; 69 for "tftp" when
-// the database lacks it, 0 for any other unknown service.
+// The port the system's service database gives for the named UDP service; 0 when it has none.
 int service_port(const char* service);
 
 // Socket calls. Failures return -1 and leave the reason in sock_last_error().
@@ -30,6 +29,9 @@ void sock_close(int fd);
 int sock_duplicate(int fd);
 int sock_last_error();
 bool sock_would_block(); // the last failure was "nothing queued" on a non-blocking socket
+// The last failure came from the other end's address, port or network, not from this machine:
+// refused, unreachable, filtered, an address that cannot be sent to, a full queue.
+bool sock_peer_fault();
 
 // Waits until fd (a socket, or any descriptor) can be read, the event wake is set, or
 // milliseconds have passed (-1: no limit); 1 when fd is readable, 0 otherwise.
@@ -39,6 +41,7 @@ int wait_readable(int fd, int wake, int milliseconds);
 int event_create();
 void event_set(int event);
 void event_clear(int event);
+void event_close(int event);
 
 // Owns one socket descriptor and closes it when it goes out of scope.
 class socket_owner {

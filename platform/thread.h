@@ -11,4 +11,7 @@ void thread_start(std::function<void()> fn);
 // Priorities of the calling thread; a refusal by the system is ignored.
 void thread_priority_normal();
 void thread_priority_below_normal(); // nice +5
+// Below normal only where thread_priority_normal() can undo it: an ordinary user may lower a nice
+// value but not raise it again, and threads started later inherit it.
+void thread_priority_below_normal_undoable();
 void thread_priority_idle();         // SCHED_IDLE

@@ -277,10 +277,8 @@ const ui_backend widgets = {
 } // namespace
 
 void qt_main_window::reject() {
-    if (closing)
-        QDialog::reject();
-    else if (handlers.close)
-        handlers.close();
+    // Escape: neither window has a command for it, so only the program's own close gets through.
+    if (closing) QDialog::reject();
 }
 
 void qt_main_window::closeEvent(QCloseEvent* event) {

@@ -12,11 +12,11 @@ class QWidget;
 
 struct qt_handlers {
     void (*command)(int id); // a control was used
-    void (*close)();         // the window's own close request (the title bar, Escape)
+    void (*close)();         // the window's own close request (the title bar)
 };
 
-// The programs' main window: a dialog whose close requests (the title bar, Escape) go to the
-// program's close sequence, which closes it through ui_close.
+// The programs' main window: a dialog whose close request (the title bar) goes to the program's
+// close sequence, which closes it through ui_close. Escape does nothing there.
 class qt_main_window : public QDialog {
   public:
     using QDialog::QDialog;

@@ -58,11 +58,13 @@ bool mask_parts(const std::string& mask, std::vector<std::string>* parts) {
     return parts->size() == 4;
 }
 
-bool valid_mask_text(const std::string& mask) {
+// A mask both checks accept: an address once its stars are read as digits, in four parts (a
+// shorter address form would match no client).
+bool usable_mask(const std::string& mask, std::vector<std::string>* parts) {
     std::string ones = mask;
     std::replace(ones.begin(), ones.end(), '*', '1');
     uint32_t ignored;
-    return ipv4_parse(ones, &ignored);
+    return ipv4_parse(ones, &ignored) && mask_parts(mask, parts);
 }
 
 int leading_number(const std::string& part) {
@@ -143,7 +145,7 @@ int tftp_netvalW(const std::string& client) {
     if (!mask_parts(client, &octets)) return -1;
     for (const std::string& entry : entries(ServiceIPW.get(), mask_separators)) {
         std::vector<std::string> parts;
-        if (!valid_mask_text(entry) || !mask_parts(entry, &parts)) {
+        if (!usable_mask(entry, &parts)) {
             trace_line("tftp_netvalW: %s is not a valid IP mask address.", entry.c_str());
             continue;
         }
@@ -200,7 +202,8 @@ bool access_lists_check(const std::string& clients, const std::string& ranges,
     }
     for (const std::string& entry : entries(masks, mask_separators)) {
         // Once any fault has been found, only the placement of '*' is still examined.
-        bool valid = stars_are_whole_parts(entry) && (!passed || valid_mask_text(entry));
+        std::vector<std::string> parts;
+        bool valid = stars_are_whole_parts(entry) && (!passed || usable_mask(entry, &parts));
         if (!valid) {
             report_error("%s is not a valid IP mask address.", entry.c_str());
             passed = false;

@@ -3,123 +3,282 @@
 #include "access_lists.h"
 #include "busy_refusal.h"
 #include "diag/report.h"
+#include "diag/role.h"
 #include "diag/shared_flags.h"
 #include "diag/status.h"
 #include "diag/trace.h"
 #include "engine/endpoint.h"
-#include "engine/file_layer.h"
 #include "engine/fsm.h"
-#include "engine/packet.h"
-#include "platform/clock.h"
+#include "engine/transfer.h"
 #include "platform/socket.h"
+#include "platform/thread.h"
+#include "platform/wait_set.h"
 
-std::atomic<int> listen_socket{-1};
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <vector>
+
 std::atomic<int> listen_port_override{0};
 std::atomic<int> daemon_running{0};
+std::atomic<int> transfers_running{0};
 
 namespace {
 
-// How long the daemon waits for the busy refusal of the last transfer to let go of the port.
-constexpr int refusal_end_wait_ms = 2000;
+// How many transfers the server runs at once; every further request is refused as busy.
+constexpr size_t transfer_slots = 1;
+// How long a new run waits for the previous daemon before it says so on the status line.
+constexpr auto quiet_wait = std::chrono::milliseconds(500);
 
-void wait_for_refusal_end() {
-    for (int waited = 0; refusal_running && waited < refusal_end_wait_ms; waited += 5)
-        sleep_ms(5);
+// Held by the daemon that serves, for as long as it owns its sockets.
+std::timed_mutex serving;
+// The stop of the current run, and what guards the pointer itself.
+std::mutex current_mutex;
+std::shared_ptr<stop_request> current_stop;
+
+// The run a daemon thread serves; none on any other thread.
+thread_local std::shared_ptr<stop_request> run_of_this_thread;
+
+// The daemon threads still alive, counted under a lock so that a wait for their end is exact.
+std::mutex threads_mutex;
+std::condition_variable threads_ended;
+int threads_alive = 0;
+
+// The daemon thread's own: the listening socket, the transfers and the set it waits on. Whatever
+// ends the thread (a stop, a fatal report) closes them all on the way out.
+struct daemon_state {
+    socket_owner listener;
+    wait_set waits;
+    std::vector<std::unique_ptr<transfer>> transfers;
+    uint8_t request[packet_buffer_size] = {};
+
+    ~daemon_state() {
+        for (auto& t : transfers)
+            waits.remove(t->socket);
+        transfers.clear();
+        transfers_running = 0;
+    }
+};
+
+// Marks a daemon thread's end for whoever waits on it, after everything it owned is closed.
+struct end_mark {
+    ~end_mark() {
+        std::lock_guard<std::mutex> lock(threads_mutex);
+        daemon_running = --threads_alive;
+        if (threads_alive == 0) threads_ended.notify_all();
+    }
+};
+
+void net_init(daemon_state& d, const char* service, const stop_request& stop) {
+    int port = net_listen_port(service);
+    d.listener.reset(sock_open_udp());
+    if (d.listener.get() < 0) report_fatal("net_init: can't create the datagram socket.");
+    if (sock_bind(d.listener.get(), static_cast<uint16_t>(port)) < 0)
+        report_fatal("net_init: can't bind local address.");
+    trace_line("net_init: Successfully bound server socket.");
+    if (sock_set_nonblocking(d.listener.get(), true) < 0)
+        report_fatal("net_init: Failed to unblock the server socket.");
+    if (!d.waits.usable() || !d.waits.add(d.listener.get()) || !d.waits.add(stop.event()))
+        report_fatal("net_init: can't create the datagram socket.");
 }
 
-// The daemon thread owns the listening socket: it is closed when the thread leaves its loop,
-// whether by a stop or by a fatal report that ends the thread. Only then may a new daemon start.
-struct listening_socket_closer {
-    ~listening_socket_closer() {
-        wait_for_refusal_end();
-        int fd = listen_socket.exchange(-1);
-        if (fd >= 0) sock_close(fd);
-        daemon_running = 0;
+// Runs one step of a transfer; false once the transfer has ended (completed, refused, given up,
+// or ended by its peer's fault).
+bool transfer_step(transfer& t, int (*step)(transfer&, int), int argument) {
+    try {
+        return step(t, argument) >= 0;
+    } catch (const transfer_ended&) {
+        // The peer ended this transfer only; the server goes on.
+        return false;
     }
-};
+}
 
-// Whatever a transfer opened is closed when it ends, however it ends: completed, refused, timed
-// out, stopped, ended by the peer's fault or by a fatal report.
-struct transfer_cleanup {
-    ~transfer_cleanup() {
-        if (transfer_state.file) {
-            file_close_unchecked(transfer_state.file);
-            status_file_delete();
-        }
-        transfer_kind = 0;
-        net_close();
+int take_and_dispatch(transfer& t, int) {
+    int length = net_take(t);
+    return length < 0 ? 0 : fsm_dispatch(t, length);
+}
+
+int expire(transfer& t, int) { return fsm_expired(t); }
+
+void end_transfer(daemon_state& d, size_t index) {
+    d.waits.remove(d.transfers[index]->socket);
+    d.transfers.erase(d.transfers.begin() + static_cast<std::ptrdiff_t>(index));
+    transfers_running = static_cast<int>(d.transfers.size());
+}
+
+// Handles what the ready transfers received, then every wait that has run out.
+void run_transfers(daemon_state& d, const std::vector<int>& ready) {
+    for (size_t i = 0; i < d.transfers.size();) {
+        transfer& t = *d.transfers[i];
+        bool is_ready = std::find(ready.begin(), ready.end(), t.socket) != ready.end();
+        if (is_ready && !transfer_step(t, take_and_dispatch, 0))
+            end_transfer(d, i);
+        else if (net_wait_left(t) == 0 && !transfer_step(t, expire, 0))
+            end_transfer(d, i);
+        else
+            ++i;
     }
-};
+}
+
+// Takes every datagram already queued for the transfers, so that none that came before a
+// request is left unseen when the request is answered.
+void drain_transfers(daemon_state& d) {
+    for (size_t i = 0; i < d.transfers.size();) {
+        transfer& t = *d.transfers[i];
+        bool going = true;
+        while (going && wait_readable(t.socket, -1, 0))
+            going = transfer_step(t, take_and_dispatch, 0);
+        if (going)
+            ++i;
+        else
+            end_transfer(d, i);
+    }
+}
+
+// The milliseconds until the first transfer's wait runs out; -1 when no transfer runs.
+int next_expiry(const daemon_state& d) {
+    int soonest = -1;
+    for (const auto& t : d.transfers) {
+        int left = net_wait_left(*t);
+        if (soonest < 0 || left < soonest) soonest = left;
+    }
+    return soonest;
+}
+
+void start_transfer(daemon_state& d, const ipv4_endpoint& from, const std::string& host,
+                    int length) {
+    // Counted from before its first packet goes out until it has closed everything.
+    d.transfers.push_back(std::make_unique<transfer>());
+    transfers_running = static_cast<int>(d.transfers.size());
+    transfer& t = *d.transfers.back();
+    t.socket = sock_open_udp();
+    if (t.socket < 0) report_fatal("tftp_serverequest: failed to create socket.");
+    if (sock_bind(t.socket, 0) < 0) report_fatal("tftp_serverequest: a bind error occurred.");
+    net_unblock(t);
+    t.peer = from;
+    t.peer_host = host;
+    t.timeout_seconds = packet_timeout;
+    std::copy(d.request, d.request + length, t.recv_buf.begin());
+    fsm_begin(t, OP_NONE);
+    if (!transfer_step(t, fsm_dispatch, length)) // refused, or ended at once
+        end_transfer(d, d.transfers.size() - 1);
+    else if (!d.waits.add(t.socket))
+        report_fatal("tftp_serverequest: failed to create socket.");
+}
+
+// Reads one datagram at the listening port and serves, refuses or drops it.
+void tftp_listen(daemon_state& d) {
+    ipv4_endpoint from;
+    int length = sock_recv_from(d.listener.get(), d.request, sizeof d.request, &from);
+    if (length < 0) {
+        // An earlier answer's network trouble can surface here; it is no fault of this socket.
+        if (sock_would_block() || sock_peer_fault()) return;
+        report_fatal("tftp_listen: A recvfrom error occurred while listening.");
+    }
+    const bool busy = d.transfers.size() >= transfer_slots;
+    std::string host = ipv4_text(from.address);
+    if (tftp_netvalidate(from) < 0) {
+        if (busy)
+            trace_line("TFTP_Refuserequests: Refused unauthorised request from host %s.",
+                       host.c_str());
+        else
+            trace_line(role().texts.net_close, host.c_str(), -1);
+        return;
+    }
+    // No answer can reach port 0: such a datagram is forged.
+    if (from.port == 0) {
+        trace_line("tftp_listen: Dropped a datagram from port 0 of host %s.", host.c_str());
+        return;
+    }
+    if (busy) {
+        drain_transfers(d);
+        if (d.transfers.size() >= transfer_slots) return TFTP_Refuserequests(from);
+    }
+    trace_line("tftp_listen: got %d bytes from host %s, port# %d.", length, host.c_str(),
+               from.port);
+    // No request is that long: a datagram cut to the buffer would be read as another one.
+    if (length > static_cast<int>(sizeof d.request)) return;
+    start_transfer(d, from, host, length);
+}
+
+void stop_transfers(daemon_state& d) {
+    for (auto& t : d.transfers)
+        fsm_stopped(*t);
+    while (!d.transfers.empty())
+        end_transfer(d, d.transfers.size() - 1);
+}
 
 } // namespace
 
-void net_init(const char* service) {
-    int port = listen_port_override ? listen_port_override.load() : service_port(service);
-    int fd = sock_open_udp();
-    if (fd < 0) report_fatal("net_init: can't create the datagram socket.");
-    listen_socket = fd;
-    if (sock_bind(fd, static_cast<uint16_t>(port)) < 0)
-        report_fatal("net_init: can't bind local address.");
-    trace_line("net_init: Successfully bound server socket.");
-    if (sock_set_nonblocking(fd, true) < 0)
-        report_fatal("net_init: Failed to unblock the server socket.");
+int daemon_listening_event() {
+    static const int event = event_create();
+    return event;
 }
 
-int tftp_listen(uint8_t* buffer, int size) {
-    for (;;) {
-        // An idle server sleeps here until a datagram or the stop arrives: it never polls.
-        bool readable = wait_readable(listen_socket, stop_event(), -1);
-        if (stop_flag) return 0;
-        if (!readable) continue;
-        ipv4_endpoint from;
-        int length = sock_recv_from(listen_socket, buffer, size, &from);
-        if (length < 0) {
-            if (sock_would_block()) continue;
-            report_fatal("tftp_listen: A recvfrom error occurred while listening.");
-        }
-        std::string host = ipv4_text(from.address);
-        if (tftp_netvalidate(from) < 0) {
-            peer_host = host;
-            return -1;
-        }
-        trace_line("tftp_listen: got %d bytes from host %s, port# %d.", length, host.c_str(),
-                   from.port);
-        // No request is that long: a datagram cut to the buffer would be read as another one.
-        if (length > size) continue;
-        peer_addr = from;
-        first_receive = false;
-        peer_host = host;
-        return length;
+int net_listen_port(const char* service) {
+    int port = service_port(service);
+    if (port == 0) {
+        report_error("net_init: unknown service: %s/udp.", service);
+        if (listen_port_override == 0)
+            trace_line("net_init: Listening on port %d, the port of TFTP.", tftp_well_known_port);
+        port = tftp_well_known_port;
     }
+    return listen_port_override ? listen_port_override.load() : port;
 }
 
-void tftp_serverequest(int length) {
-    transfer_socket = sock_open_udp();
-    if (transfer_socket < 0) report_fatal("tftp_serverequest: failed to create socket.");
-    transfer_cleanup cleanup;
-    if (sock_bind(transfer_socket, 0) < 0)
-        report_fatal("tftp_serverequest: a bind error occurred.");
-    pending_len = length;
-    net_unblock();
-    try {
-        fsm_loop(OP_NONE);
-    } catch (const transfer_ended&) {
-        // The peer's fault ended this transfer only; the server listens again.
+// Entry of a run's daemon thread; it returns when the run's stop is raised.
+void TFTPStartDaemon(const std::shared_ptr<stop_request>& stop) {
+    end_mark mark;
+    run_of_this_thread = stop;
+    std::unique_lock<std::timed_mutex> slot(serving, std::defer_lock);
+    if (!slot.try_lock_for(quiet_wait)) {
+        status_text("Waiting for the previous server to stop...");
+        slot.lock();
     }
-}
-
-void TFTPStartDaemon() {
-    listening_socket_closer closer;
-    net_init("tftp");
-    while (!stop_flag) {
-        // The last transfer's refusal must have let go of the port before the daemon reads it.
-        wait_for_refusal_end();
-        first_receive = true;
-        int length = tftp_listen(transfer_state.recv_buf, packet_buffer_size);
-        if (length == -1)
-            net_close();
-        else if (!stop_flag)
-            tftp_serverequest(length);
+    if (stop->raised()) return;
+    daemon_state d;
+    net_init(d, "tftp", *stop);
+    event_set(daemon_listening_event());
+    while (!stop->raised()) {
+        // An idle server sleeps here until a datagram, a wait's end or the stop: it never polls.
+        const std::vector<int>& ready = d.waits.wait(next_expiry(d));
+        if (stop->raised()) break;
+        run_transfers(d, ready);
+        if (std::find(ready.begin(), ready.end(), d.listener.get()) != ready.end())
+            tftp_listen(d);
     }
+    stop_transfers(d);
     trace_line("TFTPStartDaemon: Shutting down server socket.");
+}
+
+void daemon_start() {
+    auto stop = std::make_shared<stop_request>();
+    {
+        std::lock_guard<std::mutex> lock(current_mutex);
+        current_stop = stop;
+    }
+    event_clear(daemon_listening_event());
+    {
+        std::lock_guard<std::mutex> lock(threads_mutex);
+        daemon_running = ++threads_alive;
+    }
+    thread_start([stop] { TFTPStartDaemon(stop); });
+}
+
+void daemon_stop() {
+    std::lock_guard<std::mutex> lock(current_mutex);
+    if (current_stop) current_stop->raise();
+}
+
+bool daemon_run_is_current() {
+    std::lock_guard<std::mutex> lock(current_mutex);
+    return !run_of_this_thread || run_of_this_thread == current_stop;
+}
+
+bool daemon_wait_end(int milliseconds) {
+    std::unique_lock<std::mutex> lock(threads_mutex);
+    return threads_ended.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                                  [] { return threads_alive == 0; });
 }

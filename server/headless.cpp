@@ -4,6 +4,7 @@
 #include "daemon.h"
 #include "diag/role.h"
 #include "diag/trace.h"
+#include "platform/command_line.h"
 #include "platform/signals.h"
 #include "platform/socket.h"
 #include "server_controls.h"
@@ -17,117 +18,135 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <map>
 #include <string>
+#include <vector>
 
 using namespace tftps_controls;
 
 namespace {
 
+const std::vector<command_option>& headless_options() {
+    static const std::vector<command_option> options = {
+        {"headless", "serve from the console, without the window", "", ""},
+        {"port", "listen on UDP port N instead of the tftp port (69)", "N", "a port number"},
+        {"root",
+         "serve downloads from and take uploads into DIR, names\nconfined below it (default: the "
+         "current folder)",
+         "DIR", "a folder"},
+        {"upload-root", "take uploads into DIR, confined below it", "DIR", "a folder"},
+        {"download-root", "serve downloads from DIR, confined below it", "DIR", "a folder"},
+        {"no-root-restriction",
+         "let absolute names reach any file this user can\n(a warning says so at start)", "", ""},
+        {"allow-download", "let clients download files (default: refused)", "", ""},
+        {"allow-upload", "let clients upload files (default: refused)", "", ""},
+        {"no-overwrite", "refuse uploads that would replace an existing file", "", ""},
+        {"clients",
+         "serve only these hosts (names or addresses, separated\nby commas or blanks), and",
+         "LIST", "a list of hosts"},
+        {"client-ranges",
+         "the addresses in these ranges (10.0.0.1-10.0.0.9,\nseparated by commas), and", "LIST",
+         "a list of address ranges"},
+        {"client-masks",
+         "the addresses these masks match (10.0.20.*);\nany of the three lists turns the "
+         "restriction on",
+         "LIST", "a list of address masks"},
+        {"run",
+         "after every completed upload run CMD, each ? in it\nreplaced by the uploaded file's path; "
+         "no shell is\ninvolved, double quotes keep blanks in one argument",
+         "CMD", "a command"},
+        {"timeout", "packet timeout in seconds, 2 to 120 (default: 120)", "S",
+         "a number of seconds"},
+        {"log", "append a timestamped trace of every step to FILE", "FILE", "a file name"},
+        {"save",
+         "store the settings, options included, once the server\nis enabled; the window and "
+         "later runs start from them",
+         "", ""},
+        {"help|h", "show this help", "", ""},
+        {"version", "show the version", "", ""},
+    };
+    return options;
+}
+
 struct options {
-    int port = 0;
-    const char* root = nullptr;
-    const char* upload_root = nullptr;
-    const char* download_root = nullptr;
-    const char* clients = nullptr;
-    const char* ranges = nullptr;
-    const char* masks = nullptr;
-    const char* run = nullptr;
-    bool allow_upload = false, allow_download = false, no_overwrite = false, save = false;
-    int timeout = 0;
-    const char* log = nullptr;
+    int port = 0, timeout = 0;
+    std::string root, upload_root, download_root, clients, ranges, masks, run, log;
+    bool lists = false, allow_upload = false, allow_download = false, no_overwrite = false,
+         no_root_restriction = false, save = false;
 };
 
-struct text_option {
-    const char* options::*field;
-    const char* what;
-};
-
-const std::map<std::string, text_option> text_options = {
-    {"--root", {&options::root, "a folder"}},
-    {"--upload-root", {&options::upload_root, "a folder"}},
-    {"--download-root", {&options::download_root, "a folder"}},
-    {"--log", {&options::log, "a file name"}},
-    {"--clients", {&options::clients, "a list of hosts"}},
-    {"--client-ranges", {&options::ranges, "a list of address ranges"}},
-    {"--client-masks", {&options::masks, "a list of address masks"}},
-    {"--run", {&options::run, "a command"}},
-};
+int fail(const std::string& message) {
+    std::fprintf(stderr, "pellsd: %s Try 'pellsd --help'.\n", message.c_str());
+    return 2;
+}
 
 // Fills o from the arguments; the exit status to leave with, or -1 to go on serving.
 int parse(int argc, char** argv, options* o) {
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        auto needs_value = [&](const char* what) {
-            if (value) return true;
-            std::fprintf(stderr, "pellsd: %s needs %s.\n", arg.c_str(), what);
-            return false;
-        };
-        if (arg == "--headless") continue;
-        if (arg == "--help" || arg == "-h") {
-            headless_usage(argv[0]);
-            return 0;
-        }
-        if (arg == "--allow-upload") {
-            o->allow_upload = true;
-        } else if (arg == "--allow-download") {
-            o->allow_download = true;
-        } else if (arg == "--no-overwrite") {
-            o->no_overwrite = true;
-        } else if (arg == "--save") {
-            o->save = true;
-        } else if (arg == "--port") {
-            if (!needs_value("a port number")) return 2;
-            if (!parse_whole_number(value, 1, 65535, &o->port)) {
-                std::fprintf(stderr, "pellsd: '%s' is not a port number (1 to 65535).\n", value);
-                return 2;
-            }
-            ++i;
-        } else if (arg == "--timeout") {
-            if (!needs_value("a number of seconds")) return 2;
-            if (!parse_whole_number(value, timeout_min_seconds, timeout_max_seconds, &o->timeout)) {
-                std::fprintf(stderr, "pellsd: the timeout must be %d to %d seconds, not '%s'.\n",
-                             timeout_min_seconds, timeout_max_seconds, value);
-                return 2;
-            }
-            ++i;
-        } else if (text_options.count(arg)) {
-            if (!needs_value(text_options.at(arg).what)) return 2;
-            o->*text_options.at(arg).field = argv[++i];
-        } else {
-            std::fprintf(stderr, "pellsd: unknown option '%s'. Try 'pellsd --help'.\n",
-                         arg.c_str());
-            return 2;
-        }
+    command_line line(headless_options());
+    if (!line.parse(argc, argv)) return fail(line.error());
+    if (line.is_set("help")) {
+        headless_usage(argv[0]);
+        return 0;
     }
-    if ((o->clients || o->ranges || o->masks) &&
-        !access_lists_check(o->clients ? o->clients : "", o->ranges ? o->ranges : "",
-                            o->masks ? o->masks : ""))
-        return 2;
+    if (line.is_set("version")) {
+        std::printf("pellsd (PelloryTFTP server) %s\n", PELL_VERSION);
+        return 0;
+    }
+    if (!line.words().empty()) return fail("unexpected argument '" + line.words().front() + "'.");
+    if (line.is_set("port") && !parse_whole_number(line.value("port").c_str(), 1, 65535, &o->port))
+        return fail("'" + line.value("port") + "' is not a port number (1 to 65535).");
+    if (line.is_set("timeout") &&
+        !parse_whole_number(line.value("timeout").c_str(), timeout_min_seconds,
+                            timeout_max_seconds, &o->timeout))
+        return fail("the timeout must be " + std::to_string(timeout_min_seconds) + " to " +
+                    std::to_string(timeout_max_seconds) + " seconds, not '" +
+                    line.value("timeout") + "'.");
+    for (auto [name, field] : {std::pair{"root", &options::root},
+                               {"upload-root", &options::upload_root},
+                               {"download-root", &options::download_root},
+                               {"clients", &options::clients},
+                               {"client-ranges", &options::ranges},
+                               {"client-masks", &options::masks},
+                               {"run", &options::run},
+                               {"log", &options::log}})
+        o->*field = line.value(name);
+    o->lists = line.is_set("clients") || line.is_set("client-ranges") || line.is_set("client-masks");
+    o->allow_upload = line.is_set("allow-upload");
+    o->allow_download = line.is_set("allow-download");
+    o->no_overwrite = line.is_set("no-overwrite");
+    o->no_root_restriction = line.is_set("no-root-restriction");
+    o->save = line.is_set("save");
+    if (o->lists && !access_lists_check(o->clients, o->ranges, o->masks)) return 2;
     return -1;
 }
 
-// The options override the settings in memory; the window's controls then show them.
+// The options override the settings in memory; the window's controls then show them. A root
+// given here also confines its direction, whatever the stored settings say.
 void apply(const options& o) {
-    if (o.root || o.upload_root) RestrictUploadPath.set(o.upload_root ? o.upload_root : o.root);
-    if (o.root || o.download_root)
-        RestrictDownloadPath.set(o.download_root ? o.download_root : o.root);
-    if (o.clients || o.ranges || o.masks) {
-        ServiceIP = 1;
-        ServiceIPC.set(o.clients ? o.clients : "");
-        ServiceIPR.set(o.ranges ? o.ranges : "");
-        ServiceIPW.set(o.masks ? o.masks : "");
+    const std::string& upload_root = o.upload_root.empty() ? o.root : o.upload_root;
+    const std::string& download_root = o.download_root.empty() ? o.root : o.download_root;
+    if (!upload_root.empty()) {
+        RestrictUploadPath.set(upload_root);
+        RestrictUpload = 1;
     }
-    if (o.run) {
+    if (!download_root.empty()) {
+        RestrictDownloadPath.set(download_root);
+        RestrictDownload = 1;
+    }
+    if (o.no_root_restriction) RestrictUpload = RestrictDownload = 0;
+    if (o.lists) {
+        ServiceIP = 1;
+        ServiceIPC.set(o.clients);
+        ServiceIPR.set(o.ranges);
+        ServiceIPW.set(o.masks);
+    }
+    if (!o.run.empty()) {
         RunExternal = 1;
         RunExternalExe.set(o.run);
     }
     if (o.allow_upload) AllowUpload = 1;
     if (o.allow_download) AllowDownload = 1;
     if (o.no_overwrite) AllowOverwrite = 1;
-    if (o.log) {
+    if (!o.log.empty()) {
         TracePath.set(o.log);
         trace_enabled = 1;
     }
@@ -136,44 +155,36 @@ void apply(const options& o) {
     if (o.timeout) timeout_list_select(IDC_TIMEOUT, o.timeout);
 }
 
+// One line whenever a direction may reach the whole disk.
+void warn_unconfined() {
+    const char* which = RestrictUpload != 1 && RestrictDownload != 1 ? "Uploads and downloads"
+                        : RestrictUpload != 1                        ? "Uploads"
+                        : RestrictDownload != 1                      ? "Downloads"
+                                                                     : nullptr;
+    if (which)
+        std::fprintf(stderr,
+                     "pellsd: warning: %s are not confined to a folder: clients may name any "
+                     "file this user can reach.\n",
+                     which);
+}
+
 } // namespace
 
 void headless_usage(const char* program) {
-    std::printf(
-        "Usage: %s [--headless [options]]\n"
-        "\n"
-        "PelloryTFTP server v1.0.1: a TFTP server (RFC 1350, UDP, IPv4).\n"
-        "Without arguments it opens its window; with --headless it serves from the console\n"
-        "until interrupted (Ctrl-C or SIGTERM).\n"
-        "\n"
-        "Headless options (they change the stored settings for this run only, unless\n"
-        "--save is given):\n"
-        "  --port N               listen on UDP port N instead of the tftp port (69)\n"
-        "  --root DIR             serve downloads from and take uploads into DIR\n"
-        "                         (default: the current folder)\n"
-        "  --upload-root DIR      take uploads into DIR\n"
-        "  --download-root DIR    serve downloads from DIR\n"
-        "  --allow-download       let clients download files (default: refused)\n"
-        "  --allow-upload         let clients upload files (default: refused)\n"
-        "  --no-overwrite         refuse uploads that would replace an existing file\n"
-        "  --clients LIST         serve only these hosts (names or addresses, separated\n"
-        "                         by commas or blanks), and\n"
-        "  --client-ranges LIST   the addresses in these ranges (10.0.0.1-10.0.0.9,\n"
-        "                         separated by commas), and\n"
-        "  --client-masks LIST    the addresses these masks match (10.0.20.*);\n"
-        "                         any of the three lists turns the restriction on\n"
-        "  --run CMD              after every completed upload run CMD, each ? in it\n"
-        "                         replaced by the uploaded file's path; no shell is\n"
-        "                         involved, double quotes keep blanks in one argument\n"
-        "  --timeout S            packet timeout in seconds, 2 to 120 (default: 120)\n"
-        "  --log FILE             append a timestamped trace of every step to FILE\n"
-        "  --save                 store the settings, options included, once the server\n"
-        "                         is enabled; the window and later runs start from them\n"
-        "  --help                 show this help\n"
-        "\n"
-        "Example: %s --headless --port 6969 --root /srv/tftp --allow-download\n"
-        "         then: tftp 127.0.0.1 6969 -m binary -c get FILE\n",
-        program, program);
+    std::printf("Usage: %s [--headless [options]]\n"
+                "\n"
+                "PelloryTFTP server v%s: a TFTP server (RFC 1350, UDP, IPv4).\n"
+                "Without arguments it opens its window; with --headless it serves from the console\n"
+                "until interrupted (Ctrl-C or SIGTERM).\n"
+                "\n"
+                "Headless options (they change the stored settings for this run only, unless\n"
+                "--save is given):\n"
+                "%s"
+                "\n"
+                "Example: %s --headless --port 6969 --root /srv/tftp --allow-download\n"
+                "         then: tftp 127.0.0.1 6969 -m binary -c get FILE\n",
+                program, PELL_VERSION, command_line(headless_options()).options_help().c_str(),
+                program);
 }
 
 int headless_main(int argc, char** argv) {
@@ -188,6 +199,7 @@ int headless_main(int argc, char** argv) {
     // The stored settings, then the options; the server is enabled once, whatever was stored.
     settings_defaults();
     apply(o);
+    warn_unconfined();
     server_enable();
     if (o.save && ServerEnabled == 1) settings_save();
     // Refused before any daemon started: nothing to close.

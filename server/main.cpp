@@ -4,15 +4,13 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--headless") == 0) return headless_main(argc, argv);
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            headless_usage(argv[0]);
-            return 0;
-        }
-    }
+    // The headless front end reads every option, --help and --version among them.
+    for (int i = 1; i < argc; ++i)
+        for (const char* word : {"--headless", "--help", "-h", "--version"})
+            if (std::strcmp(argv[i], word) == 0) return headless_main(argc, argv);
     if (argc > 1) {
         std::fprintf(stderr, "pellsd: options need --headless. Try 'pellsd --help'.\n");
         return 2;

@@ -3,14 +3,12 @@
 // answered with the transfer's first packet.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
-// The kind of the last accepted request (1 read, 2 write), kept after its transfer ends.
-extern std::atomic<int> last_request_kind;
+struct transfer;
 
 // State machine handlers for a read and a write request.
-int read_request(const uint8_t* packet, int length);
-int write_request(const uint8_t* packet, int length);
+int read_request(transfer& t, const uint8_t* packet, int length);
+int write_request(transfer& t, const uint8_t* packet, int length);
 // 0 when the request is accepted (file open, progress started), -1 when refused with an ERROR.
-int recv_xRQ(int kind, const uint8_t* data, int length);
+int recv_xRQ(transfer& t, int kind, const uint8_t* data, int length);

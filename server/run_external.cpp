@@ -1,10 +1,9 @@
 #include "run_external.h"
 
 #include "diag/trace.h"
-#include "engine/file_layer.h"
 #include "engine/packet.h"
+#include "engine/transfer.h"
 #include "platform/process.h"
-#include "request.h"
 #include "settings.h"
 
 namespace {
@@ -43,9 +42,9 @@ std::vector<std::string> command_words(const std::string& command, const std::st
     return words;
 }
 
-void TFTP_RunExternal() {
-    if (last_request_kind != OP_WRQ || RunExternal != 1) return;
-    const std::string& path = transfer_file_name;
+void TFTP_RunExternal(const transfer& t) {
+    if (t.kind != OP_WRQ || RunExternal != 1) return;
+    const std::string& path = t.path;
     std::string command = RunExternalExe.get();
     std::string line = replace_marks(command, path);
     if (path.size() + command.size() >= command_line_room || line.size() >= command_line_room) {

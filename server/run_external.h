@@ -8,7 +8,10 @@
 // The command line's room, its terminator included.
 constexpr size_t command_line_room = 260;
 
-void TFTP_RunExternal();
+struct transfer;
+
+// Runs the command after a completed upload; nothing after a download or with the option off.
+void TFTP_RunExternal(const transfer& t);
 // The command split into words (double quotes keep blanks inside one), each "?" inside a word
 // replaced by path: the path is always one whole argument.
 std::vector<std::string> command_words(const std::string& command, const std::string& path);

@@ -28,13 +28,8 @@ namespace {
 
 // A root field is read again at Enable, cut to this many characters.
 constexpr size_t root_field_limit = 127;
-// How long the window waits for a daemon that a stop has not ended yet.
+// How long the close waits for a daemon that a stop has not ended yet.
 constexpr int daemon_end_wait_ms = 2000;
-
-void wait_for_daemon_end() {
-    for (int waited = 0; daemon_running && waited < daemon_end_wait_ms; waited += 10)
-        sleep_ms(10);
-}
 
 // Reads a root field again into its setting; false (after telling the user) when it is unusable.
 bool root_ready(int field, shared_text& setting, const char* missing, const char* absent) {
@@ -219,8 +214,6 @@ void server_enable() {
     packet_timeout = timeout_list_seconds(IDC_TIMEOUT);
 
     show_state(true);
-    // A daemon that a quick Disable has stopped must have let go of the port first.
-    wait_for_daemon_end();
     ServerEnabled = 1;
     stop_clear();
     event_clear(server_disabled_event());
@@ -228,10 +221,10 @@ void server_enable() {
     trace_line("%s", winsock_line().c_str());
     os_version_line();
     status_text("TFTP server is enabled.");
-    // Started before the window thread lowers its priority, so that it runs at normal priority.
-    daemon_running = 1;
-    thread_start(TFTPStartDaemon);
-    thread_priority_below_normal();
+    // Started before the window thread lowers its priority, so that it runs at normal priority;
+    // a daemon that a quick Disable has stopped is waited for by the new one, not by the window.
+    daemon_start();
+    thread_priority_below_normal_undoable();
 }
 
 int server_disabled_event() {
@@ -245,6 +238,7 @@ void server_disable() {
     show_state(false);
     ServerEnabled = 0;
     stop_raise();
+    daemon_stop();
     status_file_delete();
     trace_line("TFTP server is disabled.");
     status_final("TFTP server is disabled.");
@@ -255,7 +249,7 @@ void server_window_close() {
     server_disable();
     trace_line("PelloryTFTP server exiting...");
     // The daemon closes its own sockets and local file when it sees the stop.
-    wait_for_daemon_end();
+    daemon_wait_end(daemon_end_wait_ms);
     trace_drop_log();
     status_file_delete();
     status_text("Thank you for using the PelloryTFTP server.");

@@ -3,11 +3,14 @@
 #include "control_store.h"
 
 #include <deque>
+#include <condition_variable>
 #include <mutex>
 
 namespace {
 
 std::mutex mutex;
+std::condition_variable released;
+bool holding = false;
 std::vector<std::string> log;
 std::vector<ui_test_box> boxes;
 std::deque<ui_answer> answers;
@@ -48,9 +51,11 @@ void t_list_select(int id, int index) {
 
 ui_answer t_message_box(const std::string& text, const std::string& title, ui_icon icon,
                         ui_buttons buttons) {
-    std::lock_guard<std::mutex> lock(mutex);
+    std::unique_lock<std::mutex> lock(mutex);
     log.push_back("message_box " + title + ": " + text);
     boxes.push_back({text, title, icon, buttons});
+    // A box that the user has not answered yet holds the thread that asked for it.
+    released.wait(lock, [] { return !holding; });
     if (answers.empty()) return default_answer(buttons);
     ui_answer answer = answers.front();
     answers.pop_front();
@@ -107,7 +112,9 @@ void ui_test_install() {
         answers.clear();
         choices.clear();
         dialog_script = nullptr;
+        holding = false;
     }
+    released.notify_all();
     ui_install(&recorder);
 }
 
@@ -136,4 +143,12 @@ int ui_test_focused() { return store_focused(); }
 void ui_test_on_dialog(std::function<void(int dialog_id)> script) {
     std::lock_guard<std::mutex> lock(mutex);
     dialog_script = std::move(script);
+}
+
+void ui_test_hold_boxes(bool hold) {
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        holding = hold;
+    }
+    released.notify_all();
 }

@@ -28,3 +28,6 @@ int ui_test_focused();
 // What the user does while a dialog is open: script runs with the dialog's identifier, as if the
 // user worked in it, until the logic ends the dialog (or the script returns).
 void ui_test_on_dialog(std::function<void(int dialog_id)> script);
+// While held, a box is recorded and then keeps the thread that asked for it waiting, as a box
+// nobody has answered yet would; releasing lets every waiting box take its answer.
+void ui_test_hold_boxes(bool hold);

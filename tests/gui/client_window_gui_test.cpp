@@ -78,6 +78,13 @@ TEST_F(client_gui, saves_its_eight_values_on_close_and_shows_them_at_the_next_st
     EXPECT_EQ(control<QComboBox>(window, IDC_PACKET_TIMEOUT)->currentText(), "9");
 }
 
+TEST_F(client_gui, escape_closes_nothing) {
+    open();
+    QTest::keyClick(window, Qt::Key_Escape);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(boxes.seen().empty());
+}
+
 TEST_F(client_gui, closing_during_a_transfer_asks_first_and_no_keeps_it_running) {
     udp_peer silent;
     open();

@@ -145,6 +145,7 @@ TEST_F(client_session, error_replies_show_the_code_text_and_the_waited_summary) 
         EXPECT_EQ(ui_test_boxes().back().text, c.text);
         EXPECT_EQ(ui_test_boxes().back().icon, ui_icon::information);
         std::vector<std::string> lines = status_lines();
+        ASSERT_GE(lines.size(), 2u);
         EXPECT_EQ(lines[lines.size() - 2], "Connection to TFTP server closed.");
         EXPECT_TRUE(std::regex_match(
             lines.back(), std::regex(R"(Waited \d\.0 seconds\. Is there a server problem\?)")));
@@ -196,7 +197,7 @@ TEST_F(client_session, a_silent_server_gets_four_retransmissions_then_the_timeou
     download("a.bin", folder.file("a.bin"));
     datagram rrq = request();
     for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(listener.receive(4000)->bytes, rrq.bytes);
+        EXPECT_EQ(next_bytes(listener, 4000), rrq.bytes);
     ASSERT_TRUE(ended());
     EXPECT_FALSE(listener.receive(0));
     std::vector<std::string> lines = status_lines();
@@ -222,38 +223,55 @@ TEST_F(client_session, stop_during_a_download_keeps_the_partial_file_closed) {
     EXPECT_NE(trace().find("File transfer stopped."), std::string::npos);
 }
 
+TEST_F(client_session, start_stop_start_at_once_keeps_the_stop_and_runs_one_transfer) {
+    download("a.bin", folder.file("a.bin"));
+    client_stop(); // before the transfer thread has done anything
+    download("b.bin", folder.file("b.bin")); // the first one is still closing: not started
+    EXPECT_FALSE(ui_is_enabled(IDC_START));
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(last_transfer_end, END_STOPPED);
+    EXPECT_TRUE(ui_is_enabled(IDC_START));
+    while (auto stale = listener.receive(0))
+        EXPECT_EQ(stale->bytes, tftp_request(1, "a.bin", "octet"));
+
+    download("c.bin", folder.file("c.bin"));
+    datagram rrq = request();
+    EXPECT_EQ(rrq.bytes, tftp_request(1, "c.bin", "octet"));
+    ASSERT_TRUE(send_blocks(server_side, rrq.from_port, pattern_bytes(700, 2)).completed);
+    ASSERT_TRUE(ended());
+    EXPECT_TRUE(std::regex_match(status(), std::regex(R"(700 bytes received in \d\.0 seconds\.)")))
+        << status();
+}
+
 TEST_F(client_session, answers_that_do_not_fit_the_request_are_protocol_botches) {
     write_file(folder.file("up"), "x");
     upload(folder.file("up"), "up");
     server_side.send_to(request().from_port, tftp_packet(3, 1, "x"));
     ASSERT_TRUE(ended());
-    EXPECT_EQ(ui_test_boxes().back().text,
-              "fsm_invalid: Protocol botch: op_sent = 2, op_recv = 3.");
+    EXPECT_EQ(box_since(0), "fsm_invalid: Protocol botch: op_sent = 2, op_recv = 3.");
 
     download("a.bin", folder.file("a.bin"));
     server_side.send_to(request().from_port, tftp_packet(4, 0));
     ASSERT_TRUE(ended());
-    EXPECT_EQ(ui_test_boxes().back().text,
-              "fsm_invalid: Protocol botch: op_sent = 1, op_recv = 4.");
+    EXPECT_EQ(box_since(1), "fsm_invalid: Protocol botch: op_sent = 1, op_recv = 4.");
 }
 
 TEST_F(client_session, start_checks_its_fields) {
     ui_set_text(IDC_HOST, "   ");
     download("a.bin", "");
-    EXPECT_EQ(ui_test_boxes().back().text, "Please provide a TFTP server host.");
+    EXPECT_EQ(box_since(0), "Please provide a TFTP server host.");
 
     ui_set_text(IDC_HOST, "  127.0.0.1:" + std::to_string(listener.port()) + "  second words");
     upload(folder.file("missing"), "x");
     EXPECT_EQ(ui_get_text(IDC_HOST, 100), "127.0.0.1:" + std::to_string(listener.port()));
-    EXPECT_EQ(ui_test_boxes().back().text,
-              "Failed to open '" + folder.file("missing") + "' for reading.");
+    EXPECT_EQ(box_since(1), "Failed to open '" + folder.file("missing") + "' for reading.");
     upload("", "x");
-    EXPECT_EQ(ui_test_boxes().back().text, "Please provide a valid local filename.");
+    EXPECT_EQ(box_since(2), "Please provide a valid local filename.");
     write_file(folder.file("here"), "x");
     upload(folder.file("here"), "");
-    EXPECT_EQ(ui_test_boxes().back().text, "Please provide a remote file name.");
+    EXPECT_EQ(box_since(3), "Please provide a remote file name.");
     download("", "");
-    EXPECT_EQ(ui_test_boxes().back().text, "Please provide a remote file name.");
+    EXPECT_EQ(box_since(4), "Please provide a remote file name.");
     EXPECT_FALSE(listener.receive(200)); // nothing was sent
     EXPECT_TRUE(ui_is_enabled(IDC_START));
 

@@ -8,7 +8,7 @@
 #include "engine_fixture.h"
 #include "packet_expect.h"
 #include "platform/folders.h"
-#include "platform/registry.h"
+#include "settings_store.h"
 #include "ui/test_backend.h"
 #include "ui/ui.h"
 #include "wait_until.h"
@@ -30,14 +30,7 @@ class client_window : public engine_test {
         engine_test::TearDown();
     }
     static std::string status() { return ui_get_text(IDC_STATUS, 300); }
-    static std::string stored(const char* name) {
-        registry_key* key = registry_open_key(client_settings_key);
-        if (!key) return "<no key>";
-        std::string text;
-        bool found = registry_query_string(key, name, &text, 255);
-        registry_close_key(key);
-        return found ? text : "<none>";
-    }
+    static std::string stored(const char* name) { return stored_setting(client_settings_key, name); }
 };
 
 TEST_F(client_window, opens_on_a_binary_download_into_the_current_folder) {
@@ -131,12 +124,8 @@ TEST_F(client_window, close_saves_the_eight_values_and_the_next_start_shows_them
 }
 
 TEST_F(client_window, stored_choices_are_read_without_regard_to_case) {
-    registry_key* key = registry_create_key(client_settings_key);
-    registry_set_string(key, "Action", "UPLOAD");
-    registry_set_string(key, "Mode", "ascii");
-    registry_set_string(key, "LogTraces", "yEs");
-    registry_set_string(key, "Timeout", "500");
-    registry_close_key(key);
+    store_settings(client_settings_key,
+                   {{"Action", "UPLOAD"}, {"Mode", "ascii"}, {"LogTraces", "yEs"}, {"Timeout", "500"}});
     ui_test_install();
     client_window_open();
     EXPECT_TRUE(ui_is_checked(IDC_UPLOAD));

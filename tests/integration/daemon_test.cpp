@@ -87,6 +87,32 @@ TEST(daemon, rejects_bad_options_with_a_clear_message) {
     EXPECT_NE(help.out().find("--allow-upload"), std::string::npos);
 }
 
+TEST(daemon, save_stores_the_options_and_a_later_run_starts_from_them) {
+    server_process first({"--allow-download", "--timeout", "7", "--save"});
+    ASSERT_TRUE(wait_until([&] { return read_file(first.settings()).find("Timeout=7") !=
+                                        std::string::npos; },
+                           10000));
+    EXPECT_EQ(first.stop(), 0);
+    std::string stored = read_file(first.settings());
+    for (const std::string& line : {std::string("AllowDownload=Yes"), std::string("AllowUpload=No"),
+                                    std::string("RestrictDownload=Yes"),
+                                    "RestrictDownloadPath=" + first.root()})
+        EXPECT_NE(stored.find(line + "\n"), std::string::npos) << line << "\n" << stored;
+
+    write_file(first.root() + "/a.txt", "stored root");
+    uint16_t port = free_udp_port();
+    child_process second(PELLSD_PATH, {"--headless", "--port", std::to_string(port)},
+                         first.logs.path(), first.logs.path(), {"TMPDIR=" + first.logs.path()});
+    udp_peer client;
+    EXPECT_TRUE(wait_until(
+        [&] {
+            client.send_to(port, tftp_request(1, "a.txt", "octet"));
+            auto answer = client.receive(200);
+            return answer && answer->bytes == tftp_packet(3, 1, "stored root");
+        },
+        10000));
+}
+
 TEST(daemon, uses_no_processor_time_while_idle) {
     server_process server;
     ASSERT_TRUE(server.trace_shows("net_init:"));

@@ -1,11 +1,13 @@
-// The transfer endpoint's receive: the pending request, the packet timeout, the stop, and
-// datagrams that do not come from the peer.
+// The transfer endpoint's receive: what is queued, the packet timeout, the stop, and datagrams
+// that do not come from the peer.
 #include "diag/shared_flags.h"
 #include "diag/trace.h"
 #include "endpoint_fixture.h"
 #include "engine/endpoint.h"
 #include "engine/packet.h"
 #include "platform/clock.h"
+#include "platform/socket.h"
+#include "server/server_role.h"
 #include "ui/test_backend.h"
 
 #include <chrono>
@@ -31,66 +33,62 @@ std::thread stop_after(int ms) {
     });
 }
 
-TEST_F(endpoint_recv_test, returns_the_pending_request_first_without_reading) {
+// Waits until a datagram is queued at the engine's socket.
+bool queued(const transfer& t) { return wait_readable(t.socket, -1, 2000) == 1; }
+
+std::string received(const transfer& t, int length) {
+    return std::string(reinterpret_cast<const char*>(t.recv_buf.data()), static_cast<size_t>(length));
+}
+
+TEST_F(endpoint_recv_test, takes_what_is_queued_without_waiting) {
+    EXPECT_EQ(net_take(*t), -1);
     peer->send_to(engine_port(), "queued datagram");
-    std::this_thread::sleep_for(milliseconds(50));
-    pending_len = 14;
-    EXPECT_EQ(net_recv(transfer_state.recv_buf, packet_buffer_size), 14);
-    EXPECT_EQ(pending_len, -1);
-    EXPECT_EQ(net_recv(transfer_state.recv_buf, packet_buffer_size), 15);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(transfer_state.recv_buf), 15), "queued datagram");
+    ASSERT_TRUE(queued(*t));
+    EXPECT_EQ(net_take(*t), 15);
+    EXPECT_EQ(received(*t, 15), "queued datagram");
+    EXPECT_EQ(net_take(*t), -1);
 }
 
 TEST_F(endpoint_recv_test, times_out_after_the_packet_timeout_and_not_before) {
-    packet_timeout = 2;
+    t->timeout_seconds = 2;
+    net_wait_begin(*t);
     auto start = steady_clock::now();
-    EXPECT_EQ(net_recv(transfer_state.recv_buf, packet_buffer_size), -1);
+    EXPECT_EQ(net_recv(*t), NET_TIMED_OUT);
     long waited = elapsed_ms(start);
-    EXPECT_TRUE(recv_timed_out);
     EXPECT_GE(waited, 2000);
     EXPECT_LT(waited, 6000);
 }
 
 TEST_F(endpoint_recv_test, a_wait_across_the_tick_counter_wrap_lasts_the_timeout) {
-    packet_timeout = 2;
+    t->timeout_seconds = 2;
     clock_shift(0u - clock_ms() - 1000u); // the 32-bit count wraps a second into the wait
+    net_wait_begin(*t);
     auto start = steady_clock::now();
-    EXPECT_EQ(net_recv(transfer_state.recv_buf, packet_buffer_size), -1);
-    EXPECT_TRUE(recv_timed_out);
+    EXPECT_EQ(net_recv(*t), NET_TIMED_OUT);
     EXPECT_GE(elapsed_ms(start), 2000);
     EXPECT_LT(elapsed_ms(start), 6000);
 }
 
-TEST_F(endpoint_recv_test, server_sees_a_stop_during_a_wait) {
-    std::thread window = stop_after(200);
-    auto start = steady_clock::now();
-    EXPECT_EQ(net_recv(transfer_state.recv_buf, packet_buffer_size), 0);
-    window.join();
-    EXPECT_FALSE(recv_timed_out);
-    EXPECT_LT(elapsed_ms(start), 3000);
-}
-
-TEST_F(endpoint_recv_test, client_sees_a_stop_during_a_wait) {
-    use_role(client_like_role());
-    first_receive = false;
-    std::thread window = stop_after(200);
-    auto start = steady_clock::now();
-    EXPECT_EQ(net_recv(transfer_state.recv_buf, packet_buffer_size), -1);
-    window.join();
-    EXPECT_FALSE(recv_timed_out);
-    EXPECT_LT(elapsed_ms(start), 3000);
+TEST_F(endpoint_recv_test, server_and_client_see_a_stop_during_a_wait) {
+    for (const role_profile* role : {&server_role, &client_like_role()}) {
+        use_role(*role);
+        stop_clear();
+        std::thread window = stop_after(200);
+        auto start = steady_clock::now();
+        EXPECT_EQ(net_recv(*t), NET_STOPPED);
+        window.join();
+        EXPECT_LT(elapsed_ms(start), 3000);
+    }
 }
 
 TEST_F(endpoint_recv_test, a_stop_drops_an_arrived_datagram_in_the_server_only) {
     peer->send_to(engine_port(), "late");
-    std::this_thread::sleep_for(milliseconds(50));
+    ASSERT_TRUE(queued(*t));
     stop_raise();
-    EXPECT_EQ(net_recv(transfer_state.recv_buf, packet_buffer_size), 0);
+    EXPECT_EQ(net_recv(*t), NET_STOPPED);
 
     use_role(client_like_role());
-    peer->send_to(engine_port(), "late");
-    std::this_thread::sleep_for(milliseconds(50));
-    EXPECT_EQ(net_recv(transfer_state.recv_buf, packet_buffer_size), 4);
+    EXPECT_EQ(net_recv(*t), 4);
 }
 
 TEST_F(endpoint_recv_test, drops_strays_and_keeps_waiting_for_the_peer) {
@@ -102,11 +100,11 @@ TEST_F(endpoint_recv_test, drops_strays_and_keeps_waiting_for_the_peer) {
         std::this_thread::sleep_for(milliseconds(300));
         peer->send_to(engine_port(), "from the peer");
     });
-    packet_timeout = 5;
-    int length = net_recv(transfer_state.recv_buf, packet_buffer_size);
+    t->timeout_seconds = 5;
+    net_wait_begin(*t);
+    int length = net_recv(*t);
     late_peer.join();
     EXPECT_EQ(length, 13);
-    EXPECT_FALSE(recv_timed_out);
     std::string expected = "net_recv: Received from port " + std::to_string(other_port.port()) +
                            ", expected from port " + std::to_string(peer->port()) + ".";
     EXPECT_NE(trace().find(expected), std::string::npos) << trace();
@@ -115,7 +113,7 @@ TEST_F(endpoint_recv_test, drops_strays_and_keeps_waiting_for_the_peer) {
 }
 
 TEST_F(endpoint_recv_test, strays_do_not_stretch_the_timeout) {
-    packet_timeout = 2;
+    t->timeout_seconds = 2;
     std::atomic<bool> done{false};
     // The receiver traces every stray into a pipe that is read slowly, so that it falls behind
     // the senders and something is always waiting to be read. They give up after eight seconds.
@@ -135,37 +133,37 @@ TEST_F(endpoint_recv_test, strays_do_not_stretch_the_timeout) {
             stray.send_burst(engine_port(), "noise", 64);
     };
     std::thread first(chatter), second(chatter);
+    net_wait_begin(*t);
     auto start = steady_clock::now();
-    EXPECT_EQ(net_recv(transfer_state.recv_buf, packet_buffer_size), -1);
+    EXPECT_EQ(net_recv(*t), NET_TIMED_OUT);
     long waited = elapsed_ms(start);
     done = true;
     first.join();
     second.join();
     trace_close();
     reader.join();
-    EXPECT_TRUE(recv_timed_out);
     EXPECT_LT(waited, 6000);
 }
 
 TEST_F(endpoint_recv_test, client_takes_the_peer_from_the_first_answer) {
     use_role(client_like_role());
     udp_peer server_transfer_port;
-    first_receive = true; // the request went to peer's port, the server's well-known one
+    t->first_receive = true; // the request went to peer's port, the server's well-known one
     server_transfer_port.send_to(engine_port(), "first");
-    EXPECT_EQ(net_recv(transfer_state.recv_buf, packet_buffer_size), 5);
-    EXPECT_FALSE(first_receive);
-    EXPECT_EQ(peer_addr.port, server_transfer_port.port());
+    EXPECT_EQ(net_recv(*t), 5);
+    EXPECT_FALSE(t->first_receive);
+    EXPECT_EQ(t->peer.port, server_transfer_port.port());
 
     peer->send_to(engine_port(), "old port"); // now a stray
     server_transfer_port.send_to(engine_port(), "second");
-    EXPECT_EQ(net_recv(transfer_state.recv_buf, packet_buffer_size), 6);
+    EXPECT_EQ(net_recv(*t), 6);
 }
 
 TEST_F(endpoint_recv_test, client_refuses_a_first_answer_from_the_request_port) {
     use_role(client_like_role());
-    first_receive = true;
+    t->first_receive = true;
     peer->send_to(engine_port(), "same port");
-    EXPECT_FALSE(run_on_worker([] { net_recv(transfer_state.recv_buf, packet_buffer_size); }));
+    EXPECT_FALSE(run_on_worker([this] { net_recv(*t); }));
     ASSERT_FALSE(ui_test_boxes().empty());
     EXPECT_EQ(ui_test_boxes()[0].text, "net_recv: First receive from port " +
                                            std::to_string(peer->port()) +

@@ -34,7 +34,7 @@ class server_faults : public daemon_test {
         ASSERT_TRUE(status_shows(message)) << status();
         EXPECT_TRUE(ui_test_boxes().empty());
         // The transfer's clean-up ends by clearing the transfer kind.
-        ASSERT_TRUE(wait_until([&] { return transfer_kind == 0; }, 5000));
+        ASSERT_TRUE(wait_until([&] { return transfers_running == 0; }, 5000));
         EXPECT_FALSE(holds_open(root()));
         EXPECT_FALSE(file_exists(folder.file("PYSStat.tmp")));
         EXPECT_NE(trace().find(message), std::string::npos);
@@ -52,7 +52,7 @@ TEST_F(server_faults, repeated_data_is_acknowledged_again_and_written_once) {
     expect_packet(client, 4, 1);
     client.send_to(tid, tftp_packet(3, 2, "tail"));
     expect_packet(client, 4, 2);
-    ASSERT_TRUE(wait_until([] { return transfer_kind == 0; }, 5000));
+    ASSERT_TRUE(wait_until([] { return transfers_running == 0; }, 5000));
     EXPECT_EQ(read_file(root_file("up.bin")), first + "tail");
     EXPECT_TRUE(serves_a_download());
 }
@@ -71,84 +71,76 @@ TEST_F(server_faults, a_repeated_ack_sends_nothing) {
                 status_shows("1500 bytes sent in 1.0 seconds."));
 }
 
-TEST_F(server_faults, a_skipped_block) {
-    udp_peer client;
-    client.send_to(begin_upload(client), tftp_packet(3, 2, "x"));
-    expect_ended_by("recv_DATA: recvblknum > nextblknum.");
+// One step of a peer that breaks the exchange: a datagram, and the block its ACK or DATA must
+// name (-1: no answer is awaited).
+struct step {
+    std::string datagram;
+    int answer;
+};
+
+struct fault_case {
+    const char* name;
+    int begins;               // 0: at the listening port; 1 a download; 2 an upload
+    const char* mode;         // of the transfer begun
+    std::vector<step> steps;  // the last one is the fault
+    std::string message;      // the transfer ends with it
+};
+
+std::string data(int block, size_t size, unsigned seed = 1) {
+    return tftp_packet(3, block, pattern_bytes(size, seed));
 }
 
-TEST_F(server_faults, a_stale_block) {
+const fault_case server_fault_cases[] = {
+    {"a_skipped_block", 2, "octet", {{tftp_packet(3, 2, "x"), -1}},
+     "recv_DATA: recvblknum > nextblknum."},
+    {"a_stale_block", 2, "octet",
+     {{data(1, 512, 1), 1}, {data(2, 512, 2), 2}, {data(3, 512, 3), 3}, {data(1, 512, 1), -1}},
+     "recv_DATA: recvblknum < nextblknum - 1."},
+    {"an_oversized_data_block", 2, "octet", {{data(1, 513), -1}},
+     "recv_DATA: Data packet received with length = 513 bytes."},
+    {"an_ack_of_five_bytes", 1, "octet", {{tftp_packet(4, 1, "x"), -1}},
+     "recv_ACK: ACK packet received with length = 5 bytes."},
+    {"an_ack_of_a_block_not_sent", 1, "octet", {{tftp_packet(4, 2), -1}},
+     "recv_ACK: recvblknum > nextblknum."},
+    {"an_error_during_the_exchange", 1, "octet",
+     {{tftp_packet(5, 0, std::string("cancel") + '\0'), -1}},
+     "fsm_error: Error received: op_sent = 3, op_recv = 5."},
+    {"a_datagram_longer_than_any_packet", 1, "octet", {{std::string(3000, '\4'), -1}},
+     "net_recv: A recvfrom error occurred while attempting to receive."},
+    {"a_cr_followed_by_a_letter_in_netascii", 2, "netascii", {{tftp_packet(3, 1, "a\rb"), -1}},
+     "file_write: Invalid sequence received: CR followed by 0x62."},
+    {"a_netascii_upload_ending_on_a_bare_cr", 2, "netascii", {{tftp_packet(3, 1, "abc\r"), -1}},
+     "file_close: Final character was a CR."},
+    {"a_short_datagram_as_a_request", 0, "", {{std::string("\0\1\0", 3), -1}},
+     "recv_RRQ: Receive length = 3 bytes."},
+    {"an_empty_datagram_as_a_request", 0, "", {{"", -1}}, "recv_RRQ: Receive length = 0 bytes."},
+    {"an_invalid_opcode", 0, "", {{tftp_packet(9, 1), -1}},
+     "recv_RRQ: Invalid opcode received: 9."},
+    {"a_first_packet_that_is_not_a_request", 0, "", {{tftp_packet(3, 1, "data"), -1}},
+     "fsm_invalid: Protocol botch: op_sent = 0, op_recv = 3."},
+};
+
+std::string fault_name(const testing::TestParamInfo<fault_case>& info) { return info.param.name; }
+
+void PrintTo(const fault_case& c, std::ostream* out) { *out << c.name; }
+
+class server_fault_table : public server_faults, public testing::WithParamInterface<fault_case> {};
+
+TEST_P(server_fault_table, ends_the_transfer_only) {
+    const fault_case& c = GetParam();
     udp_peer client;
-    uint16_t tid = begin_upload(client);
-    for (int n = 1; n <= 3; ++n) {
-        client.send_to(tid, tftp_packet(3, n, pattern_bytes(512, n)));
-        expect_packet(client, 4, n);
+    uint16_t to = c.begins == 1 ? begin_download(client, 1500, c.mode)
+                  : c.begins == 2 ? begin_upload(client, c.mode)
+                                  : port;
+    for (const step& s : c.steps) {
+        client.send_to(to, s.datagram);
+        if (s.answer >= 0) expect_packet(client, c.begins == 2 ? 4 : 3, s.answer);
     }
-    client.send_to(tid, tftp_packet(3, 1, pattern_bytes(512, 1)));
-    expect_ended_by("recv_DATA: recvblknum < nextblknum - 1.");
+    expect_ended_by(c.message);
 }
 
-TEST_F(server_faults, an_oversized_data_block) {
-    udp_peer client;
-    client.send_to(begin_upload(client), tftp_packet(3, 1, std::string(513, 'x')));
-    expect_ended_by("recv_DATA: Data packet received with length = 513 bytes.");
-}
-
-TEST_F(server_faults, an_ack_of_five_bytes) {
-    udp_peer client;
-    client.send_to(begin_download(client, 1500), tftp_packet(4, 1, "x"));
-    expect_ended_by("recv_ACK: ACK packet received with length = 5 bytes.");
-}
-
-TEST_F(server_faults, an_ack_of_a_block_not_sent) {
-    udp_peer client;
-    client.send_to(begin_download(client, 1500), tftp_packet(4, 2));
-    expect_ended_by("recv_ACK: recvblknum > nextblknum.");
-}
-
-TEST_F(server_faults, an_error_during_the_exchange) {
-    udp_peer client;
-    client.send_to(begin_download(client, 1500), tftp_packet(5, 0, std::string("cancel") + '\0'));
-    expect_ended_by("fsm_error: Error received: op_sent = 3, op_recv = 5.");
-}
-
-TEST_F(server_faults, a_datagram_longer_than_any_packet) {
-    udp_peer client;
-    client.send_to(begin_download(client, 1500), std::string(3000, '\4'));
-    expect_ended_by("net_recv: A recvfrom error occurred while attempting to receive.");
-}
-
-TEST_F(server_faults, short_datagrams_as_requests) {
-    udp_peer client;
-    client.send_to(port, std::string("\0\1\0", 3));
-    expect_ended_by("recv_RRQ: Receive length = 3 bytes.");
-    client.send_to(port, "");
-    expect_ended_by("recv_RRQ: Receive length = 0 bytes.");
-}
-
-TEST_F(server_faults, an_invalid_opcode) {
-    udp_peer client;
-    client.send_to(port, tftp_packet(9, 1));
-    expect_ended_by("recv_RRQ: Invalid opcode received: 9.");
-}
-
-TEST_F(server_faults, a_first_packet_that_is_not_a_request) {
-    udp_peer client;
-    client.send_to(port, tftp_packet(3, 1, "data"));
-    expect_ended_by("fsm_invalid: Protocol botch: op_sent = 0, op_recv = 3.");
-}
-
-TEST_F(server_faults, a_cr_followed_by_a_letter_in_netascii) {
-    udp_peer client;
-    client.send_to(begin_upload(client, "netascii"), tftp_packet(3, 1, "a\rb"));
-    expect_ended_by("file_write: Invalid sequence received: CR followed by 0x62.");
-}
-
-TEST_F(server_faults, a_netascii_upload_ending_on_a_bare_cr) {
-    udp_peer client;
-    client.send_to(begin_upload(client, "netascii"), tftp_packet(3, 1, "abc\r"));
-    expect_ended_by("file_close: Final character was a CR.");
-}
+INSTANTIATE_TEST_SUITE_P(faults, server_fault_table, testing::ValuesIn(server_fault_cases),
+                         fault_name);
 
 TEST_F(server_faults, a_download_that_needs_block_65536) {
     write_file(root_file("full.bin"), pattern_bytes(65535u * 512u, 9));
@@ -204,7 +196,7 @@ class client_faults : public client_engine_test {
     }
     void expect_fatal(const std::string& message) {
         EXPECT_FALSE(finish());
-        ASSERT_FALSE(ui_test_boxes().empty());
+        ASSERT_EQ(ui_test_boxes().size(), 1u);
         EXPECT_EQ(ui_test_boxes().back().text, message);
         EXPECT_EQ(ui_test_boxes().back().title, "Error");
         EXPECT_EQ(client_like_aborts, 1);
@@ -233,39 +225,48 @@ TEST_F(client_faults, a_repeated_ack_sends_nothing) {
     EXPECT_TRUE(finish());
 }
 
-TEST_F(client_faults, a_skipped_block) {
-    begin_download();
-    server_side.send_to(engine_port_, tftp_packet(3, 3, "x"));
-    expect_fatal("recv_DATA: recvblknum > nextblknum.");
+const fault_case client_fault_cases[] = {
+    {"a_skipped_block", 1, "octet", {{tftp_packet(3, 3, "x"), -1}},
+     "recv_DATA: recvblknum > nextblknum."},
+    {"a_stale_block", 1, "octet",
+     {{data(2, 512, 2), 2}, {data(3, 512, 3), 3}, {data(1, 512, 1), -1}},
+     "recv_DATA: recvblknum < nextblknum - 1."},
+    {"an_oversized_data_block", 1, "octet", {{data(2, 513), -1}},
+     "recv_DATA: Data packet received with length = 513 bytes."},
+    {"an_ack_of_five_bytes", 2, "octet", {{tftp_packet(4, 1, "x"), -1}},
+     "recv_ACK: ACK packet received with length = 5 bytes."},
+    {"an_ack_of_a_block_not_sent", 2, "octet", {{tftp_packet(4, 2), -1}},
+     "recv_ACK: recvblknum > nextblknum."},
+    {"an_error_after_the_first_block", 1, "octet",
+     {{tftp_packet(5, 0, std::string("stop") + '\0'), -1}},
+     "fsm_error: Error received: op_sent = 4, op_recv = 5."},
+    // Begun but not answered yet: the request is out.
+    {"data_answering_a_write_request", -2, "octet", {{tftp_packet(3, 1, "x"), -1}},
+     "fsm_invalid: Protocol botch: op_sent = 2, op_recv = 3."},
+    {"ack_answering_a_read_request", -1, "octet", {{tftp_packet(4, 0), -1}},
+     "fsm_invalid: Protocol botch: op_sent = 1, op_recv = 4."},
+};
+
+class client_fault_table : public client_faults, public testing::WithParamInterface<fault_case> {};
+
+TEST_P(client_fault_table, is_fatal) {
+    const fault_case& c = GetParam();
+    if (c.begins == 1) begin_download();
+    if (c.begins == 2) begin_upload();
+    if (c.begins < 0) {
+        write_file(folder.file("local.bin"), "x");
+        start(-c.begins, 1, folder.file("local.bin"));
+        take_request();
+    }
+    for (const step& s : c.steps) {
+        server_side.send_to(engine_port_, s.datagram);
+        if (s.answer >= 0) expect_packet(server_side, c.begins == 2 ? 3 : 4, s.answer);
+    }
+    expect_fatal(c.message);
 }
 
-TEST_F(client_faults, a_stale_block) {
-    begin_download();
-    server_side.send_to(engine_port_, tftp_packet(3, 2, pattern_bytes(512, 2)));
-    expect_packet(server_side, 4, 2);
-    server_side.send_to(engine_port_, tftp_packet(3, 3, pattern_bytes(512, 3)));
-    expect_packet(server_side, 4, 3);
-    server_side.send_to(engine_port_, tftp_packet(3, 1, pattern_bytes(512, 1)));
-    expect_fatal("recv_DATA: recvblknum < nextblknum - 1.");
-}
-
-TEST_F(client_faults, an_oversized_data_block) {
-    begin_download();
-    server_side.send_to(engine_port_, tftp_packet(3, 2, std::string(513, 'x')));
-    expect_fatal("recv_DATA: Data packet received with length = 513 bytes.");
-}
-
-TEST_F(client_faults, an_ack_of_five_bytes) {
-    begin_upload();
-    server_side.send_to(engine_port_, tftp_packet(4, 1, "x"));
-    expect_fatal("recv_ACK: ACK packet received with length = 5 bytes.");
-}
-
-TEST_F(client_faults, an_ack_of_a_block_not_sent) {
-    begin_upload();
-    server_side.send_to(engine_port_, tftp_packet(4, 2));
-    expect_fatal("recv_ACK: recvblknum > nextblknum.");
-}
+INSTANTIATE_TEST_SUITE_P(faults, client_fault_table, testing::ValuesIn(client_fault_cases),
+                         fault_name);
 
 TEST_F(client_faults, an_error_answering_the_request_ends_the_transfer_quietly) {
     start(1, 1, folder.file("local.bin"));
@@ -275,27 +276,6 @@ TEST_F(client_faults, an_error_answering_the_request_ends_the_transfer_quietly) 
     EXPECT_EQ(last_transfer_end, END_REFUSED);
     ASSERT_EQ(ui_test_boxes().size(), 1u);
     EXPECT_EQ(ui_test_boxes()[0].title, "Transfer error");
-}
-
-TEST_F(client_faults, an_error_after_the_first_block_is_fatal) {
-    begin_download();
-    server_side.send_to(engine_port_, tftp_packet(5, 0, std::string("stop") + '\0'));
-    expect_fatal("fsm_error: Error received: op_sent = 4, op_recv = 5.");
-}
-
-TEST_F(client_faults, data_answering_a_write_request) {
-    write_file(folder.file("local.bin"), "x");
-    start(2, 1, folder.file("local.bin"));
-    take_request();
-    server_side.send_to(engine_port_, tftp_packet(3, 1, "x"));
-    expect_fatal("fsm_invalid: Protocol botch: op_sent = 2, op_recv = 3.");
-}
-
-TEST_F(client_faults, ack_answering_a_read_request) {
-    start(1, 1, folder.file("local.bin"));
-    take_request();
-    server_side.send_to(engine_port_, tftp_packet(4, 0));
-    expect_fatal("fsm_invalid: Protocol botch: op_sent = 1, op_recv = 4.");
 }
 
 TEST_F(client_faults, a_download_that_needs_block_65536) {

@@ -41,6 +41,7 @@ TEST_F(progress, counts_once_a_second_then_leaves_the_summary) {
     // About 3.2 seconds of transfer: a count at the start and one a second after it.
     EXPECT_GE(counts.size(), 3u);
     EXPECT_LE(counts.size(), 5u);
+    ASSERT_FALSE(counts.empty());
     EXPECT_EQ(counts.front(), "512 bytes sent.");
     for (size_t i = 1; i < counts.size(); ++i)
         EXPECT_GT(std::stoi(counts[i]), std::stoi(counts[i - 1]));

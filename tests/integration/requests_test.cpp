@@ -4,6 +4,8 @@
 #include "packet_expect.h"
 #include "server_process.h"
 
+#include <algorithm>
+#include <arpa/inet.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -136,12 +138,62 @@ TEST(requests, names_are_completed_with_their_root) {
     EXPECT_FALSE(file_exists(server.root() + "/up.txt"));
 }
 
+// The fixture stores both directions unconfined; --root alone must confine them, and every form
+// of a name that reaches outside the root is refused or taken below it.
+TEST(requests, a_root_confines_its_directions_whatever_the_stored_settings_say) {
+    temp_folder_owner elsewhere;
+    write_file(elsewhere.file("secret.txt"), "SECRET");
+    std::string outside = elsewhere.file("secret.txt");
+    std::string backslashed = outside;
+    std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
+    server_process server({"--allow-download", "--allow-upload"});
+    for (const std::string& name : {outside, "/" + outside, "\\" + backslashed, backslashed}) {
+        datagram answer = answer_to(server, tftp_request(1, name, "octet"));
+        EXPECT_EQ(answer.bytes.substr(0, 2), tftp_packet(5, 0).substr(0, 2)) << name;
+        EXPECT_EQ(answer.bytes.find("SECRET"), std::string::npos) << name;
+    }
+    EXPECT_EQ(answer_to(server, tftp_request(2, outside, "octet")).bytes.substr(0, 2),
+              tftp_packet(5, 0).substr(0, 2)); // its folders do not exist below the root
+    EXPECT_EQ(read_file(outside), "SECRET");
+    EXPECT_EQ(server.process().err().find("warning"), std::string::npos);
+}
+
+TEST(requests, no_root_restriction_reaches_outside_and_says_so_at_start) {
+    temp_folder_owner elsewhere;
+    write_file(elsewhere.file("secret.txt"), "SECRET");
+    server_process server({"--allow-download", "--no-root-restriction"});
+    EXPECT_EQ(answer_to(server, tftp_request(1, "//" + elsewhere.file("secret.txt"), "octet")).bytes,
+              tftp_packet(3, 1, "SECRET"));
+    EXPECT_NE(server.process().err().find("pellsd: warning: Uploads and downloads are not "
+                                          "confined to a folder"),
+              std::string::npos)
+        << server.process().err();
+}
+
 // A client bound to another loopback address, so that the lists can tell clients apart.
 constexpr uint32_t other_host = 0x7f000002;
 
+size_t count_of(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = 0; (at = text.find(part, at)) != std::string::npos; ++at)
+        ++count;
+    return count;
+}
+
 void expect_served(const server_process& server, uint32_t from, bool served) {
-    datagram got = answer_to(server, tftp_request(1, "a.txt", "octet"), from);
-    EXPECT_EQ(got.bytes, served ? tftp_packet(3, 1, "x") : "") << from;
+    if (served) {
+        EXPECT_EQ(answer_to(server, tftp_request(1, "a.txt", "octet"), from).bytes,
+                  tftp_packet(3, 1, "x"));
+        return;
+    }
+    // A refused sender gets nothing; the server traces the refusal as it drops the request.
+    in_addr address{htonl(from)};
+    std::string refusal = std::string("net_close: host = ") + inet_ntoa(address) + ", socket fd = -1.";
+    size_t before = count_of(server.trace(), refusal);
+    udp_peer client(from);
+    client.send_to(server.port(), tftp_request(1, "a.txt", "octet"));
+    EXPECT_TRUE(wait_until([&] { return count_of(server.trace(), refusal) > before; }, 5000));
+    expect_silence(client, 0);
 }
 
 TEST(requests, the_access_lists_serve_only_the_listed_clients) {
@@ -184,7 +236,7 @@ TEST(requests, a_second_client_is_refused_as_busy_while_a_transfer_runs) {
     EXPECT_NE(busy->from_port, block.from_port);
 
     first.send_to(server.port(), request); // its own retransmitted request is refused too
-    EXPECT_EQ(first.receive(5000)->bytes.substr(0, 4), tftp_packet(5, 2));
+    expect_packet(first, 5, 2);
     udp_peer stranger(other_host); // not on the list: nothing at all
     stranger.send_to(server.port(), request);
     expect_silence(stranger, 500);
@@ -195,15 +247,30 @@ TEST(requests, a_second_client_is_refused_as_busy_while_a_transfer_runs) {
     lockstep_outcome rest = take_blocks(first, block.from_port, 5000, 2);
     EXPECT_TRUE(rest.completed);
     EXPECT_TRUE(block.bytes.substr(4) + rest.wire == pattern_bytes(5000, 3));
+}
 
-    // Once the transfer is over the next request is served.
-    write_file(server.root() + "/other.bin", "now");
-    ASSERT_TRUE(wait_until(
-        [&] { return server.process().out().find("5000 bytes sent in") != std::string::npos; },
-        5000));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    second.send_to(server.port(), tftp_request(1, "other.bin", "octet"));
-    EXPECT_EQ(second.receive(5000)->bytes, tftp_packet(3, 1, "now"));
+// Boot firmware asks for its next file the moment it has acknowledged the last block of the one
+// before: that request comes after the transfer has ended and must be served, every time.
+TEST(requests, a_request_sent_with_the_final_ack_is_served_every_time) {
+    server_process server({"--allow-download"});
+    write_file(server.root() + "/next.bin", "n");
+    std::string request = tftp_request(1, "next.bin", "octet");
+    udp_peer client;
+    client.send_to(server.port(), request);
+    int served = 0, refused = 0;
+    for (int i = 0; i < 1000; ++i) {
+        auto answer = client.receive(5000);
+        ASSERT_TRUE(answer) << "no answer to request " << i;
+        if (answer->bytes == tftp_packet(3, 1, "n")) {
+            ++served;
+            client.send_both(answer->from_port, tftp_packet(4, 1), server.port(), request);
+        } else {
+            ++refused;
+            client.send_to(server.port(), request);
+        }
+    }
+    EXPECT_EQ(served, 1000);
+    EXPECT_EQ(refused, 0);
 }
 
 TEST(requests, the_command_after_an_upload_gets_the_path_as_one_argument) {
@@ -228,10 +295,12 @@ TEST(requests, the_command_after_an_upload_gets_the_path_as_one_argument) {
     ASSERT_NE(ran, std::string::npos);
     EXPECT_LT(ran, trace.find("Sending ACK for block# 2."));
 
-    // Nothing runs after a download.
+    // Nothing runs after a download: by the time its summary shows, a start would be traced.
     client.send_to(server.port(), tftp_request(1, name, "octet"));
     EXPECT_TRUE(take_blocks(client, 0).completed);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(server.summaries_shown(2));
+    trace = server.trace();
+    EXPECT_EQ(trace.find("TFTP_RunExternal:", ran + 1), std::string::npos) << trace;
     EXPECT_EQ(read_file(record), path + "\nsize 700\n");
 }
 

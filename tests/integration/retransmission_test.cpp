@@ -2,6 +2,7 @@
 // of a transfer, whichever blocks the timeouts fell on, gives up.
 #include "client_engine.h"
 #include "daemon_fixture.h"
+#include "server/daemon.h"
 #include "diag/shared_flags.h"
 #include "engine/endpoint.h"
 #include "packet_expect.h"
@@ -25,17 +26,17 @@ TEST_F(server_retransmission, four_retransmissions_over_two_blocks_then_it_gives
     client.send_to(port, tftp_request(1, "slow.bin", "octet"));
     datagram first = expect_packet(client, 3, 1);
     for (int i = 0; i < 2; ++i) // two timeouts on block 1
-        EXPECT_EQ(client.receive(beyond_timeout_ms)->bytes, first.bytes);
+        EXPECT_EQ(next_bytes(client, beyond_timeout_ms), first.bytes);
     client.send_to(first.from_port, tftp_packet(4, 1));
     expect_packet(client, 3, 2);
     client.send_to(first.from_port, tftp_packet(4, 2));
     datagram third = expect_packet(client, 3, 3);
     for (int i = 0; i < 2; ++i) // the third and fourth timeouts
-        EXPECT_EQ(client.receive(beyond_timeout_ms)->bytes, third.bytes);
+        EXPECT_EQ(next_bytes(client, beyond_timeout_ms), third.bytes);
     expect_silence(client, beyond_timeout_ms); // the fifth gives up
     EXPECT_TRUE(status_shows("The file transfer timed out."));
     EXPECT_NE(trace().find("The file transfer timed out."), std::string::npos);
-    EXPECT_TRUE(wait_until([&] { return transfer_kind == 0 && !holds_open(root()); }, 5000));
+    EXPECT_TRUE(wait_until([&] { return transfers_running == 0 && !holds_open(root()); }, 5000));
     EXPECT_TRUE(serves_a_download());
 }
 
@@ -50,13 +51,13 @@ TEST_F(client_retransmission, the_request_and_blocks_go_out_again_until_the_fift
     udp_peer server_side;
     server_side.send_to(engine_port_, tftp_packet(4, 0));
     datagram first = expect_packet(server_side, 3, 1);
-    EXPECT_EQ(server_side.receive(beyond_timeout_ms)->bytes, first.bytes); // the second
+    EXPECT_EQ(next_bytes(server_side, beyond_timeout_ms), first.bytes); // the second
     server_side.send_to(engine_port_, tftp_packet(4, 1));
     expect_packet(server_side, 3, 2);
     server_side.send_to(engine_port_, tftp_packet(4, 2));
     datagram third = expect_packet(server_side, 3, 3);
     for (int i = 0; i < 2; ++i) // the third and fourth
-        EXPECT_EQ(server_side.receive(beyond_timeout_ms)->bytes, third.bytes);
+        EXPECT_EQ(next_bytes(server_side, beyond_timeout_ms), third.bytes);
     EXPECT_TRUE(finish());
     EXPECT_EQ(result(), -1);
     expect_silence(server_side);

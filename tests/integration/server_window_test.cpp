@@ -4,7 +4,8 @@
 #include "diag/trace.h"
 #include "engine_fixture.h"
 #include "platform/folders.h"
-#include "platform/registry.h"
+#include "settings_store.h"
+#include "platform/socket.h"
 #include "server/daemon.h"
 #include "server/server_controls.h"
 #include "server/server_window.h"
@@ -33,20 +34,10 @@ class server_window : public engine_test {
         RunExternalExe.set("");
         engine_test::TearDown();
     }
-    static void store(std::initializer_list<std::pair<const char*, const char*>> values) {
-        registry_key* key = registry_create_key(server_settings_key);
-        for (auto [name, text] : values)
-            registry_set_string(key, name, text);
-        registry_close_key(key);
+    static void store(std::initializer_list<std::pair<const char*, std::string>> values) {
+        store_settings(server_settings_key, values);
     }
-    static std::string stored(const char* name) {
-        registry_key* key = registry_open_key(server_settings_key);
-        if (!key) return "<no key>";
-        std::string text;
-        bool found = registry_query_string(key, name, &text, 255);
-        registry_close_key(key);
-        return found ? text : "<none>";
-    }
+    static std::string stored(const char* name) { return stored_setting(server_settings_key, name); }
     static std::string status() { return ui_get_text(IDC_STATUS, 300); }
     // Clicks a check box as the user would: its state flips, then its command runs.
     static void click(int id) {
@@ -80,7 +71,7 @@ TEST_F(server_window, a_stored_yes_in_any_case_enables_the_server_as_the_window_
            {"AllowDownload", "YES"},
            {"AllowUpload", "Yess"},
            {"RestrictDownload", "Yes"},
-           {"RestrictDownloadPath", folder.path().c_str()},
+           {"RestrictDownloadPath", folder.path()},
            {"RestrictUpload", "No"},
            {"Timeout", "30"}});
     server_window_open();
@@ -164,7 +155,50 @@ TEST_F(server_window, enable_and_disable_show_their_state) {
     EXPECT_EQ(ui_get_text(IDC_ENABLE, 30), "&Enable server");
     EXPECT_EQ(status(), "TFTP server is disabled.");
     server_command(IDC_ENABLE); // and again, on the same port
-    EXPECT_TRUE(wait_until([] { return listen_socket >= 0; }, 5000));
+    EXPECT_TRUE(wait_readable(daemon_listening_event(), -1, 5000)); // bound again
+}
+
+// The first daemon is held inside its report box (its port was taken) while the user disables
+// and enables again: the new run waits for it, says so, and is left alone by its abort.
+TEST_F(server_window, a_new_enable_waits_for_a_daemon_still_ending_and_never_runs_two) {
+    store({{"Timeout", "120"}}); // no first-start advice
+    server_window_open();
+    struct release {
+        ~release() { ui_test_hold_boxes(false); }
+    } boxes_released_at_the_end;
+    {
+        udp_peer holder(0x7f000001, static_cast<uint16_t>(listen_port_override.load()));
+        ui_test_hold_boxes(true);
+        server_command(IDC_ENABLE);
+        ASSERT_TRUE(wait_until([] { return !ui_test_boxes().empty(); }, 5000));
+    }
+    EXPECT_EQ(last_box(), "net_init: can't bind local address.");
+    server_command(IDC_ENABLE); // Disable
+    server_command(IDC_ENABLE); // and Enable again, with the port free now
+    EXPECT_TRUE(wait_until([] { return status() == "Waiting for the previous server to stop..."; },
+                           3000))
+        << status();
+    EXPECT_FALSE(wait_readable(daemon_listening_event(), -1, 0));
+    EXPECT_EQ(daemon_running, 2);
+    ui_test_hold_boxes(false);
+    ASSERT_TRUE(wait_readable(daemon_listening_event(), -1, 5000));
+    EXPECT_TRUE(wait_until([] { return daemon_running == 1; }, 5000));
+    EXPECT_EQ(ServerEnabled, 1);
+    udp_peer client; // and it serves
+    client.send_to(static_cast<uint16_t>(listen_port_override.load()),
+                   tftp_request(1, "a.bin", "octet"));
+    auto answer = client.receive(5000);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->bytes.substr(0, 4), tftp_packet(5, 2));
+}
+
+TEST_F(server_window, an_unknown_service_is_reported_and_a_port_given_serves) {
+    EXPECT_EQ(net_listen_port("no-such-service"), listen_port_override);
+    EXPECT_EQ(last_box(), "net_init: unknown service: no-such-service/udp.");
+    listen_port_override = 0;
+    trace_open(true, folder.file("trace.log"));
+    EXPECT_EQ(net_listen_port("no-such-service"), 69);
+    EXPECT_NE(trace().find("net_init: Listening on port 69, the port of TFTP."), std::string::npos);
 }
 
 TEST_F(server_window, enable_refuses_missing_roots_and_commands) {
@@ -191,44 +225,41 @@ TEST_F(server_window, enable_refuses_missing_roots_and_commands) {
     EXPECT_EQ(ServerEnabled, 0);
 }
 
-TEST_F(server_window, every_option_box_switches_its_setting_and_says_so) {
+// Each box switches its setting and the controls that go with it, and answers on the status
+// line with what the switch now means.
+TEST_F(server_window, every_option_box_switches_its_setting_and_its_controls) {
     server_window_open();
-    struct {
+    const struct {
         int id;
         std::atomic<int>* setting;
-        const char* on;
-        const char* off;
+        std::vector<int> controls;
     } boxes[] = {
-        {IDC_ALLOW_UPLOAD, &AllowUpload, "Clients will be able to upload files.",
-         "Clients will not be able to upload files."},
-        {IDC_ALLOW_DOWNLOAD, &AllowDownload, "Clients will be able to download files.",
-         "Clients will not be able to download files."},
-        {IDC_NO_OVERWRITE, &AllowOverwrite,
-         "Client uploads will not be able to overwrite existing files.",
-         "Client uploads will be able to overwrite existing files."},
-        {IDC_SERVICE_ONLY, &ServiceIP, "Only selected clients will have access.",
-         "The server may be accessed by any client."},
-        {IDC_RUN_EXTERNAL, &RunExternal, "An external program will run after uploads.",
-         "No external progam will be launched."},
+        {IDC_ALLOW_UPLOAD, &AllowUpload, {}},
+        {IDC_ALLOW_DOWNLOAD, &AllowDownload, {}},
+        {IDC_NO_OVERWRITE, &AllowOverwrite, {}},
+        {IDC_SERVICE_ONLY, &ServiceIP, {IDC_ACCESS_LISTS}},
+        {IDC_RUN_EXTERNAL, &RunExternal, {IDC_COMMAND, IDC_COMMAND_CHOOSER}},
+        {IDC_RESTRICT_UPLOAD, &RestrictUpload, {IDC_UPLOAD_ROOT, IDC_UPLOAD_ROOT_CHOOSER}},
+        {IDC_RESTRICT_DOWNLOAD, &RestrictDownload, {IDC_DOWNLOAD_ROOT, IDC_DOWNLOAD_ROOT_CHOOSER}},
     };
     for (const auto& b : boxes) {
-        click(b.id);
-        EXPECT_EQ(*b.setting, 1);
-        EXPECT_EQ(status(), b.on);
-        click(b.id);
-        EXPECT_EQ(*b.setting, 0);
-        EXPECT_EQ(status(), b.off);
+        std::string said[2];
+        for (int click_number = 0; click_number < 2; ++click_number) {
+            click(b.id);
+            bool on = ui_is_checked(b.id);
+            EXPECT_EQ(*b.setting, on ? 1 : 0) << b.id;
+            for (int control : b.controls)
+                EXPECT_EQ(ui_is_enabled(control), on) << b.id << " " << control;
+            if (on && !b.controls.empty()) {
+                EXPECT_EQ(ui_test_focused(), b.controls.front());
+            }
+            said[on ? 1 : 0] = status();
+        }
+        EXPECT_NE(said[0], said[1]) << b.id;
     }
-    click(IDC_RESTRICT_UPLOAD); // on at first: now off
-    EXPECT_EQ(status(), "Uploads can be made to any folder.");
-    EXPECT_FALSE(ui_is_enabled(IDC_UPLOAD_ROOT));
-    EXPECT_FALSE(ui_is_enabled(IDC_UPLOAD_ROOT_CHOOSER));
-    click(IDC_RESTRICT_UPLOAD);
-    EXPECT_EQ(status(), "Uploads will be restricted to one folder.");
-    EXPECT_TRUE(ui_is_enabled(IDC_UPLOAD_ROOT));
-    EXPECT_EQ(ui_test_focused(), IDC_UPLOAD_ROOT);
+    click(IDC_ALLOW_UPLOAD);
+    EXPECT_EQ(status(), "Clients will be able to upload files.");
     click(IDC_RUN_EXTERNAL);
-    EXPECT_TRUE(ui_is_enabled(IDC_COMMAND_CHOOSER));
     ui_set_text(IDC_COMMAND, "reload ?"); // the user types
     server_command(IDC_COMMAND);
     EXPECT_EQ(RunExternalExe.get(), "reload ?");

@@ -4,6 +4,7 @@
 #include "client_engine.h"
 #include "daemon_fixture.h"
 #include "diag/shared_flags.h"
+#include "server/daemon.h"
 #include "lockstep.h"
 #include "transfer_data.h"
 #include "ui/test_backend.h"
@@ -44,7 +45,7 @@ TEST_P(server_transfer, download) {
     ASSERT_TRUE(got.completed) << got.error;
     EXPECT_NE(got.peer_port, port); // answered from a transfer port, not the listening one
     EXPECT_TRUE(got.wire == wire_of(content, mode));
-    ASSERT_TRUE(wait_until([&] { return transfer_kind == 0; }, 5000));
+    ASSERT_TRUE(wait_until([&] { return transfers_running == 0; }, 5000));
     EXPECT_TRUE(std::regex_match(status(), summary_for(got.wire.size(), "sent"))) << status();
     EXPECT_FALSE(file_exists(folder.file("PYSStat.tmp")));
 }
@@ -59,7 +60,7 @@ TEST_P(server_transfer, upload) {
     ASSERT_EQ(ack->bytes, tftp_packet(4, 0));
     lockstep_outcome sent = send_blocks(client, ack->from_port, wire_of(content, mode));
     ASSERT_TRUE(sent.completed) << sent.error;
-    ASSERT_TRUE(wait_until([&] { return transfer_kind == 0; }, 5000));
+    ASSERT_TRUE(wait_until([&] { return transfers_running == 0; }, 5000));
     EXPECT_TRUE(read_file(root_file("file.bin")) == content);
     EXPECT_TRUE(std::regex_match(status(), summary_for(wire_of(content, mode).size(), "received")))
         << status();
@@ -84,7 +85,7 @@ TEST_P(client_transfer, download) {
     ASSERT_TRUE(finish());
     EXPECT_EQ(result(), 0);
     EXPECT_TRUE(read_file(folder.file("local.bin")) == content);
-    EXPECT_EQ(byte_count, static_cast<int>(wire_of(content, mode).size()));
+    EXPECT_EQ(t->bytes(), static_cast<int64_t>(wire_of(content, mode).size()));
 }
 
 TEST_P(client_transfer, upload) {

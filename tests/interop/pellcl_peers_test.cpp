@@ -17,6 +17,9 @@ run_result pellcl(const std::vector<std::string>& args, const std::string& folde
 
 class pellcl_with_tftpd_hpa : public testing::TestWithParam<size_t> {
   protected:
+    void SetUp() override {
+        if (!server.unavailable().empty()) GTEST_SKIP() << server.unavailable();
+    }
     std::string host() const { return "127.0.0.1:" + std::to_string(server.port()); }
     tftpd_hpa server;
     temp_folder_owner local;

@@ -1,7 +1,9 @@
 // Hostile and heavy traffic at pellsd: thousands of malformed datagrams from many ports and
-// addresses, and a flood of requests during a long download. The server stays enabled, never
-// reads or writes outside its root, and keeps serving.
+// addresses, forged sources that no answer can reach, and a flood of requests during a long
+// download. The server stays enabled, never reads or writes outside its root, and keeps serving.
 #include "lockstep.h"
+#include "network_namespace.h"
+#include "packet_expect.h"
 #include "process.h"
 #include "server_process.h"
 #include "udp_peer.h"
@@ -10,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <random>
 #include <thread>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -92,7 +95,8 @@ TEST(hostile_peers, thousands_of_malformed_datagrams_leave_the_server_serving) {
     // A running transfer whose port the flood hits as well.
     udp_peer owner;
     owner.send_to(server.port(), tftp_request(1, "probe.bin", "octet"));
-    uint16_t transfer_port = owner.receive(5000)->from_port;
+    uint16_t transfer_port = expect_packet(owner, 3, 1).from_port;
+    ASSERT_NE(transfer_port, 0);
 
     std::mt19937 random(20261207);
     std::vector<std::unique_ptr<udp_peer>> senders;
@@ -155,7 +159,7 @@ TEST(load, a_flood_of_requests_during_a_long_download) {
         if (reply->bytes == tftp_packet(3, 1, "small")) { // served after the transfer: finish it
             ++served;
             permitted.send_to(reply->from_port, tftp_packet(4, 1));
-            server.summaries_shown(static_cast<size_t>(1 + served), 5000);
+            ASSERT_TRUE(server.summaries_shown(static_cast<size_t>(1 + served), 5000));
         }
     }
     EXPECT_EQ(answered, 5000);
@@ -163,6 +167,80 @@ TEST(load, a_flood_of_requests_during_a_long_download) {
     EXPECT_FALSE(refused.receive(1000)); // not one answer to a refused address
     EXPECT_EQ(download.wait_exit(120000), 0);
     EXPECT_TRUE(read_file(local.file("big.bin")) == big);
+}
+
+TEST(forged_sources, datagrams_from_port_0_are_dropped_and_the_server_serves_on) {
+    if (geteuid() != 0) GTEST_SKIP() << "a source port of 0 takes a raw socket, which needs root";
+    server_process server({"--allow-download", "--timeout", "2"});
+    std::string probe = pattern_bytes(3000, 5);
+    write_file(server.root() + "/probe.bin", probe);
+    std::string request = tftp_request(1, "probe.bin", "octet");
+    ASSERT_TRUE(send_forged({}, "127.0.0.1", 0, server.port(), request));
+    EXPECT_TRUE(server.trace_shows("tftp_listen: Dropped a datagram from port 0 of host 127.0.0.1."));
+
+    udp_peer owner; // and to the port of a running transfer
+    owner.send_to(server.port(), request);
+    datagram first = expect_packet(owner, 3, 1);
+    ASSERT_TRUE(send_forged({}, "127.0.0.1", 0, first.from_port, tftp_packet(4, 1)));
+    EXPECT_TRUE(server.trace_shows("net_recv: Received from port 0,"));
+    owner.send_to(first.from_port, tftp_packet(4, 1));
+    lockstep_outcome rest = take_blocks(owner, first.from_port, 5000, 2);
+    EXPECT_TRUE(rest.completed && first.bytes.substr(4) + rest.wire == probe);
+    EXPECT_EQ(server.process().out().find("TFTP server is disabled."), std::string::npos);
+}
+
+// Inside a namespace of the test's own, requests come from addresses that no answer can reach;
+// each ends at most its own transfer or busy answer, with the system's reason traced.
+TEST(unroutable_peers, end_only_their_own_transfer_or_busy_answer) {
+    network_namespace ns;
+    if (!ns.unavailable().empty()) GTEST_SKIP() << ns.unavailable();
+    server_process server({"--allow-download", "--timeout", "2"}, ns.prefix());
+    std::string probe = pattern_bytes(3000, 6);
+    write_file(server.root() + "/probe.bin", probe);
+    std::string request = tftp_request(1, "probe.bin", "octet");
+    const struct {
+        const char* address;
+        const char* reason;
+    } sources[] = {{"192.0.2.7", "No route to host"},
+                   {"198.51.100.7", "Permission denied"},
+                   {"203.0.113.7", "Invalid argument"},
+                   {"100.64.0.7", "Network is unreachable"}};
+    for (const auto& source : sources) {
+        ASSERT_TRUE(send_forged(ns.prefix(), source.address, 1234, server.port(), request));
+        EXPECT_TRUE(server.trace_shows(
+            std::string("net_send: An error occurred with sendto() on the socket. (") +
+            source.reason + ")"))
+            << source.address;
+    }
+    std::vector<std::string> get = ns.prefix();
+    get.insert(get.end(), {PELLCL_PATH, "--get", "127.0.0.1:" + std::to_string(server.port()),
+                           "probe.bin", server.logs.file("got.bin")});
+    EXPECT_EQ(run_program(get, server.logs.path()).status, 0);
+    EXPECT_TRUE(read_file(server.logs.file("got.bin")) == probe);
+
+    // A transfer whose client is gone keeps the server busy while its waits run out.
+    ASSERT_TRUE(send_forged(ns.prefix(), "127.0.0.1", 5555, server.port(), request));
+    ASSERT_TRUE(server.trace_shows("port# 5555."));
+    ASSERT_TRUE(send_forged(ns.prefix(), "192.0.2.7", 1234, server.port(), request));
+    EXPECT_TRUE(server.trace_shows(
+        "TFTP_Refuserequests: Could not answer host 192.0.2.7, port# 1234: No route to host."));
+    EXPECT_TRUE(server.process().running());
+    EXPECT_EQ(server.process().out().find("TFTP server is disabled."), std::string::npos);
+}
+
+TEST(unroutable_peers, end_the_clients_transfer_with_the_reason) {
+    network_namespace ns;
+    if (!ns.unavailable().empty()) GTEST_SKIP() << ns.unavailable();
+    temp_folder_owner local;
+    std::vector<std::string> get = ns.prefix();
+    get.insert(get.end(), {PELLCL_PATH, "--get", "192.0.2.1", "a.bin"});
+    run_result run = run_program(get, local.path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("net_send: A send error occurred while attempting to transmit. (No "
+                           "route to host)"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find("Error:"), std::string::npos) << run.err; // no fatal box
 }
 
 } // namespace

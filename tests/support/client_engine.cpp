@@ -12,7 +12,7 @@ void client_engine_test::SetUp() {
     endpoint_test::SetUp();
     use_role(client_like_role());
     engine_port_ = engine_port();
-    first_receive = true;
+    t->first_receive = true;
     client_like_aborts = 0;
 }
 
@@ -28,23 +28,24 @@ void client_engine_test::start(int op, int mode, const std::string& local,
                                const std::string& remote) {
     run_ = std::make_shared<run>();
     auto state = run_;
-    thread_start([state, op, mode, local, remote] {
+    transfer* engine = t.get();
+    engine->timeout_seconds = packet_timeout;
+    // The worker uses the fixture's transfer; TearDown waits for the worker before it goes.
+    thread_start([state, engine, op, mode, local, remote] {
         struct mark_end {
             run& r;
             ~mark_end() { r.ended = 1; }
         } mark{*state};
-        transfer_record& t = transfer_state;
+        transfer& t = *engine;
         t.mode = mode;
-        t.file = file_open(local, op == OP_RRQ ? "wb" : "rb", op == OP_RRQ ? 1 : 0);
-        if (!t.file) return;
-        byte_count = 0;
+        if (!file_open(t, local, op == OP_RRQ ? "wb" : "rb", op == OP_RRQ ? 1 : 0)) return;
         t.last_data_size = block_size;
-        t.send_len = build_request(t.send_buf, op, remote.c_str(),
+        t.send_len = build_request(t.send_buf.data(), op, remote.c_str(),
                                    mode == MODE_OCTET ? "octet" : "netascii");
-        net_send(t.send_buf, t.send_len);
+        net_send(t, t.send_buf.data(), t.send_len);
         t.op_sent = op;
-        state->result = fsm_loop(op);
-        file_close(t.file);
+        state->result = fsm_loop(t, op);
+        file_close(t);
         state->returned = 1;
     });
 }

@@ -3,8 +3,8 @@
 #include "diag/shared_flags.h"
 #include "diag/trace.h"
 #include "lockstep.h"
-#include "platform/registry.h"
-#include "server/busy_refusal.h"
+#include "settings_store.h"
+#include "platform/socket.h"
 #include "server/daemon.h"
 #include "server/server_controls.h"
 #include "server/server_window.h"
@@ -22,9 +22,7 @@ void daemon_test::SetUp() {
     port = free_udp_port();
     listen_port_override = port;
     // Stored settings exist, so that no first-start advice box shows up among the test's boxes.
-    registry_key* key = registry_create_key(server_settings_key);
-    registry_set_string(key, "Timeout", "120");
-    registry_close_key(key);
+    store_settings(server_settings_key, {{"Timeout", "120"}});
     server_window_open();
     AllowUpload = AllowDownload = 1;
     RestrictUploadPath.set(root());
@@ -34,12 +32,13 @@ void daemon_test::SetUp() {
     settings_show();
     server_enable();
     ASSERT_EQ(ServerEnabled, 1);
-    ASSERT_TRUE(wait_until([] { return listen_socket >= 0; }, 5000));
+    // Set once the port is bound: a bind that failed never sets it.
+    ASSERT_TRUE(wait_readable(daemon_listening_event(), -1, 5000));
 }
 
 void daemon_test::TearDown() {
     server_disable();
-    EXPECT_TRUE(wait_until([] { return daemon_running == 0; }, 5000));
+    EXPECT_TRUE(daemon_wait_end(5000));
     listen_port_override = 0;
     engine_test::TearDown();
 }
@@ -56,7 +55,6 @@ bool daemon_test::serves_a_download() {
     udp_peer client;
     client.send_to(port, tftp_request(1, "probe.bin", "octet"));
     lockstep_outcome got = take_blocks(client, 0);
-    // Until the server has finished its side, a next request is refused as busy.
-    bool finished = wait_until([] { return transfer_kind == 0 && refusal_running == 0; }, 5000);
+    bool finished = wait_until([] { return transfers_running == 0; }, 5000);
     return got.completed && got.wire == content && ServerEnabled == 1 && finished;
 }

@@ -4,9 +4,6 @@
 #include "diag/shared_flags.h"
 #include "diag/trace.h"
 #include "engine/endpoint.h"
-#include "engine/file_layer.h"
-#include "engine/packet.h"
-#include "platform/socket.h"
 #include "platform/thread.h"
 #include "server/server_role.h"
 #include "server/settings.h"
@@ -26,20 +23,12 @@ void engine_test::SetUp() {
     role_install(&server_role);
     ServerEnabled = 0;
     stop_clear();
-    transfer_kind = 0;
-    byte_count = 0;
     packet_timeout = 120;
-    pending_len = -1;
-    recv_timed_out = false;
-    first_receive = false;
-    transfer_state = transfer_record{};
     ASSERT_EQ(trace_open(true, folder.file("trace.log")), 1);
 }
 
 void engine_test::TearDown() {
     trace_close();
-    if (transfer_socket >= 0) sock_close(transfer_socket);
-    transfer_socket = -1;
     unsetenv("TMPDIR");
     unsetenv("XDG_CONFIG_HOME");
 }
@@ -50,13 +39,17 @@ const role_profile& client_like_role() {
     static const role_profile profile = [] {
         role_profile p = client_role;
         p.status_control = server_role.status_control; // one status line for every test
-        p.abort = [] {
-            ++client_like_aborts;
-            file_close_unchecked(transfer_state.file);
-        };
+        p.abort = [] { ++client_like_aborts; };
         return p;
     }();
     return profile;
+}
+
+std::string box_since(size_t count) {
+    std::vector<ui_test_box> boxes = ui_test_boxes();
+    if (boxes.size() == count) return "<no new box>";
+    if (boxes.size() > count + 1) return "<more than one new box>";
+    return boxes.back().text;
 }
 
 bool holds_open(const std::string& folder) {

@@ -20,10 +20,13 @@ class engine_test : public ::testing::Test {
     temp_folder_owner folder;
 };
 
-// The client's profile with an abort that only notes that it ran and closes the local file, so
-// that the engine is tested in the client's role without the client's window.
+// The client's profile with an abort that only notes that it ran (the worker's end closes what
+// its transfer opened), so that the engine is tested in the client's role without its window.
 const role_profile& client_like_role();
 extern std::atomic<int> client_like_aborts;
+
+// The text of the box shown once count boxes had been shown, or why there is no such box.
+std::string box_since(size_t count);
 
 // Whether this process has a file below folder open.
 bool holds_open(const std::string& folder);

@@ -15,6 +15,12 @@ inline datagram expect_packet(const udp_peer& peer, int opcode, int number, int 
     return *got;
 }
 
+// The next datagram's bytes, or "<nothing>" when none came within wait_ms.
+inline std::string next_bytes(const udp_peer& peer, int wait_ms = 5000) {
+    auto got = peer.receive(wait_ms);
+    return got ? got->bytes : "<nothing>";
+}
+
 // Nothing may arrive within wait_ms.
 inline void expect_silence(const udp_peer& peer, int wait_ms = 400) {
     auto got = peer.receive(wait_ms);

@@ -5,8 +5,13 @@
 #include <csignal>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <unistd.h>
 
 tftpd_hpa::tftpd_hpa() : port_(free_udp_port()) {
+    if (geteuid() != 0) {
+        unavailable_ = "tftpd-hpa serves a folder by changing root into it, which needs root";
+        return;
+    }
     std::string program = program_path("in.tftpd");
     if (program.empty()) program = "/usr/sbin/in.tftpd";
     // It changes root into the folder and drops to the tftp user unless told to stay root.
@@ -26,6 +31,7 @@ tftpd_hpa::tftpd_hpa() : port_(free_udp_port()) {
 }
 
 tftpd_hpa::~tftpd_hpa() {
+    if (!child_) return;
     child_->signal(SIGTERM);
     child_->wait_exit(5000);
 }

@@ -48,6 +48,21 @@ void udp_peer::send_burst(uint16_t port, const std::string& bytes, int count) co
     sendmmsg(fd_, messages.data(), static_cast<unsigned>(count), 0);
 }
 
+void udp_peer::send_both(uint16_t first_port, const std::string& first, uint16_t second_port,
+                         const std::string& second) const {
+    sockaddr_in to[2] = {endpoint(0x7f000001, first_port), endpoint(0x7f000001, second_port)};
+    iovec data[2] = {{const_cast<char*>(first.data()), first.size()},
+                     {const_cast<char*>(second.data()), second.size()}};
+    mmsghdr messages[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        messages[i].msg_hdr.msg_name = &to[i];
+        messages[i].msg_hdr.msg_namelen = sizeof to[i];
+        messages[i].msg_hdr.msg_iov = &data[i];
+        messages[i].msg_hdr.msg_iovlen = 1;
+    }
+    sendmmsg(fd_, messages, 2, 0);
+}
+
 std::optional<datagram> udp_peer::receive(int milliseconds) const {
     pollfd p{fd_, POLLIN, 0};
     if (poll(&p, 1, milliseconds) <= 0) return std::nullopt;

@@ -90,14 +90,14 @@ TEST_F(access_lists, masks_match_part_by_part) {
 }
 
 TEST_F(access_lists, a_list_replaced_during_checks_is_seen_whole) {
-    std::atomic<bool> done{false};
+    // The window replaces the list for as long as the checks go on, so that they overlap.
+    std::atomic<int> checks{0};
     ServiceIPW.set("10.0.0.*");
     std::thread window([&] {
-        for (int i = 0; i < 2000; ++i)
+        for (int i = 0; checks < 2000; ++i)
             ServiceIPW.set(i % 2 ? "10.0.0.*" : "10.0.0.* , 10.0.1.*");
-        done = true;
     });
-    while (!done)
+    for (; checks < 2000; ++checks)
         EXPECT_EQ(check("10.0.0.7"), 0);
     window.join();
 }
@@ -117,6 +117,9 @@ TEST_F(access_lists, the_dialog_reports_every_fault) {
     EXPECT_TRUE(access_lists_check("localhost 10.1.1.1", "10.0.0.1 - 10.0.0.9", "10.0.*.*"));
     // An address is the whole entry: nothing may follow it, not even after a blank of its own.
     EXPECT_FALSE(access_lists_check("", "10.0.0.1 - 10.0.0.9\vjunk", ""));
+    // A mask of fewer than four parts would match no client: the dialog refuses it too.
+    EXPECT_FALSE(access_lists_check("", "", "10.0.*"));
+    EXPECT_FALSE(access_lists_check("", "", "0"));
 }
 
 TEST_F(access_lists, after_a_fault_masks_get_only_the_placement_test) {

@@ -3,6 +3,7 @@
 #include "diag/report.h"
 #include "engine/file_layer.h"
 #include "engine/packet.h"
+#include "engine/transfer.h"
 #include "engine_fixture.h"
 #include "server/server_controls.h"
 #include "ui/test_backend.h"
@@ -21,38 +22,42 @@ class file_layer_test : public engine_test {
     // Reads the whole file for the wire in blocks of count bytes.
     std::vector<std::string> read_blocks(const std::string& content, int mode, int count = 512) {
         write_file(path(), content);
-        FILE* stream = file_open(path(), "r", 0);
+        transfer t;
+        t.mode = mode;
+        file_open(t, path(), "r", 0);
         std::vector<std::string> blocks;
         uint8_t buffer[512];
         for (;;) {
-            int n = file_read(stream, buffer, count, mode);
+            int n = file_read(t, buffer, count);
             blocks.emplace_back(reinterpret_cast<char*>(buffer), static_cast<size_t>(n));
             if (n < count) break;
         }
-        file_close(stream);
+        file_close(t);
         return blocks;
     }
 
     // Stores the wire blocks and closes the file; the stored bytes.
     std::string write_blocks(const std::vector<std::string>& blocks, int mode) {
-        FILE* stream = file_open(path(), "w", 0);
+        transfer t;
+        t.mode = mode;
+        file_open(t, path(), "w", 0);
         for (const std::string& b : blocks)
-            file_write(stream, reinterpret_cast<const uint8_t*>(b.data()),
-                       static_cast<int>(b.size()), mode);
-        file_close(stream);
+            file_write(t, reinterpret_cast<const uint8_t*>(b.data()), static_cast<int>(b.size()));
+        file_close(t);
         return read_file(path());
     }
 
     // A write or close that the peer's bytes make fail; the status line's message.
     std::string peer_fault_of(const std::vector<std::string>& blocks) {
-        FILE* stream = file_open(path(), "w", 0);
+        transfer t;
+        t.mode = MODE_NETASCII;
+        file_open(t, path(), "w", 0);
         try {
             for (const std::string& b : blocks)
-                file_write(stream, reinterpret_cast<const uint8_t*>(b.data()),
-                           static_cast<int>(b.size()), MODE_NETASCII);
-            file_close(stream);
+                file_write(t, reinterpret_cast<const uint8_t*>(b.data()),
+                           static_cast<int>(b.size()));
+            file_close(t);
         } catch (const transfer_ended&) {
-            file_close_unchecked(stream);
             return ui_get_text(IDC_STATUS, 300);
         }
         return "no fault";
@@ -74,11 +79,13 @@ TEST_F(file_layer_test, netascii_read_carries_half_a_pair_into_the_next_block) {
 
 TEST_F(file_layer_test, netascii_read_of_an_empty_file_ends_at_once_and_stays_ended) {
     write_file(path(), "");
-    FILE* stream = file_open(path(), "r", 0);
+    transfer t;
+    t.mode = MODE_NETASCII;
+    file_open(t, path(), "r", 0);
     uint8_t buffer[512];
-    EXPECT_EQ(file_read(stream, buffer, 512, MODE_NETASCII), 0);
-    EXPECT_EQ(file_read(stream, buffer, 512, MODE_NETASCII), 0);
-    file_close(stream);
+    EXPECT_EQ(file_read(t, buffer, 512), 0);
+    EXPECT_EQ(file_read(t, buffer, 512), 0);
+    file_close(t);
 }
 
 TEST_F(file_layer_test, netascii_write_stores_the_local_line_end_and_bare_crs) {
@@ -117,39 +124,37 @@ TEST_F(file_layer_test, octet_moves_every_byte_value_unchanged) {
     EXPECT_EQ(blocks[0] + blocks[1], all);
 }
 
-TEST_F(file_layer_test, opening_names_the_file_in_the_status_file) {
+TEST_F(file_layer_test, opening_names_the_file_in_the_status_file_and_the_trace) {
     write_file(path(), "x");
-    FILE* stream = file_open(path(), "r", 7);
-    ASSERT_TRUE(stream);
+    transfer t;
+    ASSERT_TRUE(file_open(t, path(), "r", 0));
     EXPECT_EQ(read_file(folder.file("PYSStat.tmp")), path());
-    EXPECT_EQ(transfer_state.nextblknum, 7);
-    EXPECT_EQ(transfer_file_name, path());
     EXPECT_NE(trace().find("file_open: opened " + path() + ", mode = r."), std::string::npos);
-    file_close(stream);
+    file_close(t);
     EXPECT_NE(trace().find("file_close: Closed local file."), std::string::npos);
 }
 
 TEST_F(file_layer_test, the_server_opens_regular_files_only) {
-    EXPECT_EQ(file_open(folder.path(), "r", 0), nullptr);
+    transfer t;
+    EXPECT_FALSE(file_open(t, folder.path(), "r", 0));
     ASSERT_EQ(mkfifo(folder.file("fifo").c_str(), 0600), 0);
-    EXPECT_EQ(file_open(folder.file("fifo"), "r", 0), nullptr); // and does not wait on it
-    EXPECT_EQ(file_open(folder.file("fifo"), "w", 0), nullptr);
-    EXPECT_EQ(file_open(folder.file("missing/x"), "w", 0), nullptr);
+    EXPECT_FALSE(file_open(t, folder.file("fifo"), "r", 0)); // and does not wait on it
+    EXPECT_FALSE(file_open(t, folder.file("fifo"), "w", 0));
+    EXPECT_FALSE(file_open(t, folder.file("missing/x"), "w", 0));
 
     use_role(client_like_role());
-    FILE* sink = file_open("/dev/null", "wb", 1); // a client may download into a device
-    ASSERT_TRUE(sink);
-    file_close_unchecked(sink);
+    EXPECT_TRUE(file_open(t, "/dev/null", "wb", 1)); // a client may download into a device
 }
 
 TEST_F(file_layer_test, an_unknown_mode_is_fatal) {
     write_file(path(), "x");
-    FILE* stream = file_open(path(), "r", 0);
-    EXPECT_FALSE(run_on_worker([stream] {
+    transfer t;
+    file_open(t, path(), "r", 0);
+    t.mode = 7;
+    EXPECT_FALSE(run_on_worker([&t] {
         uint8_t buffer[512];
-        file_read(stream, buffer, 512, 7);
+        file_read(t, buffer, 512);
     }));
-    file_close_unchecked(stream);
     ASSERT_FALSE(ui_test_boxes().empty());
     EXPECT_EQ(ui_test_boxes()[0].text, "file_read: Unknown MODE value.");
 }

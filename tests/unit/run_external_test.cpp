@@ -1,7 +1,7 @@
 // The post-upload command: its words, the path as one argument, and when it runs.
-#include "engine/file_layer.h"
+#include "engine/packet.h"
+#include "engine/transfer.h"
 #include "engine_fixture.h"
-#include "server/request.h"
 #include "server/run_external.h"
 #include "server/settings.h"
 #include "wait_until.h"
@@ -25,52 +25,57 @@ class run_external : public engine_test {
     void SetUp() override {
         engine_test::SetUp();
         RunExternal = 1;
-        last_request_kind = 2;
-        transfer_file_name = folder.file("up load.bin");
-        write_file(transfer_file_name, "12345");
+        upload.kind = OP_WRQ;
+        upload.path = folder.file("up load.bin");
+        write_file(upload.path, "12345");
     }
     void TearDown() override {
         RunExternal = 0;
         engine_test::TearDown();
     }
     std::string record() const { return folder.file("record.txt"); }
+    transfer upload;
 };
 
 TEST_F(run_external, runs_the_command_with_the_path) {
     RunExternalExe.set(std::string(RECORD_ARGS_PATH) + " " + record() + " ?");
-    TFTP_RunExternal();
+    TFTP_RunExternal(upload);
     ASSERT_TRUE(
         wait_until([&] { return read_file(record()).find("size") != std::string::npos; }, 5000));
-    EXPECT_EQ(read_file(record()), transfer_file_name + "\nsize 5\n");
+    EXPECT_EQ(read_file(record()), upload.path + "\nsize 5\n");
     EXPECT_NE(trace().find("TFTP_RunExternal: Ran '" + std::string(RECORD_ARGS_PATH) + " " +
-                           record() + " " + transfer_file_name + "'."),
+                           record() + " " + upload.path + "'."),
               std::string::npos);
 }
 
 TEST_F(run_external, runs_nothing_after_a_download_or_with_the_option_off) {
     RunExternalExe.set(std::string(RECORD_ARGS_PATH) + " " + record() + " ?");
-    last_request_kind = 1;
-    TFTP_RunExternal();
-    last_request_kind = 2;
+    transfer download;
+    download.kind = OP_RRQ;
+    download.path = upload.path;
+    TFTP_RunExternal(download);
     RunExternal = 0;
-    TFTP_RunExternal();
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_FALSE(file_exists(record()));
+    TFTP_RunExternal(upload);
+    // Every start, and every failure to start, leaves a trace line at once.
     EXPECT_EQ(trace(), "");
+    EXPECT_FALSE(file_exists(record()));
 }
 
 TEST_F(run_external, a_command_that_cannot_start_is_only_traced) {
     RunExternalExe.set("");
-    TFTP_RunExternal();
-    RunExternalExe.set("no-such-program-anywhere ?");
-    TFTP_RunExternal();
+    TFTP_RunExternal(upload);
     EXPECT_NE(trace().find("TFTP_RunExternal: Error 2 creating process."), std::string::npos);
+    std::string before = trace();
+    RunExternalExe.set("no-such-program-anywhere ?");
+    TFTP_RunExternal(upload);
+    EXPECT_NE(trace().find("TFTP_RunExternal: Error 2 creating process.", before.size()),
+              std::string::npos);
 }
 
 TEST_F(run_external, a_command_line_too_long_is_not_attempted) {
     // The path and the command together take the whole 260 characters.
-    RunExternalExe.set("echo " + std::string(253 - transfer_file_name.size(), 'x') + " ?");
-    TFTP_RunExternal();
+    RunExternalExe.set("echo " + std::string(253 - upload.path.size(), 'x') + " ?");
+    TFTP_RunExternal(upload);
     EXPECT_NE(
         trace().find("TFTP_RunExternal: External command might be too long. Not attempting it."),
         std::string::npos);

@@ -1,6 +1,7 @@
 // The status file that names the file in transfer, in the temporary folder shared by all users.
 #include "diag/status.h"
 #include "engine_fixture.h"
+#include "ui/test_backend.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -25,6 +26,8 @@ TEST_F(status_file_test, is_deleted_and_a_second_delete_is_silent) {
     status_file_delete();
     EXPECT_FALSE(file_exists(folder.file("PYSStat.tmp")));
     status_file_delete();
+    EXPECT_TRUE(ui_test_boxes().empty());
+    EXPECT_EQ(trace(), "");
 }
 
 TEST_F(status_file_test, never_follows_a_link_planted_in_its_place) {

@@ -1,0 +1,90 @@
+#include "command_line.h"
+
+#include <QCommandLineParser>
+#include <QStringList>
+
+struct command_line::parser {
+    QCommandLineParser qt;
+};
+
+namespace {
+
+QStringList names_of(const command_option& o) {
+    return QString::fromStdString(o.name).split('|');
+}
+
+std::string dashed(const QString& name) {
+    return (name.size() > 1 ? "--" : "-") + name.toStdString();
+}
+
+} // namespace
+
+command_line::command_line(const std::vector<command_option>& options)
+    : parser_(std::make_unique<parser>()), options_(options) {
+    parser_->qt.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const command_option& o : options_) {
+        QCommandLineOption option(names_of(o), QString::fromStdString(o.help));
+        if (!o.value_name.empty()) option.setValueName(QString::fromStdString(o.value_name));
+        parser_->qt.addOption(option);
+    }
+}
+
+command_line::~command_line() = default;
+
+bool command_line::parse(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    // A value option at the very end has no value: said in the option's own words.
+    if (argc > 1) {
+        std::string last = argv[argc - 1];
+        for (const command_option& o : options_)
+            for (const QString& name : names_of(o))
+                if (!o.value_name.empty() && last == dashed(name)) {
+                    error_ = last + " needs " + (o.what.empty() ? o.value_name : o.what) + ".";
+                    return false;
+                }
+    }
+    if (parser_->qt.parse(arguments)) return true;
+    QStringList unknown = parser_->qt.unknownOptionNames();
+    if (!unknown.isEmpty()) {
+        error_ = "unknown option '" + dashed(unknown.first()) + "'.";
+    } else {
+        error_ = parser_->qt.errorText().toStdString();
+    }
+    return false;
+}
+
+bool command_line::is_set(const std::string& name) const {
+    return parser_->qt.isSet(QString::fromStdString(name));
+}
+
+std::string command_line::value(const std::string& name) const {
+    QStringList values = parser_->qt.values(QString::fromStdString(name));
+    return values.isEmpty() ? std::string() : values.last().toStdString();
+}
+
+std::vector<std::string> command_line::words() const {
+    std::vector<std::string> found;
+    for (const QString& word : parser_->qt.positionalArguments())
+        found.push_back(word.toStdString());
+    return found;
+}
+
+std::string command_line::options_help() const {
+    std::string text;
+    for (const command_option& o : options_) {
+        std::string left = " ";
+        for (const QString& name : names_of(o))
+            left += " " + dashed(name);
+        if (!o.value_name.empty()) left += " " + o.value_name;
+        // Help texts hold their own line breaks; continuation lines line up under the first.
+        std::string help = o.help;
+        for (size_t at = 0; (at = help.find('\n', at)) != std::string::npos; at += 26)
+            help.insert(at + 1, std::string(25, ' '));
+        text += left + (left.size() < 25 ? std::string(25 - left.size(), ' ') : "\n" +
+                                                                                  std::string(25, ' ')) +
+                help + "\n";
+    }
+    return text;
+}

@@ -1,0 +1,41 @@
+// A program's command line, read with Qt's parser: options as "--name value" or "--name=value",
+// each with its line of help, and the words that are not options.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+struct command_option {
+    std::string name;       // without dashes, other names after '|' ("help|h"); one letter makes
+                            // a short option ("-h")
+    std::string help;       // its text in --help
+    std::string value_name; // as --help shows the value ("DIR"); empty for a switch
+    std::string what;       // the value in words, for the message when it is missing
+};
+
+class command_line {
+  public:
+    explicit command_line(const std::vector<command_option>& options);
+    ~command_line();
+    command_line(const command_line&) = delete;
+    command_line& operator=(const command_line&) = delete;
+
+    // Reads the arguments after the program's name; false, with error() saying why, when they
+    // do not fit the options.
+    bool parse(int argc, char** argv);
+    const std::string& error() const { return error_; }
+    // Whether the option (by its first name) was given.
+    bool is_set(const std::string& name) const;
+    // The option's value, the last one when it was given more than once.
+    std::string value(const std::string& name) const;
+    std::vector<std::string> words() const;
+    // Every option with its help, one per line, for --help.
+    std::string options_help() const;
+
+  private:
+    struct parser;
+    std::unique_ptr<parser> parser_;
+    std::vector<command_option> options_;
+    std::string error_;
+};

@@ -1,0 +1,59 @@
+#include "network_namespace.h"
+
+#include "process.h"
+
+#include <unistd.h>
+
+namespace {
+
+bool run_ip(const std::vector<std::string>& args) {
+    std::vector<std::string> command = {"ip"};
+    command.insert(command.end(), args.begin(), args.end());
+    return run_program(command, "/", 10000).status == 0;
+}
+
+} // namespace
+
+network_namespace::network_namespace()
+    : name_("pelltest-" + std::to_string(getpid()) + "-" + std::to_string(rand() % 100000)) {
+    if (geteuid() != 0) {
+        unavailable_ = "network namespaces need root";
+        return;
+    }
+    if (program_path("ip").empty()) {
+        unavailable_ = "iproute2's ip is not installed";
+        return;
+    }
+    added_ = run_ip({"netns", "add", name_});
+    if (!added_) {
+        unavailable_ = "ip netns add failed";
+        return;
+    }
+    bool ready = run_ip({"-n", name_, "link", "set", "lo", "up"}) &&
+                 run_ip({"-n", name_, "route", "add", "unreachable", "192.0.2.0/24"}) &&
+                 run_ip({"-n", name_, "route", "add", "prohibit", "198.51.100.0/24"}) &&
+                 run_ip({"-n", name_, "route", "add", "blackhole", "203.0.113.0/24"});
+    if (!ready) unavailable_ = "the namespace's loopback or routes could not be set up";
+}
+
+network_namespace::~network_namespace() {
+    if (added_) run_ip({"netns", "del", name_});
+}
+
+std::vector<std::string> network_namespace::prefix() const {
+    return {program_path("ip"), "netns", "exec", name_};
+}
+
+bool send_forged(const std::vector<std::string>& prefix, const std::string& from_address,
+                 int from_port, int to_port, const std::string& bytes) {
+    static const char* digits = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char c : bytes) {
+        hex += digits[c >> 4];
+        hex += digits[c & 15];
+    }
+    std::vector<std::string> command = prefix;
+    command.insert(command.end(), {SEND_DATAGRAM_PATH, from_address, std::to_string(from_port),
+                                   "127.0.0.1", std::to_string(to_port), hex});
+    return run_program(command, "/", 10000).status == 0;
+}

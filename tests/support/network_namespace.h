@@ -1,0 +1,30 @@
+// A network namespace of the test's own, with its loopback up and routes that no reply can
+// take: 192.0.2.0/24 unreachable, 198.51.100.0/24 prohibited, 203.0.113.0/24 a black hole, and
+// nothing at all for any other address beyond loopback. Programs run inside it through a prefix;
+// forged sources stay inside it. Needs root and iproute2.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class network_namespace {
+  public:
+    network_namespace();
+    ~network_namespace();
+    network_namespace(const network_namespace&) = delete;
+    network_namespace& operator=(const network_namespace&) = delete;
+
+    // Empty when the namespace could be made; else why not, for a test to skip with.
+    const std::string& unavailable() const { return unavailable_; }
+    // The words that run a program inside the namespace.
+    std::vector<std::string> prefix() const;
+
+  private:
+    std::string name_, unavailable_;
+    bool added_ = false;
+};
+
+// Sends one UDP datagram from any source address and port (a raw socket, through the
+// send_datagram helper), inside the namespace when a prefix is given; whether it went out.
+bool send_forged(const std::vector<std::string>& prefix, const std::string& from_address,
+                 int from_port, int to_port, const std::string& bytes);

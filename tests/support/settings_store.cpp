@@ -1,0 +1,20 @@
+#include "settings_store.h"
+
+#include "platform/registry.h"
+
+void store_settings(const std::string& key,
+                    std::initializer_list<std::pair<const char*, std::string>> values) {
+    registry_key* stored = registry_create_key(key);
+    for (const auto& [name, text] : values)
+        registry_set_string(stored, name, text);
+    registry_close_key(stored);
+}
+
+std::string stored_setting(const std::string& key, const char* name) {
+    registry_key* stored = registry_open_key(key);
+    if (!stored) return "<no key>";
+    std::string text;
+    bool found = registry_query_string(stored, name, &text, 255);
+    registry_close_key(stored);
+    return found ? text : "<none>";
+}
