@@ -20,6 +20,10 @@ enum : int {
     IDC_CLOSE = 115,
     IDC_STATUS = 116,
     IDC_PACKET_TIMEOUT = 126,
+    // The extensions: the box and the block and window sizes asked for.
+    IDC_EXTENSIONS = 127,
+    IDC_BLOCK_SIZE = 128,
+    IDC_WINDOW_SIZE = 129,
 };
 
 } // namespace tftpc_controls

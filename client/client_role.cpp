@@ -13,12 +13,13 @@ bool always_serving() { return true; }
 
 // Rows: the opcode last sent; columns: the opcode received.
 const fsm_table client_dispatch = {
-    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid},
-    {fsm_invalid, fsm_invalid, fsm_invalid, recv_DATA, fsm_invalid, recv_ERROR},
-    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, recv_ACK, recv_ERROR},
-    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, recv_ACK, fsm_error},
-    {fsm_invalid, fsm_invalid, fsm_invalid, recv_DATA, fsm_invalid, fsm_error},
-    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_error},
+    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid},
+    {fsm_invalid, fsm_invalid, fsm_invalid, recv_DATA, fsm_invalid, recv_ERROR, recv_OACK},
+    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, recv_ACK, recv_ERROR, recv_OACK},
+    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, recv_ACK, fsm_error, recv_OACK_again},
+    {fsm_invalid, fsm_invalid, fsm_invalid, recv_DATA, fsm_invalid, fsm_error, recv_OACK_again},
+    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_error, fsm_invalid},
+    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid},
 };
 
 } // namespace

@@ -1,7 +1,10 @@
 #include "client_settings.h"
 
 #include "client_controls.h"
+#include "engine/options.h"
 #include "platform/registry.h"
+#include "session.h"
+#include "ui/console_options.h"
 #include "ui/timeout_list.h"
 #include "ui/ui.h"
 
@@ -57,7 +60,26 @@ void client_settings_load() {
     }
     if (read("TraceFile")) ui_set_text(IDC_TRACE_FILE, text);
     if (read("Timeout")) timeout_list_select(IDC_PACKET_TIMEOUT, std::atoi(text.c_str()));
+    if (read("Extensions")) client_extensions_show(same_word(text, "Yes"));
+    // A size out of its range comes back as its default.
+    int value = 0;
+    if (read("BlockSize"))
+        ui_set_text(IDC_BLOCK_SIZE,
+                    std::to_string(parse_whole_number(text.c_str(), blksize_min, blksize_max, &value)
+                                       ? value
+                                       : block_size_default));
+    if (read("WindowSize"))
+        ui_set_text(IDC_WINDOW_SIZE,
+                    std::to_string(parse_whole_number(text.c_str(), 1, window_size_limit, &value)
+                                       ? value
+                                       : window_size_default));
     registry_close_key(key);
+}
+
+void client_extensions_show(bool on) {
+    ui_set_checked(IDC_EXTENSIONS, on);
+    ui_enable(IDC_BLOCK_SIZE, on);
+    ui_enable(IDC_WINDOW_SIZE, on);
 }
 
 void client_settings_save() {
@@ -70,5 +92,8 @@ void client_settings_save() {
     registry_set_string(key, "LogTraces", ui_is_checked(IDC_LOG_TRACES) ? "Yes" : "No");
     registry_set_string(key, "TraceFile", ui_get_text(IDC_TRACE_FILE, field_text_limit));
     registry_set_string(key, "Timeout", std::to_string(timeout_list_seconds(IDC_PACKET_TIMEOUT)));
+    registry_set_string(key, "Extensions", ui_is_checked(IDC_EXTENSIONS) ? "Yes" : "No");
+    registry_set_string(key, "BlockSize", ui_get_text(IDC_BLOCK_SIZE, field_text_limit));
+    registry_set_string(key, "WindowSize", ui_get_text(IDC_WINDOW_SIZE, field_text_limit));
     registry_close_key(key);
 }

@@ -6,3 +6,5 @@ inline constexpr const char* client_settings_key = "SOFTWARE\\Drumvale\\PelloryT
 
 void client_settings_load();
 void client_settings_save();
+// The extensions box, with the size fields it enables.
+void client_extensions_show(bool on);

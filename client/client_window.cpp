@@ -79,6 +79,9 @@ void client_window_open() {
     for (int id : {IDC_TRACE_FILE, IDC_TRACE_FILE_CHOOSER, IDC_STOP})
         ui_enable(id, false);
     timeout_list_fill(IDC_PACKET_TIMEOUT);
+    ui_set_text(IDC_BLOCK_SIZE, std::to_string(block_size_default));
+    ui_set_text(IDC_WINDOW_SIZE, std::to_string(window_size_default));
+    client_extensions_show(false);
     client_settings_load();
     ui_focus(IDC_HOST);
 }
@@ -107,6 +110,12 @@ void client_command(int id) {
     case IDC_BINARY:
         choose(IDC_BINARY, IDC_ASCII);
         return status_text("Files will be transferred in binary mode.");
+    case IDC_EXTENSIONS: {
+        bool on = ui_is_checked(IDC_EXTENSIONS);
+        client_extensions_show(on);
+        return status_text(on ? "Transfers will ask for larger blocks and windows."
+                              : "Transfers will use plain TFTP.");
+    }
     case IDC_STOP:
         return client_stop();
     case IDC_START:

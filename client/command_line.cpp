@@ -2,9 +2,11 @@
 
 #include "client_controls.h"
 #include "client_role.h"
+#include "client_settings.h"
 #include "client_window.h"
 #include "diag/role.h"
 #include "diag/status.h"
+#include "engine/options.h"
 #include "platform/command_line.h"
 #include "platform/signals.h"
 #include "platform/socket.h"
@@ -34,6 +36,14 @@ const std::vector<command_option>& client_options() {
         {"port", "the server's port instead of the tftp port (69)", "N",
          "a port number from 1 to 65535"},
         {"log", "append a timestamped trace of every step to FILE", "FILE", "a file name"},
+        {"extensions",
+         "ask for the TFTP extensions: blocks of 1468 bytes, a\nwindow of 16, the file's size, "
+         "files over 32 MiB",
+         "", ""},
+        {"blksize", "ask for blocks of N bytes, 8 to 65464 (implies\n--extensions)", "N",
+         "a block size from 8 to 65464"},
+        {"windowsize", "ask for a window of N blocks, 1 to 512 (implies\n--extensions)", "N",
+         "a window size from 1 to 512"},
         {"help|h", "show this help", "", ""},
         {"version", "show the version", "", ""},
     };
@@ -45,6 +55,8 @@ struct request {
     std::vector<std::string> names; // host and the files, in the order given
     int timeout = 0, port = 0;
     std::string log;
+    bool extensions = false;
+    int block_size = block_size_default, window_size = window_size_default;
 };
 
 int fail(const std::string& message) {
@@ -77,6 +89,15 @@ int parse(int argc, char** argv, request* r) {
     if (line.is_set("port") && !parse_whole_number(line.value("port").c_str(), 1, 65535, &r->port))
         return fail("--port needs a port number from 1 to 65535, not '" + line.value("port") +
                     "'.");
+    if (line.is_set("blksize") &&
+        !parse_whole_number(line.value("blksize").c_str(), blksize_min, blksize_max, &r->block_size))
+        return fail("--blksize needs a block size from 8 to 65464, not '" + line.value("blksize") +
+                    "'.");
+    if (line.is_set("windowsize") &&
+        !parse_whole_number(line.value("windowsize").c_str(), 1, window_size_limit, &r->window_size))
+        return fail("--windowsize needs a window size from 1 to 512, not '" +
+                    line.value("windowsize") + "'.");
+    r->extensions = line.is_set("extensions") || line.is_set("blksize") || line.is_set("windowsize");
     if (r->get == r->put) return fail("name one direction: --get or --put.");
     if (r->names.size() < 2 || r->names.size() > 3)
         return fail(r->get ? "--get needs HOST REMOTE [LOCAL]." : "--put needs HOST LOCAL [REMOTE].");
@@ -105,6 +126,9 @@ void fill_window(const request& r) {
     timeout_list_select(IDC_PACKET_TIMEOUT, r.timeout ? r.timeout : timeout_max_seconds);
     ui_set_checked(IDC_LOG_TRACES, !r.log.empty());
     ui_set_text(IDC_TRACE_FILE, r.log);
+    client_extensions_show(r.extensions);
+    ui_set_text(IDC_BLOCK_SIZE, std::to_string(r.block_size));
+    ui_set_text(IDC_WINDOW_SIZE, std::to_string(r.window_size));
     client_port_override = r.port;
     summary_pause_ms = 0;
 }

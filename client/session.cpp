@@ -8,7 +8,9 @@
 #include "diag/trace.h"
 #include "engine/endpoint.h"
 #include "engine/file_layer.h"
+#include "engine/exchange.h"
 #include "engine/fsm.h"
+#include "engine/options.h"
 #include "engine/packet.h"
 #include "engine/rtt.h"
 #include "engine/transfer.h"
@@ -16,6 +18,7 @@
 #include "platform/files.h"
 #include "platform/socket.h"
 #include "platform/thread.h"
+#include "ui/number_field.h"
 #include "ui/timeout_list.h"
 #include "ui/ui.h"
 
@@ -43,6 +46,9 @@ int server_port = 0;
 std::string remote_name;
 std::string local_path;
 int transfer_mode = MODE_OCTET;
+bool extensions = false;
+std::atomic<int> block_size_asked{block_size_default};
+std::atomic<int> window_size_asked{window_size_default};
 
 std::mutex error_text_mutex;
 std::string server_error_text;
@@ -75,6 +81,33 @@ std::string first_word(const std::string& text) {
     return text.substr(start, text.find_first_of(" \t", start) - start);
 }
 
+// The options a request asks for: the window's sizes, the timeout, and the transfer size (the
+// file's for an upload, 0 to learn it for a download; a netascii size on the wire is unknown).
+option_set options_to_ask(transfer& t, int opcode) {
+    option_set asked;
+    asked.set(option_name::blksize, block_size_asked);
+    if (t.mode == MODE_OCTET)
+        asked.set(option_name::tsize, opcode == OP_RRQ ? 0 : std::max<int64_t>(0, file_size(t.path)));
+    asked.set(option_name::timeout, t.timeout_seconds);
+    // A download's window is one the receive buffer holds, or its blocks would be lost in bursts.
+    int held = net_hold_window(t, block_size_asked, window_size_asked);
+    asked.set(option_name::windowsize, opcode == OP_RRQ ? held : window_size_asked.load());
+    return asked;
+}
+
+// Why an OACK cannot be taken, or empty when it can: it may only lower what was asked.
+std::string unacceptable(const transfer& t, const option_set& answered) {
+    for (const option_value& o : answered.values) {
+        int64_t asked = t.asked.get(o.name);
+        bool fits = asked >= 0;
+        if (o.name == option_name::blksize) fits = fits && o.value >= blksize_min && o.value <= asked;
+        if (o.name == option_name::windowsize) fits = fits && o.value >= 1 && o.value <= asked;
+        if (o.name == option_name::timeout) fits = fits && o.value == asked;
+        if (!fits) return options_text(option_set{{o}});
+    }
+    return "";
+}
+
 void buttons_idle() {
     ui_enable(IDC_START, true);
     ui_enable(IDC_STOP, false);
@@ -100,7 +133,7 @@ void client_transfer(int opcode, const std::string& remote, const std::string& l
         return;
     }
     t_start(t.watch);
-    if (!download) t.last_data_size = block_size;
+    t.kind = opcode;
     const char* sending =
         download ? "Sending file download request..." : "Sending file upload request...";
     status_text(sending);
@@ -109,7 +142,6 @@ void client_transfer(int opcode, const std::string& remote, const std::string& l
     try {
         send_RQ(t, opcode, remote, t.mode);
         status_text(download ? "Commencing file download..." : "Commencing file upload...");
-        t.kind = opcode;
         t.meter->kind = opcode;
         progress_start(t.meter);
         result = fsm_loop(t, opcode);
@@ -177,6 +209,17 @@ void client_start() {
     if (!trace_open(ui_is_checked(IDC_LOG_TRACES), ui_get_text(IDC_TRACE_FILE, trace_path_limit)))
         return;
     const bool upload = ui_is_checked(IDC_UPLOAD);
+    extensions = ui_is_checked(IDC_EXTENSIONS);
+    if (extensions) {
+        if (!number_field_read(IDC_BLOCK_SIZE, blksize_min, blksize_max, &block_size_asked)) {
+            report_error("The block size must be a number from 8 to 65464.");
+            return;
+        }
+        if (!number_field_read(IDC_WINDOW_SIZE, 1, window_size_limit, &window_size_asked)) {
+            report_error("The window size must be a number from 1 to 512.");
+            return;
+        }
+    }
     std::string remote, local;
     if (upload) {
         local = ui_get_text(IDC_LOCAL_FILE, field_limit);
@@ -297,8 +340,34 @@ void send_RQ(transfer& t, int opcode, const std::string& name, int mode) {
     if (mode != MODE_NETASCII && mode != MODE_OCTET) report_fatal("send_RQ: Unknown mode.");
     t.send_len = build_request(t.send_buf.data(), opcode, name.c_str(),
                                mode == MODE_NETASCII ? "netascii" : "octet");
+    if (extensions) {
+        t.asked = options_to_ask(t, opcode);
+        trace_line("send_RQ: Options asked: %s.", options_text(t.asked).c_str());
+        t.send_len += options_write(t.send_buf.data() + t.send_len,
+                                    static_cast<int>(t.send_buf.size()) - t.send_len, t.asked);
+        t.options_asked = true;
+        t.rollover = true;
+    }
     net_send(t, t.send_buf.data(), t.send_len);
     t.op_sent = opcode;
+}
+
+int recv_OACK(transfer& t, const uint8_t* packet, int length) {
+    option_set answered = options_parse(packet, packet + length);
+    trace_line("recv_OACK: Options answered: %s.", options_text(answered).c_str());
+    std::string refused = unacceptable(t, answered);
+    if (!refused.empty()) {
+        std::string text = "The server answered an option beyond what was asked: " + refused + ".";
+        send_ERROR(t, 8, text.c_str());
+        report_transfer_end("recv_OACK: " + text);
+    }
+    t.take_options(answered);
+    if (t.kind == OP_RRQ) {
+        send_ACK(t, 0); // DATA 1 follows
+        return 0;
+    }
+    send_first_window(t); // the OACK stood in for ACK 0
+    return 0;
 }
 
 int recv_ERROR(transfer&, const uint8_t* packet, int length) {
@@ -326,6 +395,14 @@ int recv_ERROR(transfer&, const uint8_t* packet, int length) {
     last_transfer_end = END_REFUSED;
     ui_message_box(message, "Transfer error", ui_icon::information, ui_buttons::ok);
     return -1;
+}
+
+int recv_OACK_again(transfer& t, const uint8_t* packet, int length) {
+    bool answered_only = t.kind == OP_RRQ ? t.nextblknum == 1 : t.acked == 0;
+    if (!answered_only) return fsm_invalid(t, packet, length);
+    trace_line("recv_OACK: The OACK came again.");
+    if (t.kind == OP_RRQ) send_ACK(t, 0);
+    return 0;
 }
 
 void client_stop() {

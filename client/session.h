@@ -33,6 +33,10 @@ extern std::atomic<int> last_transfer_end;
 extern std::atomic<int> session_running;
 // Set when a transfer thread ends, for a front end that waits for it.
 int session_end_event();
+// What the window asks for when its extensions box is checked, and their defaults.
+constexpr int block_size_default = 1468; // a block that fits an Ethernet frame
+constexpr int window_size_default = 16;
+
 // The text of the server's last ERROR, as it came (printable characters only).
 std::string last_server_error_text();
 // Why the last transfer failed when the network refused it; empty otherwise.
@@ -47,6 +51,12 @@ int net_open(transfer& t, const std::string& host, const char* service, int port
 int udp_open(transfer& t, const std::string& host, const char* service, int port);
 void send_RQ(transfer& t, int opcode, const std::string& name, int mode);
 int recv_ERROR(transfer& t, const uint8_t* packet, int length);
+// The server's answer to the options asked: taken when it asks for nothing more than was asked,
+// otherwise refused with ERROR 8, which ends the transfer.
+int recv_OACK(transfer& t, const uint8_t* packet, int length);
+// The OACK again, after it was answered: the answer was lost (a download's ACK 0 goes again) or
+// the server has not had the first DATA yet (the client's own timer sends it again).
+int recv_OACK_again(transfer& t, const uint8_t* packet, int length);
 void client_stop();
 void client_abort();
 // The state machine's stopped path: ends the transfer thread, which closes what it opened.

@@ -27,16 +27,9 @@ void show(const std::string& text, ui_icon icon) {
     thread_end();
 }
 
-[[noreturn]] void end_transfer(const std::string& text) {
-    std::string message = cut(text);
-    if (trace_enabled) trace_write(message);
-    status_final(message);
-    throw transfer_ended{message};
-}
-
 [[noreturn]] void peer_fault(const std::string& text) {
     if (!role().server) fatal(text);
-    end_transfer(text);
+    report_transfer_end(text);
 }
 
 template <typename... Args>
@@ -58,8 +51,15 @@ void report_peer_fault(const char* f, int first, int second) {
     peer_fault(format(f, first, second));
 }
 
+void report_transfer_end(const std::string& text) {
+    std::string message = cut(text);
+    if (trace_enabled) trace_write(message);
+    status_final(message);
+    throw transfer_ended{message};
+}
+
 void report_peer_unreachable(const char* text) {
-    end_transfer(std::string(text) + " (" + error_text(sock_last_error()) + ")");
+    report_transfer_end(std::string(text) + " (" + error_text(sock_last_error()) + ")");
 }
 
 void report_error(const char* text) { show(cut(text), ui_icon::information); }

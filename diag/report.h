@@ -15,6 +15,9 @@
 [[noreturn]] void report_peer_fault(const char* text);
 [[noreturn]] void report_peer_fault(const char* format, int value);
 [[noreturn]] void report_peer_fault(const char* format, int first, int second);
+// Ends only the transfer, in either program: the text is traced and left on the status line,
+// without a box, and the owner of the transfer closes what it opened.
+[[noreturn]] void report_transfer_end(const std::string& text);
 // A send or receive refused because of the peer's address, port or network (unreachable, refused,
 // filtered, a full queue): in both programs it ends only the transfer, with the reason traced and
 // on the status line, never the program or the server.

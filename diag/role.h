@@ -11,7 +11,8 @@ struct transfer;
 // A protocol handler: the transfer, the received datagram from the byte after the opcode, and its
 // length less two. A negative result ends the transfer.
 using fsm_handler = int (*)(transfer& t, const uint8_t* packet, int length);
-using fsm_table = fsm_handler[6][6];
+// Rows: the opcode last sent; columns: the opcode received; OACK is the last of both.
+using fsm_table = fsm_handler[7][7];
 
 // Texts that the two programs word differently.
 struct role_texts {

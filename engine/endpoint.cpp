@@ -7,6 +7,8 @@
 #include "platform/clock.h"
 #include "transfer.h"
 
+#include <algorithm>
+
 std::atomic<int> packet_timeout{120};
 
 namespace {
@@ -107,6 +109,14 @@ void net_close(transfer& t) {
     trace_line(role().texts.net_close, t.peer_host.c_str(), t.socket);
     if (t.socket >= 0) sock_close(t.socket);
     t.socket = -1;
+}
+
+int net_hold_window(transfer& t, int block, int window) {
+    // What a datagram of a block takes in a buffer: its headers and the system's bookkeeping.
+    const int64_t per_block = static_cast<int64_t>(block) + 1024;
+    int64_t wanted = per_block * window;
+    int granted = sock_set_buffers(t.socket, static_cast<int>(std::min<int64_t>(wanted, 1 << 30)));
+    return static_cast<int>(std::clamp<int64_t>(granted / per_block, 1, window));
 }
 
 void net_unblock(transfer& t) {

@@ -27,6 +27,9 @@ int net_take(transfer& t);
 // or NET_STOPPED when a stop was raised (the server drops a datagram that came with the stop).
 int net_recv(transfer& t);
 void net_close(transfer& t);
+// Makes the socket's buffers hold a window of blocks of these sizes where the system allows;
+// the largest window, up to window, that the receive buffer holds.
+int net_hold_window(transfer& t, int block, int window);
 void net_unblock(transfer& t);
 void net_block(transfer& t);
 

@@ -5,6 +5,7 @@
 #include "diag/role.h"
 #include "diag/status.h"
 #include "diag/trace.h"
+#include "endpoint.h"
 #include "file_layer.h"
 #include "packet.h"
 #include "rtt.h"
@@ -25,56 +26,131 @@ void count_moved(transfer& t, int size) {
     if (t.meter->bytes.fetch_add(size) == 0 && size > 0) progress_data_moved();
 }
 
+// The block position a wire number stands for. With rollover, the one nearest to near, which
+// the caller then holds to its window; without it the number as it came, so that a transfer
+// that needs block 65536 fails as the plain protocol always has.
+int64_t position_of(const transfer& t, int wire, int64_t near) {
+    if (!t.rollover) return wire;
+    auto distance = static_cast<int16_t>(static_cast<uint16_t>(wire - static_cast<int>(near)));
+    return near + distance;
+}
+
+void acknowledge(transfer& t, int64_t block) {
+    send_ACK(t, block);
+    t.last_acked = block;
+    t.unacked = 0;
+    t.reminded = false;
+}
+
+// Reads and sends blocks until the window is full or the file's last block has gone out.
+void fill_window(transfer& t) {
+    while (t.final_block < 0 && t.nextblknum - t.acked < t.window_size) {
+        const int64_t block = t.nextblknum + 1;
+        int size = file_read(t, block_slot(t, block) + 4, t.block_size);
+        if (size < t.block_size) t.final_block = block;
+        t.nextblknum = block;
+        count_moved(t, size);
+        send_DATA(t, block, size);
+    }
+}
+
+// Sends again the blocks from first to the last one sent, from the window's memory: a resend
+// never reads the file again.
+void send_again(transfer& t, int64_t first) {
+    for (int64_t block = first; block <= t.nextblknum; ++block) {
+        uint8_t* slot = block_slot(t, block);
+        int length = block == t.final_block ? t.send_len : t.block_size + 4;
+        trace_line(role().texts.send_data, length - 4, static_cast<int>(block));
+        net_send(t, slot, length);
+    }
+}
+
+// A block the window has already passed, or one that came before its turn.
+int out_of_turn_DATA(transfer& t, int64_t block) {
+    if (block < t.nextblknum) {
+        // The sender goes over blocks already acknowledged: that ACK was lost. Said once.
+        if (block <= t.last_acked && !t.reminded) {
+            send_ACK(t, t.nextblknum - 1);
+            t.reminded = true;
+        }
+        return 0;
+    }
+    // A block is missing: the sender is told where to go on from, once for each gap.
+    if (!t.gap_told) {
+        acknowledge(t, t.nextblknum - 1);
+        t.gap_told = true;
+    }
+    return 0;
+}
+
 } // namespace
 
+void send_first_window(transfer& t) {
+    t.acked = t.nextblknum;
+    fill_window(t);
+}
+
+void resend(transfer& t) {
+    if (t.op_sent == OP_DATA && t.window_size > 1)
+        send_again(t, t.acked + 1);
+    else
+        net_send(t, t.send_buf.data(), t.send_len);
+}
+
 int recv_DATA(transfer& t, const uint8_t* packet, int length) {
-    const int block = get16(packet);
+    const int wire = get16(packet);
     const int size = length - 2;
-    trace_line(role().texts.data_received, size, block);
-    if (size > block_size)
+    trace_line(role().texts.data_received, size, wire);
+    if (size > t.block_size)
         report_peer_fault("recv_DATA: Data packet received with length = %d bytes.", size);
+    const int64_t block = position_of(t, wire, t.nextblknum);
     if (block == t.nextblknum) {
         ++t.nextblknum;
+        ++t.unacked;
+        t.gap_told = false;
         count_moved(t, size);
-        if (size == block_size) {
+        if (size == t.block_size) {
             // A full block is acknowledged before it is written, so that the peer reads its next
             // block while this one goes to the disk. The last block is written (and, in the
             // server, the file closed) before its ACK: that ACK says the file is complete.
-            send_ACK(t, block);
+            if (t.unacked >= t.window_size) acknowledge(t, block);
             file_write(t, packet + 2, size);
             return 0;
         }
         if (size > 0) file_write(t, packet + 2, size);
         if (role().server) end_of_transfer(t, summary_received);
-    } else if (block < t.nextblknum - 1) {
-        report_peer_fault("recv_DATA: recvblknum < nextblknum - 1.");
-    } else if (block > t.nextblknum) {
-        report_peer_fault("recv_DATA: recvblknum > nextblknum.");
+        acknowledge(t, block);
+        return -1;
     }
+    if (t.window_size > 1) return out_of_turn_DATA(t, block);
+    if (block < t.nextblknum - 1) report_peer_fault("recv_DATA: recvblknum < nextblknum - 1.");
+    if (block > t.nextblknum) report_peer_fault("recv_DATA: recvblknum > nextblknum.");
     // The block last acknowledged came again: its ACK was lost, so it is acknowledged again.
     send_ACK(t, block);
-    return size != block_size ? -1 : 0;
+    return 0;
 }
 
 int recv_ACK(transfer& t, const uint8_t* packet, int length) {
-    const int block = get16(packet);
+    const int wire = get16(packet);
     if (length != 2)
         report_peer_fault("recv_ACK: ACK packet received with length = %d bytes.", length + 2);
-    trace_line(role().texts.ack_received, block);
-    if (block == t.nextblknum) {
-        int size = file_read(t, t.send_buf.data() + 4, block_size);
-        if (size == 0 && t.last_data_size < block_size) {
-            if (role().server) end_of_transfer(t, summary_sent);
-            return -1;
-        }
-        t.last_data_size = size;
-        ++t.nextblknum;
-        count_moved(t, size);
-        send_DATA(t, t.nextblknum, size);
-        return 0;
-    }
-    if (block < t.nextblknum - 1) report_peer_fault("recv_ACK: recvblknum < nextblknum - 1.");
+    trace_line(role().texts.ack_received, wire);
+    const int64_t block = position_of(t, wire, t.nextblknum);
     if (block > t.nextblknum) report_peer_fault("recv_ACK: recvblknum > nextblknum.");
-    // A repeat of the previous ACK: sending the block again here would double every later one.
+    if (block < t.acked) {
+        if (t.window_size == 1) report_peer_fault("recv_ACK: recvblknum < nextblknum - 1.");
+        return 0; // an ACK the window has left behind
+    }
+    // A repeat of the last ACK: the window moves on at a timeout, never at a repeat, so that a
+    // duplicated datagram never sends a window twice.
+    if (block == t.acked) return 0;
+    t.acked = block;
+    if (block == t.final_block) {
+        if (role().server) end_of_transfer(t, summary_sent);
+        return -1;
+    }
+    // The receiver took blocks up to this one only: it goes on from the one after.
+    if (block < t.nextblknum) send_again(t, block + 1);
+    fill_window(t);
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "diag/shared_flags.h"
 #include "diag/trace.h"
 #include "endpoint.h"
+#include "exchange.h"
 #include "packet.h"
 #include "rtt.h"
 #include "transfer.h"
@@ -50,7 +51,8 @@ int fsm_dispatch(transfer& t, int length) {
     rtt_trace(t.rtt);
     if (length < 4) report_peer_fault(r.texts.receive_length, length);
     t.op_recv = get16(t.recv_buf.data());
-    if (t.op_recv == OP_NONE || t.op_recv > OP_ERROR)
+    // An OACK is an answer only to a request that asked for options.
+    if (t.op_recv == OP_NONE || t.op_recv > (t.options_asked ? OP_OACK : OP_ERROR))
         report_peer_fault(r.texts.invalid_opcode, t.op_recv);
     if ((*r.dispatch)[t.op_sent][t.op_recv](t, t.recv_buf.data() + 2, length - 2) < 0) {
         if (!r.server) net_block(t);
@@ -64,7 +66,7 @@ int fsm_dispatch(transfer& t, int length) {
 int fsm_expired(transfer& t) {
     if (rtt_expired(t.rtt) < 0) return timed_out(t);
     rtt_trace(t.rtt);
-    net_send(t, t.send_buf.data(), t.send_len);
+    resend(t);
     wait_next(t);
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "diag/role.h"
 #include "diag/trace.h"
 #include "endpoint.h"
+#include "options.h"
 #include "transfer.h"
 
 #include <cstring>
@@ -29,22 +30,37 @@ int build_error(uint8_t* buffer, int code, const char* text) {
     return 4 + put_string(buffer + 4, text);
 }
 
-void send_ACK(transfer& t, int32_t block) {
-    trace_line(role().texts.send_ack, block);
+void send_ACK(transfer& t, int64_t block) {
+    trace_line(role().texts.send_ack, static_cast<int>(block));
     put16(t.send_buf.data(), OP_ACK);
-    put16(t.send_buf.data() + 2, block);
+    put16(t.send_buf.data() + 2, static_cast<int>(block & 0xffff));
     t.send_len = 4;
     net_send(t, t.send_buf.data(), t.send_len);
     t.op_sent = OP_ACK;
 }
 
-void send_DATA(transfer& t, int32_t block, int size) {
-    trace_line(role().texts.send_data, size, block);
-    put16(t.send_buf.data(), OP_DATA);
-    put16(t.send_buf.data() + 2, block);
+uint8_t* block_slot(transfer& t, int64_t block) {
+    size_t slot = static_cast<size_t>(block % t.window_size);
+    return t.send_buf.data() + slot * (static_cast<size_t>(t.block_size) + 4);
+}
+
+void send_DATA(transfer& t, int64_t block, int size) {
+    trace_line(role().texts.send_data, size, static_cast<int>(block));
+    uint8_t* slot = block_slot(t, block);
+    put16(slot, OP_DATA);
+    put16(slot + 2, static_cast<int>(block & 0xffff));
     t.send_len = size + 4;
-    net_send(t, t.send_buf.data(), t.send_len);
+    net_send(t, slot, t.send_len);
     t.op_sent = OP_DATA;
+}
+
+void send_OACK(transfer& t, const option_set& agreed) {
+    trace_line("send_OACK: Options answered: %s.", options_text(agreed).c_str());
+    put16(t.send_buf.data(), OP_OACK);
+    int length = options_write(t.send_buf.data() + 2, static_cast<int>(t.send_buf.size()) - 2, agreed);
+    t.send_len = 2 + length; // a few short pairs always fit a packet buffer
+    net_send(t, t.send_buf.data(), t.send_len);
+    t.op_sent = OP_OACK;
 }
 
 void send_ERROR(transfer& t, int code, const char* text) {

@@ -3,15 +3,24 @@
 
 #include <cstdint>
 
-// The payload of a full DATA block; every buffer size follows from it.
+// The payload of a full DATA block of the plain protocol.
 constexpr int block_size = 512;
-// A receive or send buffer: room for any packet of either program with plenty to spare.
+// A receive or send buffer of the plain protocol: room for any of its packets with plenty to
+// spare. Negotiated block and window sizes make a transfer's own buffers larger.
 constexpr int packet_buffer_size = 4 * block_size;
 
 // The port TFTP has always used, for a machine whose service database lacks "tftp".
 constexpr int tftp_well_known_port = 69;
 
-enum : int { OP_NONE = 0, OP_RRQ = 1, OP_WRQ = 2, OP_DATA = 3, OP_ACK = 4, OP_ERROR = 5 };
+enum : int {
+    OP_NONE = 0,
+    OP_RRQ = 1,
+    OP_WRQ = 2,
+    OP_DATA = 3,
+    OP_ACK = 4,
+    OP_ERROR = 5,
+    OP_OACK = 6, // the extensions' option acknowledgement
+};
 enum : int { MODE_NETASCII = 0, MODE_OCTET = 1 };
 
 
@@ -24,9 +33,13 @@ inline void put16(uint8_t* p, int value) {
 struct transfer;
 
 // Builders: each traces, builds in the transfer's send_buf, sets send_len and sends to the peer.
-void send_ACK(transfer& t, int32_t block);
-void send_DATA(transfer& t, int32_t block, int size); // the payload is in send_buf from offset 4
+void send_ACK(transfer& t, int64_t block);
+// The block's payload is already in its window slot (block_slot), after room for the header.
+void send_DATA(transfer& t, int64_t block, int size);
+uint8_t* block_slot(transfer& t, int64_t block);
 void send_ERROR(transfer& t, int code, const char* text);
+struct option_set;
+void send_OACK(transfer& t, const option_set& agreed);
 
 // Lays out an RRQ or WRQ in buffer; the result is its length.
 int build_request(uint8_t* buffer, int opcode, const char* name, const char* mode);

@@ -8,6 +8,20 @@ transfer::transfer()
     : recv_buf(packet_buffer_size), send_buf(packet_buffer_size),
       meter(std::make_shared<transfer_meter>()) {}
 
+void transfer::take_options(const option_set& agreed) {
+    if (agreed.has(option_name::blksize))
+        block_size = static_cast<int>(agreed.get(option_name::blksize));
+    if (agreed.has(option_name::windowsize))
+        window_size = static_cast<int>(agreed.get(option_name::windowsize));
+    if (agreed.has(option_name::timeout))
+        timeout_seconds = static_cast<int>(agreed.get(option_name::timeout));
+    if (agreed.has(option_name::tsize)) tsize = agreed.get(option_name::tsize);
+    size_t packet = static_cast<size_t>(block_size) + 4;
+    if (recv_buf.size() < packet) recv_buf.resize(packet);
+    size_t window = packet * static_cast<size_t>(window_size);
+    if (send_buf.size() < window) send_buf.resize(window);
+}
+
 transfer::~transfer() {
     meter->kind = 0;
     if (file) {

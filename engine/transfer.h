@@ -5,6 +5,7 @@
 #pragma once
 
 #include "diag/progress.h"
+#include "options.h"
 #include "packet.h"
 #include "platform/socket.h"
 #include "rtt.h"
@@ -22,16 +23,37 @@ struct transfer {
     transfer(const transfer&) = delete;
     transfer& operator=(const transfer&) = delete;
 
-    // The exchange.
-    int op_sent = 0;        // opcode of the last packet sent; an ERROR leaves it unchanged
-    int op_recv = 0;        // opcode of the packet being handled
-    int kind = 0;           // the request: OP_RRQ or OP_WRQ, 0 until it is known
-    int32_t nextblknum = 0; // receiving: block expected next; sending: block last sent
-    int last_data_size = 0; // payload of the last DATA sent
-    int mode = MODE_OCTET;  // MODE_NETASCII or MODE_OCTET
+    // The exchange. Block positions count whole blocks from the start and never wrap; only the
+    // block numbers on the wire do, and only with rollover.
+    int op_sent = 0;          // opcode of the last packet sent; an ERROR leaves it unchanged
+    int op_recv = 0;          // opcode of the packet being handled
+    int kind = 0;             // the request: OP_RRQ or OP_WRQ, 0 until it is known
+    int mode = MODE_OCTET;    // MODE_NETASCII or MODE_OCTET
+    int64_t nextblknum = 0;   // receiving: block expected next; sending: block last sent
+    int64_t acked = -1;       // sending: block last acknowledged
+    int64_t final_block = -1; // sending: the file's last block, once it has been read
+    int64_t last_acked = 0;   // receiving: block of the last ACK sent
+    int unacked = 0;          // receiving: blocks taken since the last ACK
+    bool reminded = false;    // receiving: the last ACK went out again since it was first sent
+    bool gap_told = false;    // receiving: a block that came early has been answered
     std::vector<uint8_t> recv_buf;
-    std::vector<uint8_t> send_buf; // the last packet built; DATA payload at offset 4
+    // The last packet built, or while DATA is sent the window's blocks, each in a slot of its
+    // own at block_size + 4 bytes from the one before (slot 0 at the start).
+    std::vector<uint8_t> send_buf;
     int send_len = 0;
+
+    // Negotiated per transfer: the plain protocol's values unless an OACK changed them.
+    int block_size = 512;
+    int window_size = 1;
+    bool rollover = false;      // block numbers wrap from 65535 to 0 (the extensions)
+    int64_t tsize = -1;         // the file's size as the other side told it, -1 when unknown
+    bool options_asked = false; // client: its request carried options, so an OACK may answer
+    option_set asked;           // client: the options its request carried
+    int path_mtu = 0;           // server: the MTU of the interface the request came in on
+    std::string request;        // server: the request that began it, to know it if it comes again
+
+    // Takes the options agreed in an OACK, and makes room in the buffers for them.
+    void take_options(const option_set& agreed);
 
     // The endpoint.
     int socket = -1;            // owned; closed by net_close

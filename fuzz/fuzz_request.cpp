@@ -1,6 +1,6 @@
 // The server's reading of a request: filename, mode, the filename policy and the permissions.
-// The first byte chooses read or write and which roots are in force; the rest is the request
-// as it follows the opcode. A name the policy accepts under a root must lie below that root.
+// The first byte chooses read or write, which roots are in force and whether options are read;
+// the rest is the request as it follows the opcode. A name the policy accepts under a root must lie below that root.
 #include "diag/report.h"
 #include "fuzz_setup.h"
 #include "server/filename_policy.h"
@@ -23,6 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string root = folder + "/root";
     RestrictDownloadPath.set(root);
     RestrictUploadPath.set(data[0] & 8 ? root + "/" : root);
+    Extensions = data[0] & 16 ? 1 : 0;
     // Downloads are allowed from an empty root, uploads refused: nothing is opened for writing
     // and no transfer starts, so every input meets every check.
     AllowDownload = 1;
@@ -30,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     {
         fuzz_transfer t;
         try {
-            recv_xRQ(t, kind, data + 1, static_cast<int>(size - 1));
+            option_set agreed;
+            recv_xRQ(t, kind, data + 1, static_cast<int>(size - 1), &agreed);
         } catch (const transfer_ended&) {
             // a request without its NULs ends only that request
         }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 std::string error_text(int error) {
@@ -74,4 +75,17 @@ bool file_readable(const std::string& path) {
     bool readable = fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode);
     close(fd);
     return readable;
+}
+
+int64_t file_size(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
+}
+
+bool room_for(const std::string& path, int64_t bytes) {
+    size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    struct statvfs info {};
+    if (statvfs(folder.c_str(), &info) != 0) return true;
+    return static_cast<int64_t>(info.f_bavail) * static_cast<int64_t>(info.f_frsize) >= bytes;
 }

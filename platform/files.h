@@ -1,6 +1,7 @@
 // File facts and small file operations, behind calls that do not show the system underneath.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -37,3 +38,8 @@ bool path_read_only(const std::string& path);
 
 // A file that can be opened for reading and is not a folder.
 bool file_readable(const std::string& path);
+// The size of the file at path in bytes; -1 when it cannot be told.
+int64_t file_size(const std::string& path);
+// Whether the file system that would hold a new file at path has bytes to spare for it (true
+// when it cannot be told).
+bool room_for(const std::string& path, int64_t bytes);

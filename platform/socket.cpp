@@ -2,13 +2,17 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <net/if.h>
+#include <sys/ioctl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -75,6 +79,55 @@ int sock_recv_from(int fd, void* buffer, size_t capacity, ipv4_endpoint* from) {
     if (got < 0) return fail();
     if (from) *from = {ntohl(sa.sin_addr.s_addr), ntohs(sa.sin_port)};
     return static_cast<int>(got);
+}
+
+int sock_set_buffers(int fd, int bytes) {
+    for (auto [forced, usual] : {std::pair{SO_RCVBUFFORCE, SO_RCVBUF}, {SO_SNDBUFFORCE, SO_SNDBUF}})
+        if (setsockopt(fd, SOL_SOCKET, forced, &bytes, sizeof bytes) < 0)
+            setsockopt(fd, SOL_SOCKET, usual, &bytes, sizeof bytes);
+    int granted = 0;
+    socklen_t length = sizeof granted;
+    getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &granted, &length);
+    return granted;
+}
+
+int sock_want_arrival(int fd) {
+    int on = 1;
+    return setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) < 0 ? fail() : 0;
+}
+
+int sock_recv_arrival(int fd, void* buffer, size_t capacity, ipv4_endpoint* from, int* interface) {
+    sockaddr_in sa{};
+    iovec data{buffer, capacity};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))];
+    msghdr message{};
+    message.msg_name = &sa;
+    message.msg_namelen = sizeof sa;
+    message.msg_iov = &data;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    ssize_t got = recvmsg(fd, &message, MSG_TRUNC);
+    if (got < 0) return fail();
+    *from = {ntohl(sa.sin_addr.s_addr), ntohs(sa.sin_port)};
+    *interface = 0;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c))
+        if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+            in_pktinfo info{};
+            std::memcpy(&info, CMSG_DATA(c), sizeof info);
+            *interface = info.ipi_ifindex;
+        }
+    return static_cast<int>(got);
+}
+
+int interface_mtu(int interface) {
+    char name[IF_NAMESIZE] = {};
+    if (interface <= 0 || !if_indextoname(static_cast<unsigned>(interface), name)) return 0;
+    socket_owner probe(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    ifreq request{};
+    std::memcpy(request.ifr_name, name, sizeof request.ifr_name);
+    if (probe.get() < 0 || ioctl(probe.get(), SIOCGIFMTU, &request) < 0) return 0;
+    return request.ifr_mtu;
 }
 
 void sock_close(int fd) { close(fd); }

@@ -24,6 +24,15 @@ int sock_local_port(int fd);
 int sock_send_to(int fd, const void* data, size_t length, const ipv4_endpoint& to);
 // Reads one datagram; the result is its full length even when it did not fit into capacity.
 int sock_recv_from(int fd, void* buffer, size_t capacity, ipv4_endpoint* from);
+// Asks for send and receive buffers of bytes each (beyond the system's usual limit where this
+// process may); the receive buffer the system granted, in its own accounting.
+int sock_set_buffers(int fd, int bytes);
+// Asks the system to tell, with each datagram, the interface it arrived on.
+int sock_want_arrival(int fd);
+// As sock_recv_from, and the index of the interface the datagram arrived on (0 when unknown).
+int sock_recv_arrival(int fd, void* buffer, size_t capacity, ipv4_endpoint* from, int* interface);
+// The largest datagram an interface carries (its MTU); 0 when the system does not say.
+int interface_mtu(int interface);
 void sock_close(int fd);
 // A second descriptor of the same socket, for another owner; -1 on failure.
 int sock_duplicate(int fd);

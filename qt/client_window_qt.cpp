@@ -77,6 +77,14 @@ qt_main_window* client_window_create() {
     timeout_row->addWidget(new QLabel("seconds"));
     timeout_row->addStretch();
     options->addLayout(timeout_row, 1, 0, 1, 3);
+    auto* extensions_row = new QHBoxLayout;
+    extensions_row->addWidget(bound(IDC_EXTENSIONS, new QCheckBox("TFTP extensions: blocks of")));
+    extensions_row->addWidget(number_field(IDC_BLOCK_SIZE));
+    extensions_row->addWidget(new QLabel("bytes, window of"));
+    extensions_row->addWidget(number_field(IDC_WINDOW_SIZE));
+    extensions_row->addWidget(new QLabel("blocks"));
+    extensions_row->addStretch();
+    options->addLayout(extensions_row, 2, 0, 1, 3);
     layout->addWidget(connection);
 
     auto* buttons = new QHBoxLayout;

@@ -118,6 +118,18 @@ qt_main_window* server_window_create() {
     grid->addWidget(bound(IDC_TRACE, new QCheckBox("Log all activity to file")), 6, 1,
                     Qt::AlignRight);
     grid->addWidget(idle_chooser(IDC_TRACE_CHOOSER), 6, 2);
+    grid->addWidget(
+        bound(IDC_EXTENSIONS,
+              new QCheckBox("TFTP extensions (block size, window, files over 32 MiB)")),
+        7, 0, 1, 2);
+    auto* limits = new QHBoxLayout;
+    limits->addWidget(new QLabel("Largest block"));
+    limits->addWidget(number_field(IDC_MAX_BLOCK_SIZE));
+    limits->addWidget(new QLabel("bytes, window"));
+    limits->addWidget(number_field(IDC_MAX_WINDOW_SIZE));
+    limits->addWidget(new QLabel("blocks"));
+    limits->addStretch();
+    grid->addLayout(limits, 8, 0, 1, 3);
     layout->addWidget(options);
 
     auto* buttons = new QHBoxLayout;

@@ -3,6 +3,7 @@
 
 #include "qt_backend.h"
 
+#include <QLineEdit>
 #include <QPushButton>
 
 template <typename W>
@@ -23,4 +24,12 @@ inline QPushButton* chooser_button(int id) {
     auto* button = push_button(id, "...");
     button->setFixedWidth(32);
     return button;
+}
+
+// A short field for a number, disabled until its box is checked.
+inline QLineEdit* number_field(int id) {
+    auto* field = bound(id, new QLineEdit);
+    field->setMaximumWidth(64);
+    field->setEnabled(false);
+    return field;
 }

@@ -80,6 +80,8 @@ void net_init(daemon_state& d, const char* service, const stop_request& stop) {
     trace_line("net_init: Successfully bound server socket.");
     if (sock_set_nonblocking(d.listener.get(), true) < 0)
         report_fatal("net_init: Failed to unblock the server socket.");
+    // Which interface each request arrives on tells the largest block that fits it.
+    sock_want_arrival(d.listener.get());
     if (!d.waits.usable() || !d.waits.add(d.listener.get()) || !d.waits.add(stop.event()))
         report_fatal("net_init: can't create the datagram socket.");
 }
@@ -148,7 +150,7 @@ int next_expiry(const daemon_state& d) {
 }
 
 void start_transfer(daemon_state& d, const ipv4_endpoint& from, const std::string& host,
-                    int length) {
+                    int length, int interface) {
     // Counted from before its first packet goes out until it has closed everything.
     d.transfers.push_back(std::make_unique<transfer>());
     transfers_running = static_cast<int>(d.transfers.size());
@@ -160,6 +162,8 @@ void start_transfer(daemon_state& d, const ipv4_endpoint& from, const std::strin
     t.peer = from;
     t.peer_host = host;
     t.timeout_seconds = packet_timeout;
+    t.path_mtu = interface_mtu(interface);
+    t.request.assign(reinterpret_cast<const char*>(d.request), static_cast<size_t>(length));
     std::copy(d.request, d.request + length, t.recv_buf.begin());
     fsm_begin(t, OP_NONE);
     if (!transfer_step(t, fsm_dispatch, length)) // refused, or ended at once
@@ -171,7 +175,8 @@ void start_transfer(daemon_state& d, const ipv4_endpoint& from, const std::strin
 // Reads one datagram at the listening port and serves, refuses or drops it.
 void tftp_listen(daemon_state& d) {
     ipv4_endpoint from;
-    int length = sock_recv_from(d.listener.get(), d.request, sizeof d.request, &from);
+    int interface = 0;
+    int length = sock_recv_arrival(d.listener.get(), d.request, sizeof d.request, &from, &interface);
     if (length < 0) {
         // An earlier answer's network trouble can surface here; it is no fault of this socket.
         if (sock_would_block() || sock_peer_fault()) return;
@@ -192,6 +197,15 @@ void tftp_listen(daemon_state& d) {
         trace_line("tftp_listen: Dropped a datagram from port 0 of host %s.", host.c_str());
         return;
     }
+    // A client whose answer was lost sends its request again: its transfer is already running.
+    for (const auto& t : d.transfers)
+        if (t->peer == from && length <= static_cast<int>(sizeof d.request) &&
+            t->request.compare(0, std::string::npos, reinterpret_cast<const char*>(d.request),
+                               static_cast<size_t>(length)) == 0) {
+            trace_line("tftp_listen: Request from host %s, port# %d came again; its transfer runs.",
+                       host.c_str(), from.port);
+            return;
+        }
     if (busy) {
         drain_transfers(d);
         if (d.transfers.size() >= transfer_slots) return TFTP_Refuserequests(from);
@@ -200,7 +214,7 @@ void tftp_listen(daemon_state& d) {
                from.port);
     // No request is that long: a datagram cut to the buffer would be read as another one.
     if (length > static_cast<int>(sizeof d.request)) return;
-    start_transfer(d, from, host, length);
+    start_transfer(d, from, host, length, interface);
 }
 
 void stop_transfers(daemon_state& d) {

@@ -4,6 +4,7 @@
 #include "daemon.h"
 #include "diag/role.h"
 #include "diag/trace.h"
+#include "engine/options.h"
 #include "platform/command_line.h"
 #include "platform/signals.h"
 #include "platform/socket.h"
@@ -56,6 +57,14 @@ const std::vector<command_option>& headless_options() {
          "CMD", "a command"},
         {"timeout", "packet timeout in seconds, 2 to 120 (default: 120)", "S",
          "a number of seconds"},
+        {"extensions",
+         "negotiate the TFTP extensions that clients ask for:\nlarger blocks, windows, the "
+         "transfer size, files over\n32 MiB (block numbers roll over)",
+         "", ""},
+        {"max-blksize", "the largest block the server agrees to, 8 to 65464\n(default: 65464)",
+         "N", "a block size"},
+        {"max-windowsize", "the largest window the server agrees to, 1 to 512\n(default: 64)",
+         "N", "a window size"},
         {"log", "append a timestamped trace of every step to FILE", "FILE", "a file name"},
         {"save",
          "store the settings, options included, once the server\nis enabled; the window and "
@@ -68,10 +77,10 @@ const std::vector<command_option>& headless_options() {
 }
 
 struct options {
-    int port = 0, timeout = 0;
+    int port = 0, timeout = 0, max_blksize = 0, max_windowsize = 0;
     std::string root, upload_root, download_root, clients, ranges, masks, run, log;
     bool lists = false, allow_upload = false, allow_download = false, no_overwrite = false,
-         no_root_restriction = false, save = false;
+         no_root_restriction = false, save = false, extensions = false;
 };
 
 int fail(const std::string& message) {
@@ -100,6 +109,16 @@ int parse(int argc, char** argv, options* o) {
         return fail("the timeout must be " + std::to_string(timeout_min_seconds) + " to " +
                     std::to_string(timeout_max_seconds) + " seconds, not '" +
                     line.value("timeout") + "'.");
+    if (line.is_set("max-blksize") && !parse_whole_number(line.value("max-blksize").c_str(),
+                                                          blksize_min, blksize_max, &o->max_blksize))
+        return fail("--max-blksize needs a block size from 8 to 65464, not '" +
+                    line.value("max-blksize") + "'.");
+    if (line.is_set("max-windowsize") &&
+        !parse_whole_number(line.value("max-windowsize").c_str(), 1, window_size_limit,
+                            &o->max_windowsize))
+        return fail("--max-windowsize needs a window size from 1 to 512, not '" +
+                    line.value("max-windowsize") + "'.");
+    o->extensions = line.is_set("extensions");
     for (auto [name, field] : {std::pair{"root", &options::root},
                                {"upload-root", &options::upload_root},
                                {"download-root", &options::download_root},
@@ -146,6 +165,9 @@ void apply(const options& o) {
     if (o.allow_upload) AllowUpload = 1;
     if (o.allow_download) AllowDownload = 1;
     if (o.no_overwrite) AllowOverwrite = 1;
+    if (o.extensions) Extensions = 1;
+    if (o.max_blksize) MaxBlockSize = o.max_blksize;
+    if (o.max_windowsize) MaxWindowSize = o.max_windowsize;
     if (!o.log.empty()) {
         TracePath.set(o.log);
         trace_enabled = 1;

@@ -3,8 +3,11 @@
 #include "diag/progress.h"
 #include "diag/report.h"
 #include "diag/trace.h"
+#include "engine/endpoint.h"
 #include "engine/exchange.h"
 #include "engine/file_layer.h"
+#include "engine/fsm.h"
+#include "engine/options.h"
 #include "engine/packet.h"
 #include "engine/transfer.h"
 #include "filename_policy.h"
@@ -45,15 +48,64 @@ int check_permissions(transfer& t, int kind, const std::string& path) {
     return 0;
 }
 
+// What the server agrees to of the options asked, within the RFCs' limits and its own: a value
+// too large is lowered, one it cannot take is left out. -1 when the request is refused.
+int negotiate(transfer& t, int kind, const option_set& asked, const std::string& path,
+              option_set* agreed) {
+    for (const option_value& o : asked.values) {
+        switch (o.name) {
+        case option_name::blksize:
+            if (o.value >= blksize_min) {
+                int64_t size = std::min<int64_t>({o.value, blksize_max, MaxBlockSize.load()});
+                // A block that fits the interface the request came in on, less the IPv4, UDP and
+                // TFTP headers.
+                if (t.path_mtu > 0) size = std::min<int64_t>(size, std::max(blksize_min, t.path_mtu - 32));
+                agreed->set(o.name, size);
+            }
+            break;
+        case option_name::tsize:
+            // The size on the wire of a netascii file is not its size on the disk.
+            if (kind == OP_RRQ && t.mode == MODE_OCTET && file_size(path) >= 0)
+                agreed->set(o.name, file_size(path));
+            if (kind == OP_WRQ) {
+                if (!room_for(path, o.value)) return refuse(t, 3, "Disk full or allocation exceeded.");
+                agreed->set(o.name, o.value);
+            }
+            break;
+        case option_name::timeout:
+            if (o.value >= timeout_option_min && o.value <= timeout_option_max)
+                agreed->set(o.name, o.value);
+            break;
+        case option_name::windowsize:
+            if (o.value >= 1 && o.value <= windowsize_max)
+                agreed->set(o.name, std::min<int64_t>(o.value, MaxWindowSize.load()));
+            break;
+        }
+    }
+    // Whether sending or receiving, the socket holds a window; receiving, the window is one the
+    // buffer holds, or its blocks would be lost in every burst.
+    if (agreed->has(option_name::windowsize)) {
+        int block = static_cast<int>(agreed->has(option_name::blksize)
+                                         ? agreed->get(option_name::blksize)
+                                         : block_size);
+        int window = static_cast<int>(agreed->get(option_name::windowsize));
+        int held = net_hold_window(t, block, window);
+        if (kind == OP_WRQ) agreed->set(option_name::windowsize, held);
+    }
+    return 0;
+}
+
 } // namespace
 
-int recv_xRQ(transfer& t, int kind, const uint8_t* data, int length) {
+int recv_xRQ(transfer& t, int kind, const uint8_t* data, int length, option_set* agreed) {
     const uint8_t* end = data + length;
     std::string name, mode;
     if (!terminated_text(data, end, &name))
         report_peer_fault("recv_xRQ: Invalid filename was requested.");
     if (!terminated_text(data + name.size() + 1, end, &mode))
         report_peer_fault("recv_xRQ: Invalid mode requested.");
+    // What follows the mode: the options of the extensions.
+    const uint8_t* options = data + name.size() + 1 + mode.size() + 1;
     // Neither may be longer than its field; such a request is refused like a bad name.
     if (mode.size() > request_field_limit) return refuse(t, 2, "File request failed.");
     std::transform(mode.begin(), mode.end(), mode.begin(),
@@ -70,6 +122,15 @@ int recv_xRQ(transfer& t, int kind, const uint8_t* data, int length) {
     if (tftp_checkfilename(name, kind) < 0) return refuse(t, 2, "File request failed.");
     std::string path = local_path(name);
     if (check_permissions(t, kind, path) < 0) return -1;
+    if (Extensions == 1) {
+        t.rollover = true;
+        option_set asked = options_parse(options, end);
+        if (!asked.empty()) {
+            trace_line("recv_xRQ: Options asked: %s.", options_text(asked).c_str());
+            if (negotiate(t, kind, asked, path, agreed) < 0) return -1;
+            t.take_options(*agreed);
+        }
+    }
 
     if (!file_open(t, path, kind == OP_RRQ ? "r" : "w", 0))
         return refuse(t, 2, "Failed to open file.");
@@ -80,8 +141,13 @@ int recv_xRQ(transfer& t, int kind, const uint8_t* data, int length) {
 }
 
 int read_request(transfer& t, const uint8_t* packet, int length) {
-    if (recv_xRQ(t, OP_RRQ, packet, length) < 0) return -1;
-    t.last_data_size = block_size;
+    option_set agreed;
+    if (recv_xRQ(t, OP_RRQ, packet, length, &agreed) < 0) return -1;
+    // With options agreed, DATA 1 waits for the client's ACK of the OACK.
+    if (!agreed.empty()) {
+        send_OACK(t, agreed);
+        return 0;
+    }
     // As if the client had acknowledged block 0: this reads and sends DATA block 1.
     const uint8_t ack_zero[2] = {0, 0};
     recv_ACK(t, ack_zero, 2);
@@ -89,8 +155,31 @@ int read_request(transfer& t, const uint8_t* packet, int length) {
 }
 
 int write_request(transfer& t, const uint8_t* packet, int length) {
-    if (recv_xRQ(t, OP_WRQ, packet, length) < 0) return -1;
+    option_set agreed;
+    if (recv_xRQ(t, OP_WRQ, packet, length, &agreed) < 0) return -1;
     t.nextblknum = 1;
-    send_ACK(t, 0);
+    // The OACK stands in for ACK 0.
+    if (agreed.empty())
+        send_ACK(t, 0);
+    else
+        send_OACK(t, agreed);
     return 0;
+}
+
+int oack_acknowledged(transfer& t, const uint8_t* packet, int length) {
+    return t.kind == OP_RRQ ? recv_ACK(t, packet, length) : fsm_invalid(t, packet, length);
+}
+
+int oack_followed_by_data(transfer& t, const uint8_t* packet, int length) {
+    return t.kind == OP_WRQ ? recv_DATA(t, packet, length) : fsm_invalid(t, packet, length);
+}
+
+int options_refused(transfer&, const uint8_t* packet, int length) {
+    // Firmware asks for a file's size this way, then sends its real request: the server is
+    // free for it at once, and nothing went wrong.
+    std::string text(reinterpret_cast<const char*>(packet) + 2,
+                     static_cast<size_t>(std::max(0, length - 2)));
+    trace_line("options_refused: The client ended the transfer after the OACK: code %d, %s.",
+               get16(packet), text.c_str());
+    return -1;
 }

@@ -34,6 +34,10 @@ enum : int {
     IDC_CLIENT_MASKS = 1032,
     IDC_ACCESS_OK = 1033,
     IDC_ACCESS_CANCEL = 1034,
+    // The extensions and their limits.
+    IDC_EXTENSIONS = 1040,
+    IDC_MAX_BLOCK_SIZE = 1041,
+    IDC_MAX_WINDOW_SIZE = 1042,
     IDD_ACCESS_LISTS = 1100,
 };
 

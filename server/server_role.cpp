@@ -16,12 +16,14 @@ bool server_serving() { return ServerEnabled == 1; }
 
 // Rows: the opcode last sent; columns: the opcode received.
 const fsm_table server_dispatch = {
-    {fsm_invalid, read_request, write_request, fsm_invalid, fsm_invalid, fsm_invalid},
-    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid},
-    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid},
-    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, recv_ACK, fsm_error},
-    {fsm_invalid, fsm_invalid, fsm_invalid, recv_DATA, fsm_invalid, fsm_error},
-    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_error},
+    {fsm_invalid, read_request, write_request, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid},
+    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid},
+    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid},
+    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, recv_ACK, fsm_error, fsm_invalid},
+    {fsm_invalid, fsm_invalid, fsm_invalid, recv_DATA, fsm_invalid, fsm_error, fsm_invalid},
+    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_error, fsm_invalid},
+    {fsm_invalid, fsm_invalid, fsm_invalid, oack_followed_by_data, oack_acknowledged,
+     options_refused, fsm_invalid},
 };
 
 } // namespace

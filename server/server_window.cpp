@@ -15,6 +15,8 @@
 #include "platform/thread.h"
 #include "server_controls.h"
 #include "settings.h"
+#include "engine/options.h"
+#include "ui/number_field.h"
 #include "ui/timeout_list.h"
 #include "ui/ui.h"
 
@@ -43,6 +45,32 @@ bool root_ready(int field, shared_text& setting, const char* missing, const char
         report_error(absent, path.c_str());
         return false;
     }
+    return true;
+}
+
+// The limits' fields: the largest block and window the server agrees to.
+struct limit_field {
+    int id;
+    std::atomic<int>* setting;
+    int low, high;
+    const char* refusal;
+};
+
+const limit_field limit_fields[] = {
+    {IDC_MAX_BLOCK_SIZE, &MaxBlockSize, blksize_min, blksize_max,
+     "The largest block size must be a number from 8 to 65464."},
+    {IDC_MAX_WINDOW_SIZE, &MaxWindowSize, 1, window_size_limit,
+     "The largest window size must be a number from 1 to 512."},
+};
+
+// Reads a limit's field into its setting at Enable; false (after telling the user) when it is no
+// number of its range.
+bool limit_field_read(int id) {
+    for (const limit_field& f : limit_fields)
+        if (f.id == id && !number_field_read(f.id, f.low, f.high, f.setting)) {
+            report_error(f.refusal);
+            return false;
+        }
     return true;
 }
 
@@ -108,6 +136,11 @@ const std::vector<option_box>& option_boxes() {
          {IDC_COMMAND, IDC_COMMAND_CHOOSER},
          "An external program will run after uploads.",
          "No external progam will be launched."},
+        {IDC_EXTENSIONS,
+         &Extensions,
+         {IDC_MAX_BLOCK_SIZE, IDC_MAX_WINDOW_SIZE},
+         "Clients may ask for larger blocks, windows and files over 32 MiB.",
+         "Only plain TFTP will be spoken."},
     };
     return boxes;
 }
@@ -165,6 +198,12 @@ void server_command(int id) {
         return RestrictDownloadPath.set(ui_get_text(id, setting_text_limit));
     case IDC_COMMAND:
         return RunExternalExe.set(ui_get_text(id, setting_text_limit));
+    case IDC_MAX_BLOCK_SIZE:
+    case IDC_MAX_WINDOW_SIZE:
+        // Taken as the user types whenever it is a number of its range; Enable says otherwise.
+        for (const limit_field& f : limit_fields)
+            if (f.id == id) number_field_read(f.id, f.low, f.high, f.setting);
+        return;
     case IDC_TRACE_CHOOSER:
         return choose_trace_file();
     case IDC_DOWNLOAD_ROOT_CHOOSER:
@@ -211,6 +250,9 @@ void server_enable() {
             return;
         }
     }
+    if (Extensions == 1 &&
+        !(limit_field_read(IDC_MAX_BLOCK_SIZE) && limit_field_read(IDC_MAX_WINDOW_SIZE)))
+        return;
     packet_timeout = timeout_list_seconds(IDC_TIMEOUT);
 
     show_state(true);

@@ -2,8 +2,10 @@
 
 #include "diag/trace.h"
 #include "platform/folders.h"
+#include "engine/options.h"
 #include "platform/registry.h"
 #include "server_controls.h"
+#include "ui/console_options.h"
 #include "ui/timeout_list.h"
 #include "ui/ui.h"
 
@@ -22,6 +24,9 @@ std::atomic<int> RestrictUpload{1};
 std::atomic<int> RestrictDownload{1};
 std::atomic<int> ServiceIP{0};
 std::atomic<int> RunExternal{0};
+std::atomic<int> Extensions{0};
+std::atomic<int> MaxBlockSize{max_block_size_default};
+std::atomic<int> MaxWindowSize{max_window_size_default};
 shared_text TracePath;
 shared_text RestrictUploadPath;
 shared_text RestrictDownloadPath;
@@ -64,15 +69,34 @@ const std::vector<stored_switch>& stored_switches() {
         {"ServiceIP",
          &ServiceIP,
          {{"ServiceIPC", &ServiceIPC}, {"ServiceIPR", &ServiceIPR}, {"ServiceIPW", &ServiceIPW}}},
+        {"Extensions", &Extensions, {}},
     };
     return switches;
+}
+
+struct stored_number {
+    const char* name;
+    std::atomic<int>* value;
+    int low, high, factory;
+};
+
+// The numbers, written after the timeout in this order; one out of its range loads as its
+// factory value.
+const std::vector<stored_number>& stored_numbers() {
+    static const std::vector<stored_number> numbers = {
+        {"MaxBlockSize", &MaxBlockSize, blksize_min, blksize_max, max_block_size_default},
+        {"MaxWindowSize", &MaxWindowSize, 1, window_size_limit, max_window_size_default},
+    };
+    return numbers;
 }
 
 } // namespace
 
 void settings_defaults() {
     stored_server_enabled = AllowUpload = AllowDownload = AllowOverwrite = trace_enabled =
-        ServiceIP = 0;
+        ServiceIP = Extensions = 0;
+    for (const stored_number& n : stored_numbers())
+        *n.value = n.factory;
     RestrictUpload = RestrictDownload = 1;
     TracePath.set("");
     ServiceIPC.set("");
@@ -112,6 +136,11 @@ void settings_load() {
     }
     if (registry_query_string(key, "Timeout", &text, stored_text_room))
         timeout_list_select(IDC_TIMEOUT, std::atoi(text.c_str()));
+    for (const stored_number& n : stored_numbers()) {
+        if (!registry_query_string(key, n.name, &text, stored_text_room)) continue;
+        int value = 0;
+        *n.value = parse_whole_number(text.c_str(), n.low, n.high, &value) ? value : n.factory;
+    }
     registry_close_key(key);
     settings_show();
 }
@@ -127,6 +156,8 @@ void settings_save() {
                 registry_set_string(key, name, companion->get());
     }
     registry_set_string(key, "Timeout", std::to_string(timeout_list_seconds(IDC_TIMEOUT)));
+    for (const stored_number& n : stored_numbers())
+        registry_set_string(key, n.name, std::to_string(n.value->load()));
     registry_close_key(key);
 }
 
@@ -139,10 +170,13 @@ void settings_show() {
     ui_set_checked(IDC_RESTRICT_DOWNLOAD, RestrictDownload == 1);
     ui_set_checked(IDC_SERVICE_ONLY, ServiceIP == 1);
     ui_set_checked(IDC_RUN_EXTERNAL, RunExternal == 1);
+    ui_set_checked(IDC_EXTENSIONS, Extensions == 1);
 
     ui_set_text(IDC_UPLOAD_ROOT, RestrictUploadPath.get());
     ui_set_text(IDC_DOWNLOAD_ROOT, RestrictDownloadPath.get());
     ui_set_text(IDC_COMMAND, RunExternalExe.get());
+    ui_set_text(IDC_MAX_BLOCK_SIZE, std::to_string(MaxBlockSize.load()));
+    ui_set_text(IDC_MAX_WINDOW_SIZE, std::to_string(MaxWindowSize.load()));
 
     ui_enable(IDC_TRACE_CHOOSER, trace_enabled == 1);
     ui_enable(IDC_UPLOAD_ROOT, RestrictUpload == 1);
@@ -152,4 +186,6 @@ void settings_show() {
     ui_enable(IDC_ACCESS_LISTS, ServiceIP == 1);
     ui_enable(IDC_COMMAND, RunExternal == 1);
     ui_enable(IDC_COMMAND_CHOOSER, RunExternal == 1);
+    ui_enable(IDC_MAX_BLOCK_SIZE, Extensions == 1);
+    ui_enable(IDC_MAX_WINDOW_SIZE, Extensions == 1);
 }

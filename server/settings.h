@@ -14,6 +14,10 @@ extern std::atomic<int> RestrictUpload;
 extern std::atomic<int> RestrictDownload;
 extern std::atomic<int> ServiceIP;
 extern std::atomic<int> RunExternal;
+// The TFTP extensions (option negotiation, block-number rollover) and their limits.
+extern std::atomic<int> Extensions;
+extern std::atomic<int> MaxBlockSize;
+extern std::atomic<int> MaxWindowSize;
 extern shared_text TracePath;
 extern shared_text RestrictUploadPath;
 extern shared_text RestrictDownloadPath;
@@ -21,6 +25,10 @@ extern shared_text ServiceIPC;
 extern shared_text ServiceIPR;
 extern shared_text ServiceIPW;
 extern shared_text RunExternalExe;
+
+// The ranges of the limits, and what they are when nothing (or nothing usable) is stored.
+constexpr int max_block_size_default = 65464;
+constexpr int max_window_size_default = 64;
 
 // Longest text a field copies into its setting.
 constexpr size_t setting_text_limit = 259;

@@ -272,6 +272,11 @@ TEST_F(client_session, start_checks_its_fields) {
     EXPECT_EQ(box_since(3), "Please provide a remote file name.");
     download("", "");
     EXPECT_EQ(box_since(4), "Please provide a remote file name.");
+    ui_set_checked(IDC_EXTENSIONS, true);
+    ui_set_text(IDC_BLOCK_SIZE, "7");
+    download("named.bin", "");
+    EXPECT_EQ(box_since(5), "The block size must be a number from 8 to 65464.");
+    ui_set_checked(IDC_EXTENSIONS, false);
     EXPECT_FALSE(listener.receive(200)); // nothing was sent
     EXPECT_TRUE(ui_is_enabled(IDC_START));
 

@@ -123,6 +123,27 @@ TEST_F(client_window, close_saves_the_eight_values_and_the_next_start_shows_them
     EXPECT_EQ(ui_list_entry(IDC_PACKET_TIMEOUT, ui_list_selection(IDC_PACKET_TIMEOUT)), "5");
 }
 
+TEST_F(client_window, the_extensions_and_their_sizes_are_stored_and_fall_back_out_of_range) {
+    EXPECT_FALSE(ui_is_checked(IDC_EXTENSIONS));
+    EXPECT_FALSE(ui_is_enabled(IDC_BLOCK_SIZE));
+    EXPECT_EQ(ui_get_text(IDC_BLOCK_SIZE, 10), "1468");
+    EXPECT_EQ(ui_get_text(IDC_WINDOW_SIZE, 10), "16");
+    ui_set_checked(IDC_EXTENSIONS, true);
+    client_command(IDC_EXTENSIONS);
+    EXPECT_TRUE(ui_is_enabled(IDC_WINDOW_SIZE));
+    ui_set_text(IDC_BLOCK_SIZE, "9000");
+    ASSERT_TRUE(client_window_close());
+    EXPECT_EQ(stored("Extensions"), "Yes");
+    EXPECT_EQ(stored("BlockSize"), "9000");
+
+    store_settings(client_settings_key, {{"BlockSize", "4"}, {"WindowSize", "600"}});
+    ui_test_install();
+    client_window_open();
+    EXPECT_TRUE(ui_is_checked(IDC_EXTENSIONS));
+    EXPECT_EQ(ui_get_text(IDC_BLOCK_SIZE, 10), "1468");
+    EXPECT_EQ(ui_get_text(IDC_WINDOW_SIZE, 10), "16");
+}
+
 TEST_F(client_window, stored_choices_are_read_without_regard_to_case) {
     store_settings(client_settings_key,
                    {{"Action", "UPLOAD"}, {"Mode", "ascii"}, {"LogTraces", "yEs"}, {"Timeout", "500"}});

@@ -201,6 +201,26 @@ TEST_F(server_window, an_unknown_service_is_reported_and_a_port_given_serves) {
     EXPECT_NE(trace().find("net_init: Listening on port 69, the port of TFTP."), std::string::npos);
 }
 
+TEST_F(server_window, the_extensions_limits_are_stored_checked_and_fall_back_out_of_range) {
+    store({{"Extensions", "Yes"}, {"MaxBlockSize", "70000"}, {"MaxWindowSize", "8"}});
+    server_window_open();
+    EXPECT_TRUE(ui_is_checked(IDC_EXTENSIONS));
+    EXPECT_TRUE(ui_is_enabled(IDC_MAX_BLOCK_SIZE));
+    EXPECT_EQ(ui_get_text(IDC_MAX_BLOCK_SIZE, 10), "65464");
+    EXPECT_EQ(ui_get_text(IDC_MAX_WINDOW_SIZE, 10), "8");
+    ui_set_text(IDC_MAX_WINDOW_SIZE, "0"); // the user types
+    server_command(IDC_MAX_WINDOW_SIZE);
+    server_command(IDC_ENABLE);
+    EXPECT_EQ(last_box(), "The largest window size must be a number from 1 to 512.");
+    EXPECT_EQ(ServerEnabled, 0);
+    ui_set_text(IDC_MAX_WINDOW_SIZE, "16");
+    server_command(IDC_MAX_WINDOW_SIZE);
+    server_command(IDC_SAVE);
+    EXPECT_EQ(stored("Extensions"), "Yes");
+    EXPECT_EQ(stored("MaxBlockSize"), "65464");
+    EXPECT_EQ(stored("MaxWindowSize"), "16");
+}
+
 TEST_F(server_window, enable_refuses_missing_roots_and_commands) {
     server_window_open();
     ui_set_text(IDC_UPLOAD_ROOT, "");

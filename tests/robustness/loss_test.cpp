@@ -13,7 +13,7 @@ namespace {
 constexpr size_t file_size = 100 * 512 - 1; // 100 blocks
 constexpr int blocks = 100;
 
-enum { DATA = 3, ACK = 4 };
+enum { DATA = 3, ACK = 4, OACK = 6 };
 
 // A server of either kind serving file.bin, with up.bin ready to upload and got.bin the download.
 template <typename Server>
@@ -196,6 +196,67 @@ TEST_F(pellcl_through_relay, a_block_overtaken_by_its_own_retransmission) {
     });
     EXPECT_EQ(get(relay).status, 0);
     EXPECT_TRUE(got_whole_file());
+}
+
+// Windows of eight blocks between our programs: what is lost or doubled inside a window, and the
+// OACK and its ACK lost, end byte for byte, and a doubled datagram never sends a window twice.
+struct pellsd_extended : server_process {
+    pellsd_extended()
+        : server_process({"--allow-download", "--allow-upload", "--extensions", "--timeout", "2"}) {}
+};
+
+class windows_through_relay : public through_relay<pellsd_extended> {
+  protected:
+    run_result transfer(const lossy_relay& relay, const char* direction) {
+        std::string host = "127.0.0.1:" + std::to_string(relay.port());
+        bool get = std::string(direction) == "--get";
+        return run_program({PELLCL_PATH, direction, host, get ? "file.bin" : local.file("up.bin"),
+                            get ? local.file("got.bin") : "up.bin", "--blksize", "512",
+                            "--windowsize", "8", "--timeout", "2"},
+                           local.path(), 60000);
+    }
+    bool put_whole_file() { return read_file(server.root() + "/up.bin") == content; }
+};
+
+lossy_relay::rule drop_first_oack() {
+    return [](const relayed& r) {
+        return relay_action{!r.to_server && r.opcode == OACK && r.seen == 0 ? relay_action::drop
+                                                                            : relay_action::pass};
+    };
+}
+
+TEST_F(windows_through_relay, a_lost_oack_and_a_lost_ack_0) {
+    lossy_relay oack(server.port(), drop_first_oack());
+    EXPECT_EQ(transfer(oack, "--get").status, 0);
+    EXPECT_TRUE(got_whole_file());
+    lossy_relay ack_0(server.port(), drop_first(true, ACK, {0}));
+    EXPECT_EQ(transfer(ack_0, "--get").status, 0);
+    EXPECT_TRUE(got_whole_file());
+    lossy_relay upload_oack(server.port(), drop_first_oack());
+    EXPECT_EQ(transfer(upload_oack, "--put").status, 0);
+    EXPECT_TRUE(put_whole_file());
+}
+
+TEST_F(windows_through_relay, blocks_lost_inside_a_window_are_sent_again_from_the_gap) {
+    lossy_relay relay(server.port(), drop_first(false, DATA, {5, 12, 40}));
+    EXPECT_EQ(transfer(relay, "--get").status, 0);
+    EXPECT_TRUE(got_whole_file());
+    // What went again is what followed each gap in its window, not the whole file.
+    EXPECT_LE(relay.count(false, DATA), blocks + 3 * 8);
+    lossy_relay upload(server.port(), drop_first(true, DATA, {5, 12, 40}));
+    EXPECT_EQ(transfer(upload, "--put").status, 0);
+    EXPECT_TRUE(put_whole_file());
+}
+
+TEST_F(windows_through_relay, every_datagram_twice_sends_each_block_once) {
+    lossy_relay relay(server.port(), duplicate_all());
+    EXPECT_EQ(transfer(relay, "--get").status, 0);
+    EXPECT_TRUE(got_whole_file());
+    EXPECT_EQ(relay.count(false, DATA), blocks);
+    lossy_relay upload(server.port(), duplicate_all());
+    EXPECT_EQ(transfer(upload, "--put").status, 0);
+    EXPECT_TRUE(put_whole_file());
+    EXPECT_EQ(upload.count(true, DATA), blocks);
 }
 
 } // namespace

@@ -39,7 +39,6 @@ void client_engine_test::start(int op, int mode, const std::string& local,
         transfer& t = *engine;
         t.mode = mode;
         if (!file_open(t, local, op == OP_RRQ ? "wb" : "rb", op == OP_RRQ ? 1 : 0)) return;
-        t.last_data_size = block_size;
         t.send_len = build_request(t.send_buf.data(), op, remote.c_str(),
                                    mode == MODE_OCTET ? "octet" : "netascii");
         net_send(t, t.send_buf.data(), t.send_len);

@@ -1,0 +1,104 @@
+#include "options.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstring>
+
+namespace {
+
+constexpr struct {
+    option_name name;
+    const char* text;
+} known[] = {
+    {option_name::blksize, "blksize"},
+    {option_name::tsize, "tsize"},
+    {option_name::timeout, "timeout"},
+    {option_name::windowsize, "windowsize"},
+};
+
+const char* text_of(option_name name) {
+    for (const auto& k : known)
+        if (k.name == name) return k.text;
+    return "";
+}
+
+bool named(const std::string& word, option_name* name) {
+    for (const auto& k : known) {
+        if (word.size() != std::strlen(k.text)) continue;
+        bool same = std::equal(word.begin(), word.end(), k.text, [](char a, char b) {
+            return std::tolower(static_cast<unsigned char>(a)) == b;
+        });
+        if (same) {
+            *name = k.name;
+            return true;
+        }
+    }
+    return false;
+}
+
+// A whole decimal number, nothing before or after it.
+bool number(const std::string& word, int64_t* value) {
+    if (word.empty() || !std::isdigit(static_cast<unsigned char>(word[0]))) return false;
+    auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), *value);
+    return error == std::errc() && end == word.data() + word.size();
+}
+
+// The text from at up to its NUL before end; false when there is none.
+bool take_text(const uint8_t*& at, const uint8_t* end, std::string* text) {
+    const uint8_t* nul = std::find(at, end, 0);
+    if (nul == end) return false;
+    text->assign(reinterpret_cast<const char*>(at), static_cast<size_t>(nul - at));
+    at = nul + 1;
+    return true;
+}
+
+} // namespace
+
+bool option_set::has(option_name name) const { return get(name) >= 0; }
+
+int64_t option_set::get(option_name name) const {
+    for (const option_value& v : values)
+        if (v.name == name) return v.value;
+    return -1;
+}
+
+void option_set::set(option_name name, int64_t value) {
+    for (option_value& v : values)
+        if (v.name == name) {
+            v.value = value;
+            return;
+        }
+    values.push_back({name, value});
+}
+
+option_set options_parse(const uint8_t* at, const uint8_t* end) {
+    option_set set;
+    std::string name_text, value_text;
+    while (take_text(at, end, &name_text) && take_text(at, end, &value_text)) {
+        option_name name;
+        int64_t value = 0;
+        if (named(name_text, &name) && number(value_text, &value) && !set.has(name))
+            set.values.push_back({name, value});
+    }
+    return set;
+}
+
+int options_write(uint8_t* buffer, int room, const option_set& set) {
+    int length = 0;
+    for (const option_value& v : set.values) {
+        std::string pair = std::string(text_of(v.name)) + '\0' + std::to_string(v.value) + '\0';
+        if (length + static_cast<int>(pair.size()) > room) return -1;
+        std::memcpy(buffer + length, pair.data(), pair.size());
+        length += static_cast<int>(pair.size());
+    }
+    return length;
+}
+
+std::string options_text(const option_set& set) {
+    std::string text;
+    for (const option_value& v : set.values)
+        text += (text.empty() ? "" : ", ") + std::string(text_of(v.name)) + " " +
+                std::to_string(v.value);
+    return text.empty() ? "none" : text;
+}
