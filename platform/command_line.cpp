@@ -72,19 +72,27 @@ std::vector<std::string> command_line::words() const {
 }
 
 std::string command_line::options_help() const {
+    constexpr size_t column = 25;
+    const std::string indent(column, ' ');
     std::string text;
     for (const command_option& o : options_) {
         std::string left = " ";
-        for (const QString& name : names_of(o))
-            left += " " + dashed(name);
+        bool first = true;
+        for (const QString& name : names_of(o)) {
+            left += (first ? " " : ", ") + dashed(name);
+            first = false;
+        }
         if (!o.value_name.empty()) left += " " + o.value_name;
+        // A name too long for its column gets a line of its own.
+        if (left.size() < column)
+            left.append(column - left.size(), ' ');
+        else
+            left += "\n" + indent;
         // Help texts hold their own line breaks; continuation lines line up under the first.
-        std::string help = o.help;
-        for (size_t at = 0; (at = help.find('\n', at)) != std::string::npos; at += 26)
-            help.insert(at + 1, std::string(25, ' '));
-        text += left + (left.size() < 25 ? std::string(25 - left.size(), ' ') : "\n" +
-                                                                                  std::string(25, ' ')) +
-                help + "\n";
+        std::string help;
+        for (char c : o.help)
+            help += c == '\n' ? "\n" + indent : std::string(1, c);
+        text += left + help + "\n";
     }
     return text;
 }

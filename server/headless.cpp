@@ -102,7 +102,7 @@ int parse(int argc, char** argv, options* o) {
     }
     if (!line.words().empty()) return fail("unexpected argument '" + line.words().front() + "'.");
     if (line.is_set("port") && !parse_whole_number(line.value("port").c_str(), 1, 65535, &o->port))
-        return fail("'" + line.value("port") + "' is not a port number (1 to 65535).");
+        return fail(line.value("port").insert(0, 1, '\'') + "' is not a port number (1 to 65535).");
     if (line.is_set("timeout") &&
         !parse_whole_number(line.value("timeout").c_str(), timeout_min_seconds,
                             timeout_max_seconds, &o->timeout))

@@ -1,6 +1,6 @@
 // pellsd: the PelloryTFTP server.
 #include "headless.h"
-#include "qt/programs.h"
+#include "platform/window_module.h"
 
 #include <cstdio>
 #include <cstring>
@@ -15,5 +15,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "pellsd: options need --headless. Try 'pellsd --help'.\n");
         return 2;
     }
-    return qt_server_main(argc, argv);
+    return window_module_run("pellsd-window", argc, argv);
 }

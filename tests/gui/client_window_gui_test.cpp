@@ -8,6 +8,7 @@
 #include "engine_fixture.h"
 #include "gui_support.h"
 #include "qt/client_window_qt.h"
+#include "process.h"
 #include "server_process.h"
 #include "udp_peer.h"
 
@@ -123,6 +124,20 @@ TEST_F(client_gui, downloads_from_pellsd_when_start_is_pressed) {
         << status().toStdString();
     EXPECT_TRUE(read_file(folder.file("firmware.bin")) == pattern_bytes(70000, 3));
     EXPECT_TRUE(control<QAbstractButton>(window, IDC_START)->isEnabled());
+}
+
+// Started without arguments, each program loads its window's module and runs its window.
+TEST(window_modules, each_program_runs_its_window_from_its_module) {
+    for (auto [program, module] : {std::pair{PELLSD_PATH, "pellsd-window.so"},
+                                   std::pair{PELLCL_PATH, "pellcl-window.so"}}) {
+        temp_folder_owner folder;
+        child_process window(program, {}, folder.path(), folder.path());
+        std::string maps = "/proc/" + std::to_string(window.pid()) + "/maps";
+        EXPECT_TRUE(wait_until(
+            [&] { return read_file(maps).find(module) != std::string::npos; }, 10000))
+            << module << window.err();
+        EXPECT_TRUE(window.running()) << window.err();
+    }
 }
 
 } // namespace

@@ -1,0 +1,39 @@
+// What every benchmark here needs: programs started and timed, the machine's busy time, free
+// ports, medians, and the interleaved results of the contenders.
+#pragma once
+
+#include <map>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+struct measure {
+    double wall = 0, cpu = 0;
+};
+
+// The full path of a program on PATH (or in the system folders); the name when none is found.
+std::string which(const std::string& name);
+// Starts a program in folder with its output thrown away.
+pid_t spawn(const std::vector<std::string>& command, const std::string& folder);
+// Runs a client to its end: its wall time and its own processor time.
+measure run(const std::vector<std::string>& command, const std::string& folder);
+// Processor time the whole machine has spent busy, in seconds. tftpd-hpa serves each transfer
+// from a child whose time its parent never collects, so a server's time is measured for both
+// servers alike: the machine's busy time during the transfer less the client's own.
+double machine_busy();
+// Processor time of a running process, in seconds.
+double cpu_of(pid_t pid);
+uint16_t free_port();
+std::string read_all(const std::string& path);
+double median(std::vector<double> values);
+
+struct results {
+    std::map<std::string, std::vector<double>> wall, cpu;
+    void add(const std::string& key, measure m) {
+        wall[key].push_back(m.wall);
+        cpu[key].push_back(m.cpu);
+    }
+};
+
+// "Measured 2026-12-07 on 2 cores, Linux 6.1.0, 7 rounds, medians"
+std::string measured_line(int rounds);

@@ -1,0 +1,8 @@
+// The program's window lives in a module of its own ("pellsd-window", "pellcl-window"), loaded
+// only when the window opens, so that a program without its window never loads the graphical
+// libraries.
+#pragma once
+
+// Loads the module (beside the program, or in ../lib/pellory from it) and runs its window; the
+// exit status, or 1 with the reason on standard error when it cannot be loaded.
+int window_module_run(const char* module, int argc, char** argv);
