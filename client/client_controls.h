@@ -24,6 +24,8 @@ enum : int {
     IDC_EXTENSIONS = 127,
     IDC_BLOCK_SIZE = 128,
     IDC_WINDOW_SIZE = 129,
+    // Which IP family the server's name is resolved to: any, IPv4 only, IPv6 only.
+    IDC_IP_VERSION = 130,
 };
 
 } // namespace tftpc_controls

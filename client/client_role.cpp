@@ -34,6 +34,7 @@ const role_profile client_role = {
     .end_of_transfer = nullptr,
     .serving = always_serving,
     .transfer_stopped = client_transfer_stopped,
+    .no_answer = client_next_address,
     .texts =
         {
             .net_close = "net_close: host = %s, fd = %d.",

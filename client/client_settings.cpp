@@ -61,6 +61,10 @@ void client_settings_load() {
     if (read("TraceFile")) ui_set_text(IDC_TRACE_FILE, text);
     if (read("Timeout")) timeout_list_select(IDC_PACKET_TIMEOUT, std::atoi(text.c_str()));
     if (read("Extensions")) client_extensions_show(same_word(text, "Yes"));
+    if (read("IPVersion"))
+        for (size_t i = 0; i < ip_version_names().size(); ++i)
+            if (same_word(text, ip_version_names()[i].c_str()))
+                ui_list_select(IDC_IP_VERSION, static_cast<int>(i));
     // A size out of its range comes back as its default.
     int value = 0;
     if (read("BlockSize"))
@@ -74,6 +78,11 @@ void client_settings_load() {
                                        ? value
                                        : window_size_default));
     registry_close_key(key);
+}
+
+const std::vector<std::string>& ip_version_names() {
+    static const std::vector<std::string> names = {"Any", "IPv4 only", "IPv6 only"};
+    return names;
 }
 
 void client_extensions_show(bool on) {
@@ -95,5 +104,7 @@ void client_settings_save() {
     registry_set_string(key, "Extensions", ui_is_checked(IDC_EXTENSIONS) ? "Yes" : "No");
     registry_set_string(key, "BlockSize", ui_get_text(IDC_BLOCK_SIZE, field_text_limit));
     registry_set_string(key, "WindowSize", ui_get_text(IDC_WINDOW_SIZE, field_text_limit));
+    int version = ui_list_selection(IDC_IP_VERSION);
+    registry_set_string(key, "IPVersion", ip_version_names()[version > 0 ? version : 0]);
     registry_close_key(key);
 }

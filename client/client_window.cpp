@@ -79,6 +79,8 @@ void client_window_open() {
     for (int id : {IDC_TRACE_FILE, IDC_TRACE_FILE_CHOOSER, IDC_STOP})
         ui_enable(id, false);
     timeout_list_fill(IDC_PACKET_TIMEOUT);
+    ui_list_fill(IDC_IP_VERSION, ip_version_names());
+    ui_list_select(IDC_IP_VERSION, 0);
     ui_set_text(IDC_BLOCK_SIZE, std::to_string(block_size_default));
     ui_set_text(IDC_WINDOW_SIZE, std::to_string(window_size_default));
     client_extensions_show(false);

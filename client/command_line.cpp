@@ -44,6 +44,8 @@ const std::vector<command_option>& client_options() {
          "a block size from 8 to 65464"},
         {"windowsize", "ask for a window of N blocks, 1 to 512 (implies\n--extensions)", "N",
          "a window size from 1 to 512"},
+        {"4", "use IPv4 only", "", ""},
+        {"6", "use IPv6 only", "", ""},
         {"help|h", "show this help", "", ""},
         {"version", "show the version", "", ""},
     };
@@ -57,6 +59,7 @@ struct request {
     std::string log;
     bool extensions = false;
     int block_size = block_size_default, window_size = window_size_default;
+    int ip_version = 0; // the entry of the window's list
 };
 
 int fail(const std::string& message) {
@@ -98,6 +101,8 @@ int parse(int argc, char** argv, request* r) {
         return fail("--windowsize needs a window size from 1 to 512, not '" +
                     line.value("windowsize") + "'.");
     r->extensions = line.is_set("extensions") || line.is_set("blksize") || line.is_set("windowsize");
+    if (line.is_set("4") && line.is_set("6")) return fail("name one IP version: -4 or -6.");
+    r->ip_version = line.is_set("4") ? 1 : line.is_set("6") ? 2 : 0;
     if (r->get == r->put) return fail("name one direction: --get or --put.");
     if (r->names.size() < 2 || r->names.size() > 3)
         return fail(r->get ? "--get needs HOST REMOTE [LOCAL]." : "--put needs HOST LOCAL [REMOTE].");
@@ -127,6 +132,7 @@ void fill_window(const request& r) {
     ui_set_checked(IDC_LOG_TRACES, !r.log.empty());
     ui_set_text(IDC_TRACE_FILE, r.log);
     client_extensions_show(r.extensions);
+    ui_list_select(IDC_IP_VERSION, r.ip_version);
     ui_set_text(IDC_BLOCK_SIZE, std::to_string(r.block_size));
     ui_set_text(IDC_WINDOW_SIZE, std::to_string(r.window_size));
     client_port_override = r.port;
@@ -160,12 +166,13 @@ void command_line_usage(const char* program) {
     std::printf("Usage: %s --get HOST REMOTE [LOCAL] [options]\n"
                 "       %s --put HOST LOCAL [REMOTE] [options]\n"
                 "\n"
-                "PelloryTFTP client v%s: a TFTP client (RFC 1350, UDP, IPv4).\n"
+                "PelloryTFTP client v%s: a TFTP client (RFC 1350, UDP, IPv4 and IPv6).\n"
                 "Without arguments it opens its window; with --get or --put it runs one transfer\n"
                 "from the console and exits 0 only when the transfer completed.\n"
                 "\n"
-                "  HOST                   the server, a name or an address; HOST:PORT names its\n"
-                "                         port\n"
+                "  HOST                   the server: a name (its IPv6 and IPv4 addresses are tried\n"
+                "                         in turn), an IPv4 or IPv6 address; HOST:PORT and\n"
+                "                         [IPv6]:PORT name its port\n"
                 "  REMOTE                 the file's name on the server (--put: default LOCAL's\n"
                 "                         name)\n"
                 "  LOCAL                  the file on this machine (--get: default REMOTE's name\n"

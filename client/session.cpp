@@ -46,6 +46,7 @@ int server_port = 0;
 std::string remote_name;
 std::string local_path;
 int transfer_mode = MODE_OCTET;
+net_family ip_version = net_family::none;
 bool extensions = false;
 std::atomic<int> block_size_asked{block_size_default};
 std::atomic<int> window_size_asked{window_size_default};
@@ -59,21 +60,36 @@ void set_text(std::string& text, const std::string& value) {
     text = value;
 }
 
-// "HOST:PORT" names a port of its own; anything else is all host.
+// "HOST:PORT" and "[IPv6]:PORT" name a port of their own; anything else is all host.
 void split_host_port(const std::string& word, std::string* host, int* port) {
-    *host = word;
-    *port = client_port_override;
-    size_t colon = word.rfind(':');
-    if (colon == std::string::npos || colon + 1 == word.size() || colon + 6 < word.size()) return;
-    int value = 0;
-    for (size_t i = colon + 1; i < word.size(); ++i) {
-        if (word[i] < '0' || word[i] > '9') return;
-        value = value * 10 + (word[i] - '0');
-    }
-    if (value < 1 || value > 65535) return;
-    *host = word.substr(0, colon);
-    *port = value;
+    int own = 0;
+    if (!host_port_split(word, host, &own)) *host = word;
+    *port = own ? own : client_port_override.load();
 }
+
+} // namespace
+
+bool client_next_address(transfer& t) {
+    if (t.other_addresses.empty()) return false;
+    net_endpoint next = t.other_addresses.front();
+    t.other_addresses.erase(t.other_addresses.begin());
+    next.port = t.peer.port;
+    int fd = sock_open_udp(next.family);
+    if (fd < 0) return false;
+    if (sock_bind(fd, 0) < 0 || sock_set_nonblocking(fd, true) < 0) {
+        sock_close(fd);
+        return false;
+    }
+    trace_line("net_open: No answer from %s; trying %s.", address_text(t.peer).c_str(),
+               address_text(next).c_str());
+    sock_close(t.socket);
+    t.socket = fd;
+    t.peer = next;
+    net_send(t, t.send_buf.data(), t.send_len);
+    return true;
+}
+
+namespace {
 
 std::string first_word(const std::string& text) {
     size_t start = text.find_first_not_of(" \t");
@@ -249,6 +265,8 @@ void client_start() {
         }
     }
     transfer_mode = ui_is_checked(IDC_ASCII) ? MODE_NETASCII : MODE_OCTET;
+    int version = ui_list_selection(IDC_IP_VERSION);
+    ip_version = version == 1 ? net_family::v4 : version == 2 ? net_family::v6 : net_family::none;
     packet_timeout = timeout_list_seconds(IDC_PACKET_TIMEOUT);
     ui_enable(IDC_START, false);
     ui_enable(IDC_STOP, true);
@@ -288,7 +306,7 @@ int net_open(transfer& t, const std::string& host, const char* service, int port
     int fd = udp_open(t, host, service, port);
     if (fd < 0) return -1;
     t.socket = fd;
-    trace_line("net_open: host %s, port# %d.", ipv4_text(t.peer.address).c_str(), t.peer.port);
+    trace_line("net_open: host %s, port# %d.", address_text(t.peer).c_str(), t.peer.port);
     t.peer_host = host;
     t.first_receive = true;
     return 0;
@@ -311,16 +329,18 @@ int udp_open(transfer& t, const std::string& host, const char* service, int port
         report_error("udp_open: must specify either service or port.");
         return -1;
     }
+    // A name's addresses in the resolver's order, the first tried first; an address is itself.
     host_lookup found;
-    if (!ipv4_parse(host, &t.peer.address)) {
-        if (!host_resolve(host, &found)) {
-            report_error("udp_open: unable to resolve host '%s'.", host.c_str());
-            return -1;
-        }
-        t.peer.address = found.addresses.front();
+    uint16_t peer_port = t.peer.port;
+    if (!host_resolve(host, &found, ip_version)) {
+        report_error("udp_open: unable to resolve host '%s'.", host.c_str());
+        return -1;
     }
+    t.peer = found.addresses.front();
+    t.peer.port = peer_port;
+    t.other_addresses.assign(found.addresses.begin() + 1, found.addresses.end());
     if (port < 0) report_fatal("udp_open: reserved ports not implemented yet.");
-    int fd = sock_open_udp();
+    int fd = sock_open_udp(t.peer.family);
     if (fd < 0) {
         report_error("udp_open: can't create UDP socket.");
         return -1;

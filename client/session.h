@@ -61,3 +61,6 @@ void client_stop();
 void client_abort();
 // The state machine's stopped path: ends the transfer thread, which closes what it opened.
 void client_transfer_stopped();
+// The server's address answered nothing in one wait: true when the request has gone on to the
+// next of its addresses.
+bool client_next_address(transfer& t);

@@ -45,6 +45,8 @@ struct role_profile {
                                                 // summary
     bool (*serving)();            // server: the server is still enabled
     void (*transfer_stopped)();   // client: a stop seen in the state machine; ends the thread
+    bool (*no_answer)(transfer& t); // client: the request got no answer in one wait: true when
+                                    // it has gone to another address of the server
     role_texts texts;
 };
 

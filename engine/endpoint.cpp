@@ -15,7 +15,7 @@ namespace {
 
 // Decides whether a datagram belongs to the transfer. Anything from another address or port is
 // traced and dropped, so that no third host can end or feed the transfer.
-bool from_peer(transfer& t, const ipv4_endpoint& from) {
+bool from_peer(transfer& t, const net_endpoint& from) {
     if (!role().server && t.first_receive) {
         if (from.port == t.peer.port)
             report_fatal("net_recv: First receive from port %d.\nThe server's port should have "
@@ -36,7 +36,7 @@ void net_send(transfer& t, const uint8_t* buffer, int length) {
     if (role().server) {
         if (trace_enabled)
             trace_line("net_send: sent %d bytes to host %s, port# %d.", length,
-                       ipv4_text(t.peer.address).c_str(), t.peer.port);
+                       address_text(t.peer).c_str(), t.peer.port);
         if (sock_send_to(t.socket, buffer, static_cast<size_t>(length), t.peer) == length) return;
         // The peer's address or network refused it: that ends this transfer, not the server.
         if (sock_peer_fault())
@@ -50,7 +50,7 @@ void net_send(transfer& t, const uint8_t* buffer, int length) {
     }
     if (trace_enabled)
         trace_line("net_send: sent %d bytes to host %s, port# %d.", length,
-                   ipv4_text(t.peer.address).c_str(), t.peer.port);
+                   address_text(t.peer).c_str(), t.peer.port);
 }
 
 void net_wait_begin(transfer& t) { t.wait_start = clock_ms(); }
@@ -65,7 +65,7 @@ int net_wait_left(const transfer& t) {
 int net_take(transfer& t) {
     const int capacity = static_cast<int>(t.recv_buf.size());
     for (;;) {
-        ipv4_endpoint from;
+        net_endpoint from;
         int length = sock_recv_from(t.socket, t.recv_buf.data(), t.recv_buf.size(), &from);
         if (length < 0) {
             if (sock_would_block()) return -1;
@@ -76,7 +76,7 @@ int net_take(transfer& t) {
         }
         if (trace_enabled)
             trace_line("net_recv: got %d bytes from host %s, port# %d.", length,
-                       ipv4_text(from.address).c_str(), from.port);
+                       address_text(from).c_str(), from.port);
         if (!from_peer(t, from)) {
             // A stream of strays must not keep the wait from running out.
             if (net_wait_left(t) == 0) return -1;
@@ -135,5 +135,5 @@ void net_block(transfer& t) {
 }
 
 std::string winsock_line() {
-    return "Windows sockets returned v1.1: POSIX sockets (IPv4 UDP, non-blocking).";
+    return "Windows sockets returned v1.1: POSIX sockets (IPv4 and IPv6 UDP, non-blocking).";
 }

@@ -64,6 +64,10 @@ int fsm_dispatch(transfer& t, int length) {
 }
 
 int fsm_expired(transfer& t) {
+    if (t.first_receive && role().no_answer && role().no_answer(t)) {
+        wait_next(t);
+        return 0;
+    }
     if (rtt_expired(t.rtt) < 0) return timed_out(t);
     rtt_trace(t.rtt);
     resend(t);

@@ -57,9 +57,10 @@ struct transfer {
 
     // The endpoint.
     int socket = -1;            // owned; closed by net_close
-    ipv4_endpoint peer;         // destination of every send; the only accepted sender
+    net_endpoint peer;          // destination of every send; the only accepted sender
     std::string peer_host;      // the peer as text, for the close trace line
     bool first_receive = false; // client: the peer's port is taken from the first answer
+    std::vector<net_endpoint> other_addresses; // client: the server's further addresses
     int timeout_seconds = 120;  // the wait for each datagram
     uint32_t wait_start = 0;    // millisecond clock when the current wait began
 

@@ -1,7 +1,7 @@
 // The access lists' reading of their three texts, for the check of a sender and for the
 // dialog's check, and their agreement: lists the dialog takes must admit what they name. The
-// first four bytes are the sender's address; the rest holds the three texts separated by NUL
-// bytes. Of the individual clients only the entries that are addresses are kept, so that the
+// first byte chooses the sender's family, the next four or sixteen bytes are its address; the
+// rest holds the three texts separated by NUL bytes. Of the individual clients only the entries that are addresses are kept, so that the
 // check asks no name server (it would take seconds per input).
 #include "fuzz_setup.h"
 #include "server/access_lists.h"
@@ -48,18 +48,21 @@ bool plain_mask(const std::string& mask, std::vector<unsigned>* parts) {
     }
 }
 
-bool admitted(uint32_t address) { return tftp_netvalidate({address, 69}) == 0; }
+bool admitted(uint32_t address) { return tftp_netvalidate(ipv4_endpoint(address, 69)) == 0; }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < 4) return 0;
+    if (size < 17) return 0;
     fuzz_prepare(server_role);
-    uint32_t address =
-        static_cast<uint32_t>(data[0]) << 24 | data[1] << 16 | data[2] << 8 | data[3];
+    net_endpoint sender;
+    sender.family = data[0] & 1 ? net_family::v6 : net_family::v4;
+    sender.port = 69;
+    const size_t length = sender.family == net_family::v6 ? 16 : 4;
+    std::copy(data + 1, data + 1 + length, sender.address.begin());
     std::string texts[3];
     int field = 0;
-    for (size_t i = 4; i < size; ++i) {
+    for (size_t i = 1 + length; i < size; ++i) {
         if (data[i] == 0 && field < 2) {
             ++field;
             continue;
@@ -68,19 +71,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     std::string addresses;
     for (const std::string& entry : words(texts[0])) {
-        uint32_t ignored;
-        if (ipv4_parse(entry, &ignored)) addresses += entry + " ";
+        net_endpoint ignored;
+        if (address_parse(entry, &ignored)) addresses += entry + " ";
     }
     texts[0] = addresses;
     ServiceIP = 1;
     ServiceIPC.set(texts[0]);
     ServiceIPR.set(texts[1]);
     ServiceIPW.set(texts[2]);
-    tftp_netvalidate({address, 69});
+    tftp_netvalidate(sender);
     if (!access_lists_check(texts[0], texts[1], texts[2])) return 0;
     for (const std::string& entry : words(texts[0])) {
-        uint32_t named = 0;
-        if (ipv4_parse(entry, &named) && !admitted(named)) std::abort();
+        net_endpoint named;
+        named.port = 69;
+        if (address_parse(entry, &named) && tftp_netvalidate(named) != 0) std::abort();
     }
     for (const std::string& mask : words(texts[2])) {
         std::vector<unsigned> parts;

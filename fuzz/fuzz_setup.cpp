@@ -37,7 +37,7 @@ const std::string& fuzz_prepare(const role_profile& role) {
 
 fuzz_transfer::fuzz_transfer() {
     socket = sender;
-    peer = {0x7f000001, static_cast<uint16_t>(sock_local_port(sink))};
+    peer = ipv4_endpoint(0x7f000001, static_cast<uint16_t>(sock_local_port(sink)));
     peer_host = "127.0.0.1";
 }
 

@@ -16,12 +16,53 @@
 
 namespace {
 
-sockaddr_in to_sockaddr(const ipv4_endpoint& endpoint) {
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(endpoint.port);
-    sa.sin_addr.s_addr = htonl(endpoint.address);
+struct socket_address {
+    sockaddr_storage storage{};
+    socklen_t length = 0;
+    sockaddr* get() { return reinterpret_cast<sockaddr*>(&storage); }
+};
+
+socket_address to_sockaddr(const net_endpoint& endpoint) {
+    socket_address sa;
+    if (endpoint.family == net_family::v6) {
+        auto* six = reinterpret_cast<sockaddr_in6*>(&sa.storage);
+        six->sin6_family = AF_INET6;
+        six->sin6_port = htons(endpoint.port);
+        std::memcpy(&six->sin6_addr, endpoint.address.data(), 16);
+        six->sin6_scope_id = endpoint.scope;
+        sa.length = sizeof(sockaddr_in6);
+    } else {
+        auto* four = reinterpret_cast<sockaddr_in*>(&sa.storage);
+        four->sin_family = AF_INET;
+        four->sin_port = htons(endpoint.port);
+        std::memcpy(&four->sin_addr, endpoint.address.data(), 4);
+        sa.length = sizeof(sockaddr_in);
+    }
     return sa;
+}
+
+net_endpoint from_sockaddr(const sockaddr_storage& storage) {
+    net_endpoint e;
+    if (storage.ss_family == AF_INET6) {
+        const auto* six = reinterpret_cast<const sockaddr_in6*>(&storage);
+        e.family = net_family::v6;
+        std::memcpy(e.address.data(), &six->sin6_addr, 16);
+        e.port = ntohs(six->sin6_port);
+        e.scope = six->sin6_scope_id;
+    } else if (storage.ss_family == AF_INET) {
+        const auto* four = reinterpret_cast<const sockaddr_in*>(&storage);
+        e.family = net_family::v4;
+        std::memcpy(e.address.data(), &four->sin_addr, 4);
+        e.port = ntohs(four->sin_port);
+    }
+    return e;
+}
+
+net_family family_of(int fd) {
+    sockaddr_storage storage{};
+    socklen_t length = sizeof storage;
+    if (getsockname(fd, reinterpret_cast<sockaddr*>(&storage), &length) < 0) return net_family::v4;
+    return storage.ss_family == AF_INET6 ? net_family::v6 : net_family::v4;
 }
 
 thread_local int last_error = 0;
@@ -42,14 +83,26 @@ int service_port(const char* service) {
     return 0;
 }
 
-int sock_open_udp() {
-    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+int sock_open_udp(net_family family) {
+    int fd = socket(family == net_family::v6 ? AF_INET6 : AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     return fd < 0 ? fail() : fd;
 }
 
-int sock_bind(int fd, uint16_t port) {
-    sockaddr_in sa = to_sockaddr({INADDR_ANY, port});
-    return bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) < 0 ? fail() : 0;
+int sock_bind(int fd, const net_endpoint& local) {
+    socket_address sa = to_sockaddr(local);
+    return bind(fd, sa.get(), sa.length) < 0 ? fail() : 0;
+}
+
+int sock_bind(int fd, uint16_t port) { return sock_bind(fd, any_address(family_of(fd), port)); }
+
+int sock_v6_only(int fd) {
+    int on = 1;
+    return setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on) < 0 ? fail() : 0;
+}
+
+int sock_free_bind(int fd) {
+    int on = 1;
+    return setsockopt(fd, IPPROTO_IP, IP_FREEBIND, &on, sizeof on) < 0 ? fail() : 0;
 }
 
 int sock_set_nonblocking(int fd, bool on) {
@@ -60,24 +113,25 @@ int sock_set_nonblocking(int fd, bool on) {
 }
 
 int sock_local_port(int fd) {
-    sockaddr_in sa{};
-    socklen_t len = sizeof sa;
-    if (getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) < 0) return fail();
-    return ntohs(sa.sin_port);
+    sockaddr_storage storage{};
+    socklen_t len = sizeof storage;
+    if (getsockname(fd, reinterpret_cast<sockaddr*>(&storage), &len) < 0) return fail();
+    return from_sockaddr(storage).port;
 }
 
-int sock_send_to(int fd, const void* data, size_t length, const ipv4_endpoint& to) {
-    sockaddr_in sa = to_sockaddr(to);
-    ssize_t sent = sendto(fd, data, length, 0, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+int sock_send_to(int fd, const void* data, size_t length, const net_endpoint& to) {
+    socket_address sa = to_sockaddr(to);
+    ssize_t sent = sendto(fd, data, length, 0, sa.get(), sa.length);
     return sent < 0 ? fail() : static_cast<int>(sent);
 }
 
-int sock_recv_from(int fd, void* buffer, size_t capacity, ipv4_endpoint* from) {
-    sockaddr_in sa{};
-    socklen_t len = sizeof sa;
-    ssize_t got = recvfrom(fd, buffer, capacity, MSG_TRUNC, reinterpret_cast<sockaddr*>(&sa), &len);
+int sock_recv_from(int fd, void* buffer, size_t capacity, net_endpoint* from) {
+    sockaddr_storage storage{};
+    socklen_t len = sizeof storage;
+    ssize_t got =
+        recvfrom(fd, buffer, capacity, MSG_TRUNC, reinterpret_cast<sockaddr*>(&storage), &len);
     if (got < 0) return fail();
-    if (from) *from = {ntohl(sa.sin_addr.s_addr), ntohs(sa.sin_port)};
+    if (from) *from = from_sockaddr(storage);
     return static_cast<int>(got);
 }
 
@@ -93,30 +147,44 @@ int sock_set_buffers(int fd, int bytes) {
 
 int sock_want_arrival(int fd) {
     int on = 1;
-    return setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) < 0 ? fail() : 0;
+    bool six = family_of(fd) == net_family::v6;
+    int result = six ? setsockopt(fd, IPPROTO_IPV6, IPV6_RECVPKTINFO, &on, sizeof on)
+                     : setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
+    return result < 0 ? fail() : 0;
 }
 
-int sock_recv_arrival(int fd, void* buffer, size_t capacity, ipv4_endpoint* from, int* interface) {
-    sockaddr_in sa{};
+int sock_recv_arrival(int fd, void* buffer, size_t capacity, net_endpoint* from, arrival* at) {
+    sockaddr_storage storage{};
     iovec data{buffer, capacity};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))];
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in6_pktinfo)) + CMSG_SPACE(sizeof(in_pktinfo))];
     msghdr message{};
-    message.msg_name = &sa;
-    message.msg_namelen = sizeof sa;
+    message.msg_name = &storage;
+    message.msg_namelen = sizeof storage;
     message.msg_iov = &data;
     message.msg_iovlen = 1;
     message.msg_control = control;
     message.msg_controllen = sizeof control;
     ssize_t got = recvmsg(fd, &message, MSG_TRUNC);
     if (got < 0) return fail();
-    *from = {ntohl(sa.sin_addr.s_addr), ntohs(sa.sin_port)};
-    *interface = 0;
-    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c))
+    *from = from_sockaddr(storage);
+    *at = {};
+    at->local.family = from->family;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
         if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
             in_pktinfo info{};
             std::memcpy(&info, CMSG_DATA(c), sizeof info);
-            *interface = info.ipi_ifindex;
+            std::memcpy(at->local.address.data(), &info.ipi_addr, 4);
+            at->interface = info.ipi_ifindex;
+        } else if (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_PKTINFO) {
+            in6_pktinfo info{};
+            std::memcpy(&info, CMSG_DATA(c), sizeof info);
+            std::memcpy(at->local.address.data(), &info.ipi6_addr, 16);
+            at->interface = static_cast<int>(info.ipi6_ifindex);
+            // A link-local address is only whole with its interface.
+            if (info.ipi6_addr.s6_addr[0] == 0xfe && (info.ipi6_addr.s6_addr[1] & 0xc0) == 0x80)
+                at->local.scope = info.ipi6_ifindex;
         }
+    }
     return static_cast<int>(got);
 }
 
@@ -140,6 +208,10 @@ int sock_duplicate(int fd) {
 int sock_last_error() { return last_error; }
 
 bool sock_would_block() { return last_error == EAGAIN || last_error == EWOULDBLOCK; }
+
+bool sock_last_error_is_absent_address() {
+    return last_error == EADDRNOTAVAIL || last_error == EAFNOSUPPORT;
+}
 
 bool sock_peer_fault() {
     switch (last_error) {
@@ -184,37 +256,3 @@ void event_close(int event) {
     if (event >= 0) close(event);
 }
 
-std::string ipv4_text(uint32_t address) {
-    in_addr in{htonl(address)};
-    char text[INET_ADDRSTRLEN];
-    return inet_ntop(AF_INET, &in, text, sizeof text) ? text : "";
-}
-
-bool ipv4_parse(const std::string& text, uint32_t* address) {
-    // inet_aton stops at the first blank and takes what came before it: the whole text counts.
-    if (text.find_first_not_of("0123456789abcdefABCDEFxX.") != std::string::npos) return false;
-    in_addr in{};
-    if (inet_aton(text.c_str(), &in) == 0 || in.s_addr == INADDR_NONE) return false;
-    *address = ntohl(in.s_addr);
-    return true;
-}
-
-bool host_resolve(const std::string& host, host_lookup* result) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    hints.ai_flags = AI_CANONNAME;
-    addrinfo* list = nullptr;
-    if (host.empty() || getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0) return false;
-    result->official_name = list->ai_canonname ? list->ai_canonname : host;
-    result->addresses.clear();
-    for (addrinfo* a = list; a; a = a->ai_next) {
-        uint32_t address = ntohl(reinterpret_cast<sockaddr_in*>(a->ai_addr)->sin_addr.s_addr);
-        bool seen = false;
-        for (uint32_t known : result->addresses)
-            seen = seen || known == address;
-        if (!seen) result->addresses.push_back(address);
-    }
-    freeaddrinfo(list);
-    return !result->addresses.empty();
-}

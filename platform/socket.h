@@ -1,36 +1,43 @@
-// IPv4 UDP sockets behind small calls, so that no code above the platform layer touches POSIX.
-// Addresses and ports are in host byte order everywhere above this layer.
+// UDP sockets of either IP family behind small calls, so that no code above the platform layer
+// touches POSIX.
 #pragma once
+
+#include "address.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
-
-struct ipv4_endpoint {
-    uint32_t address = 0; // host byte order
-    uint16_t port = 0;    // host byte order
-    bool operator==(const ipv4_endpoint&) const = default;
-};
 
 // The port the system's service database gives for the named UDP service; 0 when it has none.
 int service_port(const char* service);
 
 // Socket calls. Failures return -1 and leave the reason in sock_last_error().
-int sock_open_udp();
-int sock_bind(int fd, uint16_t port); // wildcard address
+int sock_open_udp(net_family family = net_family::v4);
+// Binds to the endpoint's address (the any-address when it is none) and port.
+int sock_bind(int fd, const net_endpoint& local);
+// Binds to the any-address of the socket's family.
+int sock_bind(int fd, uint16_t port);
+// An IPv6 socket that takes IPv6 only, so that one of each family can share a port.
+int sock_v6_only(int fd);
+// Lets a bind take an address this machine does not have yet.
+int sock_free_bind(int fd);
 int sock_set_nonblocking(int fd, bool on);
 int sock_local_port(int fd);
-int sock_send_to(int fd, const void* data, size_t length, const ipv4_endpoint& to);
+int sock_send_to(int fd, const void* data, size_t length, const net_endpoint& to);
 // Reads one datagram; the result is its full length even when it did not fit into capacity.
-int sock_recv_from(int fd, void* buffer, size_t capacity, ipv4_endpoint* from);
+int sock_recv_from(int fd, void* buffer, size_t capacity, net_endpoint* from);
 // Asks for send and receive buffers of bytes each (beyond the system's usual limit where this
 // process may); the receive buffer the system granted, in its own accounting.
 int sock_set_buffers(int fd, int bytes);
-// Asks the system to tell, with each datagram, the interface it arrived on.
+// Where a datagram arrived: the local address it was sent to, and the interface.
+struct arrival {
+    net_endpoint local;
+    int interface = 0; // 0 when unknown
+};
+// Asks the system to tell, with each datagram, where it arrived.
 int sock_want_arrival(int fd);
-// As sock_recv_from, and the index of the interface the datagram arrived on (0 when unknown).
-int sock_recv_arrival(int fd, void* buffer, size_t capacity, ipv4_endpoint* from, int* interface);
+// As sock_recv_from, and where the datagram arrived.
+int sock_recv_arrival(int fd, void* buffer, size_t capacity, net_endpoint* from, arrival* at);
 // The largest datagram an interface carries (its MTU); 0 when the system does not say.
 int interface_mtu(int interface);
 void sock_close(int fd);
@@ -38,6 +45,8 @@ void sock_close(int fd);
 int sock_duplicate(int fd);
 int sock_last_error();
 bool sock_would_block(); // the last failure was "nothing queued" on a non-blocking socket
+// The last bind failed because the machine has no such address (or no such family).
+bool sock_last_error_is_absent_address();
 // The last failure came from the other end's address, port or network, not from this machine:
 // refused, unreachable, filtered, an address that cannot be sent to, a full queue.
 bool sock_peer_fault();
@@ -69,15 +78,3 @@ class socket_owner {
     int fd_;
 };
 
-// Dotted-decimal text of an address, in storage of the caller's own.
-std::string ipv4_text(uint32_t address);
-// inet_addr's reading of a text: four, three, two or one parts, decimal, octal or hexadecimal.
-// False for anything else and for 255.255.255.255, which inet_addr cannot tell from a failure.
-bool ipv4_parse(const std::string& text, uint32_t* address);
-
-struct host_lookup {
-    std::string official_name;
-    std::vector<uint32_t> addresses;
-};
-// Resolves a host name (a dotted address resolves to itself); false when it cannot be resolved.
-bool host_resolve(const std::string& host, host_lookup* result);

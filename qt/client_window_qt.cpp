@@ -76,6 +76,8 @@ qt_main_window* client_window_create() {
     timeout_row->addWidget(bound(IDC_PACKET_TIMEOUT, new QComboBox));
     timeout_row->addWidget(new QLabel("seconds"));
     timeout_row->addStretch();
+    timeout_row->addWidget(new QLabel("IP version"));
+    timeout_row->addWidget(bound(IDC_IP_VERSION, new QComboBox));
     options->addLayout(timeout_row, 1, 0, 1, 3);
     auto* extensions_row = new QHBoxLayout;
     extensions_row->addWidget(bound(IDC_EXTENSIONS, new QCheckBox("TFTP extensions: blocks of")));

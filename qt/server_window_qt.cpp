@@ -53,9 +53,10 @@ QDialog* access_dialog_create(QWidget* owner) {
         int id;
         const char* label;
     } fields[] = {
-        {IDC_INDIVIDUAL_CLIENTS, "Individual clients\n(IP addresses or FQDNs)"},
-        {IDC_CLIENT_RANGES, "IP address ranges\n(like 10.0.20.1 - 10.0.25.254)"},
-        {IDC_CLIENT_MASKS, "IP address masks\n(like 10.0.20.*)"},
+        {IDC_INDIVIDUAL_CLIENTS, "Individual clients\n(IPv4 or IPv6 addresses, or FQDNs)"},
+        {IDC_CLIENT_RANGES,
+         "IP address ranges\n(like 10.0.20.1 - 10.0.25.254\nor 2001:db8::1 - 2001:db8::ff)"},
+        {IDC_CLIENT_MASKS, "IP address masks\n(like 10.0.20.*, 10.0.20.0/24\nor 2001:db8::/48)"},
     };
     int row = 1;
     for (const auto& f : fields) {
@@ -131,6 +132,19 @@ qt_main_window* server_window_create() {
     limits->addStretch();
     grid->addLayout(limits, 8, 0, 1, 3);
     layout->addWidget(options);
+
+    auto* network = new QGroupBox("Network");
+    auto* network_grid = new QGridLayout(network);
+    network_grid->addWidget(new QLabel("Listen on"), 0, 0);
+    auto* addresses = bound(IDC_LISTEN_ADDRESSES, new QLineEdit);
+    addresses->setPlaceholderText("every address");
+    network_grid->addWidget(addresses, 0, 1);
+    network_grid->addWidget(bound(IDC_LISTEN_FAMILY, new QComboBox), 0, 2);
+    network_grid->addWidget(new QLabel("Transfer ports"), 1, 0);
+    auto* ports = bound(IDC_PORT_RANGE, new QLineEdit);
+    ports->setPlaceholderText("any, or a range such as 50000:50099");
+    network_grid->addWidget(ports, 1, 1);
+    layout->addWidget(network);
 
     auto* buttons = new QHBoxLayout;
     for (auto [id, text] : {std::pair{IDC_ENABLE, "&Enable server"},

@@ -30,7 +30,8 @@ std::vector<std::string> entries(const std::string& text, const char* separators
 // dashes follows, the end runs to a blank. On a bad address, bad holds the part that is bad.
 enum class range_fault { none, no_dash, bad_address };
 
-range_fault read_range(const std::string& entry, uint32_t* start, uint32_t* end, std::string* bad) {
+range_fault read_range(const std::string& entry, net_endpoint* start, net_endpoint* end,
+                       std::string* bad) {
     if (entry.find('-') == std::string::npos) return range_fault::no_dash;
     size_t at = entry.find_first_not_of(' ');
     size_t start_end = entry.find_first_of(" -", at);
@@ -39,9 +40,10 @@ range_fault read_range(const std::string& entry, uint32_t* start, uint32_t* end,
     std::string last = at == std::string::npos ? "" : entry.substr(at, entry.find(' ', at) - at);
     // An entry that begins with its dash has no start to name: the entry stands for it.
     *bad = first.empty() ? entry : first;
-    if (!ipv4_parse(first, start)) return range_fault::bad_address;
+    if (!address_parse(first, start)) return range_fault::bad_address;
     *bad = last;
-    if (!ipv4_parse(last, end)) return range_fault::bad_address;
+    // Both ends of one family: a range is compared as whole addresses.
+    if (!address_parse(last, end) || end->family != start->family) return range_fault::bad_address;
     return range_fault::none;
 }
 
@@ -91,35 +93,49 @@ bool stars_are_whole_parts(const std::string& mask) {
     return true;
 }
 
+// A mask in the prefix form: an address of either family and how many of its first bits a
+// client's must share. False when the entry is not one.
+bool prefix_mask(const std::string& entry, net_endpoint* address, int* bits) {
+    size_t slash = entry.find('/');
+    if (slash == std::string::npos || !address_parse(entry.substr(0, slash), address)) return false;
+    std::string count = entry.substr(slash + 1);
+    int most = address->family == net_family::v4 ? 32 : 128;
+    if (count.empty() || count.size() > 3 || count.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    *bits = std::stoi(count);
+    return *bits <= most;
+}
+
 } // namespace
 
-int tftp_netvalC(const std::string& client) {
+int tftp_netvalC(const net_endpoint& client) {
+    const std::string text = address_text(client);
     for (const std::string& entry : entries(ServiceIPC.get(), client_separators)) {
-        bool admitted = entry == client;
+        net_endpoint named;
+        bool admitted = address_parse(entry, &named) && same_address(named, client);
         host_lookup host;
         if (!admitted) {
             if (!host_resolve(entry, &host)) continue;
-            for (uint32_t address : host.addresses)
-                admitted = admitted || ipv4_text(address) == client;
+            for (const net_endpoint& address : host.addresses)
+                admitted = admitted || same_address(address, client);
             if (admitted)
-                trace_line("tftp_netvalC: Connection accepted from client %s (%s).", client.c_str(),
+                trace_line("tftp_netvalC: Connection accepted from client %s (%s).", text.c_str(),
                            host.official_name.c_str());
             else
                 trace_line("tftp_netvalC: Failed to resolve host %s.", entry.c_str());
         }
         if (admitted) {
-            trace_line("tftp_netvalC: Connection accepted from client %s.", client.c_str());
+            trace_line("tftp_netvalC: Connection accepted from client %s.", text.c_str());
             return 0;
         }
     }
     return -1;
 }
 
-int tftp_netvalR(const std::string& client) {
-    uint32_t address;
-    if (!ipv4_parse(client, &address)) return -1;
+int tftp_netvalR(const net_endpoint& client) {
+    const std::string text = address_text(client);
     for (const std::string& entry : entries(ServiceIPR.get(), range_separators)) {
-        uint32_t start = 0, end = 0;
+        net_endpoint start, end;
         std::string bad;
         range_fault fault = read_range(entry, &start, &end, &bad);
         if (fault == range_fault::no_dash) {
@@ -131,8 +147,9 @@ int tftp_netvalR(const std::string& client) {
             continue;
         }
         // Whole addresses: a range that spans an octet boundary has no holes.
-        if (start <= address && address <= end) {
-            trace_line("tftp_netvalR: Accepted client %s in range '%s'.", client.c_str(),
+        if (start.family == client.family && compare_addresses(start, client) <= 0 &&
+            compare_addresses(client, end) <= 0) {
+            trace_line("tftp_netvalR: Accepted client %s in range '%s'.", text.c_str(),
                        entry.c_str());
             return 0;
         }
@@ -140,37 +157,49 @@ int tftp_netvalR(const std::string& client) {
     return -1;
 }
 
-int tftp_netvalW(const std::string& client) {
+int tftp_netvalW(const net_endpoint& client) {
+    const std::string text = address_text(client);
     std::vector<std::string> octets;
-    if (!mask_parts(client, &octets)) return -1;
+    bool dotted = client.family == net_family::v4 && mask_parts(text, &octets);
     for (const std::string& entry : entries(ServiceIPW.get(), mask_separators)) {
+        net_endpoint prefix;
+        int bits = 0;
+        if (prefix_mask(entry, &prefix, &bits)) {
+            if (prefix.family == client.family && same_prefix(prefix, client, bits)) {
+                trace_line("tftp_netvalW: Client %s accepted. Matched with '%s'.", text.c_str(),
+                           entry.c_str());
+                return 0;
+            }
+            continue;
+        }
         std::vector<std::string> parts;
         if (!usable_mask(entry, &parts)) {
             trace_line("tftp_netvalW: %s is not a valid IP mask address.", entry.c_str());
             continue;
         }
-        bool matches = true;
-        for (int i = 0; i < 4; ++i)
-            matches =
-                matches && (parts[i] == "*" || leading_number(parts[i]) == std::stoi(octets[i]));
+        bool matches = dotted;
+        for (int i = 0; matches && i < 4; ++i)
+            matches = parts[static_cast<size_t>(i)] == "*" ||
+                      leading_number(parts[static_cast<size_t>(i)]) ==
+                          std::stoi(octets[static_cast<size_t>(i)]);
         if (matches) {
-            trace_line("tftp_netvalW: Client %s accepted. Matched with '%s'.", client.c_str(),
+            trace_line("tftp_netvalW: Client %s accepted. Matched with '%s'.", text.c_str(),
                        entry.c_str());
-            trace_line("tftp_netvalW: Connection accepted from client %s.", client.c_str());
+            trace_line("tftp_netvalW: Connection accepted from client %s.", text.c_str());
             return 0;
         }
     }
     return -1;
 }
 
-int tftp_netvalidate(const ipv4_endpoint& sender) {
+int tftp_netvalidate(const net_endpoint& sender) {
     if (ServiceIP != 1) return 0;
-    std::string client = ipv4_text(sender.address);
+    std::string client = address_text(sender);
     if (client.empty()) {
         report_error("tftp_netvalidate: Failed to extract the requesting client's IP address.");
         return -1;
     }
-    if (tftp_netvalC(client) == 0 || tftp_netvalR(client) == 0 || tftp_netvalW(client) == 0)
+    if (tftp_netvalC(sender) == 0 || tftp_netvalR(sender) == 0 || tftp_netvalW(sender) == 0)
         return 0;
     trace_line("tftp_netvalidate: Connection refused from client %s.", client.c_str());
     return -1;
@@ -180,30 +209,33 @@ bool access_lists_check(const std::string& clients, const std::string& ranges,
                         const std::string& masks) {
     bool passed = true;
     for (const std::string& entry : entries(clients, client_separators)) {
-        uint32_t address;
+        net_endpoint address;
         host_lookup host;
-        if (!ipv4_parse(entry, &address) && !host_resolve(entry, &host)) {
+        if (!address_parse(entry, &address) && !host_resolve(entry, &host)) {
             report_error("Failed to resolve host %s.", entry.c_str());
             passed = false;
         }
     }
     for (const std::string& entry : entries(ranges, range_separators)) {
-        uint32_t start = 0, end = 0;
+        net_endpoint start, end;
         std::string bad;
         range_fault fault = read_range(entry, &start, &end, &bad);
         if (fault == range_fault::no_dash)
             report_error("%s is not a valid range.", entry.c_str());
         else if (fault == range_fault::bad_address)
             report_error("%s is not a valid IP range address.", bad.c_str());
-        else if (start > end)
+        else if (compare_addresses(start, end) > 0)
             report_error("%s has its starting address greater than its ending address.",
                          entry.c_str());
-        passed = passed && fault == range_fault::none && start <= end;
+        passed = passed && fault == range_fault::none && compare_addresses(start, end) <= 0;
     }
     for (const std::string& entry : entries(masks, mask_separators)) {
         // Once any fault has been found, only the placement of '*' is still examined.
         std::vector<std::string> parts;
-        bool valid = stars_are_whole_parts(entry) && (!passed || usable_mask(entry, &parts));
+        net_endpoint prefix;
+        int bits = 0;
+        bool valid = prefix_mask(entry, &prefix, &bits) ||
+                     (stars_are_whole_parts(entry) && (!passed || usable_mask(entry, &parts)));
         if (!valid) {
             report_error("%s is not a valid IP mask address.", entry.c_str());
             passed = false;

@@ -1,5 +1,7 @@
 // Which clients the server serves when "Service only clients" is on: a list of individual
-// clients (addresses or host names), a list of address ranges and a list of address masks.
+// clients (addresses or host names, of either IP family), a list of address ranges (two IPv4 or
+// two IPv6 addresses) and a list of address masks (10.0.20.* parts, or a prefix of either family
+// such as 10.0.20.0/24 or 2001:db8::/48).
 #pragma once
 
 #include "platform/socket.h"
@@ -7,12 +9,11 @@
 #include <string>
 
 // 0 when the sender is admitted, -1 when refused.
-int tftp_netvalidate(const ipv4_endpoint& sender);
-// Each list's own test of a client's dotted address: 0 admitted, -1 not (an empty list admits
-// nobody).
-int tftp_netvalC(const std::string& client);
-int tftp_netvalR(const std::string& client);
-int tftp_netvalW(const std::string& client);
+int tftp_netvalidate(const net_endpoint& sender);
+// Each list's own test of a client: 0 admitted, -1 not (an empty list admits nobody).
+int tftp_netvalC(const net_endpoint& client);
+int tftp_netvalR(const net_endpoint& client);
+int tftp_netvalW(const net_endpoint& client);
 
 // The access dialog's check of the three texts: every fault is reported with report_error;
 // true when there is none.

@@ -9,24 +9,29 @@ namespace {
 constexpr const char* busy_text = "The TFTP server is busy. Please try again soon.";
 } // namespace
 
-void TFTP_Refuserequests(const ipv4_endpoint& sender) {
+void refuse_from(const net_endpoint& local, const net_endpoint& sender, int code,
+                 const char* text) {
     uint8_t reply[packet_buffer_size] = {};
-    int length = build_error(reply, 2, busy_text);
-    socket_owner refusal(sock_open_udp());
+    int length = build_error(reply, code, text);
+    socket_owner refusal(sock_open_udp(local.family));
     if (refusal.get() < 0)
         report_fatal("TFTP_Refuserequests: failed to create the refusal socket.");
-    if (sock_bind(refusal.get(), 0) < 0)
+    if (sock_bind(refusal.get(), local) < 0)
         report_fatal("TFTP_Refuserequests: a bind error occurred.");
     if (sock_send_to(refusal.get(), reply, static_cast<size_t>(length), sender) != length) {
         // The sender's address or network refused it: nothing more to do for this one.
         if (sock_peer_fault()) {
             trace_line("TFTP_Refuserequests: Could not answer host %s, port# %d: %s.",
-                       ipv4_text(sender.address).c_str(), sender.port,
+                       address_text(sender).c_str(), sender.port,
                        error_text(sock_last_error()).c_str());
             return;
         }
         report_fatal("TFTP_Refuserequests: An error occurred with sendto() on the refusal socket.");
     }
     trace_line("TFTP_Refuserequests: Refused request from host %s, port# %d.",
-               ipv4_text(sender.address).c_str(), sender.port);
+               address_text(sender).c_str(), sender.port);
+}
+
+void TFTP_Refuserequests(const net_endpoint& local, const net_endpoint& sender) {
+    refuse_from(local, sender, 2, busy_text);
 }

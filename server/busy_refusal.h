@@ -4,5 +4,9 @@
 
 #include "platform/socket.h"
 
-// Sends the busy ERROR to sender; a failure caused by the sender's address is only traced.
-void TFTP_Refuserequests(const ipv4_endpoint& sender);
+// Sends the busy ERROR to sender from local, the address its request came to.
+void TFTP_Refuserequests(const net_endpoint& local, const net_endpoint& sender);
+// Sends one ERROR from local to sender, from a socket of its own; a failure caused by the
+// sender's address is only traced.
+void refuse_from(const net_endpoint& local, const net_endpoint& sender, int code,
+                 const char* text);

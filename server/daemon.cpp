@@ -10,9 +10,11 @@
 #include "engine/endpoint.h"
 #include "engine/fsm.h"
 #include "engine/transfer.h"
+#include "listeners.h"
 #include "platform/socket.h"
 #include "platform/thread.h"
 #include "platform/wait_set.h"
+#include "transfer_ports.h"
 
 #include <algorithm>
 #include <chrono>
@@ -46,10 +48,10 @@ std::mutex threads_mutex;
 std::condition_variable threads_ended;
 int threads_alive = 0;
 
-// The daemon thread's own: the listening socket, the transfers and the set it waits on. Whatever
-// ends the thread (a stop, a fatal report) closes them all on the way out.
+// The daemon thread's own: the listening sockets, the transfers and the set it waits on.
+// Whatever ends the thread (a stop, a fatal report) closes them all on the way out.
 struct daemon_state {
-    socket_owner listener;
+    std::vector<std::unique_ptr<listener>> listeners;
     wait_set waits;
     std::vector<std::unique_ptr<transfer>> transfers;
     uint8_t request[packet_buffer_size] = {};
@@ -71,19 +73,12 @@ struct end_mark {
     }
 };
 
-void net_init(daemon_state& d, const char* service, const stop_request& stop) {
-    int port = net_listen_port(service);
-    d.listener.reset(sock_open_udp());
-    if (d.listener.get() < 0) report_fatal("net_init: can't create the datagram socket.");
-    if (sock_bind(d.listener.get(), static_cast<uint16_t>(port)) < 0)
-        report_fatal("net_init: can't bind local address.");
-    trace_line("net_init: Successfully bound server socket.");
-    if (sock_set_nonblocking(d.listener.get(), true) < 0)
-        report_fatal("net_init: Failed to unblock the server socket.");
-    // Which interface each request arrives on tells the largest block that fits it.
-    sock_want_arrival(d.listener.get());
-    if (!d.waits.usable() || !d.waits.add(d.listener.get()) || !d.waits.add(stop.event()))
+void listen(daemon_state& d, const stop_request& stop) {
+    if (!d.waits.usable() || !d.waits.add(stop.event()))
         report_fatal("net_init: can't create the datagram socket.");
+    d.listeners = net_init("tftp");
+    for (const auto& l : d.listeners)
+        if (!d.waits.add(l->socket.get())) report_fatal("net_init: can't create the datagram socket.");
 }
 
 // Runs one step of a transfer; false once the transfer has ended (completed, refused, given up,
@@ -149,20 +144,22 @@ int next_expiry(const daemon_state& d) {
     return soonest;
 }
 
-void start_transfer(daemon_state& d, const ipv4_endpoint& from, const std::string& host,
-                    int length, int interface) {
+void start_transfer(daemon_state& d, const net_endpoint& from, const std::string& host,
+                    int length, const arrival& at) {
+    bool no_free_port = false;
+    int fd = transfer_socket_open(at.local, &no_free_port);
+    if (no_free_port) return refuse_from(at.local, from, 0, "No free transfer port.");
+    if (fd < 0) report_fatal("tftp_serverequest: a bind error occurred.");
     // Counted from before its first packet goes out until it has closed everything.
     d.transfers.push_back(std::make_unique<transfer>());
     transfers_running = static_cast<int>(d.transfers.size());
     transfer& t = *d.transfers.back();
-    t.socket = sock_open_udp();
-    if (t.socket < 0) report_fatal("tftp_serverequest: failed to create socket.");
-    if (sock_bind(t.socket, 0) < 0) report_fatal("tftp_serverequest: a bind error occurred.");
+    t.socket = fd;
     net_unblock(t);
     t.peer = from;
     t.peer_host = host;
     t.timeout_seconds = packet_timeout;
-    t.path_mtu = interface_mtu(interface);
+    t.path_mtu = interface_mtu(at.interface);
     t.request.assign(reinterpret_cast<const char*>(d.request), static_cast<size_t>(length));
     std::copy(d.request, d.request + length, t.recv_buf.begin());
     fsm_begin(t, OP_NONE);
@@ -172,18 +169,21 @@ void start_transfer(daemon_state& d, const ipv4_endpoint& from, const std::strin
         report_fatal("tftp_serverequest: failed to create socket.");
 }
 
-// Reads one datagram at the listening port and serves, refuses or drops it.
-void tftp_listen(daemon_state& d) {
-    ipv4_endpoint from;
-    int interface = 0;
-    int length = sock_recv_arrival(d.listener.get(), d.request, sizeof d.request, &from, &interface);
+// Reads one datagram at a listening socket and serves, refuses or drops it.
+void tftp_listen(daemon_state& d, const listener& l) {
+    net_endpoint from;
+    arrival at;
+    int length = sock_recv_arrival(l.socket.get(), d.request, sizeof d.request, &from, &at);
     if (length < 0) {
         // An earlier answer's network trouble can surface here; it is no fault of this socket.
         if (sock_would_block() || sock_peer_fault()) return;
         report_fatal("tftp_listen: A recvfrom error occurred while listening.");
     }
     const bool busy = d.transfers.size() >= transfer_slots;
-    std::string host = ipv4_text(from.address);
+    std::string host = address_text(from);
+    // Answers leave from the address the request came to.
+    if (is_any_address(at.local)) at.local = any_address(l.where.family, 0);
+    at.local.port = 0;
     if (tftp_netvalidate(from) < 0) {
         if (busy)
             trace_line("TFTP_Refuserequests: Refused unauthorised request from host %s.",
@@ -208,13 +208,13 @@ void tftp_listen(daemon_state& d) {
         }
     if (busy) {
         drain_transfers(d);
-        if (d.transfers.size() >= transfer_slots) return TFTP_Refuserequests(from);
+        if (d.transfers.size() >= transfer_slots) return TFTP_Refuserequests(at.local, from);
     }
     trace_line("tftp_listen: got %d bytes from host %s, port# %d.", length, host.c_str(),
                from.port);
     // No request is that long: a datagram cut to the buffer would be read as another one.
     if (length > static_cast<int>(sizeof d.request)) return;
-    start_transfer(d, from, host, length, interface);
+    start_transfer(d, from, host, length, at);
 }
 
 void stop_transfers(daemon_state& d) {
@@ -253,15 +253,16 @@ void TFTPStartDaemon(const std::shared_ptr<stop_request>& stop) {
     }
     if (stop->raised()) return;
     daemon_state d;
-    net_init(d, "tftp", *stop);
+    listen(d, *stop);
     event_set(daemon_listening_event());
     while (!stop->raised()) {
         // An idle server sleeps here until a datagram, a wait's end or the stop: it never polls.
         const std::vector<int>& ready = d.waits.wait(next_expiry(d));
         if (stop->raised()) break;
         run_transfers(d, ready);
-        if (std::find(ready.begin(), ready.end(), d.listener.get()) != ready.end())
-            tftp_listen(d);
+        for (const auto& l : d.listeners)
+            if (std::find(ready.begin(), ready.end(), l->socket.get()) != ready.end())
+                tftp_listen(d, *l);
     }
     stop_transfers(d);
     trace_line("TFTPStartDaemon: Shutting down server socket.");

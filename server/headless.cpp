@@ -5,6 +5,9 @@
 #include "diag/role.h"
 #include "diag/trace.h"
 #include "engine/options.h"
+#include "engine/packet.h"
+#include "listeners.h"
+#include "transfer_ports.h"
 #include "platform/command_line.h"
 #include "platform/signals.h"
 #include "platform/socket.h"
@@ -30,6 +33,16 @@ const std::vector<command_option>& headless_options() {
     static const std::vector<command_option> options = {
         {"headless", "serve from the console, without the window", "", ""},
         {"port", "listen on UDP port N instead of the tftp port (69)", "N", "a port number"},
+        {"address",
+         "listen only on these addresses (commas between them;\nADDR:PORT and [IPv6]:PORT give "
+         "one a port of its own);\nan address the machine does not have yet is waited for",
+         "LIST", "a list of addresses"},
+        {"ipv4", "listen on IPv4 only (default: IPv4 and IPv6)", "", ""},
+        {"ipv6", "listen on IPv6 only", "", ""},
+        {"port-range",
+         "serve each transfer from a port of LOW:HIGH, for a\nfirewall in front of the server "
+         "(default: any port)",
+         "LOW:HIGH", "a range of ports such as 50000:50099"},
         {"root",
          "serve downloads from and take uploads into DIR, names\nconfined below it (default: the "
          "current folder)",
@@ -77,8 +90,9 @@ const std::vector<command_option>& headless_options() {
 }
 
 struct options {
-    int port = 0, timeout = 0, max_blksize = 0, max_windowsize = 0;
-    std::string root, upload_root, download_root, clients, ranges, masks, run, log;
+    int port = 0, timeout = 0, max_blksize = 0, max_windowsize = 0, family = -1;
+    std::string root, upload_root, download_root, clients, ranges, masks, run, log, addresses,
+        port_range;
     bool lists = false, allow_upload = false, allow_download = false, no_overwrite = false,
          no_root_restriction = false, save = false, extensions = false;
 };
@@ -119,6 +133,16 @@ int parse(int argc, char** argv, options* o) {
         return fail("--max-windowsize needs a window size from 1 to 512, not '" +
                     line.value("max-windowsize") + "'.");
     o->extensions = line.is_set("extensions");
+    if (line.is_set("ipv4") || line.is_set("ipv6"))
+        o->family = line.is_set("ipv4") && line.is_set("ipv6") ? 0 : line.is_set("ipv4") ? 4 : 6;
+    std::vector<net_endpoint> addresses;
+    std::string bad;
+    if (!listen_addresses_parse(line.value("address"), tftp_well_known_port, &addresses, &bad))
+        return fail("'" + bad + "' is not an address to listen on.");
+    int low = 0, high = 0;
+    if (!port_range_parse(line.value("port-range"), &low, &high))
+        return fail("--port-range needs a range of ports such as 50000:50099, not '" +
+                    line.value("port-range") + "'.");
     for (auto [name, field] : {std::pair{"root", &options::root},
                                {"upload-root", &options::upload_root},
                                {"download-root", &options::download_root},
@@ -126,7 +150,9 @@ int parse(int argc, char** argv, options* o) {
                                {"client-ranges", &options::ranges},
                                {"client-masks", &options::masks},
                                {"run", &options::run},
-                               {"log", &options::log}})
+                               {"log", &options::log},
+                               {"address", &options::addresses},
+                               {"port-range", &options::port_range}})
         o->*field = line.value(name);
     o->lists = line.is_set("clients") || line.is_set("client-ranges") || line.is_set("client-masks");
     o->allow_upload = line.is_set("allow-upload");
@@ -168,6 +194,9 @@ void apply(const options& o) {
     if (o.extensions) Extensions = 1;
     if (o.max_blksize) MaxBlockSize = o.max_blksize;
     if (o.max_windowsize) MaxWindowSize = o.max_windowsize;
+    if (o.family >= 0) ListenFamily = o.family;
+    if (!o.addresses.empty()) ListenAddresses.set(o.addresses);
+    if (!o.port_range.empty()) PortRange.set(o.port_range);
     if (!o.log.empty()) {
         TracePath.set(o.log);
         trace_enabled = 1;
@@ -195,7 +224,7 @@ void warn_unconfined() {
 void headless_usage(const char* program) {
     std::printf("Usage: %s [--headless [options]]\n"
                 "\n"
-                "PelloryTFTP server v%s: a TFTP server (RFC 1350, UDP, IPv4).\n"
+                "PelloryTFTP server v%s: a TFTP server (RFC 1350, UDP, IPv4 and IPv6).\n"
                 "Without arguments it opens its window; with --headless it serves from the console\n"
                 "until interrupted (Ctrl-C or SIGTERM).\n"
                 "\n"

@@ -57,9 +57,11 @@ int negotiate(transfer& t, int kind, const option_set& asked, const std::string&
         case option_name::blksize:
             if (o.value >= blksize_min) {
                 int64_t size = std::min<int64_t>({o.value, blksize_max, MaxBlockSize.load()});
-                // A block that fits the interface the request came in on, less the IPv4, UDP and
+                // A block that fits the interface the request came in on, less the IP, UDP and
                 // TFTP headers.
-                if (t.path_mtu > 0) size = std::min<int64_t>(size, std::max(blksize_min, t.path_mtu - 32));
+                int headers = t.peer.family == net_family::v6 ? 52 : 32;
+                if (t.path_mtu > 0)
+                    size = std::min<int64_t>(size, std::max(blksize_min, t.path_mtu - headers));
                 agreed->set(o.name, size);
             }
             break;

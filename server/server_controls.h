@@ -38,6 +38,10 @@ enum : int {
     IDC_EXTENSIONS = 1040,
     IDC_MAX_BLOCK_SIZE = 1041,
     IDC_MAX_WINDOW_SIZE = 1042,
+    // Where the server listens and the ports it serves transfers from.
+    IDC_LISTEN_ADDRESSES = 1043,
+    IDC_LISTEN_FAMILY = 1044,
+    IDC_PORT_RANGE = 1045,
     IDD_ACCESS_LISTS = 1100,
 };
 

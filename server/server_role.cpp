@@ -38,6 +38,7 @@ const role_profile server_role = {
     .end_of_transfer = TFTP_RunExternal,
     .serving = server_serving,
     .transfer_stopped = nullptr,
+    .no_answer = nullptr,
     .texts =
         {
             .net_close = "net_close: host = %s, socket fd = %d.",

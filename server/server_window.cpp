@@ -16,6 +16,9 @@
 #include "server_controls.h"
 #include "settings.h"
 #include "engine/options.h"
+#include "engine/packet.h"
+#include "listeners.h"
+#include "transfer_ports.h"
 #include "ui/number_field.h"
 #include "ui/timeout_list.h"
 #include "ui/ui.h"
@@ -71,6 +74,26 @@ bool limit_field_read(int id) {
             report_error(f.refusal);
             return false;
         }
+    return true;
+}
+
+// Reads where to listen and the transfers' ports; false (after telling the user) when either
+// cannot be used.
+bool network_fields_read() {
+    ListenAddresses.set(ui_get_text(IDC_LISTEN_ADDRESSES, setting_text_limit));
+    PortRange.set(ui_get_text(IDC_PORT_RANGE, setting_text_limit));
+    listen_family_read();
+    std::vector<net_endpoint> addresses;
+    std::string bad;
+    if (!listen_addresses_parse(ListenAddresses.get(), tftp_well_known_port, &addresses, &bad)) {
+        report_error("'%s' is not an address to listen on.", bad.c_str());
+        return false;
+    }
+    int low = 0, high = 0;
+    if (!port_range_parse(PortRange.get(), &low, &high)) {
+        report_error("The transfer ports must be a range such as 50000:50099.");
+        return false;
+    }
     return true;
 }
 
@@ -198,6 +221,10 @@ void server_command(int id) {
         return RestrictDownloadPath.set(ui_get_text(id, setting_text_limit));
     case IDC_COMMAND:
         return RunExternalExe.set(ui_get_text(id, setting_text_limit));
+    case IDC_LISTEN_ADDRESSES:
+        return ListenAddresses.set(ui_get_text(id, setting_text_limit));
+    case IDC_PORT_RANGE:
+        return PortRange.set(ui_get_text(id, setting_text_limit));
     case IDC_MAX_BLOCK_SIZE:
     case IDC_MAX_WINDOW_SIZE:
         // Taken as the user types whenever it is a number of its range; Enable says otherwise.
@@ -253,6 +280,7 @@ void server_enable() {
     if (Extensions == 1 &&
         !(limit_field_read(IDC_MAX_BLOCK_SIZE) && limit_field_read(IDC_MAX_WINDOW_SIZE)))
         return;
+    if (!network_fields_read()) return;
     packet_timeout = timeout_list_seconds(IDC_TIMEOUT);
 
     show_state(true);

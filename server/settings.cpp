@@ -27,6 +27,9 @@ std::atomic<int> RunExternal{0};
 std::atomic<int> Extensions{0};
 std::atomic<int> MaxBlockSize{max_block_size_default};
 std::atomic<int> MaxWindowSize{max_window_size_default};
+std::atomic<int> ListenFamily{0};
+shared_text ListenAddresses;
+shared_text PortRange;
 shared_text TracePath;
 shared_text RestrictUploadPath;
 shared_text RestrictDownloadPath;
@@ -86,8 +89,18 @@ const std::vector<stored_number>& stored_numbers() {
     static const std::vector<stored_number> numbers = {
         {"MaxBlockSize", &MaxBlockSize, blksize_min, blksize_max, max_block_size_default},
         {"MaxWindowSize", &MaxWindowSize, 1, window_size_limit, max_window_size_default},
+        {"ListenFamily", &ListenFamily, 0, 6, 0},
     };
     return numbers;
+}
+
+// The texts of their own, written after the numbers in this order.
+const std::vector<std::pair<const char*, shared_text*>>& stored_texts() {
+    static const std::vector<std::pair<const char*, shared_text*>> texts = {
+        {"ListenAddresses", &ListenAddresses},
+        {"PortRange", &PortRange},
+    };
+    return texts;
 }
 
 } // namespace
@@ -97,6 +110,8 @@ void settings_defaults() {
         ServiceIP = Extensions = 0;
     for (const stored_number& n : stored_numbers())
         *n.value = n.factory;
+    for (const auto& [name, text] : stored_texts())
+        text->set("");
     RestrictUpload = RestrictDownload = 1;
     TracePath.set("");
     ServiceIPC.set("");
@@ -116,6 +131,8 @@ void settings_defaults() {
     ui_set_text(IDC_DOWNLOAD_ROOT, here);
 
     timeout_list_fill(IDC_TIMEOUT);
+    ui_list_fill(IDC_LISTEN_FAMILY, {"IPv4 and IPv6", "IPv4 only", "IPv6 only"});
+    settings_show();
     settings_load();
 }
 
@@ -141,11 +158,19 @@ void settings_load() {
         int value = 0;
         *n.value = parse_whole_number(text.c_str(), n.low, n.high, &value) ? value : n.factory;
     }
+    for (const auto& [name, stored] : stored_texts())
+        if (registry_query_string(key, name, &text, stored_text_room)) stored->set(text);
     registry_close_key(key);
     settings_show();
 }
 
+void listen_family_read() {
+    int chosen = ui_list_selection(IDC_LISTEN_FAMILY);
+    ListenFamily = chosen == 1 ? 4 : chosen == 2 ? 6 : 0;
+}
+
 void settings_save() {
+    listen_family_read();
     registry_key* key = registry_create_key(server_settings_key);
     for (const stored_switch& s : stored_switches()) {
         // The live state is what is saved, not what the last load found.
@@ -158,6 +183,8 @@ void settings_save() {
     registry_set_string(key, "Timeout", std::to_string(timeout_list_seconds(IDC_TIMEOUT)));
     for (const stored_number& n : stored_numbers())
         registry_set_string(key, n.name, std::to_string(n.value->load()));
+    for (const auto& [name, stored] : stored_texts())
+        registry_set_string(key, name, stored->get());
     registry_close_key(key);
 }
 
@@ -177,6 +204,9 @@ void settings_show() {
     ui_set_text(IDC_COMMAND, RunExternalExe.get());
     ui_set_text(IDC_MAX_BLOCK_SIZE, std::to_string(MaxBlockSize.load()));
     ui_set_text(IDC_MAX_WINDOW_SIZE, std::to_string(MaxWindowSize.load()));
+    ui_set_text(IDC_LISTEN_ADDRESSES, ListenAddresses.get());
+    ui_set_text(IDC_PORT_RANGE, PortRange.get());
+    ui_list_select(IDC_LISTEN_FAMILY, ListenFamily == 4 ? 1 : ListenFamily == 6 ? 2 : 0);
 
     ui_enable(IDC_TRACE_CHOOSER, trace_enabled == 1);
     ui_enable(IDC_UPLOAD_ROOT, RestrictUpload == 1);

@@ -18,6 +18,11 @@ extern std::atomic<int> RunExternal;
 extern std::atomic<int> Extensions;
 extern std::atomic<int> MaxBlockSize;
 extern std::atomic<int> MaxWindowSize;
+// Where the server listens: the IP families (0 both, 4 or 6 only), the addresses (none: every
+// address of those families), and the range of the transfers' ports ("LOW:HIGH", none: any).
+extern std::atomic<int> ListenFamily;
+extern shared_text ListenAddresses;
+extern shared_text PortRange;
 extern shared_text TracePath;
 extern shared_text RestrictUploadPath;
 extern shared_text RestrictDownloadPath;
@@ -46,3 +51,5 @@ void settings_defaults();
 void settings_load();
 void settings_save();
 void settings_show();
+// Takes the family the window's list names into ListenFamily.
+void listen_family_read();

@@ -132,9 +132,11 @@ TEST_F(client_window, the_extensions_and_their_sizes_are_stored_and_fall_back_ou
     client_command(IDC_EXTENSIONS);
     EXPECT_TRUE(ui_is_enabled(IDC_WINDOW_SIZE));
     ui_set_text(IDC_BLOCK_SIZE, "9000");
+    ui_list_select(IDC_IP_VERSION, 2);
     ASSERT_TRUE(client_window_close());
     EXPECT_EQ(stored("Extensions"), "Yes");
     EXPECT_EQ(stored("BlockSize"), "9000");
+    EXPECT_EQ(stored("IPVersion"), "IPv6 only");
 
     store_settings(client_settings_key, {{"BlockSize", "4"}, {"WindowSize", "600"}});
     ui_test_install();
@@ -142,6 +144,7 @@ TEST_F(client_window, the_extensions_and_their_sizes_are_stored_and_fall_back_ou
     EXPECT_TRUE(ui_is_checked(IDC_EXTENSIONS));
     EXPECT_EQ(ui_get_text(IDC_BLOCK_SIZE, 10), "1468");
     EXPECT_EQ(ui_get_text(IDC_WINDOW_SIZE, 10), "16");
+    EXPECT_EQ(ui_list_selection(IDC_IP_VERSION), 2);
 }
 
 TEST_F(client_window, stored_choices_are_read_without_regard_to_case) {

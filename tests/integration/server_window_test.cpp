@@ -146,7 +146,10 @@ TEST_F(server_window, enable_and_disable_show_their_state) {
     EXPECT_EQ(ui_get_text(IDC_STATUS_SENTENCE, 100),
               "The Trivial FTP server is currently enabled.");
     EXPECT_EQ(ui_get_text(IDC_ENABLE, 30), "Disable s&erver");
-    EXPECT_EQ(status(), "TFTP server is enabled.");
+    // Then the daemon names where it listens.
+    EXPECT_TRUE(wait_until([] { return status().rfind("Listening on ", 0) == 0; }, 5000));
+    auto log = ui_test_log();
+    EXPECT_NE(std::find(log.begin(), log.end(), "set_text 1027 TFTP server is enabled."), log.end());
     server_command(IDC_ENABLE);
     EXPECT_EQ(ServerEnabled, 0);
     EXPECT_EQ(ui_get_text(IDC_STATUS_ICON, 20), ICON_DISABLED);
@@ -219,6 +222,25 @@ TEST_F(server_window, the_extensions_limits_are_stored_checked_and_fall_back_out
     EXPECT_EQ(stored("Extensions"), "Yes");
     EXPECT_EQ(stored("MaxBlockSize"), "65464");
     EXPECT_EQ(stored("MaxWindowSize"), "16");
+}
+
+TEST_F(server_window, the_network_fields_are_checked_at_enable_and_stored) {
+    server_window_open();
+    ui_set_text(IDC_LISTEN_ADDRESSES, "127.0.0.1, router.lab");
+    server_command(IDC_ENABLE);
+    EXPECT_EQ(last_box(), "'router.lab' is not an address to listen on.");
+    ui_set_text(IDC_LISTEN_ADDRESSES, "127.0.0.1");
+    ui_set_text(IDC_PORT_RANGE, "9:1");
+    server_command(IDC_ENABLE);
+    EXPECT_EQ(last_box(), "The transfer ports must be a range such as 50000:50099.");
+    EXPECT_EQ(ServerEnabled, 0);
+    ui_set_text(IDC_PORT_RANGE, "50000:50099");
+    server_command(IDC_PORT_RANGE);
+    ui_list_select(IDC_LISTEN_FAMILY, 1);
+    server_command(IDC_SAVE);
+    EXPECT_EQ(stored("ListenAddresses"), "127.0.0.1");
+    EXPECT_EQ(stored("PortRange"), "50000:50099");
+    EXPECT_EQ(stored("ListenFamily"), "4");
 }
 
 TEST_F(server_window, enable_refuses_missing_roots_and_commands) {

@@ -11,7 +11,7 @@ void endpoint_test::SetUp() {
     ASSERT_GE(t->socket, 0);
     ASSERT_EQ(sock_bind(t->socket, 0), 0);
     ASSERT_EQ(sock_set_nonblocking(t->socket, true), 0);
-    t->peer = {0x7f000001, peer->port()};
+    t->peer = ipv4_endpoint(0x7f000001, peer->port());
     t->peer_host = "127.0.0.1";
     t->timeout_seconds = packet_timeout;
     net_wait_begin(*t);

@@ -18,6 +18,7 @@ class network_namespace {
     const std::string& unavailable() const { return unavailable_; }
     // The words that run a program inside the namespace.
     std::vector<std::string> prefix() const;
+    const std::string& name() const { return name_; }
 
   private:
     std::string name_, unavailable_;

@@ -10,15 +10,21 @@
 
 class tftpd_hpa {
   public:
-    tftpd_hpa();
+    // Listening on address, an IPv4 or an IPv6 one.
+    explicit tftpd_hpa(const std::string& address = "127.0.0.1");
     ~tftpd_hpa();
     uint16_t port() const { return port_; }
+    // The address as a host part: "127.0.0.1", "[::1]".
+    std::string host() const {
+        return address_.find(':') == std::string::npos ? address_ : "[" + address_ + "]";
+    }
     // Empty when it runs; else why it does not.
     const std::string& unavailable() const { return unavailable_; }
     std::string root() const { return served.path(); }
     temp_folder_owner served, logs;
 
   private:
+    std::string address_;
     uint16_t port_;
     std::string unavailable_;
     std::unique_ptr<child_process> child_;

@@ -16,7 +16,42 @@ sockaddr_in endpoint(uint32_t address, uint16_t port) {
     sa.sin_port = htons(port);
     return sa;
 }
+
+// An address of either family from its text, with a port.
+sockaddr_storage endpoint(const std::string& address, uint16_t port, socklen_t* length) {
+    sockaddr_storage storage{};
+    auto* six = reinterpret_cast<sockaddr_in6*>(&storage);
+    if (inet_pton(AF_INET6, address.c_str(), &six->sin6_addr) == 1) {
+        six->sin6_family = AF_INET6;
+        six->sin6_port = htons(port);
+        *length = sizeof(sockaddr_in6);
+        return storage;
+    }
+    auto* four = reinterpret_cast<sockaddr_in*>(&storage);
+    four->sin_family = AF_INET;
+    four->sin_port = htons(port);
+    if (inet_pton(AF_INET, address.c_str(), &four->sin_addr) != 1)
+        throw std::runtime_error("udp_peer: no address " + address);
+    *length = sizeof(sockaddr_in);
+    return storage;
+}
 } // namespace
+
+udp_peer::udp_peer(const std::string& address) : fd_(-1) {
+    socklen_t length = 0;
+    sockaddr_storage sa = endpoint(address, 0, &length);
+    fd_ = socket(sa.ss_family, SOCK_DGRAM, 0);
+    if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&sa), length) < 0)
+        throw std::runtime_error("udp_peer: cannot bind " + address);
+    getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &length);
+    port_ = ntohs(reinterpret_cast<sockaddr_in*>(&sa)->sin_port); // the same place in both
+}
+
+void udp_peer::send_to(const std::string& address, uint16_t port, const std::string& bytes) const {
+    socklen_t length = 0;
+    sockaddr_storage sa = endpoint(address, port, &length);
+    sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&sa), length);
+}
 
 udp_peer::udp_peer(uint32_t address, uint16_t port) : fd_(socket(AF_INET, SOCK_DGRAM, 0)) {
     sockaddr_in sa = endpoint(address, port);
@@ -67,12 +102,23 @@ std::optional<datagram> udp_peer::receive(int milliseconds) const {
     pollfd p{fd_, POLLIN, 0};
     if (poll(&p, 1, milliseconds) <= 0) return std::nullopt;
     char buffer[65536];
-    sockaddr_in sa{};
+    sockaddr_storage sa{};
     socklen_t len = sizeof sa;
     ssize_t n = recvfrom(fd_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&sa), &len);
     if (n < 0) return std::nullopt;
-    return datagram{std::string(buffer, static_cast<size_t>(n)), ntohs(sa.sin_port),
-                    ntohl(sa.sin_addr.s_addr)};
+    datagram d{std::string(buffer, static_cast<size_t>(n)), 0, 0, ""};
+    char text[INET6_ADDRSTRLEN] = {};
+    if (sa.ss_family == AF_INET6) {
+        auto* six = reinterpret_cast<sockaddr_in6*>(&sa);
+        d.from_port = ntohs(six->sin6_port);
+        d.from_text = inet_ntop(AF_INET6, &six->sin6_addr, text, sizeof text);
+    } else {
+        auto* four = reinterpret_cast<sockaddr_in*>(&sa);
+        d.from_port = ntohs(four->sin_port);
+        d.from_address = ntohl(four->sin_addr.s_addr);
+        d.from_text = inet_ntop(AF_INET, &four->sin_addr, text, sizeof text);
+    }
+    return d;
 }
 
 uint16_t free_udp_port() {

@@ -20,9 +20,10 @@ class access_lists : public engine_test {
         engine_test::TearDown();
     }
     static int check(const char* client) {
-        uint32_t address;
-        EXPECT_TRUE(ipv4_parse(client, &address));
-        return tftp_netvalidate({address, 1234});
+        net_endpoint address;
+        EXPECT_TRUE(address_parse(client, &address)) << client;
+        address.port = 1234;
+        return tftp_netvalidate(address);
     }
     std::vector<std::string> dialog_messages(const char* c, const char* r, const char* w) {
         access_lists_check(c, r, w);
@@ -100,6 +101,28 @@ TEST_F(access_lists, a_list_replaced_during_checks_is_seen_whole) {
     for (; checks < 2000; ++checks)
         EXPECT_EQ(check("10.0.0.7"), 0);
     window.join();
+}
+
+TEST_F(access_lists, take_ipv6_clients_ranges_and_prefixes_and_prefixes_of_ipv4) {
+    ServiceIPC.set("2001:db8::7, ::1");
+    EXPECT_EQ(check("2001:db8:0::7"), 0);
+    EXPECT_EQ(check("::1"), 0);
+    EXPECT_EQ(check("2001:db8::8"), -1);
+    ServiceIPC.set("");
+    ServiceIPR.set("2001:db8::10 - 2001:db8::1:0, 10.0.0.1 - 10.0.0.9");
+    EXPECT_EQ(check("2001:db8::ffff"), 0); // whole addresses, across a group boundary
+    EXPECT_EQ(check("2001:db8::1:1"), -1);
+    EXPECT_EQ(check("10.0.0.5"), 0);
+    ServiceIPR.set("");
+    ServiceIPW.set("2001:db8::/48 10.0.20.0/24");
+    EXPECT_EQ(check("2001:db8:0:ffff::1"), 0);
+    EXPECT_EQ(check("2001:db9::1"), -1);
+    EXPECT_EQ(check("10.0.20.200"), 0);
+    EXPECT_EQ(check("10.0.21.1"), -1);
+    EXPECT_TRUE(access_lists_check("2001:db8::7", "2001:db8::1 - 2001:db8::9",
+                                   "2001:db8::/48, 10.0.20.0/24, 10.0.*.*"));
+    EXPECT_FALSE(access_lists_check("", "10.0.0.1 - 2001:db8::9", "")); // two families
+    EXPECT_FALSE(access_lists_check("", "", "2001:db8::/129"));
 }
 
 TEST_F(access_lists, the_dialog_reports_every_fault) {

@@ -1,0 +1,87 @@
+#include "listeners.h"
+
+#include "daemon.h"
+#include "diag/report.h"
+#include "diag/status.h"
+#include "diag/trace.h"
+#include "settings.h"
+
+namespace {
+
+constexpr const char* separators = " ,\t\r\n";
+
+// The endpoints to listen on, as the settings say.
+std::vector<net_endpoint> wanted(uint16_t port) {
+    std::vector<net_endpoint> addresses;
+    std::string bad;
+    if (!listen_addresses_parse(ListenAddresses.get(), port, &addresses, &bad))
+        report_fatal("net_init: can't bind local address.");
+    if (!addresses.empty()) return addresses;
+    for (net_family family : {net_family::v4, net_family::v6})
+        if (ListenFamily == 0 || ListenFamily == (family == net_family::v4 ? 4 : 6))
+            addresses.push_back(any_address(family, port));
+    return addresses;
+}
+
+} // namespace
+
+bool listen_addresses_parse(const std::string& text, uint16_t port,
+                            std::vector<net_endpoint>* addresses, std::string* bad) {
+    addresses->clear();
+    size_t at = 0;
+    while ((at = text.find_first_not_of(separators, at)) != std::string::npos) {
+        size_t end = text.find_first_of(separators, at);
+        std::string entry = text.substr(at, end - at), host;
+        at = end;
+        int own_port = 0;
+        net_endpoint address;
+        if (!host_port_split(entry, &host, &own_port) || !address_parse(host, &address)) {
+            *bad = entry;
+            return false;
+        }
+        address.port = static_cast<uint16_t>(own_port ? own_port : port);
+        addresses->push_back(address);
+    }
+    return true;
+}
+
+std::vector<std::unique_ptr<listener>> net_init(const char* service) {
+    auto port = static_cast<uint16_t>(net_listen_port(service));
+    const bool named = !ListenAddresses.get().empty();
+    std::vector<std::unique_ptr<listener>> listeners;
+    std::string listening, absent;
+    for (const net_endpoint& where : wanted(port)) {
+        auto l = std::make_unique<listener>();
+        l->where = where;
+        l->socket.reset(sock_open_udp(where.family));
+        if (l->socket.get() < 0) {
+            // A machine without IPv6 serves IPv4 alone.
+            if (where.family == net_family::v6 && !named) continue;
+            report_fatal("net_init: can't create the datagram socket.");
+        }
+        int fd = l->socket.get();
+        if (where.family == net_family::v6) sock_v6_only(fd);
+        if (sock_bind(fd, where) < 0) {
+            bool missing = sock_last_error_is_absent_address();
+            if (missing && where.family == net_family::v6 && !named) continue;
+            // An address the machine does not have yet is waited for: it is bound all the same
+            // and serves once it appears.
+            if (!missing || sock_free_bind(fd) < 0 || sock_bind(fd, where) < 0)
+                report_fatal("net_init: can't bind local address.");
+            absent += (absent.empty() ? "" : ", ") + address_text(where);
+        }
+        if (sock_set_nonblocking(fd, true) < 0)
+            report_fatal("net_init: Failed to unblock the server socket.");
+        // Where each request arrived says which address answers it, and what block fits.
+        sock_want_arrival(fd);
+        listening += (listening.empty() ? "" : ", ") + endpoint_text(where);
+        listeners.push_back(std::move(l));
+    }
+    if (listeners.empty()) report_fatal("net_init: can't bind local address.");
+    trace_line("net_init: Successfully bound server socket.");
+    std::string where = "Listening on " + listening + ".";
+    if (!absent.empty()) where += " Waiting for " + absent + " to appear on this machine.";
+    trace_line("net_init: %s", where.c_str());
+    status_text(where);
+    return listeners;
+}

@@ -1,0 +1,27 @@
+// Where the server listens: by default the any-address of each IP family (IPv4 and IPv6 on
+// sockets of their own, so that a host without IPv6 still serves), or only one family, or only
+// the addresses named, each on the service's port or a port of its own.
+#pragma once
+
+#include "platform/address.h"
+#include "platform/socket.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+// One listening socket and where it listens.
+struct listener {
+    socket_owner socket;
+    net_endpoint where;
+};
+
+// Reads a list of listening addresses, separated by commas or blanks, each an address, an
+// "address:port" or an "[IPv6 address]:port"; a port left out is port. False, with the entry
+// in bad, for any entry that is none of these.
+bool listen_addresses_parse(const std::string& text, uint16_t port,
+                            std::vector<net_endpoint>* addresses, std::string* bad);
+
+// Opens and binds the listening sockets for the service (a fatal report when none can be), says
+// on the status line where the server listens, and sets each up to tell where a request arrived.
+std::vector<std::unique_ptr<listener>> net_init(const char* service);
