@@ -4,7 +4,7 @@
 #include "engine/options.h"
 #include "platform/registry.h"
 #include "session.h"
-#include "ui/console_options.h"
+#include "platform/command_line.h"
 #include "ui/timeout_list.h"
 #include "ui/ui.h"
 

@@ -12,7 +12,7 @@
 #include "platform/socket.h"
 #include "session.h"
 #include "ui/console_backend.h"
-#include "ui/console_options.h"
+#include "platform/command_line.h"
 #include "ui/timeout_list.h"
 #include "ui/ui.h"
 
@@ -84,22 +84,11 @@ int parse(int argc, char** argv, request* r) {
     r->ascii = line.is_set("ascii");
     r->log = line.value("log");
     r->names = line.words();
-    if (line.is_set("timeout") &&
-        !parse_whole_number(line.value("timeout").c_str(), timeout_min_seconds,
-                            timeout_max_seconds, &r->timeout))
-        return fail("--timeout needs a number of seconds from 2 to 120, not '" +
-                    line.value("timeout") + "'.");
-    if (line.is_set("port") && !parse_whole_number(line.value("port").c_str(), 1, 65535, &r->port))
-        return fail("--port needs a port number from 1 to 65535, not '" + line.value("port") +
-                    "'.");
-    if (line.is_set("blksize") &&
-        !parse_whole_number(line.value("blksize").c_str(), blksize_min, blksize_max, &r->block_size))
-        return fail("--blksize needs a block size from 8 to 65464, not '" + line.value("blksize") +
-                    "'.");
-    if (line.is_set("windowsize") &&
-        !parse_whole_number(line.value("windowsize").c_str(), 1, window_size_limit, &r->window_size))
-        return fail("--windowsize needs a window size from 1 to 512, not '" +
-                    line.value("windowsize") + "'.");
+    if (!(line.number("timeout", timeout_min_seconds, timeout_max_seconds, &r->timeout) &&
+          line.number("port", 1, 65535, &r->port) &&
+          line.number("blksize", blksize_min, blksize_max, &r->block_size) &&
+          line.number("windowsize", 1, window_size_limit, &r->window_size)))
+        return fail(line.error());
     r->extensions = line.is_set("extensions") || line.is_set("blksize") || line.is_set("windowsize");
     if (line.is_set("4") && line.is_set("6")) return fail("name one IP version: -4 or -6.");
     r->ip_version = line.is_set("4") ? 1 : line.is_set("6") ? 2 : 0;

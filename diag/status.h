@@ -1,12 +1,16 @@
-// The status line of the main window, the status file that names the file in transfer, and the
-// trace line that names the operating system.
+// The status line of the main window, the status file that names the files in transfer (one per
+// line), and the trace line that names the operating system.
 #pragma once
 
 #include <string>
 
 void status_text(const std::string& text);
-// Rewrites the status file with path; without a usable temporary folder there is none.
-void status_file_write(const std::string& path);
+// Names path as the file of owner's transfer and rewrites the status file; without a usable
+// temporary folder there is none.
+void status_file_write(const std::string& path, const void* owner = nullptr);
+// Takes owner's file out of the status file, which goes when it names none.
+void status_file_drop(const void* owner);
+// Empties the status file: it goes.
 void status_file_delete();
 // The full path of the status file; empty when the temporary folder leaves it no room.
 std::string status_file_path();

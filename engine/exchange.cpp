@@ -17,7 +17,7 @@ namespace {
 void end_of_transfer(transfer& t, void (*summary)(int64_t, double)) {
     file_close(t);
     t_stop(t.watch);
-    status_file_delete();
+    status_file_drop(&t);
     if (role().end_of_transfer) role().end_of_transfer(t);
     summary(t.bytes(), t_elapsed(t.watch));
 }

@@ -27,7 +27,7 @@ bool file_open(transfer& t, const std::string& path, const char* open_mode, int3
     t.nextchar = -1;
     t.path = path;
     trace_line("file_open: opened %s, mode = %s.", path.c_str(), open_mode);
-    status_file_write(path);
+    status_file_write(path, &t);
     return true;
 }
 

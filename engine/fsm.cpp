@@ -18,6 +18,10 @@ void wait_next(transfer& t) {
     net_wait_begin(t);
 }
 
+// Copies of its first reply the server sends to a peer that has never answered: a forged
+// request must not make it flood the address it names.
+constexpr int unanswered_copies = 3;
+
 int timed_out(transfer& t) {
     t.meter->kind = 0;
     status_final("The file transfer timed out.");
@@ -51,6 +55,8 @@ int fsm_dispatch(transfer& t, int length) {
     rtt_trace(t.rtt);
     if (length < 4) report_peer_fault(r.texts.receive_length, length);
     t.op_recv = get16(t.recv_buf.data());
+    // The server's first dispatch is the request itself, which is no answer.
+    if (t.op_sent != OP_NONE) t.answered = true;
     // An OACK is an answer only to a request that asked for options.
     if (t.op_recv == OP_NONE || t.op_recv > (t.options_asked ? OP_OACK : OP_ERROR))
         report_peer_fault(r.texts.invalid_opcode, t.op_recv);
@@ -70,7 +76,8 @@ int fsm_expired(transfer& t) {
     }
     if (rtt_expired(t.rtt) < 0) return timed_out(t);
     rtt_trace(t.rtt);
-    resend(t);
+    // The wait for an answer still runs its whole course; only the copies stop.
+    if (!role().server || t.answered || t.rtt.retry_count < unanswered_copies) resend(t);
     wait_next(t);
     return 0;
 }

@@ -24,9 +24,8 @@ void transfer::take_options(const option_set& agreed) {
 
 transfer::~transfer() {
     meter->kind = 0;
-    if (file) {
-        file_close_unchecked(*this);
-        status_file_delete();
-    }
+    if (file) file_close_unchecked(*this);
+    // Also where a failed close left the file's line behind.
+    status_file_drop(this);
     if (socket >= 0) net_close(*this);
 }

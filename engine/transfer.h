@@ -60,6 +60,7 @@ struct transfer {
     net_endpoint peer;          // destination of every send; the only accepted sender
     std::string peer_host;      // the peer as text, for the close trace line
     bool first_receive = false; // client: the peer's port is taken from the first answer
+    bool answered = false;      // the peer has sent something since the transfer began
     std::vector<net_endpoint> other_addresses; // client: the server's further addresses
     int timeout_seconds = 120;  // the wait for each datagram
     uint32_t wait_start = 0;    // millisecond clock when the current wait began

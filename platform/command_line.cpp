@@ -3,6 +3,8 @@
 #include <QCommandLineParser>
 #include <QStringList>
 
+#include <cstdlib>
+
 struct command_line::parser {
     QCommandLineParser qt;
 };
@@ -18,6 +20,14 @@ std::string dashed(const QString& name) {
 }
 
 } // namespace
+
+bool parse_whole_number(const char* text, int low, int high, int* value) {
+    char* end = nullptr;
+    long number = std::strtol(text, &end, 10);
+    if (!*text || *end || number < low || number > high) return false;
+    *value = static_cast<int>(number);
+    return true;
+}
 
 command_line::command_line(const std::vector<command_option>& options)
     : parser_(std::make_unique<parser>()), options_(options) {
@@ -62,6 +72,15 @@ bool command_line::is_set(const std::string& name) const {
 std::string command_line::value(const std::string& name) const {
     QStringList values = parser_->qt.values(QString::fromStdString(name));
     return values.isEmpty() ? std::string() : values.last().toStdString();
+}
+
+bool command_line::number(const std::string& name, int low, int high, int* number) {
+    if (!is_set(name) || parse_whole_number(value(name).c_str(), low, high, number)) return true;
+    for (const command_option& o : options_)
+        if (names_of(o).first().toStdString() == name)
+            error_ = dashed(QString::fromStdString(name)) + " needs " + o.what + ", not '" +
+                     value(name) + "'.";
+    return false;
 }
 
 std::vector<std::string> command_line::words() const {

@@ -14,6 +14,9 @@ struct command_option {
     std::string what;       // the value in words, for the message when it is missing
 };
 
+// A whole decimal number from low to high, the whole text; false for anything else.
+bool parse_whole_number(const char* text, int low, int high, int* value);
+
 class command_line {
   public:
     explicit command_line(const std::vector<command_option>& options);
@@ -29,6 +32,9 @@ class command_line {
     bool is_set(const std::string& name) const;
     // The option's value, the last one when it was given more than once.
     std::string value(const std::string& name) const;
+    // Reads the option's value, when it was given, as a whole number from low to high; false,
+    // with error() saying why in the option's own words, when it is no such number.
+    bool number(const std::string& name, int low, int high, int* number);
     std::vector<std::string> words() const;
     // Every option with its help, one per line, for --help.
     std::string options_help() const;

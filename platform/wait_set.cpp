@@ -23,14 +23,14 @@ bool wait_set::add(int fd) {
 
 void wait_set::remove(int fd) { epoll_ctl(fd_, EPOLL_CTL_DEL, fd, nullptr); }
 
-const std::vector<int>& wait_set::wait(int milliseconds) {
+std::vector<int> wait_set::wait(int milliseconds) {
     epoll_event events[events_per_wait];
-    ready_.clear();
+    std::vector<int> ready;
     int n;
     do {
         n = epoll_wait(fd_, events, events_per_wait, milliseconds);
     } while (n < 0 && errno == EINTR);
     for (int i = 0; i < n; ++i)
-        ready_.push_back(events[i].data.fd);
-    return ready_;
+        ready.push_back(events[i].data.fd);
+    return ready;
 }

@@ -18,9 +18,8 @@ class wait_set {
     // Takes a descriptor out before it is closed.
     void remove(int fd);
     // Waits up to milliseconds (-1: no limit) until any descriptor is readable; those that are.
-    const std::vector<int>& wait(int milliseconds);
+    std::vector<int> wait(int milliseconds);
 
   private:
     int fd_;
-    std::vector<int> ready_;
 };

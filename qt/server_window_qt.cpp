@@ -144,6 +144,14 @@ qt_main_window* server_window_create() {
     auto* ports = bound(IDC_PORT_RANGE, new QLineEdit);
     ports->setPlaceholderText("any, or a range such as 50000:50099");
     network_grid->addWidget(ports, 1, 1);
+    network_grid->addWidget(new QLabel("Simultaneous transfers"), 2, 0);
+    auto* transfer_limits = new QHBoxLayout;
+    transfer_limits->addWidget(number_field(IDC_MAX_TRANSFERS));
+    transfer_limits->addWidget(new QLabel("at most"));
+    transfer_limits->addWidget(number_field(IDC_MAX_PER_CLIENT));
+    transfer_limits->addWidget(new QLabel("per client"));
+    transfer_limits->addStretch();
+    network_grid->addLayout(transfer_limits, 2, 1);
     layout->addWidget(network);
 
     auto* buttons = new QHBoxLayout;

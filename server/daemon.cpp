@@ -14,7 +14,9 @@
 #include "platform/socket.h"
 #include "platform/thread.h"
 #include "platform/wait_set.h"
+#include "settings.h"
 #include "transfer_ports.h"
+#include "transfer_table.h"
 
 #include <algorithm>
 #include <chrono>
@@ -25,12 +27,9 @@
 
 std::atomic<int> listen_port_override{0};
 std::atomic<int> daemon_running{0};
-std::atomic<int> transfers_running{0};
 
 namespace {
 
-// How many transfers the server runs at once; every further request is refused as busy.
-constexpr size_t transfer_slots = 1;
 // How long a new run waits for the previous daemon before it says so on the status line.
 constexpr auto quiet_wait = std::chrono::milliseconds(500);
 
@@ -53,15 +52,8 @@ int threads_alive = 0;
 struct daemon_state {
     std::vector<std::unique_ptr<listener>> listeners;
     wait_set waits;
-    std::vector<std::unique_ptr<transfer>> transfers;
+    transfer_table transfers{waits};
     uint8_t request[packet_buffer_size] = {};
-
-    ~daemon_state() {
-        for (auto& t : transfers)
-            waits.remove(t->socket);
-        transfers.clear();
-        transfers_running = 0;
-    }
 };
 
 // Marks a daemon thread's end for whoever waits on it, after everything it owned is closed.
@@ -81,79 +73,13 @@ void listen(daemon_state& d, const stop_request& stop) {
         if (!d.waits.add(l->socket.get())) report_fatal("net_init: can't create the datagram socket.");
 }
 
-// Runs one step of a transfer; false once the transfer has ended (completed, refused, given up,
-// or ended by its peer's fault).
-bool transfer_step(transfer& t, int (*step)(transfer&, int), int argument) {
-    try {
-        return step(t, argument) >= 0;
-    } catch (const transfer_ended&) {
-        // The peer ended this transfer only; the server goes on.
-        return false;
-    }
-}
-
-int take_and_dispatch(transfer& t, int) {
-    int length = net_take(t);
-    return length < 0 ? 0 : fsm_dispatch(t, length);
-}
-
-int expire(transfer& t, int) { return fsm_expired(t); }
-
-void end_transfer(daemon_state& d, size_t index) {
-    d.waits.remove(d.transfers[index]->socket);
-    d.transfers.erase(d.transfers.begin() + static_cast<std::ptrdiff_t>(index));
-    transfers_running = static_cast<int>(d.transfers.size());
-}
-
-// Handles what the ready transfers received, then every wait that has run out.
-void run_transfers(daemon_state& d, const std::vector<int>& ready) {
-    for (size_t i = 0; i < d.transfers.size();) {
-        transfer& t = *d.transfers[i];
-        bool is_ready = std::find(ready.begin(), ready.end(), t.socket) != ready.end();
-        if (is_ready && !transfer_step(t, take_and_dispatch, 0))
-            end_transfer(d, i);
-        else if (net_wait_left(t) == 0 && !transfer_step(t, expire, 0))
-            end_transfer(d, i);
-        else
-            ++i;
-    }
-}
-
-// Takes every datagram already queued for the transfers, so that none that came before a
-// request is left unseen when the request is answered.
-void drain_transfers(daemon_state& d) {
-    for (size_t i = 0; i < d.transfers.size();) {
-        transfer& t = *d.transfers[i];
-        bool going = true;
-        while (going && wait_readable(t.socket, -1, 0))
-            going = transfer_step(t, take_and_dispatch, 0);
-        if (going)
-            ++i;
-        else
-            end_transfer(d, i);
-    }
-}
-
-// The milliseconds until the first transfer's wait runs out; -1 when no transfer runs.
-int next_expiry(const daemon_state& d) {
-    int soonest = -1;
-    for (const auto& t : d.transfers) {
-        int left = net_wait_left(*t);
-        if (soonest < 0 || left < soonest) soonest = left;
-    }
-    return soonest;
-}
-
 void start_transfer(daemon_state& d, const net_endpoint& from, const std::string& host,
                     int length, const arrival& at) {
     bool no_free_port = false;
     int fd = transfer_socket_open(at.local, &no_free_port);
     if (no_free_port) return refuse_from(at.local, from, 0, "No free transfer port.");
     if (fd < 0) report_fatal("tftp_serverequest: a bind error occurred.");
-    // Counted from before its first packet goes out until it has closed everything.
-    d.transfers.push_back(std::make_unique<transfer>());
-    transfers_running = static_cast<int>(d.transfers.size());
-    transfer& t = *d.transfers.back();
+    transfer& t = d.transfers.open();
     t.socket = fd;
     net_unblock(t);
     t.peer = from;
@@ -162,11 +88,13 @@ void start_transfer(daemon_state& d, const net_endpoint& from, const std::string
     t.path_mtu = interface_mtu(at.interface);
     t.request.assign(reinterpret_cast<const char*>(d.request), static_cast<size_t>(length));
     std::copy(d.request, d.request + length, t.recv_buf.begin());
-    fsm_begin(t, OP_NONE);
-    if (!transfer_step(t, fsm_dispatch, length)) // refused, or ended at once
-        end_transfer(d, d.transfers.size() - 1);
-    else if (!d.waits.add(t.socket))
-        report_fatal("tftp_serverequest: failed to create socket.");
+    d.transfers.begin(t, length);
+}
+
+// Whether a new request from the client must wait: every slot is taken, or the client's own.
+bool no_room(const daemon_state& d, const net_endpoint& client) {
+    return d.transfers.size() >= static_cast<size_t>(MaxTransfers.load()) ||
+           d.transfers.of_client(client) >= MaxPerClient.load();
 }
 
 // Reads one datagram at a listening socket and serves, refuses or drops it.
@@ -179,7 +107,7 @@ void tftp_listen(daemon_state& d, const listener& l) {
         if (sock_would_block() || sock_peer_fault()) return;
         report_fatal("tftp_listen: A recvfrom error occurred while listening.");
     }
-    const bool busy = d.transfers.size() >= transfer_slots;
+    const bool busy = no_room(d, from);
     std::string host = address_text(from);
     // Answers leave from the address the request came to.
     if (is_any_address(at.local)) at.local = any_address(l.where.family, 0);
@@ -198,30 +126,22 @@ void tftp_listen(daemon_state& d, const listener& l) {
         return;
     }
     // A client whose answer was lost sends its request again: its transfer is already running.
-    for (const auto& t : d.transfers)
-        if (t->peer == from && length <= static_cast<int>(sizeof d.request) &&
-            t->request.compare(0, std::string::npos, reinterpret_cast<const char*>(d.request),
-                               static_cast<size_t>(length)) == 0) {
-            trace_line("tftp_listen: Request from host %s, port# %d came again; its transfer runs.",
-                       host.c_str(), from.port);
-            return;
-        }
+    if (length <= static_cast<int>(sizeof d.request) &&
+        d.transfers.running(from, std::string(reinterpret_cast<const char*>(d.request),
+                                              static_cast<size_t>(length)))) {
+        trace_line("tftp_listen: Request from host %s, port# %d came again; its transfer runs.",
+                   host.c_str(), from.port);
+        return;
+    }
     if (busy) {
-        drain_transfers(d);
-        if (d.transfers.size() >= transfer_slots) return TFTP_Refuserequests(at.local, from);
+        d.transfers.drain();
+        if (no_room(d, from)) return TFTP_Refuserequests(at.local, from);
     }
     trace_line("tftp_listen: got %d bytes from host %s, port# %d.", length, host.c_str(),
                from.port);
     // No request is that long: a datagram cut to the buffer would be read as another one.
     if (length > static_cast<int>(sizeof d.request)) return;
     start_transfer(d, from, host, length, at);
-}
-
-void stop_transfers(daemon_state& d) {
-    for (auto& t : d.transfers)
-        fsm_stopped(*t);
-    while (!d.transfers.empty())
-        end_transfer(d, d.transfers.size() - 1);
 }
 
 } // namespace
@@ -257,14 +177,16 @@ void TFTPStartDaemon(const std::shared_ptr<stop_request>& stop) {
     event_set(daemon_listening_event());
     while (!stop->raised()) {
         // An idle server sleeps here until a datagram, a wait's end or the stop: it never polls.
-        const std::vector<int>& ready = d.waits.wait(next_expiry(d));
+        std::vector<int> ready = d.waits.wait(d.transfers.expire());
         if (stop->raised()) break;
-        run_transfers(d, ready);
+        // What came for the transfers first: a request is answered only after them.
+        for (int fd : ready)
+            d.transfers.receive(fd);
         for (const auto& l : d.listeners)
             if (std::find(ready.begin(), ready.end(), l->socket.get()) != ready.end())
                 tftp_listen(d, *l);
     }
-    stop_transfers(d);
+    d.transfers.stop_all();
     trace_line("TFTPStartDaemon: Shutting down server socket.");
 }
 

@@ -16,7 +16,7 @@
 #include "server_window.h"
 #include "settings.h"
 #include "ui/console_backend.h"
-#include "ui/console_options.h"
+#include "platform/command_line.h"
 #include "ui/timeout_list.h"
 #include "ui/ui.h"
 
@@ -75,9 +75,15 @@ const std::vector<command_option>& headless_options() {
          "transfer size, files over\n32 MiB (block numbers roll over)",
          "", ""},
         {"max-blksize", "the largest block the server agrees to, 8 to 65464\n(default: 65464)",
-         "N", "a block size"},
+         "N", "a block size from 8 to 65464"},
         {"max-windowsize", "the largest window the server agrees to, 1 to 512\n(default: 64)",
-         "N", "a window size"},
+         "N", "a window size from 1 to 512"},
+        {"max-transfers",
+         "run up to N transfers at once, 1 to 1024 (default: 1,\nevery further request is "
+         "answered busy)",
+         "N", "a number of transfers from 1 to 1024"},
+        {"max-per-client", "at most N of them for one client address (default: 8)", "N",
+         "a number of transfers from 1 to 1024"},
         {"log", "append a timestamped trace of every step to FILE", "FILE", "a file name"},
         {"save",
          "store the settings, options included, once the server\nis enabled; the window and "
@@ -90,7 +96,8 @@ const std::vector<command_option>& headless_options() {
 }
 
 struct options {
-    int port = 0, timeout = 0, max_blksize = 0, max_windowsize = 0, family = -1;
+    int port = 0, timeout = 0, max_blksize = 0, max_windowsize = 0, max_transfers = 0,
+        max_per_client = 0, family = -1;
     std::string root, upload_root, download_root, clients, ranges, masks, run, log, addresses,
         port_range;
     bool lists = false, allow_upload = false, allow_download = false, no_overwrite = false,
@@ -123,15 +130,11 @@ int parse(int argc, char** argv, options* o) {
         return fail("the timeout must be " + std::to_string(timeout_min_seconds) + " to " +
                     std::to_string(timeout_max_seconds) + " seconds, not '" +
                     line.value("timeout") + "'.");
-    if (line.is_set("max-blksize") && !parse_whole_number(line.value("max-blksize").c_str(),
-                                                          blksize_min, blksize_max, &o->max_blksize))
-        return fail("--max-blksize needs a block size from 8 to 65464, not '" +
-                    line.value("max-blksize") + "'.");
-    if (line.is_set("max-windowsize") &&
-        !parse_whole_number(line.value("max-windowsize").c_str(), 1, window_size_limit,
-                            &o->max_windowsize))
-        return fail("--max-windowsize needs a window size from 1 to 512, not '" +
-                    line.value("max-windowsize") + "'.");
+    if (!(line.number("max-blksize", blksize_min, blksize_max, &o->max_blksize) &&
+          line.number("max-windowsize", 1, window_size_limit, &o->max_windowsize) &&
+          line.number("max-transfers", 1, max_transfers_limit, &o->max_transfers) &&
+          line.number("max-per-client", 1, max_transfers_limit, &o->max_per_client)))
+        return fail(line.error());
     o->extensions = line.is_set("extensions");
     if (line.is_set("ipv4") || line.is_set("ipv6"))
         o->family = line.is_set("ipv4") && line.is_set("ipv6") ? 0 : line.is_set("ipv4") ? 4 : 6;
@@ -194,6 +197,8 @@ void apply(const options& o) {
     if (o.extensions) Extensions = 1;
     if (o.max_blksize) MaxBlockSize = o.max_blksize;
     if (o.max_windowsize) MaxWindowSize = o.max_windowsize;
+    if (o.max_transfers) MaxTransfers = o.max_transfers;
+    if (o.max_per_client) MaxPerClient = o.max_per_client;
     if (o.family >= 0) ListenFamily = o.family;
     if (!o.addresses.empty()) ListenAddresses.set(o.addresses);
     if (!o.port_range.empty()) PortRange.set(o.port_range);

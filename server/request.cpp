@@ -13,6 +13,7 @@
 #include "filename_policy.h"
 #include "platform/files.h"
 #include "settings.h"
+#include "transfer_totals.h"
 
 #include <algorithm>
 #include <cstring>
@@ -138,7 +139,10 @@ int recv_xRQ(transfer& t, int kind, const uint8_t* data, int length, option_set*
         return refuse(t, 2, "Failed to open file.");
     t.kind = kind;
     t.meter->kind = kind;
-    progress_start(t.meter);
+    if (MaxTransfers > 1)
+        totals_join(t.meter);
+    else
+        progress_start(t.meter);
     return 0;
 }
 

@@ -42,6 +42,9 @@ enum : int {
     IDC_LISTEN_ADDRESSES = 1043,
     IDC_LISTEN_FAMILY = 1044,
     IDC_PORT_RANGE = 1045,
+    // How many transfers run at once, in all and for one client address.
+    IDC_MAX_TRANSFERS = 1046,
+    IDC_MAX_PER_CLIENT = 1047,
     IDD_ACCESS_LISTS = 1100,
 };
 

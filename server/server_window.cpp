@@ -51,7 +51,8 @@ bool root_ready(int field, shared_text& setting, const char* missing, const char
     return true;
 }
 
-// The limits' fields: the largest block and window the server agrees to.
+// The limits' fields: the largest block and window the server agrees to, and how many transfers
+// it runs at once.
 struct limit_field {
     int id;
     std::atomic<int>* setting;
@@ -64,6 +65,10 @@ const limit_field limit_fields[] = {
      "The largest block size must be a number from 8 to 65464."},
     {IDC_MAX_WINDOW_SIZE, &MaxWindowSize, 1, window_size_limit,
      "The largest window size must be a number from 1 to 512."},
+    {IDC_MAX_TRANSFERS, &MaxTransfers, 1, max_transfers_limit,
+     "The simultaneous transfers must be a number from 1 to 1024."},
+    {IDC_MAX_PER_CLIENT, &MaxPerClient, 1, max_transfers_limit,
+     "The transfers per client must be a number from 1 to 1024."},
 };
 
 // Reads a limit's field into its setting at Enable; false (after telling the user) when it is no
@@ -227,6 +232,8 @@ void server_command(int id) {
         return PortRange.set(ui_get_text(id, setting_text_limit));
     case IDC_MAX_BLOCK_SIZE:
     case IDC_MAX_WINDOW_SIZE:
+    case IDC_MAX_TRANSFERS:
+    case IDC_MAX_PER_CLIENT:
         // Taken as the user types whenever it is a number of its range; Enable says otherwise.
         for (const limit_field& f : limit_fields)
             if (f.id == id) number_field_read(f.id, f.low, f.high, f.setting);
@@ -280,6 +287,7 @@ void server_enable() {
     if (Extensions == 1 &&
         !(limit_field_read(IDC_MAX_BLOCK_SIZE) && limit_field_read(IDC_MAX_WINDOW_SIZE)))
         return;
+    if (!(limit_field_read(IDC_MAX_TRANSFERS) && limit_field_read(IDC_MAX_PER_CLIENT))) return;
     if (!network_fields_read()) return;
     packet_timeout = timeout_list_seconds(IDC_TIMEOUT);
 

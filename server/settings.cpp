@@ -5,7 +5,7 @@
 #include "engine/options.h"
 #include "platform/registry.h"
 #include "server_controls.h"
-#include "ui/console_options.h"
+#include "platform/command_line.h"
 #include "ui/timeout_list.h"
 #include "ui/ui.h"
 
@@ -30,6 +30,8 @@ std::atomic<int> MaxWindowSize{max_window_size_default};
 std::atomic<int> ListenFamily{0};
 shared_text ListenAddresses;
 shared_text PortRange;
+std::atomic<int> MaxTransfers{1};
+std::atomic<int> MaxPerClient{max_per_client_default};
 shared_text TracePath;
 shared_text RestrictUploadPath;
 shared_text RestrictDownloadPath;
@@ -90,6 +92,8 @@ const std::vector<stored_number>& stored_numbers() {
         {"MaxBlockSize", &MaxBlockSize, blksize_min, blksize_max, max_block_size_default},
         {"MaxWindowSize", &MaxWindowSize, 1, window_size_limit, max_window_size_default},
         {"ListenFamily", &ListenFamily, 0, 6, 0},
+        {"MaxTransfers", &MaxTransfers, 1, max_transfers_limit, 1},
+        {"MaxPerClient", &MaxPerClient, 1, max_transfers_limit, max_per_client_default},
     };
     return numbers;
 }
@@ -204,6 +208,8 @@ void settings_show() {
     ui_set_text(IDC_COMMAND, RunExternalExe.get());
     ui_set_text(IDC_MAX_BLOCK_SIZE, std::to_string(MaxBlockSize.load()));
     ui_set_text(IDC_MAX_WINDOW_SIZE, std::to_string(MaxWindowSize.load()));
+    ui_set_text(IDC_MAX_TRANSFERS, std::to_string(MaxTransfers.load()));
+    ui_set_text(IDC_MAX_PER_CLIENT, std::to_string(MaxPerClient.load()));
     ui_set_text(IDC_LISTEN_ADDRESSES, ListenAddresses.get());
     ui_set_text(IDC_PORT_RANGE, PortRange.get());
     ui_list_select(IDC_LISTEN_FAMILY, ListenFamily == 4 ? 1 : ListenFamily == 6 ? 2 : 0);

@@ -23,6 +23,10 @@ extern std::atomic<int> MaxWindowSize;
 extern std::atomic<int> ListenFamily;
 extern shared_text ListenAddresses;
 extern shared_text PortRange;
+// How many transfers run at once (1: one, every further request is busy), and how many of them
+// one client address may have.
+extern std::atomic<int> MaxTransfers;
+extern std::atomic<int> MaxPerClient;
 extern shared_text TracePath;
 extern shared_text RestrictUploadPath;
 extern shared_text RestrictDownloadPath;
@@ -34,6 +38,8 @@ extern shared_text RunExternalExe;
 // The ranges of the limits, and what they are when nothing (or nothing usable) is stored.
 constexpr int max_block_size_default = 65464;
 constexpr int max_window_size_default = 64;
+constexpr int max_transfers_limit = 1024;
+constexpr int max_per_client_default = 8;
 
 // Longest text a field copies into its setting.
 constexpr size_t setting_text_limit = 259;

@@ -1,6 +1,6 @@
 #include "number_field.h"
 
-#include "console_options.h"
+#include "platform/command_line.h"
 #include "ui.h"
 
 namespace {

@@ -1,0 +1,128 @@
+#include "transfer_table.h"
+
+#include "daemon.h"
+#include "diag/report.h"
+#include "engine/endpoint.h"
+#include "engine/fsm.h"
+#include "platform/clock.h"
+
+#include <vector>
+
+std::atomic<int> transfers_running{0};
+
+namespace {
+
+int take_and_dispatch(transfer& t, int) {
+    int length = net_take(t);
+    return length < 0 ? 0 : fsm_dispatch(t, length);
+}
+
+int expired(transfer& t, int) { return fsm_expired(t); }
+
+} // namespace
+
+transfer_table::~transfer_table() {
+    for (auto& [fd, t] : transfers_)
+        waits_.remove(fd);
+    transfers_.clear();
+    transfers_running = 0;
+}
+
+bool transfer_table::step(transfer& t, int (*what)(transfer&, int), int argument) {
+    try {
+        if (what(t, argument) < 0) return false;
+    } catch (const transfer_ended&) {
+        // The peer ended this transfer only; the server goes on.
+        return false;
+    }
+    note_wait(t);
+    return true;
+}
+
+void transfer_table::note_wait(const transfer& t) {
+    uint32_t due = clock_ms() + static_cast<uint32_t>(net_wait_left(t));
+    if (static_cast<int32_t>(due - due_) < 0) due_ = due;
+}
+
+int transfer_table::until_due() const {
+    int32_t left = static_cast<int32_t>(due_ - clock_ms());
+    return left > 0 ? left : 0;
+}
+
+void transfer_table::end(int fd) {
+    waits_.remove(fd);
+    transfers_.erase(fd);
+    transfers_running = static_cast<int>(transfers_.size());
+}
+
+transfer& transfer_table::open() {
+    auto t = std::make_unique<transfer>();
+    transfer& opened = *t;
+    // Keyed by its socket once it has one; until then by a key no socket has.
+    transfers_[-1] = std::move(t);
+    transfers_running = static_cast<int>(transfers_.size());
+    return opened;
+}
+
+void transfer_table::begin(transfer& t, int length) {
+    auto pending = transfers_.extract(-1);
+    transfers_.insert({t.socket, std::move(pending.mapped())});
+    fsm_begin(t, OP_NONE);
+    if (!step(t, fsm_dispatch, length)) return end(t.socket);
+    if (!waits_.add(t.socket)) report_fatal("tftp_serverequest: failed to create socket.");
+}
+
+void transfer_table::receive(int fd) {
+    auto found = transfers_.find(fd);
+    if (found == transfers_.end()) return;
+    if (!step(*found->second, take_and_dispatch, 0)) end(fd);
+}
+
+void transfer_table::drain() {
+    std::vector<int> ready = waits_.wait(0);
+    for (int fd : ready) {
+        auto found = transfers_.find(fd);
+        if (found == transfers_.end()) continue;
+        transfer& t = *found->second;
+        bool going = true;
+        while (going && wait_readable(fd, -1, 0))
+            going = step(t, take_and_dispatch, 0);
+        if (!going) end(fd);
+    }
+}
+
+int transfer_table::expire() {
+    if (transfers_.empty()) return -1;
+    if (until_due() > 0) return until_due();
+    std::vector<int> ended;
+    due_ = clock_ms() + static_cast<uint32_t>(INT32_MAX);
+    for (auto& [fd, t] : transfers_) {
+        if (net_wait_left(*t) > 0)
+            note_wait(*t);
+        else if (!step(*t, expired, 0))
+            ended.push_back(fd);
+    }
+    for (int fd : ended)
+        end(fd);
+    return transfers_.empty() ? -1 : until_due();
+}
+
+bool transfer_table::running(const net_endpoint& peer, const std::string& request) const {
+    for (const auto& [fd, t] : transfers_)
+        if (t->peer == peer && t->request == request) return true;
+    return false;
+}
+
+int transfer_table::of_client(const net_endpoint& client) const {
+    int count = 0;
+    for (const auto& [fd, t] : transfers_)
+        count += same_address(t->peer, client) ? 1 : 0;
+    return count;
+}
+
+void transfer_table::stop_all() {
+    for (auto& [fd, t] : transfers_)
+        fsm_stopped(*t);
+    while (!transfers_.empty())
+        end(transfers_.begin()->first);
+}
