@@ -76,6 +76,9 @@ TEST(daemon, rejects_bad_options_with_a_clear_message) {
         {{"--headless", "--timeout", "1"}, "the timeout must be 2 to 120 seconds"},
         {{"--headless", "--root"}, "--root needs a folder"},
         {{"--headless", "--bogus"}, "unknown option '--bogus'"},
+        {{"--headless", "--max-transfers", "1025"},
+         "--max-transfers needs a number of transfers from 1 to 1024, not '1025'."},
+        {{"--headless", "--max-per-client"}, "--max-per-client needs a number of transfers"},
     };
     for (const auto& c : cases) {
         child_process server(PELLSD_PATH, c.args, folder.path(), folder.path());

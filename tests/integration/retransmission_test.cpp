@@ -40,6 +40,19 @@ TEST_F(server_retransmission, four_retransmissions_over_two_blocks_then_it_gives
     EXPECT_TRUE(serves_a_download());
 }
 
+// A forged request names a victim that never answers: it gets three copies, not five.
+TEST_F(server_retransmission, a_peer_that_never_answers_gets_three_copies_of_the_first_reply) {
+    packet_timeout = 2;
+    write_file(root_file("slow.bin"), pattern_bytes(2000, 8));
+    udp_peer victim;
+    victim.send_to(port, tftp_request(1, "slow.bin", "octet"));
+    datagram first = expect_packet(victim, 3, 1);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(next_bytes(victim, beyond_timeout_ms), first.bytes);
+    expect_silence(victim, 2 * beyond_timeout_ms); // when the fourth and fifth would go
+    EXPECT_TRUE(status_shows("The file transfer timed out."));
+}
+
 using client_retransmission = client_engine_test;
 
 TEST_F(client_retransmission, the_request_and_blocks_go_out_again_until_the_fifth_timeout) {

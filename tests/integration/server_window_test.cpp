@@ -224,6 +224,22 @@ TEST_F(server_window, the_extensions_limits_are_stored_checked_and_fall_back_out
     EXPECT_EQ(stored("MaxWindowSize"), "16");
 }
 
+TEST_F(server_window, the_transfer_limits_are_stored_checked_and_fall_back_out_of_range) {
+    store({{"MaxTransfers", "2000"}, {"MaxPerClient", "4"}});
+    server_window_open();
+    EXPECT_EQ(ui_get_text(IDC_MAX_TRANSFERS, 10), "1");
+    EXPECT_EQ(ui_get_text(IDC_MAX_PER_CLIENT, 10), "4");
+    ui_set_text(IDC_MAX_TRANSFERS, "0");
+    server_command(IDC_ENABLE);
+    EXPECT_EQ(last_box(), "The simultaneous transfers must be a number from 1 to 1024.");
+    EXPECT_EQ(ServerEnabled, 0);
+    ui_set_text(IDC_MAX_TRANSFERS, "200");
+    server_command(IDC_MAX_TRANSFERS);
+    server_command(IDC_SAVE);
+    EXPECT_EQ(stored("MaxTransfers"), "200");
+    EXPECT_EQ(stored("MaxPerClient"), "4");
+}
+
 TEST_F(server_window, the_network_fields_are_checked_at_enable_and_stored) {
     server_window_open();
     ui_set_text(IDC_LISTEN_ADDRESSES, "127.0.0.1, router.lab");
