@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Benchmarks pellsd and pellcl against tftpd-hpa, tftp-hpa and curl on loopback and prints the
-# markdown tables: bash bench/run.sh [ROUNDS]   (default 7 rounds; about 8 minutes)
+# markdown tables: bash bench/run.sh [ROUNDS] [ROUNDS OF MANY CLIENTS]   (default 7 and 3)
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bash "$top/scripts/setup.sh"
@@ -8,3 +8,5 @@ bash "$top/scripts/build.sh" "$top/build/release" -DCMAKE_BUILD_TYPE=Release -DP
 "$top/build/release/bench/bench_driver" "${1:-7}"
 echo
 "$top/build/release/bench/bench_extensions" "${1:-7}"
+echo
+"$top/build/release/bench/bench_many" "${2:-3}"

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <net/if.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -230,6 +231,15 @@ bool sock_peer_fault() {
     default:
         return sock_would_block();
     }
+}
+
+bool sock_out_of_descriptors() { return last_error == EMFILE || last_error == ENFILE; }
+
+void descriptor_limit_raise() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == limit.rlim_max) return;
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
 }
 
 int wait_readable(int fd, int wake, int milliseconds) {

@@ -50,6 +50,11 @@ bool sock_last_error_is_absent_address();
 // The last failure came from the other end's address, port or network, not from this machine:
 // refused, unreachable, filtered, an address that cannot be sent to, a full queue.
 bool sock_peer_fault();
+// The last failure was for want of a descriptor, in this process or in the whole system.
+bool sock_out_of_descriptors();
+// Lets this process open as many descriptors as the system allows it (its soft limit raised to
+// the hard one): each transfer holds a socket and a file.
+void descriptor_limit_raise();
 
 // Waits until fd (a socket, or any descriptor) can be read, the event wake is set, or
 // milliseconds have passed (-1: no limit); 1 when fd is readable, 0 otherwise.

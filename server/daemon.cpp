@@ -30,22 +30,59 @@ std::atomic<int> daemon_running{0};
 
 namespace {
 
+constexpr int burst_queue_bytes = 4 << 20;
 // How long a new run waits for the previous daemon before it says so on the status line.
 constexpr auto quiet_wait = std::chrono::milliseconds(500);
 
-// Held by the daemon that serves, for as long as it owns its sockets.
-std::timed_mutex serving;
-// The stop of the current run, and what guards the pointer itself.
-std::mutex current_mutex;
-std::shared_ptr<stop_request> current_stop;
+// What the daemon threads and the threads that start, stop and wait for them share. A daemon
+// thread runs detached and may still be ending when the process exits, so this is never
+// destroyed: no thread ever ends on a lock that the exit has torn down.
+struct daemon_runs {
+    // The turn to serve, held by one daemon for as long as it owns its sockets.
+    std::mutex turn_mutex;
+    std::condition_variable turn_free;
+    bool turn_taken = false;
+    // The stop of the current run, and what guards the pointer itself.
+    std::mutex current_mutex;
+    std::shared_ptr<stop_request> current_stop;
+    // The daemon threads still alive, counted under a lock so that a wait for their end is exact.
+    std::mutex threads_mutex;
+    std::condition_variable threads_ended;
+    int threads_alive = 0;
+};
+
+daemon_runs& runs() {
+    static daemon_runs* const shared = new daemon_runs;
+    return *shared;
+}
 
 // The run a daemon thread serves; none on any other thread.
 thread_local std::shared_ptr<stop_request> run_of_this_thread;
 
-// The daemon threads still alive, counted under a lock so that a wait for their end is exact.
-std::mutex threads_mutex;
-std::condition_variable threads_ended;
-int threads_alive = 0;
+// A daemon's turn to serve: it begins once the previous run's daemon has let go (saying so on the
+// status line if that takes a while) and ends with the daemon.
+class serving_turn {
+  public:
+    serving_turn() {
+        daemon_runs& r = runs();
+        std::unique_lock<std::mutex> lock(r.turn_mutex);
+        if (!r.turn_free.wait_for(lock, quiet_wait, [&r] { return !r.turn_taken; })) {
+            lock.unlock();
+            status_text("Waiting for the previous server to stop...");
+            lock.lock();
+            r.turn_free.wait(lock, [&r] { return !r.turn_taken; });
+        }
+        r.turn_taken = true;
+    }
+    ~serving_turn() {
+        daemon_runs& r = runs();
+        std::lock_guard<std::mutex> lock(r.turn_mutex);
+        r.turn_taken = false;
+        r.turn_free.notify_all();
+    }
+    serving_turn(const serving_turn&) = delete;
+    serving_turn& operator=(const serving_turn&) = delete;
+};
 
 // The daemon thread's own: the listening sockets, the transfers and the set it waits on.
 // Whatever ends the thread (a stop, a fatal report) closes them all on the way out.
@@ -59,25 +96,36 @@ struct daemon_state {
 // Marks a daemon thread's end for whoever waits on it, after everything it owned is closed.
 struct end_mark {
     ~end_mark() {
-        std::lock_guard<std::mutex> lock(threads_mutex);
-        daemon_running = --threads_alive;
-        if (threads_alive == 0) threads_ended.notify_all();
+        daemon_runs& r = runs();
+        std::lock_guard<std::mutex> lock(r.threads_mutex);
+        daemon_running = --r.threads_alive;
+        if (r.threads_alive == 0) r.threads_ended.notify_all();
     }
 };
 
 void listen(daemon_state& d, const stop_request& stop) {
+    descriptor_limit_raise();
     if (!d.waits.usable() || !d.waits.add(stop.event()))
         report_fatal("net_init: can't create the datagram socket.");
     d.listeners = net_init("tftp");
-    for (const auto& l : d.listeners)
-        if (!d.waits.add(l->socket.get())) report_fatal("net_init: can't create the datagram socket.");
+    for (const auto& l : d.listeners) {
+        if (!d.waits.add(l->socket.get()))
+            report_fatal("net_init: can't create the datagram socket.");
+        // A room of machines that boot at once sends its requests in one burst: they wait in
+        // the queue instead of being dropped.
+        if (MaxTransfers > 1) sock_set_buffers(l->socket.get(), burst_queue_bytes);
+    }
 }
 
-void start_transfer(daemon_state& d, const net_endpoint& from, const std::string& host,
-                    int length, const arrival& at) {
+void start_transfer(daemon_state& d, const net_endpoint& from, const std::string& host, int length,
+                    const arrival& at) {
     bool no_free_port = false;
     int fd = transfer_socket_open(at.local, &no_free_port);
     if (no_free_port) return refuse_from(at.local, from, 0, "No free transfer port.");
+    // Nothing can answer it now; the client asks again once transfers have ended.
+    if (fd < 0 && sock_out_of_descriptors())
+        return trace_line("tftp_listen: No descriptor is left for a transfer of host %s.",
+                          host.c_str());
     if (fd < 0) report_fatal("tftp_serverequest: a bind error occurred.");
     transfer& t = d.transfers.open();
     t.socket = fd;
@@ -166,11 +214,7 @@ int net_listen_port(const char* service) {
 void TFTPStartDaemon(const std::shared_ptr<stop_request>& stop) {
     end_mark mark;
     run_of_this_thread = stop;
-    std::unique_lock<std::timed_mutex> slot(serving, std::defer_lock);
-    if (!slot.try_lock_for(quiet_wait)) {
-        status_text("Waiting for the previous server to stop...");
-        slot.lock();
-    }
+    serving_turn turn;
     if (stop->raised()) return;
     daemon_state d;
     listen(d, *stop);
@@ -192,30 +236,34 @@ void TFTPStartDaemon(const std::shared_ptr<stop_request>& stop) {
 
 void daemon_start() {
     auto stop = std::make_shared<stop_request>();
+    daemon_runs& r = runs();
     {
-        std::lock_guard<std::mutex> lock(current_mutex);
-        current_stop = stop;
+        std::lock_guard<std::mutex> lock(r.current_mutex);
+        r.current_stop = stop;
     }
     event_clear(daemon_listening_event());
     {
-        std::lock_guard<std::mutex> lock(threads_mutex);
-        daemon_running = ++threads_alive;
+        std::lock_guard<std::mutex> lock(r.threads_mutex);
+        daemon_running = ++r.threads_alive;
     }
     thread_start([stop] { TFTPStartDaemon(stop); });
 }
 
 void daemon_stop() {
-    std::lock_guard<std::mutex> lock(current_mutex);
-    if (current_stop) current_stop->raise();
+    daemon_runs& r = runs();
+    std::lock_guard<std::mutex> lock(r.current_mutex);
+    if (r.current_stop) r.current_stop->raise();
 }
 
 bool daemon_run_is_current() {
-    std::lock_guard<std::mutex> lock(current_mutex);
-    return !run_of_this_thread || run_of_this_thread == current_stop;
+    daemon_runs& r = runs();
+    std::lock_guard<std::mutex> lock(r.current_mutex);
+    return !run_of_this_thread || run_of_this_thread == r.current_stop;
 }
 
 bool daemon_wait_end(int milliseconds) {
-    std::unique_lock<std::mutex> lock(threads_mutex);
-    return threads_ended.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                                  [] { return threads_alive == 0; });
+    daemon_runs& r = runs();
+    std::unique_lock<std::mutex> lock(r.threads_mutex);
+    return r.threads_ended.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                                    [&r] { return r.threads_alive == 0; });
 }

@@ -6,8 +6,6 @@
 #include "platform/clock.h"
 #include "platform/thread.h"
 
-#include <algorithm>
-#include <cstdio>
 #include <mutex>
 #include <vector>
 
@@ -15,49 +13,53 @@ namespace {
 
 constexpr int line_interval_ms = 1000;
 
-std::mutex mutex;
-std::vector<std::shared_ptr<transfer_meter>> meters;
-bool ticking = false;
+// Shared with the ticking thread, which runs detached and may still be ending when the process
+// exits: never destroyed.
+struct totals_state {
+    std::mutex mutex;
+    std::vector<std::shared_ptr<transfer_meter>> meters;
+    bool ticking = false;
+};
 
-std::string totals_line() {
+totals_state& totals() {
+    static totals_state* const shared = new totals_state;
+    return *shared;
+}
+
+std::string totals_line(const std::vector<std::shared_ptr<transfer_meter>>& meters) {
     int64_t sent = 0, received = 0;
     for (const auto& m : meters)
         (m->kind == 1 ? sent : received) += m->bytes.load();
-    char text[128];
-    int length = std::snprintf(text, sizeof text, "%zu transfer%s", meters.size(),
-                               meters.size() == 1 ? "" : "s");
-    if (sent > 0 || received == 0)
-        length += std::snprintf(text + length, sizeof text - static_cast<size_t>(length),
-                                ", %lld bytes sent", static_cast<long long>(sent));
-    if (received > 0)
-        length += std::snprintf(text + length, sizeof text - static_cast<size_t>(length),
-                                ", %lld bytes received", static_cast<long long>(received));
-    return std::string(text, static_cast<size_t>(length)) + ".";
+    std::string line =
+        std::to_string(meters.size()) + (meters.size() == 1 ? " transfer" : " transfers");
+    if (sent > 0 || received == 0) line += ", " + std::to_string(sent) + " bytes sent";
+    if (received > 0) line += ", " + std::to_string(received) + " bytes received";
+    return line + ".";
 }
 
 void ticker() {
     thread_priority_below_normal();
-    std::unique_lock<std::mutex> lock(mutex);
+    totals_state& t = totals();
+    std::unique_lock<std::mutex> lock(t.mutex);
     for (;;) {
         lock.unlock();
         sleep_ms(line_interval_ms);
         lock.lock();
-        meters.erase(std::remove_if(meters.begin(), meters.end(),
-                                    [](const auto& m) { return m->kind == 0; }),
-                     meters.end());
-        if (meters.empty() || stop_flag || !role().serving()) break;
-        status_text(totals_line());
+        std::erase_if(t.meters, [](const auto& m) { return m->kind == 0; });
+        if (t.meters.empty() || stop_flag || !role().serving()) break;
+        status_text(totals_line(t.meters));
     }
-    meters.clear();
-    ticking = false;
+    t.meters.clear();
+    t.ticking = false;
 }
 
 } // namespace
 
 void totals_join(std::shared_ptr<transfer_meter> meter) {
-    std::lock_guard<std::mutex> lock(mutex);
-    meters.push_back(std::move(meter));
-    if (ticking) return;
-    ticking = true;
+    totals_state& t = totals();
+    std::lock_guard<std::mutex> lock(t.mutex);
+    t.meters.push_back(std::move(meter));
+    if (t.ticking) return;
+    t.ticking = true;
     thread_start(ticker);
 }
