@@ -12,7 +12,6 @@
 #include "platform/socket.h"
 #include "session.h"
 #include "ui/console_backend.h"
-#include "platform/command_line.h"
 #include "ui/timeout_list.h"
 #include "ui/ui.h"
 
@@ -46,6 +45,9 @@ const std::vector<command_option>& client_options() {
          "a window size from 1 to 512"},
         {"4", "use IPv4 only", "", ""},
         {"6", "use IPv6 only", "", ""},
+        {"config",
+         "keep the settings in FILE (INI) instead of the\nuser's own store; also for the window",
+         "FILE", "a file name"},
         {"help|h", "show this help", "", ""},
         {"version", "show the version", "", ""},
     };
@@ -89,12 +91,14 @@ int parse(int argc, char** argv, request* r) {
           line.number("blksize", blksize_min, blksize_max, &r->block_size) &&
           line.number("windowsize", 1, window_size_limit, &r->window_size)))
         return fail(line.error());
-    r->extensions = line.is_set("extensions") || line.is_set("blksize") || line.is_set("windowsize");
+    r->extensions =
+        line.is_set("extensions") || line.is_set("blksize") || line.is_set("windowsize");
     if (line.is_set("4") && line.is_set("6")) return fail("name one IP version: -4 or -6.");
     r->ip_version = line.is_set("4") ? 1 : line.is_set("6") ? 2 : 0;
     if (r->get == r->put) return fail("name one direction: --get or --put.");
     if (r->names.size() < 2 || r->names.size() > 3)
-        return fail(r->get ? "--get needs HOST REMOTE [LOCAL]." : "--put needs HOST LOCAL [REMOTE].");
+        return fail(r->get ? "--get needs HOST REMOTE [LOCAL]."
+                           : "--put needs HOST LOCAL [REMOTE].");
     return -1;
 }
 
@@ -152,27 +156,29 @@ int report_end() {
 } // namespace
 
 void command_line_usage(const char* program) {
-    std::printf("Usage: %s --get HOST REMOTE [LOCAL] [options]\n"
-                "       %s --put HOST LOCAL [REMOTE] [options]\n"
-                "\n"
-                "PelloryTFTP client v%s: a TFTP client (RFC 1350, UDP, IPv4 and IPv6).\n"
-                "Without arguments it opens its window; with --get or --put it runs one transfer\n"
-                "from the console and exits 0 only when the transfer completed.\n"
-                "\n"
-                "  HOST                   the server: a name (its IPv6 and IPv4 addresses are tried\n"
-                "                         in turn), an IPv4 or IPv6 address; HOST:PORT and\n"
-                "                         [IPv6]:PORT name its port\n"
-                "  REMOTE                 the file's name on the server (--put: default LOCAL's\n"
-                "                         name)\n"
-                "  LOCAL                  the file on this machine (--get: default REMOTE's name\n"
-                "                         in the current folder)\n"
-                "%s"
-                "\n"
-                "Examples:\n"
-                "  %s --get 192.168.1.20 firmware.bin\n"
-                "  %s --put router.lab:6969 config.txt startup-config --timeout 5\n",
-                program, program, PELL_VERSION, command_line(client_options()).options_help().c_str(),
-                program, program);
+    std::printf(
+        "Usage: %s --get HOST REMOTE [LOCAL] [options]\n"
+        "       %s --put HOST LOCAL [REMOTE] [options]\n"
+        "\n"
+        "PelloryTFTP client v%s: a TFTP client (RFC 1350, UDP, IPv4 and IPv6).\n"
+        "Without arguments (or with --config FILE alone) it opens its window; with --get or\n"
+        "--put it runs one transfer from the console and exits 0 only when the transfer\n"
+        "completed.\n"
+        "\n"
+        "  HOST                   the server: a name (its IPv6 and IPv4 addresses are tried\n"
+        "                         in turn), an IPv4 or IPv6 address; HOST:PORT and\n"
+        "                         [IPv6]:PORT name its port\n"
+        "  REMOTE                 the file's name on the server (--put: default LOCAL's\n"
+        "                         name)\n"
+        "  LOCAL                  the file on this machine (--get: default REMOTE's name\n"
+        "                         in the current folder)\n"
+        "%s"
+        "\n"
+        "Examples:\n"
+        "  %s --get 192.168.1.20 firmware.bin\n"
+        "  %s --put router.lab:6969 config.txt startup-config --timeout 5\n",
+        program, program, PELL_VERSION, command_line(client_options()).options_help().c_str(),
+        program, program);
 }
 
 int command_line_main(int argc, char** argv) {

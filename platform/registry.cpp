@@ -10,8 +10,16 @@ struct registry_key {
 
 namespace {
 
+// The one file that holds every key, when the program was given one.
+QString& chosen_file() {
+    static QString file;
+    return file;
+}
+
 // "SOFTWARE\Vendor\Product" is organisation "Vendor", application "Product".
 std::unique_ptr<QSettings> store_for(const std::string& path) {
+    if (!chosen_file().isEmpty())
+        return std::make_unique<QSettings>(chosen_file(), QSettings::IniFormat);
     QStringList parts = QString::fromStdString(path).split('\\');
     QString vendor = parts.size() > 1 ? parts[parts.size() - 2] : QString();
     QString product = parts.isEmpty() ? QString() : parts.last();
@@ -19,6 +27,35 @@ std::unique_ptr<QSettings> store_for(const std::string& path) {
 }
 
 } // namespace
+
+void registry_use_file(const std::string& path) {
+    chosen_file() =
+        path.empty() ? QString() : QFileInfo(QString::fromStdString(path)).absoluteFilePath();
+}
+
+bool registry_config_option(int* argc, char** argv, std::string* error) {
+    const std::string option = "--config";
+    int kept = 1;
+    for (int i = 1; i < *argc; ++i) {
+        std::string word = argv[i], file;
+        if (word == option && i + 1 < *argc)
+            file = argv[++i];
+        else if (word.rfind(option + "=", 0) == 0)
+            file = word.substr(option.size() + 1);
+        else if (word != option) {
+            argv[kept++] = argv[i];
+            continue;
+        }
+        if (file.empty()) {
+            *error = "--config needs a file name.";
+            return false;
+        }
+        registry_use_file(file);
+    }
+    *argc = kept;
+    argv[kept] = nullptr;
+    return true;
+}
 
 registry_key* registry_open_key(const std::string& path) {
     auto store = store_for(path);

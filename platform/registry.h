@@ -1,11 +1,19 @@
 // The per-user settings store, with the five calls of a registry: a key named like
 // "SOFTWARE\Vendor\Product" holds string values. Kept as an INI file per product under
-// $XDG_CONFIG_HOME (default ~/.config), in a folder named after the vendor.
+// $XDG_CONFIG_HOME (default ~/.config), in a folder named after the vendor, or in one file that
+// the program was told to use instead.
 #pragma once
 
 #include <string>
 
 struct registry_key;
+
+// From now on every key is kept in the INI file at path, not in the per-user store (again in the
+// per-user store when path is empty).
+void registry_use_file(const std::string& path);
+// Takes "--config FILE" (or "--config=FILE") out of the arguments and keeps the settings in FILE
+// from then on; false, with the reason in *error, when FILE is missing.
+bool registry_config_option(int* argc, char** argv, std::string* error);
 
 // An existing key, or nullptr when there is none.
 registry_key* registry_open_key(const std::string& path);

@@ -11,6 +11,7 @@ sigset_t termination_set() {
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
     return set;
 }
 } // namespace
@@ -20,6 +21,7 @@ void signals_hold_termination() {
     // ignored signal never reaches a waiter.
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGHUP, SIG_DFL);
     sigset_t set = termination_set();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }

@@ -227,8 +227,10 @@ void TFTPStartDaemon(const std::shared_ptr<stop_request>& stop) {
         for (int fd : ready)
             d.transfers.receive(fd);
         for (const auto& l : d.listeners)
-            if (std::find(ready.begin(), ready.end(), l->socket.get()) != ready.end())
+            if (std::find(ready.begin(), ready.end(), l->socket.get()) != ready.end()) {
+                std::shared_lock<std::shared_mutex> settled(settings_change);
                 tftp_listen(d, *l);
+            }
     }
     d.transfers.stop_all();
     trace_line("TFTPStartDaemon: Shutting down server socket.");

@@ -2,12 +2,14 @@
 
 #include "access_lists.h"
 #include "daemon.h"
+#include "diag/report.h"
 #include "diag/role.h"
+#include "diag/status.h"
 #include "diag/trace.h"
+#include "engine/endpoint.h"
 #include "engine/options.h"
 #include "engine/packet.h"
 #include "listeners.h"
-#include "transfer_ports.h"
 #include "platform/command_line.h"
 #include "platform/signals.h"
 #include "platform/socket.h"
@@ -15,11 +17,12 @@
 #include "server_role.h"
 #include "server_window.h"
 #include "settings.h"
+#include "transfer_ports.h"
 #include "ui/console_backend.h"
-#include "platform/command_line.h"
 #include "ui/timeout_list.h"
 #include "ui/ui.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -55,8 +58,8 @@ const std::vector<command_option>& headless_options() {
         {"allow-upload", "let clients upload files (default: refused)", "", ""},
         {"no-overwrite", "refuse uploads that would replace an existing file", "", ""},
         {"clients",
-         "serve only these hosts (names or addresses, separated\nby commas or blanks), and",
-         "LIST", "a list of hosts"},
+         "serve only these hosts (names or addresses, separated\nby commas or blanks), and", "LIST",
+         "a list of hosts"},
         {"client-ranges",
          "the addresses in these ranges (10.0.0.1-10.0.0.9,\nseparated by commas), and", "LIST",
          "a list of address ranges"},
@@ -65,7 +68,8 @@ const std::vector<command_option>& headless_options() {
          "restriction on",
          "LIST", "a list of address masks"},
         {"run",
-         "after every completed upload run CMD, each ? in it\nreplaced by the uploaded file's path; "
+         "after every completed upload run CMD, each ? in it\nreplaced by the uploaded file's "
+         "path; "
          "no shell is\ninvolved, double quotes keep blanks in one argument",
          "CMD", "a command"},
         {"timeout", "packet timeout in seconds, 2 to 120 (default: 120)", "S",
@@ -74,10 +78,10 @@ const std::vector<command_option>& headless_options() {
          "negotiate the TFTP extensions that clients ask for:\nlarger blocks, windows, the "
          "transfer size, files over\n32 MiB (block numbers roll over)",
          "", ""},
-        {"max-blksize", "the largest block the server agrees to, 8 to 65464\n(default: 65464)",
-         "N", "a block size from 8 to 65464"},
-        {"max-windowsize", "the largest window the server agrees to, 1 to 512\n(default: 64)",
-         "N", "a window size from 1 to 512"},
+        {"max-blksize", "the largest block the server agrees to, 8 to 65464\n(default: 65464)", "N",
+         "a block size from 8 to 65464"},
+        {"max-windowsize", "the largest window the server agrees to, 1 to 512\n(default: 64)", "N",
+         "a window size from 1 to 512"},
         {"max-transfers",
          "run up to N transfers at once, 1 to 1024 (default: 1,\nevery further request is "
          "answered busy)",
@@ -89,6 +93,9 @@ const std::vector<command_option>& headless_options() {
          "store the settings, options included, once the server\nis enabled; the window and "
          "later runs start from them",
          "", ""},
+        {"config",
+         "keep the settings in FILE (INI) instead of the\nuser's own store; also for the window",
+         "FILE", "a file name"},
         {"help|h", "show this help", "", ""},
         {"version", "show the version", "", ""},
     };
@@ -125,8 +132,8 @@ int parse(int argc, char** argv, options* o) {
     if (line.is_set("port") && !parse_whole_number(line.value("port").c_str(), 1, 65535, &o->port))
         return fail(line.value("port").insert(0, 1, '\'') + "' is not a port number (1 to 65535).");
     if (line.is_set("timeout") &&
-        !parse_whole_number(line.value("timeout").c_str(), timeout_min_seconds,
-                            timeout_max_seconds, &o->timeout))
+        !parse_whole_number(line.value("timeout").c_str(), timeout_min_seconds, timeout_max_seconds,
+                            &o->timeout))
         return fail("the timeout must be " + std::to_string(timeout_min_seconds) + " to " +
                     std::to_string(timeout_max_seconds) + " seconds, not '" +
                     line.value("timeout") + "'.");
@@ -157,7 +164,8 @@ int parse(int argc, char** argv, options* o) {
                                {"address", &options::addresses},
                                {"port-range", &options::port_range}})
         o->*field = line.value(name);
-    o->lists = line.is_set("clients") || line.is_set("client-ranges") || line.is_set("client-masks");
+    o->lists =
+        line.is_set("clients") || line.is_set("client-ranges") || line.is_set("client-masks");
     o->allow_upload = line.is_set("allow-upload");
     o->allow_download = line.is_set("allow-download");
     o->no_overwrite = line.is_set("no-overwrite");
@@ -224,23 +232,44 @@ void warn_unconfined() {
                      which);
 }
 
+// SIGHUP: the stored settings read again with the options over them, as at the start. The next
+// request is judged by them; running transfers go on as they began. Where the server listens
+// changes only with a restart.
+void reload(const options& o) {
+    const std::string addresses = ListenAddresses.get(), ports = PortRange.get();
+    const int family = ListenFamily;
+    {
+        std::unique_lock<std::shared_mutex> settling(settings_change);
+        settings_defaults();
+        apply(o);
+        packet_timeout = timeout_list_seconds(IDC_TIMEOUT);
+    }
+    if (!trace_open(trace_enabled == 1, TracePath.get()))
+        report_error("Failed to open the log file.");
+    warn_unconfined();
+    if (ListenAddresses.get() != addresses || ListenFamily != family || PortRange.get() != ports)
+        std::fprintf(stderr, "pellsd: warning: where the server listens and its transfer ports "
+                             "change only when it starts again.\n");
+    status_text("The settings have been read again.");
+}
+
 } // namespace
 
 void headless_usage(const char* program) {
-    std::printf("Usage: %s [--headless [options]]\n"
-                "\n"
-                "PelloryTFTP server v%s: a TFTP server (RFC 1350, UDP, IPv4 and IPv6).\n"
-                "Without arguments it opens its window; with --headless it serves from the console\n"
-                "until interrupted (Ctrl-C or SIGTERM).\n"
-                "\n"
-                "Headless options (they change the stored settings for this run only, unless\n"
-                "--save is given):\n"
-                "%s"
-                "\n"
-                "Example: %s --headless --port 6969 --root /srv/tftp --allow-download\n"
-                "         then: tftp 127.0.0.1 6969 -m binary -c get FILE\n",
-                program, PELL_VERSION, command_line(headless_options()).options_help().c_str(),
-                program);
+    std::printf(
+        "Usage: %s [--config FILE] [--headless [options]]\n"
+        "\n"
+        "PelloryTFTP server v%s: a TFTP server (RFC 1350, UDP, IPv4 and IPv6).\n"
+        "Without --headless it opens its window; with it, it serves from the console until\n"
+        "interrupted (Ctrl-C or SIGTERM). SIGHUP reads the stored settings again.\n"
+        "\n"
+        "Headless options (they change the stored settings for this run only, unless\n"
+        "--save is given):\n"
+        "%s"
+        "\n"
+        "Example: %s --headless --port 6969 --root /srv/tftp --allow-download\n"
+        "         then: tftp 127.0.0.1 6969 -m binary -c get FILE\n",
+        program, PELL_VERSION, command_line(headless_options()).options_help().c_str(), program);
 }
 
 int headless_main(int argc, char** argv) {
@@ -265,7 +294,14 @@ int headless_main(int argc, char** argv) {
     int signals = signals_termination_fd();
     int exit_status = 0;
     for (;;) {
-        if (wait_readable(signals, server_disabled_event(), -1) && signals_take(signals)) break;
+        if (wait_readable(signals, server_disabled_event(), -1)) {
+            int signal = signals_take(signals);
+            if (signal == SIGHUP) {
+                reload(o);
+                continue;
+            }
+            if (signal) break;
+        }
         if (ServerEnabled != 1) { // an abort disabled the server: nothing is served any more
             exit_status = 1;
             break;

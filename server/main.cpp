@@ -1,5 +1,6 @@
 // pellsd: the PelloryTFTP server.
 #include "headless.h"
+#include "platform/registry.h"
 #include "platform/window_module.h"
 
 #include <cstdio>
@@ -7,6 +8,11 @@
 #include <initializer_list>
 
 int main(int argc, char** argv) {
+    std::string error;
+    if (!registry_config_option(&argc, argv, &error)) {
+        std::fprintf(stderr, "pellsd: %s Try 'pellsd --help'.\n", error.c_str());
+        return 2;
+    }
     // The headless front end reads every option, --help and --version among them.
     for (int i = 1; i < argc; ++i)
         for (const char* word : {"--headless", "--help", "-h", "--version"})

@@ -40,6 +40,7 @@ shared_text ServiceIPR;
 shared_text ServiceIPW;
 shared_text RunExternalExe;
 std::atomic<int> stored_server_enabled{0};
+std::shared_mutex settings_change;
 
 namespace {
 

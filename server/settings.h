@@ -5,6 +5,7 @@
 #include "platform/shared_text.h"
 
 #include <atomic>
+#include <shared_mutex>
 
 extern std::atomic<int> ServerEnabled;
 extern std::atomic<int> AllowUpload;
@@ -51,6 +52,10 @@ inline constexpr const char* server_settings_key = "SOFTWARE\\Drumvale\\PelloryT
 // ServerEnabled: only enabling and disabling do, so that Reset cannot make the window believe a
 // running server is off, or the reverse.
 extern std::atomic<int> stored_server_enabled;
+
+// Held shared while the daemon judges a request, exclusively while the settings are read again:
+// no request ever sees them half read.
+extern std::shared_mutex settings_change;
 
 // Factory defaults, then the stored settings.
 void settings_defaults();

@@ -1,6 +1,9 @@
 // pellsd --headless as a process: its start, its listening steps, its refusals to start, its
 // idle cost and its end.
 #include "server_process.h"
+#include "lockstep.h"
+#include "packet_expect.h"
+#include "transfer_data.h"
 #include "udp_peer.h"
 
 #include <csignal>
@@ -79,6 +82,9 @@ TEST(daemon, rejects_bad_options_with_a_clear_message) {
         {{"--headless", "--max-transfers", "1025"},
          "--max-transfers needs a number of transfers from 1 to 1024, not '1025'."},
         {{"--headless", "--max-per-client"}, "--max-per-client needs a number of transfers"},
+        {{"--headless", "--max-transfers", "1025"},
+         "--max-transfers needs a number of transfers from 1 to 1024, not '1025'."},
+        {{"--headless", "--max-per-client"}, "--max-per-client needs a number of transfers"},
     };
     for (const auto& c : cases) {
         child_process server(PELLSD_PATH, c.args, folder.path(), folder.path());
@@ -114,6 +120,39 @@ TEST(daemon, save_stores_the_options_and_a_later_run_starts_from_them) {
             return answer && answer->bytes == tftp_packet(3, 1, "stored root");
         },
         10000));
+}
+
+TEST(daemon, a_config_file_holds_the_settings_and_sighup_reads_it_again) {
+    server_process server({"--config", "pellsd.conf", "--allow-download", "--save"});
+    const std::string config = server.logs.file("pellsd.conf");
+    ASSERT_TRUE(wait_until(
+        [&] { return read_file(config).find("AllowDownload=Yes") != std::string::npos; }, 10000));
+    EXPECT_EQ(read_file(server.settings()).find("AllowDownload=Yes"), std::string::npos);
+    const std::string content = pattern_bytes(1300, 6);
+    write_file(server.root() + "/a.bin", content);
+    udp_peer running;
+    running.send_to(server.port(), tftp_request(1, "a.bin", "octet"));
+    datagram first = expect_packet(running, 3, 1);
+
+    std::string text = read_file(config);
+    text.replace(text.find("Extensions=No"), 13, "Extensions=Yes");
+    text.replace(text.find("MaxTransfers=1"), 14, "MaxTransfers=2");
+    write_file(config, text);
+    server.process().signal(SIGHUP);
+    ASSERT_TRUE(wait_until(
+        [&] {
+            return server.process().out().find("The settings have been read again.") !=
+                   std::string::npos;
+        },
+        10000));
+    udp_peer next; // judged by what was read again
+    next.send_to(server.port(),
+                 tftp_request(1, "a.bin", "octet") + "blksize" + '\0' + "600" + '\0');
+    EXPECT_EQ(next_bytes(next), std::string("\0\6blksize\0" "600\0", 14));
+    running.send_to(first.from_port, tftp_packet(4, 1)); // the running one goes on as it began
+    lockstep_outcome rest = take_blocks(running, first.from_port, 5000, 2);
+    EXPECT_TRUE(rest.completed);
+    EXPECT_EQ(first.bytes.substr(4) + rest.wire, content);
 }
 
 TEST(daemon, uses_no_processor_time_while_idle) {

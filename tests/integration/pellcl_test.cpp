@@ -86,7 +86,8 @@ TEST_F(pellcl, rejects_bad_command_lines) {
                                           {"--get", "h", "a", "--port", "x"},
                                           {"--get", "h", "a", "--bogus"},
                                           {"--get", "h", "a", "--blksize", "7"},
-                                          {"--get", "h", "a", "--windowsize=0"}}) {
+                                          {"--get", "h", "a", "--windowsize=0"},
+                                          {"--get", "h", "a", "--config"}}) {
         run_result r = run(args);
         EXPECT_EQ(r.status, 2) << args.back();
         EXPECT_NE(r.err.find("pellcl --help"), std::string::npos) << r.err;

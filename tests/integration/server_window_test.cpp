@@ -4,6 +4,7 @@
 #include "diag/trace.h"
 #include "engine_fixture.h"
 #include "platform/folders.h"
+#include "platform/registry.h"
 #include "settings_store.h"
 #include "platform/socket.h"
 #include "server/daemon.h"
@@ -222,6 +223,20 @@ TEST_F(server_window, the_extensions_limits_are_stored_checked_and_fall_back_out
     EXPECT_EQ(stored("Extensions"), "Yes");
     EXPECT_EQ(stored("MaxBlockSize"), "65464");
     EXPECT_EQ(stored("MaxWindowSize"), "16");
+}
+
+TEST_F(server_window, a_config_file_takes_the_place_of_the_users_store) {
+    const std::string config = folder.file("pellsd.conf");
+    write_file(config, "[General]\nAllowDownload=Yes\nTimeout=7\n");
+    registry_use_file(config);
+    server_window_open();
+    EXPECT_TRUE(ui_is_checked(IDC_ALLOW_DOWNLOAD));
+    click(IDC_ALLOW_UPLOAD);
+    server_command(IDC_SAVE);
+    registry_use_file("");
+    EXPECT_NE(read_file(config).find("AllowUpload=Yes\n"), std::string::npos) << read_file(config);
+    EXPECT_NE(read_file(config).find("Timeout=7\n"), std::string::npos);
+    EXPECT_EQ(stored("AllowUpload"), "<no key>");
 }
 
 TEST_F(server_window, the_transfer_limits_are_stored_checked_and_fall_back_out_of_range) {
