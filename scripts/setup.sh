@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need, when any is missing:
-# the compilers and build tools, Qt 6, GoogleTest, clang's fuzzer runtime, and the TFTP peers
-# the tests talk to.
+# the compilers and build tools, Qt 6, GoogleTest, clang's fuzzer runtime, the TFTP peers the
+# tests talk to, and what builds and checks the package (dpkg-dev, the manual-page linter).
 set -euo pipefail
 
 packages=(cmake g++ make qt6-base-dev libgtest-dev clang libclang-rt-14-dev
-          tftp-hpa tftpd-hpa atftp busybox curl)
+          tftp-hpa tftpd-hpa atftp busybox curl dpkg-dev mandoc)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -18,7 +18,7 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 echo "Installing: ${missing[*]}"
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 
 # The tests start tftpd-hpa themselves on ports of their own; the system service would only
 # hold port 69, which pellsd wants.
