@@ -26,6 +26,9 @@ enum : int {
     IDC_WINDOW_SIZE = 129,
     // Which IP family the server's name is resolved to: any, IPv4 only, IPv6 only.
     IDC_IP_VERSION = 130,
+    // The transfer's progress bar (its text: the bytes moved and the share done) and its rate.
+    IDC_PROGRESS = 131,
+    IDC_RATE = 132,
 };
 
 } // namespace tftpc_controls

@@ -8,6 +8,7 @@
 #include "diag/status.h"
 #include "engine/options.h"
 #include "platform/command_line.h"
+#include "platform/files.h"
 #include "platform/signals.h"
 #include "platform/socket.h"
 #include "session.h"
@@ -187,6 +188,16 @@ int command_line_main(int argc, char** argv) {
     request r;
     int status = parse(argc, argv, &r);
     if (status >= 0) return status;
+    // On a terminal one line, redrawn in place, counts the bytes instead of a line a second.
+    if (stdout_is_terminal()) {
+        static role_profile metered = [] {
+            role_profile p = client_role;
+            p.texts.progress_kind_1 = p.texts.progress_kind_2 = nullptr;
+            return p;
+        }();
+        role_install(&metered);
+        ui_console_meter(IDC_PROGRESS, IDC_RATE);
+    }
 
     // Taken by the main thread alone: SIGINT presses Stop.
     signals_hold_termination();

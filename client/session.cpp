@@ -18,6 +18,7 @@
 #include "platform/files.h"
 #include "platform/socket.h"
 #include "platform/thread.h"
+#include "transfer_gauge.h"
 #include "ui/number_field.h"
 #include "ui/timeout_list.h"
 #include "ui/ui.h"
@@ -160,11 +161,13 @@ void client_transfer(int opcode, const std::string& remote, const std::string& l
         status_text(download ? "Commencing file download..." : "Commencing file upload...");
         t.meter->kind = opcode;
         progress_start(t.meter);
+        gauge_start(t.meter);
         result = fsm_loop(t, opcode);
     } catch (const transfer_ended& ended) {
         // The network refused the server's address: the reason is on the status line already.
         set_text(failure_text, ended.reason);
         last_transfer_end = END_FAILED;
+        gauge_end(false, 0);
         stop_raise();
         return;
     }
@@ -173,6 +176,7 @@ void client_transfer(int opcode, const std::string& remote, const std::string& l
     file_close(t);
     if (last_transfer_end == END_NONE)
         last_transfer_end = result < 0 ? END_TIMED_OUT : END_COMPLETED;
+    gauge_end(last_transfer_end == END_COMPLETED, t_elapsed(t.watch));
     status_final("Connection to TFTP server closed.");
     stop_raise();
     sleep_ms(summary_pause_ms);
@@ -270,6 +274,7 @@ void client_start() {
     packet_timeout = timeout_list_seconds(IDC_PACKET_TIMEOUT);
     ui_enable(IDC_START, false);
     ui_enable(IDC_STOP, true);
+    gauge_reset();
     status_text("Spawning a new thread...");
     trace_line("PelloryTFTP client v1.0.1 commencing...");
     trace_line("%s", winsock_line().c_str());

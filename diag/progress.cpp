@@ -33,6 +33,7 @@ bool pause(std::unique_lock<std::mutex>& lock, int generation, std::chrono::mill
 }
 
 void show_count(const char* format, int64_t bytes) {
+    if (!format) return; // the role shows the count another way
     char text[64];
     std::snprintf(text, sizeof text, format, static_cast<long long>(bytes));
     status_text(text);

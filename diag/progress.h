@@ -12,6 +12,7 @@
 struct transfer_meter {
     std::atomic<int64_t> bytes{0}; // file bytes moved so far
     std::atomic<int> kind{0};      // 1 read, 2 write; 0 once the transfer has ended
+    std::atomic<int64_t> total{-1}; // the bytes the transfer will move, -1 while not known
 };
 
 // Starts the progress thread of a new transfer; a watcher left from an earlier one ends.

@@ -23,7 +23,8 @@ struct role_texts {
     const char* ack_received;       // "ACK received, block# %d."
     const char* receive_length;     // a datagram shorter than an opcode and a block number
     const char* invalid_opcode;     // an opcode outside 1 to 5
-    const char* progress_kind_1;    // progress while the transfer kind is 1 ("%lld bytes sent.")
+    const char* progress_kind_1;    // progress while the transfer kind is 1 ("%lld bytes sent."),
+                                    // nullptr where a meter shows it
     const char* progress_kind_2;    // progress while the transfer kind is 2
     const char* summary_sent;       // "%lld bytes sent in %.1f seconds."
     const char* waited;             // "Waited %.1f seconds. Is there a ... problem?"

@@ -16,6 +16,7 @@ namespace {
 // The server's end of a completed transfer, before its last packet goes out.
 void end_of_transfer(transfer& t, void (*summary)(int64_t, double)) {
     file_close(t);
+    t.outcome = "completed";
     t_stop(t.watch);
     status_file_drop(&t);
     if (role().end_of_transfer) role().end_of_transfer(t);

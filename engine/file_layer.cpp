@@ -26,6 +26,9 @@ bool file_open(transfer& t, const std::string& path, const char* open_mode, int3
     t.saw_cr = 0;
     t.nextchar = -1;
     t.path = path;
+    // A binary file read whole is what the transfer moves; the bytes of a netascii one change
+    // on the way.
+    if (open_mode[0] == 'r' && t.mode == MODE_OCTET) t.meter->total = file_size(path);
     trace_line("file_open: opened %s, mode = %s.", path.c_str(), open_mode);
     status_file_write(path, &t);
     return true;

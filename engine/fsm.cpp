@@ -24,6 +24,7 @@ constexpr int unanswered_copies = 3;
 
 int timed_out(transfer& t) {
     t.meter->kind = 0;
+    t.outcome = "timed out";
     status_final("The file transfer timed out.");
     trace_line("The file transfer timed out.");
     return -1;
@@ -82,7 +83,8 @@ int fsm_expired(transfer& t) {
     return 0;
 }
 
-void fsm_stopped(transfer&) {
+void fsm_stopped(transfer& t) {
+    t.outcome = "stopped";
     if (role().transfer_stopped) role().transfer_stopped();
     trace_line("File transfer stopped.");
 }

@@ -77,11 +77,11 @@ void rtt_trace(const rtt_record& r) {
                static_cast<double>(r.srtt), static_cast<double>(r.rttdev), r.currto);
 }
 
-void t_start(stopwatch& w) { w.start = clock_reading("t_start: GetTickCount() error."); }
+void t_start(stopwatch& w) { w.start = clock_ms(); }
 
-void t_stop(stopwatch& w) { w.stop = clock_reading("t_stop: GetTickCount() error."); }
+void t_stop(stopwatch& w) { w.stop = clock_ms(); }
 
 double t_elapsed(stopwatch& w) {
-    w.elapsed = static_cast<double>(w.stop - w.start);
+    w.elapsed = static_cast<double>(w.stop - w.start) / 1000.0;
     return w.elapsed;
 }

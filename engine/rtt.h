@@ -1,6 +1,6 @@
 // Retransmission timing: the smoothed round-trip estimate with its back-off, the count of
-// timeouts that decides when a transfer gives up, and the transfer stopwatch. All on a clock of
-// whole seconds; each transfer has its own, used only by whoever runs it.
+// timeouts that decides when a transfer gives up, on a clock of whole seconds; and the transfer
+// stopwatch, on the millisecond clock. Each transfer has its own, used only by whoever runs it.
 #pragma once
 
 #include <cstdint>
@@ -25,9 +25,10 @@ void rtt_measure(rtt_record& r);
 int rtt_expired(rtt_record& r);
 void rtt_trace(const rtt_record& r);
 
+// A transfer's elapsed time, on the millisecond clock (its wrap included), in seconds.
 struct stopwatch {
-    uint32_t start = 0, stop = 0;
-    double elapsed = 0;
+    uint32_t start = 0, stop = 0; // milliseconds
+    double elapsed = 0;           // seconds
 };
 void t_start(stopwatch& w);
 void t_stop(stopwatch& w);

@@ -15,7 +15,10 @@ void transfer::take_options(const option_set& agreed) {
         window_size = static_cast<int>(agreed.get(option_name::windowsize));
     if (agreed.has(option_name::timeout))
         timeout_seconds = static_cast<int>(agreed.get(option_name::timeout));
-    if (agreed.has(option_name::tsize)) tsize = agreed.get(option_name::tsize);
+    if (agreed.has(option_name::tsize)) {
+        tsize = agreed.get(option_name::tsize);
+        if (mode == MODE_OCTET) meter->total = tsize;
+    }
     size_t packet = static_cast<size_t>(block_size) + 4;
     if (recv_buf.size() < packet) recv_buf.resize(packet);
     size_t window = packet * static_cast<size_t>(window_size);

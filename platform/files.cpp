@@ -22,6 +22,8 @@ bool file_replace_private(const std::string& path, const std::string& content) {
 
 void file_remove(const std::string& path) { unlink(path.c_str()); }
 
+bool stdout_is_terminal() { return isatty(STDOUT_FILENO) == 1; }
+
 FILE* stream_open(const std::string& path, const char* mode, bool regular_only) {
     bool writing = mode[0] == 'w';
     int flags = (writing ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY) | O_CLOEXEC;

@@ -40,6 +40,8 @@ bool path_read_only(const std::string& path);
 bool file_readable(const std::string& path);
 // The size of the file at path in bytes; -1 when it cannot be told.
 int64_t file_size(const std::string& path);
+// Whether standard output is a terminal (not a file or a pipe).
+bool stdout_is_terminal();
 // Whether the file system that would hold a new file at path has bytes to spare for it (true
 // when it cannot be told).
 bool room_for(const std::string& path, int64_t bytes);

@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -88,6 +89,19 @@ qt_main_window* client_window_create() {
     extensions_row->addStretch();
     options->addLayout(extensions_row, 2, 0, 1, 3);
     layout->addWidget(connection);
+
+    auto* progress_row = new QHBoxLayout;
+    auto* bar = bound(IDC_PROGRESS, new QProgressBar);
+    bar->setRange(0, 1000);
+    bar->setValue(0);
+    bar->setTextVisible(true);
+    bar->setFormat("");
+    progress_row->addWidget(bar, 1);
+    auto* rate = bound(IDC_RATE, new QLabel);
+    rate->setMinimumWidth(80);
+    rate->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    progress_row->addWidget(rate);
+    layout->addLayout(progress_row);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

@@ -15,8 +15,10 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProgressBar>
 #include <QSignalBlocker>
 #include <QThread>
+#include <QTreeWidget>
 #include <map>
 #include <mutex>
 
@@ -72,6 +74,8 @@ void q_set_text(int id, const std::string& text) {
             button->setText(value);
         else if (auto* label = qobject_cast<QLabel*>(w))
             label->setText(value);
+        else if (auto* bar = qobject_cast<QProgressBar*>(w))
+            bar->setFormat(value);
     });
 }
 
@@ -143,6 +147,13 @@ void q_list_fill(int id, const std::vector<std::string>& entries) {
             list->clear();
             list->addItems(items);
             list->setCurrentIndex(-1);
+        } else if (auto* table = qobject_cast<QTreeWidget*>(control(id))) {
+            // Rows of cells separated by tabs.
+            QList<QTreeWidgetItem*> rows;
+            for (const QString& item : items)
+                rows << new QTreeWidgetItem(item.split('\t'));
+            table->clear();
+            table->addTopLevelItems(rows);
         }
     });
 }
@@ -267,11 +278,21 @@ void q_close() {
     });
 }
 
+void q_set_progress(int id, int permille) {
+    on_gui([id, permille] {
+        if (auto* bar = qobject_cast<QProgressBar*>(control(id))) {
+            // A maximum of 0 makes the bar move without a share.
+            bar->setRange(0, permille < 0 ? 0 : 1000);
+            bar->setValue(permille < 0 ? 0 : permille);
+        }
+    });
+}
+
 const ui_backend widgets = {
     q_set_text,       q_get_text,   q_set_checked, q_is_checked,  q_enable,
     q_is_enabled,     q_focus,      q_select_all,  q_list_fill,   q_list_select,
     q_list_selection, q_list_entry, q_message_box, q_choose_file, q_choose_folder,
-    q_run_dialog,     q_end_dialog, q_beep,        q_close,
+    q_run_dialog,     q_end_dialog, q_beep,        q_close,       q_set_progress,
 };
 
 } // namespace

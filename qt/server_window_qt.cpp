@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 using namespace tftps_controls;
@@ -153,6 +154,17 @@ qt_main_window* server_window_create() {
     transfer_limits->addStretch();
     network_grid->addLayout(transfer_limits, 2, 1);
     layout->addWidget(network);
+
+    auto* recent = new QGroupBox("Recent transfers");
+    auto* recent_layout = new QVBoxLayout(recent);
+    auto* table = bound(IDC_RECENT_TRANSFERS, new QTreeWidget);
+    table->setHeaderLabels({"Time", "Client", "File", "Direction", "Bytes", "Seconds", "Result"});
+    table->setRootIsDecorated(false);
+    table->setUniformRowHeights(true);
+    table->setMinimumHeight(120);
+    recent_layout->addWidget(table);
+    recent_layout->addWidget(bound(IDC_BUSY_ANSWERS, new QLabel("0 requests answered busy")));
+    layout->addWidget(recent);
 
     auto* buttons = new QHBoxLayout;
     for (auto [id, text] : {std::pair{IDC_ENABLE, "&Enable server"},

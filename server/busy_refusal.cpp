@@ -4,6 +4,7 @@
 #include "diag/trace.h"
 #include "engine/packet.h"
 #include "platform/files.h"
+#include "transfer_board.h"
 
 namespace {
 constexpr const char* busy_text = "The TFTP server is busy. Please try again soon.";
@@ -33,5 +34,6 @@ void refuse_from(const net_endpoint& local, const net_endpoint& sender, int code
 }
 
 void TFTP_Refuserequests(const net_endpoint& local, const net_endpoint& sender) {
+    board_busy();
     refuse_from(local, sender, 2, busy_text);
 }

@@ -17,6 +17,7 @@
 #include "server_role.h"
 #include "server_window.h"
 #include "settings.h"
+#include "transfer_board.h"
 #include "transfer_ports.h"
 #include "ui/console_backend.h"
 #include "ui/timeout_list.h"
@@ -279,6 +280,7 @@ int headless_main(int argc, char** argv) {
     int status = parse(argc, argv, &o);
     if (status >= 0) return status;
 
+    board_rows_printed = 1;
     // Taken by the main thread alone, synchronously, so that no worker is interrupted.
     signals_hold_termination();
     // The stored settings, then the options; the server is enabled once, whatever was stored.

@@ -13,7 +13,6 @@
 #include "filename_policy.h"
 #include "platform/files.h"
 #include "settings.h"
-#include "transfer_totals.h"
 
 #include <algorithm>
 #include <cstring>
@@ -22,6 +21,7 @@
 namespace {
 
 int refuse(transfer& t, int code, const char* text) {
+    t.outcome = std::string("refused: ") + text;
     send_ERROR(t, code, text);
     return -1;
 }
@@ -139,10 +139,8 @@ int recv_xRQ(transfer& t, int kind, const uint8_t* data, int length, option_set*
         return refuse(t, 2, "Failed to open file.");
     t.kind = kind;
     t.meter->kind = kind;
-    if (MaxTransfers > 1)
-        totals_join(t.meter);
-    else
-        progress_start(t.meter);
+    // With many at once, the totals show instead.
+    if (MaxTransfers == 1) progress_start(t.meter);
     return 0;
 }
 
@@ -180,7 +178,8 @@ int oack_followed_by_data(transfer& t, const uint8_t* packet, int length) {
     return t.kind == OP_WRQ ? recv_DATA(t, packet, length) : fsm_invalid(t, packet, length);
 }
 
-int options_refused(transfer&, const uint8_t* packet, int length) {
+int options_refused(transfer& t, const uint8_t* packet, int length) {
+    t.outcome = "ended by the client after the options";
     // Firmware asks for a file's size this way, then sends its real request: the server is
     // free for it at once, and nothing went wrong.
     std::string text(reinterpret_cast<const char*>(packet) + 2,

@@ -45,6 +45,9 @@ enum : int {
     // How many transfers run at once, in all and for one client address.
     IDC_MAX_TRANSFERS = 1046,
     IDC_MAX_PER_CLIENT = 1047,
+    // The list of recent transfers, and the count of requests answered busy under it.
+    IDC_RECENT_TRANSFERS = 1048,
+    IDC_BUSY_ANSWERS = 1049,
     IDD_ACCESS_LISTS = 1100,
 };
 

@@ -5,6 +5,7 @@
 #include "engine/endpoint.h"
 #include "engine/fsm.h"
 #include "platform/clock.h"
+#include "transfer_board.h"
 
 #include <vector>
 
@@ -31,8 +32,9 @@ transfer_table::~transfer_table() {
 bool transfer_table::step(transfer& t, int (*what)(transfer&, int), int argument) {
     try {
         if (what(t, argument) < 0) return false;
-    } catch (const transfer_ended&) {
+    } catch (const transfer_ended& ended) {
         // The peer ended this transfer only; the server goes on.
+        t.outcome = "failed: " + ended.reason;
         return false;
     }
     note_wait(t);
@@ -50,6 +52,7 @@ int transfer_table::until_due() const {
 }
 
 void transfer_table::end(int fd) {
+    if (auto found = transfers_.find(fd); found != transfers_.end()) board_end(*found->second);
     waits_.remove(fd);
     transfers_.erase(fd);
     transfers_running = static_cast<int>(transfers_.size());
@@ -68,7 +71,9 @@ void transfer_table::begin(transfer& t, int length) {
     auto pending = transfers_.extract(-1);
     transfers_.insert({t.socket, std::move(pending.mapped())});
     fsm_begin(t, OP_NONE);
-    if (!step(t, fsm_dispatch, length)) return end(t.socket);
+    const bool going = step(t, fsm_dispatch, length);
+    board_begin(t);
+    if (!going) return end(t.socket);
     if (!waits_.add(t.socket)) report_fatal("tftp_serverequest: failed to create socket.");
 }
 

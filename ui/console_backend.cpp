@@ -10,13 +10,28 @@
 namespace {
 
 std::atomic<int> status_control{0};
+std::atomic<int> meter_bar{0}, meter_rate{0};
 std::mutex output;
+bool meter_drawn = false; // the last thing written is the meter, without its line's end
+
+void draw_meter() {
+    std::string rate = store_get_text(meter_rate);
+    std::string line = store_get_text(meter_bar) + (rate.empty() ? "" : ", " + rate);
+    std::lock_guard<std::mutex> lock(output);
+    std::printf("\r%s\x1b[K", line.c_str());
+    std::fflush(stdout);
+    meter_drawn = true;
+}
 
 void console_set_text(int id, const std::string& text) {
     store_set_text(id, text);
+    if (id != 0 && (id == meter_bar || id == meter_rate)) return draw_meter();
     if (id != status_control) return;
     time_of_day t = clock_time_of_day();
     std::lock_guard<std::mutex> lock(output);
+    // A status line takes the meter's place; the meter comes back below it at its next change.
+    if (meter_drawn) std::fputs("\r\x1b[K", stdout);
+    meter_drawn = false;
     std::printf("%02d:%02d:%02d %s\n", t.hours, t.minutes, t.seconds, text.c_str());
     std::fflush(stdout);
 }
@@ -36,16 +51,22 @@ void console_run_dialog(int) {}
 void console_end_dialog(int) {}
 void console_beep() {}
 void console_close() {}
+void console_set_progress(int id, int permille) { store_set_progress(id, permille); }
 
 const ui_backend console = {
     console_set_text,    store_get_text,      store_set_checked,     store_is_checked,
     store_enable,        store_is_enabled,    store_focus,           store_select_all,
     store_list_fill,     store_list_select,   store_list_selection,  store_list_entry,
     console_message_box, console_choose_file, console_choose_folder, console_run_dialog,
-    console_end_dialog,  console_beep,        console_close,
+    console_end_dialog,  console_beep,        console_close,         console_set_progress,
 };
 
 } // namespace
+
+void ui_console_meter(int bar_id, int rate_id) {
+    meter_bar = bar_id;
+    meter_rate = rate_id;
+}
 
 void ui_console_install(int status_id) {
     status_control = status_id;

@@ -11,6 +11,7 @@ struct control {
     bool enabled = true;
     std::vector<std::string> entries;
     int selection = -1;
+    int progress = 0;
 };
 
 std::mutex mutex;
@@ -88,6 +89,21 @@ std::string store_list_entry(int id, int index) {
     std::lock_guard<std::mutex> lock(mutex);
     const control& c = controls[id];
     return index >= 0 && index < static_cast<int>(c.entries.size()) ? c.entries[index] : "";
+}
+
+std::vector<std::string> store_list_entries(int id) {
+    std::lock_guard<std::mutex> lock(mutex);
+    return controls[id].entries;
+}
+
+void store_set_progress(int id, int permille) {
+    std::lock_guard<std::mutex> lock(mutex);
+    controls[id].progress = permille;
+}
+
+int store_progress(int id) {
+    std::lock_guard<std::mutex> lock(mutex);
+    return controls[id].progress;
 }
 
 ui_answer default_answer(ui_buttons buttons) {

@@ -18,6 +18,10 @@ void store_list_fill(int id, const std::vector<std::string>& entries);
 void store_list_select(int id, int index);
 int store_list_selection(int id);
 std::string store_list_entry(int id, int index);
+// A list's entries may be rows of cells, separated by tabs.
+std::vector<std::string> store_list_entries(int id);
+void store_set_progress(int id, int permille);
+int store_progress(int id);
 
 // The button a box answers with when nobody is there to press one: its first.
 ui_answer default_answer(ui_buttons buttons);

@@ -93,12 +93,16 @@ void t_run_dialog(int dialog_id) {
 void t_end_dialog(int dialog_id) { record("end_dialog " + std::to_string(dialog_id)); }
 void t_beep() { record("beep"); }
 void t_close() { record("close"); }
+void t_set_progress(int id, int permille) {
+    record("set_progress " + std::to_string(id) + " " + std::to_string(permille));
+    store_set_progress(id, permille);
+}
 
 const ui_backend recorder = {
     t_set_text,           store_get_text,   t_set_checked, store_is_checked, t_enable,
     store_is_enabled,     t_focus,          t_select_all,  t_list_fill,      t_list_select,
     store_list_selection, store_list_entry, t_message_box, t_choose_file,    t_choose_folder,
-    t_run_dialog,         t_end_dialog,     t_beep,        t_close,
+    t_run_dialog,         t_end_dialog,     t_beep,        t_close,          t_set_progress,
 };
 
 } // namespace
@@ -139,6 +143,8 @@ void ui_test_choose(std::optional<std::string> path) {
 }
 
 int ui_test_focused() { return store_focused(); }
+int ui_test_progress(int id) { return store_progress(id); }
+std::vector<std::string> ui_test_rows(int id) { return store_list_entries(id); }
 
 void ui_test_on_dialog(std::function<void(int dialog_id)> script) {
     std::lock_guard<std::mutex> lock(mutex);

@@ -25,6 +25,9 @@ void ui_test_answer(ui_answer answer);
 // The next choosers answer with these paths, in order; nullopt, or none left, cancels.
 void ui_test_choose(std::optional<std::string> path);
 int ui_test_focused();
+// A progress bar's permille; a list's entries (rows with their cells separated by tabs).
+int ui_test_progress(int id);
+std::vector<std::string> ui_test_rows(int id);
 // What the user does while a dialog is open: script runs with the dialog's identifier, as if the
 // user worked in it, until the logic ends the dialog (or the script returns).
 void ui_test_on_dialog(std::function<void(int dialog_id)> script);

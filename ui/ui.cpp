@@ -35,3 +35,4 @@ void ui_run_dialog(int dialog_id) { b().run_dialog(dialog_id); }
 void ui_end_dialog(int dialog_id) { b().end_dialog(dialog_id); }
 void ui_beep() { b().beep(); }
 void ui_close() { b().close(); }
+void ui_set_progress(int id, int permille) { b().set_progress(id, permille); }

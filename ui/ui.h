@@ -42,6 +42,8 @@ struct ui_backend {
     void (*end_dialog)(int dialog_id);
     void (*beep)();
     void (*close)();
+    // A progress bar: permille done, 0 to 1000, or -1 for work under way whose share is unknown.
+    void (*set_progress)(int id, int permille);
 };
 
 // The backend in use from now on; it must live for the rest of the process.
@@ -70,3 +72,4 @@ void ui_run_dialog(int dialog_id);
 void ui_end_dialog(int dialog_id);
 void ui_beep();
 void ui_close();
+void ui_set_progress(int id, int permille);

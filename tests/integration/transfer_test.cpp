@@ -29,8 +29,8 @@ std::string wire_of(const std::string& content, int mode) {
 // The summary a finished transfer leaves: the bytes on the wire, or the waited text.
 std::regex summary_for(size_t wire_bytes, const char* verb) {
     if (wire_bytes == 0)
-        return std::regex(R"(Waited \d+\.0 seconds\. Is there a client problem\?)");
-    return std::regex(std::to_string(wire_bytes) + " bytes " + verb + R"( in \d+\.0 seconds\.)");
+        return std::regex(R"(Waited \d+\.\d seconds\. Is there a client problem\?)");
+    return std::regex(std::to_string(wire_bytes) + " bytes " + verb + R"( in \d+\.\d seconds\.)");
 }
 
 class server_transfer : public daemon_test, public testing::WithParamInterface<transfer_case> {};

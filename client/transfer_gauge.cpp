@@ -1,0 +1,113 @@
+#include "transfer_gauge.h"
+
+#include "client_controls.h"
+#include "platform/clock.h"
+#include "platform/thread.h"
+#include "ui/ui.h"
+
+#include <cstdio>
+#include <deque>
+#include <mutex>
+
+using namespace tftpc_controls;
+
+namespace {
+
+constexpr int tick_ms = 250;
+// The rate is taken over the last two seconds, so that it follows a change within them.
+constexpr size_t rate_span_ticks = 8;
+
+// Shared with the gauge's thread, which runs detached: never destroyed.
+struct gauge_state {
+    std::mutex mutex;
+    int generation = 0; // each transfer's thread draws only while its own is current
+    std::shared_ptr<transfer_meter> meter;
+};
+
+gauge_state& gauge() {
+    static gauge_state* const shared = new gauge_state;
+    return *shared;
+}
+
+void draw(int64_t bytes, int64_t total, int permille, const std::string& rate) {
+    char text[96];
+    if (total > 0)
+        std::snprintf(text, sizeof text, "%lld of %lld bytes, %d%%", static_cast<long long>(bytes),
+                      static_cast<long long>(total), permille / 10);
+    else
+        std::snprintf(text, sizeof text, "%lld bytes", static_cast<long long>(bytes));
+    ui_set_progress(IDC_PROGRESS, permille);
+    ui_set_text(IDC_PROGRESS, text);
+    ui_set_text(IDC_RATE, rate);
+}
+
+int share(int64_t bytes, int64_t total) {
+    return total > 0 ? static_cast<int>(std::min<int64_t>(1000, bytes * 1000 / total)) : -1;
+}
+
+void gauge_thread(int generation, std::shared_ptr<transfer_meter> meter) {
+    thread_priority_below_normal();
+    struct sample {
+        uint32_t ms;
+        int64_t bytes;
+    };
+    std::deque<sample> samples{{clock_ms(), 0}};
+    for (;;) {
+        sleep_ms(tick_ms);
+        sample now{clock_ms(), meter->bytes.load()};
+        samples.push_back(now);
+        if (samples.size() > rate_span_ticks) samples.pop_front();
+        const sample& first = samples.front();
+        std::string rate = rate_text(static_cast<double>(now.bytes - first.bytes),
+                                     (now.ms - first.ms) / 1000.0);
+        gauge_state& g = gauge();
+        std::lock_guard<std::mutex> lock(g.mutex);
+        if (g.generation != generation) return;
+        draw(now.bytes, meter->total, share(now.bytes, meter->total), rate);
+    }
+}
+
+} // namespace
+
+std::string rate_text(double bytes, double seconds) {
+    double rate = seconds > 0 ? bytes / seconds : 0;
+    char text[32];
+    if (rate >= 1e6)
+        std::snprintf(text, sizeof text, "%.1f MB/s", rate / 1e6);
+    else if (rate >= 1e3)
+        std::snprintf(text, sizeof text, "%.0f kB/s", rate / 1e3);
+    else
+        std::snprintf(text, sizeof text, "%.0f B/s", rate);
+    return text;
+}
+
+void gauge_reset() {
+    gauge_state& g = gauge();
+    std::lock_guard<std::mutex> lock(g.mutex);
+    ++g.generation;
+    g.meter.reset();
+    ui_set_progress(IDC_PROGRESS, 0);
+    ui_set_text(IDC_PROGRESS, "");
+    ui_set_text(IDC_RATE, "");
+}
+
+void gauge_start(std::shared_ptr<transfer_meter> meter) {
+    gauge_state& g = gauge();
+    std::lock_guard<std::mutex> lock(g.mutex);
+    int generation = ++g.generation;
+    g.meter = meter;
+    ui_set_progress(IDC_PROGRESS, share(0, meter->total));
+    thread_start([generation, meter = std::move(meter)] { gauge_thread(generation, meter); });
+}
+
+void gauge_end(bool completed, double seconds) {
+    gauge_state& g = gauge();
+    std::lock_guard<std::mutex> lock(g.mutex);
+    ++g.generation;
+    if (!g.meter) return;
+    const int64_t bytes = g.meter->bytes, total = g.meter->total;
+    int permille = share(bytes, total);
+    if (permille < 0) permille = completed ? 1000 : 0;
+    draw(bytes, total, permille, rate_text(static_cast<double>(bytes), seconds));
+    g.meter.reset();
+}

@@ -1,0 +1,170 @@
+#include "transfer_board.h"
+
+#include "diag/role.h"
+#include "diag/shared_flags.h"
+#include "diag/status.h"
+#include "platform/clock.h"
+#include "platform/thread.h"
+#include "server_controls.h"
+#include "settings.h"
+#include "ui/ui.h"
+
+#include <cstdio>
+#include <deque>
+#include <memory>
+#include <mutex>
+
+using namespace tftps_controls;
+
+std::atomic<int> board_rows_printed{0};
+
+namespace {
+
+constexpr size_t rows_kept = 200;
+constexpr int tick_ms = 1000;
+constexpr size_t name_shown = 255;
+
+struct row {
+    const void* owner; // the running transfer; nullptr once it has ended
+    std::string time, client, file, direction;
+    std::shared_ptr<transfer_meter> meter;
+    uint32_t start_ms;
+    double seconds = 0;
+    int64_t bytes = 0;
+    std::string result;
+};
+
+// Shared with the ticking thread, which runs detached: never destroyed.
+struct board_state {
+    std::mutex mutex;
+    std::deque<row> rows; // newest first
+    int busy = 0;
+    bool ticking = false;
+};
+
+board_state& board() {
+    static board_state* const shared = new board_state;
+    return *shared;
+}
+
+// The file a request names, made safe to show: no control character of a hostile name reaches
+// the list or the console.
+std::string requested_file(const std::string& request) {
+    size_t end = request.find('\0', 2);
+    std::string name = request.substr(2, std::min(end, request.size()) - 2).substr(0, name_shown);
+    for (char& c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    return name;
+}
+
+std::string cells(const row& r) {
+    std::string result = r.result;
+    int64_t bytes = r.bytes;
+    double seconds = r.seconds;
+    if (r.owner) {
+        bytes = r.meter->bytes;
+        seconds = (clock_ms() - r.start_ms) / 1000.0;
+        const int64_t total = r.meter->total;
+        result = total > 0 ? "running, " + std::to_string(std::min<int64_t>(100, bytes * 100 / total)) + "%"
+                           : "running";
+    }
+    char numbers[64];
+    std::snprintf(numbers, sizeof numbers, "%lld\t%.1f", static_cast<long long>(bytes), seconds);
+    return r.time + "\t" + r.client + "\t" + r.file + "\t" + r.direction + "\t" + numbers + "\t" +
+           result;
+}
+
+void show(const board_state& b) {
+    std::vector<std::string> lines;
+    for (const row& r : b.rows)
+        lines.push_back(cells(r));
+    ui_list_fill(IDC_RECENT_TRANSFERS, lines);
+    ui_set_text(IDC_BUSY_ANSWERS, b.busy == 1 ? "1 request answered busy"
+                                              : std::to_string(b.busy) + " requests answered busy");
+}
+
+std::string totals_line(const std::deque<row>& rows) {
+    int64_t sent = 0, received = 0;
+    int running = 0;
+    for (const row& r : rows)
+        if (r.owner) {
+            ++running;
+            (r.meter->kind == 1 ? sent : received) += r.meter->bytes.load();
+        }
+    std::string line = std::to_string(running) + (running == 1 ? " transfer" : " transfers");
+    if (sent > 0 || received == 0) line += ", " + std::to_string(sent) + " bytes sent";
+    if (received > 0) line += ", " + std::to_string(received) + " bytes received";
+    return line + ".";
+}
+
+bool any_running(const std::deque<row>& rows) {
+    for (const row& r : rows)
+        if (r.owner) return true;
+    return false;
+}
+
+// Once a second while transfers run, and once after the last has ended.
+void ticker() {
+    thread_priority_below_normal();
+    board_state& b = board();
+    std::unique_lock<std::mutex> lock(b.mutex);
+    for (;;) {
+        lock.unlock();
+        sleep_ms(tick_ms);
+        lock.lock();
+        show(b);
+        if (!any_running(b.rows)) break;
+        if (MaxTransfers > 1 && !stop_flag && role().serving()) status_text(totals_line(b.rows));
+    }
+    b.ticking = false;
+}
+
+void tick_soon(board_state& b) {
+    if (b.ticking) return;
+    b.ticking = true;
+    thread_start(ticker);
+}
+
+} // namespace
+
+void board_begin(const transfer& t) {
+    time_of_day now = clock_time_of_day();
+    char time[16];
+    std::snprintf(time, sizeof time, "%02d:%02d:%02d", now.hours, now.minutes, now.seconds);
+    const char opcode = t.request.size() > 1 ? t.request[1] : 0;
+    board_state& b = board();
+    std::lock_guard<std::mutex> lock(b.mutex);
+    b.rows.push_front({&t, time, t.peer_host, requested_file(t.request),
+                       opcode == 1 ? "download" : opcode == 2 ? "upload" : "?", t.meter,
+                       clock_ms(), 0, 0, ""});
+    if (b.rows.size() > rows_kept) b.rows.pop_back();
+    tick_soon(b);
+}
+
+void board_end(const transfer& t) {
+    board_state& b = board();
+    std::lock_guard<std::mutex> lock(b.mutex);
+    for (row& r : b.rows) {
+        if (r.owner != &t) continue;
+        r.owner = nullptr;
+        r.bytes = t.meter->bytes;
+        r.seconds = (clock_ms() - r.start_ms) / 1000.0;
+        r.result = t.outcome.empty() ? "ended" : t.outcome;
+        if (board_rows_printed) {
+            std::string line = cells(r);
+            for (char& c : line)
+                if (c == '\t') c = ' ';
+            std::printf("%s\n", line.c_str());
+            std::fflush(stdout);
+        }
+        break;
+    }
+    tick_soon(b);
+}
+
+void board_busy() {
+    board_state& b = board();
+    std::lock_guard<std::mutex> lock(b.mutex);
+    ++b.busy;
+    tick_soon(b);
+}

@@ -1,0 +1,21 @@
+// What the server shows of its transfers: the "Recent transfers" list (the last 200, newest
+// first, a running one with its progress, busy answers counted rather than listed) and, when it
+// may run many at once, their number and the bytes they have moved on the status line once a
+// second ("3 transfers, 12582912 bytes sent."). The headless server prints each row as its
+// transfer ends.
+#pragma once
+
+#include "engine/transfer.h"
+
+#include <atomic>
+#include <string>
+
+// Set by the headless server: a finished transfer's row also goes to standard output.
+extern std::atomic<int> board_rows_printed;
+
+// A transfer whose request has been judged, accepted or refused.
+void board_begin(const transfer& t);
+// The transfer has ended, its outcome on it.
+void board_end(const transfer& t);
+// A request answered busy.
+void board_busy();
