@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QRegularExpression>
 
@@ -124,6 +125,15 @@ TEST_F(client_gui, downloads_from_pellsd_when_start_is_pressed) {
         << status().toStdString();
     EXPECT_TRUE(read_file(folder.file("firmware.bin")) == pattern_bytes(70000, 3));
     EXPECT_TRUE(control<QAbstractButton>(window, IDC_START)->isEnabled());
+    // The size was not told: the bar moved without a share, and is full at the end.
+    auto* bar = control<QProgressBar>(window, IDC_PROGRESS);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bar->value() == 1000; }, 3000)) << bar->value();
+    EXPECT_EQ(bar->maximum(), 1000);
+    EXPECT_EQ(bar->text(), "70000 bytes");
+    EXPECT_TRUE(QRegularExpression(R"(^\d+(\.\d)? [kM]?B/s$)")
+                    .match(control<QLabel>(window, IDC_RATE)->text())
+                    .hasMatch())
+        << control<QLabel>(window, IDC_RATE)->text().toStdString();
 }
 
 // Started without arguments, each program loads its window's module and runs its window.

@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTreeWidget>
 
 using namespace tftps_controls;
 
@@ -98,6 +99,32 @@ TEST_F(server_gui, shows_the_logic_and_its_controls_reach_it) {
     click(window, IDC_ENABLE);
     EXPECT_EQ(icon(), server_disabled_pixmap(32).toImage());
     EXPECT_EQ(text(IDC_ENABLE), "&Enable server");
+}
+
+TEST_F(server_gui, lists_a_finished_transfer_under_recent_transfers) {
+    store({{"AllowDownload", "Yes"}, {"RestrictDownload", "Yes"}, {"RestrictDownloadPath", folder.path()}});
+    write_file(folder.file("boot.cfg"), "cfg");
+    open();
+    click(window, IDC_ENABLE);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [] { return wait_readable(daemon_listening_event(), -1, 0) == 1; }, 5000));
+    udp_peer client;
+    client.send_to(listen_port_override, tftp_request(1, "boot.cfg", "octet"));
+    auto block = client.receive(5000);
+    ASSERT_TRUE(block);
+    client.send_to(block->from_port, tftp_packet(4, 1));
+    auto* list = control<QTreeWidget>(window, IDC_RECENT_TRANSFERS);
+    auto row = [&] {
+        QStringList cells;
+        for (int column : {1, 2, 3, 4, 6})
+            cells << (list->topLevelItemCount() ? list->topLevelItem(0)->text(column) : "");
+        return cells.join('|').toStdString();
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return row() == "127.0.0.1|boot.cfg|download|3|completed"; },
+                                5000))
+        << row();
+    EXPECT_EQ(list->topLevelItemCount(), 1);
+    EXPECT_EQ(text(IDC_BUSY_ANSWERS), "0 requests answered busy");
 }
 
 TEST_F(server_gui, escape_closes_nothing_and_the_server_stays_enabled) {

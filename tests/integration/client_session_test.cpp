@@ -5,6 +5,7 @@
 #include "client/client_role.h"
 #include "client/client_window.h"
 #include "client/session.h"
+#include "client/transfer_gauge.h"
 #include "diag/trace.h"
 #include "engine_fixture.h"
 #include "lockstep.h"
@@ -96,6 +97,43 @@ TEST_F(client_session, a_download_shows_its_steps_in_order_and_leaves_the_summar
     EXPECT_TRUE(ui_is_enabled(IDC_START));
     EXPECT_FALSE(ui_is_enabled(IDC_STOP));
     EXPECT_FALSE(file_exists(folder.file("PYCStat.tmp")));
+}
+
+// The bar: moving without a share while a download's size is unknown, the share of an upload,
+// full and with the mean rate at the end, and empty again at the next Start.
+TEST_F(client_session, the_bar_shows_the_share_where_the_size_is_known_and_start_empties_it) {
+    download("a.bin", folder.file("a.bin"));
+    datagram rrq = request();
+    server_side.send_to(rrq.from_port, tftp_packet(3, 1, pattern_bytes(512, 2)));
+    expect_packet(server_side, 4, 1);
+    EXPECT_TRUE(wait_until([] { return ui_get_text(IDC_PROGRESS, 40) == "512 bytes"; }, 5000));
+    EXPECT_EQ(ui_test_progress(IDC_PROGRESS), -1);
+    server_side.send_to(rrq.from_port, tftp_packet(3, 2, "end"));
+    expect_packet(server_side, 4, 2);
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(ui_test_progress(IDC_PROGRESS), 1000);
+    EXPECT_EQ(ui_get_text(IDC_PROGRESS, 40), "515 bytes");
+    EXPECT_TRUE(std::regex_match(ui_get_text(IDC_RATE, 40), std::regex(R"(\d+(\.\d)? [kM]?B/s)")))
+        << ui_get_text(IDC_RATE, 40);
+
+    write_file(folder.file("up.bin"), pattern_bytes(2000, 3));
+    upload(folder.file("up.bin"), "up.bin");
+    EXPECT_EQ(ui_test_progress(IDC_PROGRESS) + ui_get_text(IDC_RATE, 40).size(), 0u);
+    datagram wrq = request();
+    server_side.send_to(wrq.from_port, tftp_packet(4, 0));
+    expect_packet(server_side, 3, 1);
+    server_side.send_to(wrq.from_port, tftp_packet(4, 1)); // 1024 of 2000 bytes read
+    expect_packet(server_side, 3, 2);
+    EXPECT_TRUE(wait_until([] { return ui_test_progress(IDC_PROGRESS) == 512; }, 5000))
+        << ui_test_progress(IDC_PROGRESS);
+    EXPECT_EQ(ui_get_text(IDC_PROGRESS, 40), "1024 of 2000 bytes, 51%");
+}
+
+TEST(rate_text, reads_as_a_person_would) {
+    EXPECT_EQ(rate_text(1.2e6, 1), "1.2 MB/s");
+    EXPECT_EQ(rate_text(1.7e6, 2), "850 kB/s");
+    EXPECT_EQ(rate_text(512, 1), "512 B/s");
+    EXPECT_EQ(rate_text(0, 0), "0 B/s");
 }
 
 TEST_F(client_session, an_upload_in_netascii_sends_17_bytes_of_request_and_the_text_converted) {

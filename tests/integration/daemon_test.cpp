@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <gtest/gtest.h>
+#include <regex>
 #include <thread>
 
 namespace {
@@ -153,6 +154,14 @@ TEST(daemon, a_config_file_holds_the_settings_and_sighup_reads_it_again) {
     lockstep_outcome rest = take_blocks(running, first.from_port, 5000, 2);
     EXPECT_TRUE(rest.completed);
     EXPECT_EQ(first.bytes.substr(4) + rest.wire, content);
+    // Headless, each finished transfer's row of the window's list goes to standard output.
+    EXPECT_TRUE(wait_until(
+        [&] {
+            return std::regex_search(server.process().out(),
+                                     std::regex(R"(\n\d\d:\d\d:\d\d 127\.0\.0\.1 a\.bin download 1300 \d+\.\d completed\n)"));
+        },
+        5000))
+        << server.process().out();
 }
 
 TEST(daemon, uses_no_processor_time_while_idle) {

@@ -5,15 +5,21 @@
 #include "packet_expect.h"
 #include "platform/socket.h"
 #include "server/daemon.h"
+#include "server/server_controls.h"
 #include "server/server_window.h"
 #include "server/settings.h"
 #include "transfer_data.h"
+#include "ui/test_backend.h"
+#include "ui/ui.h"
 #include "wait_until.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <regex>
 #include <vector>
+
+using namespace tftps_controls;
 
 namespace {
 
@@ -133,6 +139,36 @@ TEST_F(many_transfers, a_client_gets_its_share_and_the_request_beyond_the_limit_
     clients[2].request(port); // a slot of its address is free again
     clients[2].step();
     EXPECT_EQ(clients[2].block, 1);
+}
+
+TEST_F(many_transfers, the_list_of_recent_transfers_shows_each_with_its_progress_or_outcome) {
+    MaxTransfers = 1;
+    auto rows = [] { return ui_test_rows(IDC_RECENT_TRANSFERS); };
+    auto row_is = [&](size_t index, const std::string& pattern) {
+        return wait_until(
+            [&] {
+                auto now = rows();
+                return now.size() > index &&
+                       std::regex_match(now[index], std::regex(R"(\d\d:\d\d:\d\d\t127\.0\.0\.1\t)" + pattern));
+            },
+            5000);
+    };
+    stepped_client running(false, "shared.bin", "");
+    running.request(port);
+    running.step(); // the server has read its second block: 1024 of 3000 bytes
+    EXPECT_TRUE(row_is(0, R"(shared\.bin\tdownload\t1024\t\d+\.\d\trunning, 34%)")) << rows()[0];
+    udp_peer busy;
+    busy.send_to(port, tftp_request(1, "other.bin", "octet"));
+    expect_packet(busy, 5, 2);
+    while (!running.done)
+        running.step();
+    udp_peer refused;
+    refused.send_to(port, tftp_request(1, "missing.bin", "octet"));
+    expect_packet(refused, 5, 1);
+    EXPECT_TRUE(row_is(0, R"(missing\.bin\tdownload\t0\t\d+\.\d\trefused: File not found\.)"));
+    EXPECT_TRUE(row_is(1, R"(shared\.bin\tdownload\t3000\t\d+\.\d\tcompleted)")) << rows()[1];
+    EXPECT_EQ(rows().size(), 2u); // a busy answer is counted, not listed
+    EXPECT_EQ(ui_get_text(IDC_BUSY_ANSWERS, 60), "1 request answered busy");
 }
 
 TEST_F(many_transfers, disable_ends_every_transfer_and_closes_all_it_opened) {

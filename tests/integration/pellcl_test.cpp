@@ -4,6 +4,7 @@
 #include "server_process.h"
 
 #include <csignal>
+#include <regex>
 #include <gtest/gtest.h>
 
 namespace {
@@ -34,6 +35,24 @@ TEST_F(pellcl, gets_and_puts_against_pellsd) {
     EXPECT_NE(put.out.find("6 bytes transmitted in"), std::string::npos) << put.out;
     ASSERT_TRUE(server.summaries_shown(2));
     EXPECT_EQ(read_file(server.root() + "/up.txt"), "line\n");
+}
+
+// On a terminal one line counts the transfer, redrawn in place; into a file, plain lines.
+TEST_F(pellcl, draws_its_meter_on_a_terminal_only) {
+    server_process server({"--allow-download", "--extensions"});
+    write_file(server.root() + "/image.bin", pattern_bytes(70000, 4));
+    std::string get = std::string(PELLCL_PATH) + " --get 127.0.0.1:" +
+                      std::to_string(server.port()) + " image.bin --blksize 512";
+    run_result on_terminal = run_program({"script", "-qec", get, "/dev/null"}, local.path(), 60000);
+    EXPECT_EQ(on_terminal.status, 0) << on_terminal.err;
+    EXPECT_TRUE(std::regex_search(
+        on_terminal.out,
+        std::regex(R"(\r70000 of 70000 bytes, 100%, \d+(\.\d)? [kM]?B/s\x1b\[K\r\x1b\[K)")))
+        << on_terminal.out;
+    EXPECT_EQ(on_terminal.out.find("bytes received.\r"), std::string::npos); // no count lines
+    run_result into_file = run({"--get", "127.0.0.1:" + std::to_string(server.port()),
+                                "image.bin", "--blksize", "512"});
+    EXPECT_EQ(into_file.out.find('\r'), std::string::npos) << into_file.out;
 }
 
 TEST_F(pellcl, a_refused_request_fails_with_the_error_text) {
