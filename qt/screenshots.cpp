@@ -84,6 +84,12 @@ int main(int argc, char** argv) {
     server->show();
     server_window_open();
     server_enable();
+    ui_list_fill(tftps_controls::IDC_RECENT_TRANSFERS,
+                 {"09:41:07\t10.0.20.31\tphone-31.cfg\tdownload\t18432\t0.1\trunning, 62%",
+                  "09:41:06\t10.0.20.30\tphone-30.cfg\tdownload\t29696\t0.2\tcompleted",
+                  "09:40:52\t10.0.0.5\tstartup-config\tupload\t4127\t0.1\tcompleted",
+                  "09:40:13\t192.168.1.77\tboot.img\tdownload\t0\t0.0\trefused: File not found."});
+    ui_set_text(tftps_controls::IDC_BUSY_ANSWERS, "2 requests answered busy");
     QApplication::processEvents();
     save(server, out + "server-window.png");
     auto* access = server->findChild<QDialog*>("TFTPIPS");
@@ -100,7 +106,10 @@ int main(int argc, char** argv) {
     qt_backend_install(client, {client_command, [] { client_window_close(); }});
     client->show();
     client_window_open();
-    ui_set_text(tftpc_controls::IDC_STATUS, "1048576 bytes received in 1.0 seconds.");
+    ui_set_progress(tftpc_controls::IDC_PROGRESS, 1000);
+    ui_set_text(tftpc_controls::IDC_PROGRESS, "1048576 of 1048576 bytes, 100%");
+    ui_set_text(tftpc_controls::IDC_RATE, "3.4 MB/s");
+    ui_set_text(tftpc_controls::IDC_STATUS, "1048576 bytes received in 0.3 seconds.");
     save(client, out + "client-window.png");
     QThread::msleep(100);
     std::quick_exit(0);

@@ -9,6 +9,7 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -160,6 +161,7 @@ qt_main_window* server_window_create() {
     auto* table = bound(IDC_RECENT_TRANSFERS, new QTreeWidget);
     table->setHeaderLabels({"Time", "Client", "File", "Direction", "Bytes", "Seconds", "Result"});
     table->setRootIsDecorated(false);
+    table->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table->setUniformRowHeights(true);
     table->setMinimumHeight(120);
     recent_layout->addWidget(table);

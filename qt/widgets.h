@@ -30,6 +30,5 @@ inline QPushButton* chooser_button(int id) {
 inline QLineEdit* number_field(int id) {
     auto* field = bound(id, new QLineEdit);
     field->setMaximumWidth(64);
-    field->setEnabled(false);
     return field;
 }

@@ -80,6 +80,10 @@ TEST_F(server_gui, shows_the_logic_and_its_controls_reach_it) {
     QTest::keyClicks(root, QString::fromStdString(folder.path()));
     click(window, IDC_ALLOW_DOWNLOAD);
     control<QComboBox>(window, IDC_TIMEOUT)->setCurrentText("30");
+    auto* transfers = control<QLineEdit>(window, IDC_MAX_TRANSFERS);
+    transfers->clear();
+    QTest::keyClicks(transfers, "40");
+    EXPECT_EQ(MaxTransfers, 40);
     click(window, IDC_SAVE);
     EXPECT_EQ(boxes.seen().back().title, "Saved options");
     click(window, IDC_ALLOW_DOWNLOAD);
