@@ -1,5 +1,6 @@
 // The access lists' reading of their three texts, for the check of a sender and for the
-// dialog's check, and their agreement: lists the dialog takes must admit what they name. The
+// dialog's check, and their agreement: lists the dialog takes must admit what they name (an
+// individual client, both ends of a range in order, what a plain mask names). The
 // first byte chooses the sender's family, the next four or sixteen bytes are its address; the
 // rest holds the three texts separated by NUL bytes. Of the individual clients only the entries that are addresses are kept, so that the
 // check asks no name server (it would take seconds per input).
@@ -85,6 +86,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         net_endpoint named;
         named.port = 69;
         if (address_parse(entry, &named) && tftp_netvalidate(named) != 0) std::abort();
+    }
+    // A range in order names its two ends.
+    for (size_t at = 0; at <= texts[1].size();) {
+        size_t end = texts[1].find_first_of(",\t\r\n", at);
+        std::string range = texts[1].substr(at, end - at);
+        at = end == std::string::npos ? texts[1].size() + 1 : end + 1;
+        size_t dash = range.find('-');
+        net_endpoint low, high;
+        low.port = high.port = 69;
+        if (dash == std::string::npos || words(range.substr(0, dash)).size() != 1 ||
+            words(range.substr(dash + 1)).size() != 1 ||
+            !address_parse(words(range.substr(0, dash))[0], &low) ||
+            !address_parse(words(range.substr(dash + 1))[0], &high) ||
+            low.family != high.family || compare_addresses(low, high) > 0)
+            continue;
+        if (tftp_netvalidate(low) != 0 || tftp_netvalidate(high) != 0) std::abort();
     }
     for (const std::string& mask : words(texts[2])) {
         std::vector<unsigned> parts;

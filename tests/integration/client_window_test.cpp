@@ -70,7 +70,7 @@ TEST_F(client_window, the_log_box_enables_its_field_and_selects_it) {
     EXPECT_TRUE(ui_is_enabled(IDC_TRACE_FILE));
     EXPECT_TRUE(ui_is_enabled(IDC_TRACE_FILE_CHOOSER));
     EXPECT_EQ(ui_test_focused(), IDC_TRACE_FILE);
-    EXPECT_EQ(ui_test_log().back().rfind("set_text", 0), 0u);
+    EXPECT_EQ(last_call().rfind("set_text", 0), 0u);
     EXPECT_EQ(status(), "Tracing has been enabled.");
     ui_set_checked(IDC_LOG_TRACES, false);
     client_command(IDC_LOG_TRACES);
@@ -89,7 +89,7 @@ TEST_F(client_window, the_local_file_chooser_sets_both_names) {
               log.end());
     client_command(IDC_UPLOAD);
     client_command(IDC_LOCAL_FILE_CHOOSER); // cancelled
-    EXPECT_EQ(ui_test_log().back(), "choose_file Choose file to upload...");
+    EXPECT_EQ(last_call(), "choose_file Choose file to upload...");
     EXPECT_EQ(ui_get_text(IDC_REMOTE_FILE, 300), "a-very-long-firmware-image-name.bin");
 }
 
@@ -102,7 +102,7 @@ TEST_F(client_window, close_saves_the_eight_values_and_the_next_start_shows_them
     ui_set_text(IDC_TRACE_FILE, "/tmp/client.log"); // saved although the box is unchecked
     ui_list_select(IDC_PACKET_TIMEOUT, 3);
     ASSERT_TRUE(client_window_close());
-    EXPECT_EQ(ui_test_log().back(), "close");
+    EXPECT_EQ(last_call(), "close");
     EXPECT_EQ(status(), "Thank you for using the PelloryTFTP client.");
     EXPECT_EQ(stored("Hostname"), "tftp.lab");
     EXPECT_EQ(stored("Action"), "Upload");
@@ -170,8 +170,8 @@ TEST_F(client_window, closing_during_a_transfer_asks_first) {
 
     ui_test_answer(ui_answer::no);
     EXPECT_FALSE(client_window_close());
-    EXPECT_EQ(ui_test_boxes().back().title, "Exiting...");
-    EXPECT_EQ(ui_test_boxes().back().text,
+    EXPECT_EQ(last_box_shown().title, "Exiting...");
+    EXPECT_EQ(last_box_shown().text,
               "A file transfer is currently in progress. Are you sure you want to exit?");
     EXPECT_EQ(transfer_active, 1);
     EXPECT_EQ(session_running, 1);

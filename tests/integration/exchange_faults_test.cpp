@@ -201,8 +201,8 @@ class client_faults : public client_engine_test {
     void expect_fatal(const std::string& message) {
         EXPECT_FALSE(finish());
         ASSERT_EQ(ui_test_boxes().size(), 1u);
-        EXPECT_EQ(ui_test_boxes().back().text, message);
-        EXPECT_EQ(ui_test_boxes().back().title, "Error");
+        EXPECT_EQ(last_box_shown().text, message);
+        EXPECT_EQ(last_box_shown().title, "Error");
         EXPECT_EQ(client_like_aborts, 1);
     }
 };

@@ -35,6 +35,7 @@ TEST_F(progress, counts_once_a_second_then_leaves_the_summary) {
     // Eight waits of 0.4 s, to the tenth: not whole seconds.
     EXPECT_GE(std::stod(status().substr(status().find(" in ") + 4)), 3.15) << status();
     EXPECT_LT(std::stod(status().substr(status().find(" in ") + 4)), 6.0) << status();
+    // The progress thread would write within its second: none replaces the summary.
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     EXPECT_TRUE(std::regex_match(status(), summary)) << status();
 

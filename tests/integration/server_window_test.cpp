@@ -94,7 +94,7 @@ TEST_F(server_window, save_writes_switches_and_only_the_companions_of_those_on) 
     ui_list_select(IDC_TIMEOUT, 28);
     server_command(IDC_SAVE);
     EXPECT_EQ(last_box(), "The current options have been saved.");
-    EXPECT_EQ(ui_test_boxes().back().title, "Saved options");
+    EXPECT_EQ(last_box_shown().title, "Saved options");
     EXPECT_EQ(status(), "Options have been saved.");
     EXPECT_EQ(stored("AllowOverwrite"), "Yes");
     EXPECT_EQ(stored("AllowUpload"), "Yes");
@@ -118,8 +118,8 @@ TEST_F(server_window, reset_returns_to_the_saved_options_after_a_yes_only) {
     click(IDC_ALLOW_DOWNLOAD);
     ui_test_answer(ui_answer::no);
     server_command(IDC_RESET);
-    EXPECT_EQ(ui_test_boxes().back().title, "Reset options");
-    EXPECT_EQ(ui_test_boxes().back().text, "Are you sure you want to revert to the saved options?");
+    EXPECT_EQ(last_box_shown().title, "Reset options");
+    EXPECT_EQ(last_box_shown().text, "Are you sure you want to revert to the saved options?");
     EXPECT_EQ(AllowDownload, 0);
     ui_test_answer(ui_answer::yes);
     server_command(IDC_RESET);
@@ -314,6 +314,7 @@ TEST_F(server_window, every_option_box_switches_its_setting_and_its_controls) {
         {IDC_RUN_EXTERNAL, &RunExternal, {IDC_COMMAND, IDC_COMMAND_CHOOSER}},
         {IDC_RESTRICT_UPLOAD, &RestrictUpload, {IDC_UPLOAD_ROOT, IDC_UPLOAD_ROOT_CHOOSER}},
         {IDC_RESTRICT_DOWNLOAD, &RestrictDownload, {IDC_DOWNLOAD_ROOT, IDC_DOWNLOAD_ROOT_CHOOSER}},
+        {IDC_EXTENSIONS, &Extensions, {IDC_MAX_BLOCK_SIZE, IDC_MAX_WINDOW_SIZE}},
     };
     for (const auto& b : boxes) {
         std::string said[2];
@@ -341,7 +342,7 @@ TEST_F(server_window, every_option_box_switches_its_setting_and_its_controls) {
 TEST_F(server_window, tracing_without_a_file_asks_for_one_and_enable_then_fails) {
     server_window_open();
     click(IDC_TRACE);
-    EXPECT_EQ(ui_test_boxes().back().title, "No log filename");
+    EXPECT_EQ(last_box_shown().title, "No log filename");
     EXPECT_TRUE(ui_is_checked(IDC_TRACE));
     EXPECT_EQ(status(), "Tracing has been enabled.");
     EXPECT_TRUE(ui_is_enabled(IDC_TRACE_CHOOSER));
@@ -400,7 +401,7 @@ TEST_F(server_window, the_choosers_fill_their_fields) {
     ui_test_choose("/opt/my tools/flash");
     ui_test_answer(ui_answer::yes);
     server_command(IDC_COMMAND_CHOOSER);
-    EXPECT_EQ(ui_test_boxes().back().title, "Add the argument");
+    EXPECT_EQ(last_box_shown().title, "Add the argument");
     EXPECT_EQ(RunExternalExe.get(), "\"/opt/my tools/flash\" ?");
     EXPECT_EQ(ui_get_text(IDC_COMMAND, 300), "\"/opt/my tools/flash\" ?");
     EXPECT_EQ(status(), "Will launch /opt/my tools/flash.");
@@ -425,7 +426,7 @@ TEST_F(server_window, close_disables_says_goodbye_and_saves_nothing) {
     EXPECT_TRUE(wait_until([] { return daemon_running == 0; }, 1000));
     EXPECT_EQ(status(), "Thank you for using the PelloryTFTP server.");
     EXPECT_FALSE(file_exists(folder.file("PYSStat.tmp")));
-    EXPECT_EQ(ui_test_log().back(), "close");
+    EXPECT_EQ(last_call(), "close");
     EXPECT_EQ(stored("AllowUpload"), "<no key>");
 }
 

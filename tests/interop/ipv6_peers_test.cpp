@@ -1,5 +1,6 @@
 // The peers over IPv6 on ::1, byte for byte both ways: tftp-hpa (-6) and curl with pellsd,
 // pellcl with tftpd-hpa listening on ::1.
+#include "peers.h"
 #include "process.h"
 #include "server_process.h"
 #include "tftpd_hpa.h"
@@ -18,8 +19,8 @@ TEST(ipv6_peers, tftp_hpa_and_curl_with_pellsd) {
     const struct {
         std::vector<std::string> get, put;
     } clients[] = {
-        {{"tftp", "-6", "::1", port, "-m", "binary", "-c", "get", "down.bin", local.file("got")},
-         {"tftp", "-6", "::1", port, "-m", "binary", "-c", "put", local.file("sent.bin"), "up1"}},
+        {tftp_hpa(port, "get", "down.bin", local.file("got"), "binary", "::1"),
+         tftp_hpa(port, "put", local.file("sent.bin"), "up1", "binary", "::1")},
         {{"curl", "-s", "-o", local.file("got"), url + "down.bin"},
          {"curl", "-s", "-T", local.file("sent.bin"), url + "up2"}},
     };

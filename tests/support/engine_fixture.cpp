@@ -52,6 +52,17 @@ std::string box_since(size_t count) {
     return boxes.back().text;
 }
 
+ui_test_box last_box_shown() {
+    std::vector<ui_test_box> boxes = ui_test_boxes();
+    return boxes.empty() ? ui_test_box{"<no box>", "<no box>", ui_icon::information, ui_buttons::ok}
+                         : boxes.back();
+}
+
+std::string last_call() {
+    std::vector<std::string> log = ui_test_log();
+    return log.empty() ? "<no call>" : log.back();
+}
+
 bool holds_open(const std::string& folder) {
     for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
         std::error_code ignored;

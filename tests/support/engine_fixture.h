@@ -4,6 +4,7 @@
 
 #include "diag/role.h"
 #include "temp_folder.h"
+#include "ui/test_backend.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -27,6 +28,9 @@ extern std::atomic<int> client_like_aborts;
 
 // The text of the box shown once count boxes had been shown, or why there is no such box.
 std::string box_since(size_t count);
+// The last box shown and the last call made, empty when there is none (a failure, not a crash).
+ui_test_box last_box_shown();
+std::string last_call();
 
 // Whether this process has a file below folder open.
 bool holds_open(const std::string& folder);

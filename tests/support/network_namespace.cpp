@@ -2,6 +2,8 @@
 
 #include "process.h"
 
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -42,6 +44,12 @@ network_namespace::~network_namespace() {
 
 std::vector<std::string> network_namespace::prefix() const {
     return {program_path("ip"), "netns", "exec", name_};
+}
+
+bool raw_sockets_usable() {
+    int fd = socket(AF_INET, SOCK_RAW, IPPROTO_RAW);
+    if (fd >= 0) close(fd);
+    return fd >= 0;
 }
 
 bool send_forged(const std::vector<std::string>& prefix, const std::string& from_address,

@@ -29,3 +29,5 @@ class network_namespace {
 // send_datagram helper), inside the namespace when a prefix is given; whether it went out.
 bool send_forged(const std::vector<std::string>& prefix, const std::string& from_address,
                  int from_port, int to_port, const std::string& bytes);
+// Whether this process may open a raw socket (root with CAP_NET_RAW), as send_forged needs.
+bool raw_sockets_usable();
