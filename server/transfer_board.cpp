@@ -50,6 +50,7 @@ board_state& board() {
 // The file a request names, made safe to show: no control character of a hostile name reaches
 // the list or the console.
 std::string requested_file(const std::string& request) {
+    if (request.size() <= 2) return "";
     size_t end = request.find('\0', 2);
     std::string name = request.substr(2, std::min(end, request.size()) - 2).substr(0, name_shown);
     for (char& c : name)
