@@ -41,14 +41,8 @@ constexpr size_t largest = 65535u * 512u - 1u;
 
 int main(int argc, char** argv) {
     int rounds = argc > 1 ? std::atoi(argv[1]) : 7;
-    fs::path work = fs::temp_directory_path() / ("pellbench." + std::to_string(getpid()));
-    fs::path served = work / "served", out = work / "out", config = work / "config";
-    fs::create_directories(served);
-    fs::create_directories(out);
-    fs::create_directories(config);
-    fs::permissions(served, fs::perms::all);
-    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-    setenv("TMPDIR", work.c_str(), 1);
+    workspace w;
+    const fs::path &served = w.served, &out = w.out;
 
     std::string binary(largest, '\0');
     std::mt19937 random(7);
@@ -63,15 +57,9 @@ int main(int argc, char** argv) {
         text += 'y';
     std::ofstream(served / "text.txt", std::ios::binary) << text;
 
-    uint16_t ours = free_port(), theirs = free_port();
-    std::string s = served.string();
-    pid_t pellsd = spawn({PELLSD_PATH, "--headless", "--port", std::to_string(ours), "--root", s,
-                          "--allow-download", "--allow-upload"},
-                         s);
-    pid_t tftpd = spawn({which("in.tftpd"), "-L", "-a", "127.0.0.1:" + std::to_string(theirs), "-s",
-                         s, "-c", "-p", "-u", "root"},
-                        s);
-    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const std::string s = served.string();
+    server_pair servers(s, {"--allow-download", "--allow-upload"});
+    const uint16_t ours = servers.ours, theirs = servers.theirs;
 
     const std::string tftp = which("tftp"), curl = which("curl");
     auto port_of = [&](bool our_server) { return std::to_string(our_server ? ours : theirs); };
@@ -184,12 +172,6 @@ int main(int argc, char** argv) {
     kill(waiting, SIGINT);
     waitpid(waiting, nullptr, 0);
     close(silent);
-
-    kill(pellsd, SIGTERM);
-    kill(tftpd, SIGTERM);
-    waitpid(pellsd, nullptr, 0);
-    waitpid(tftpd, nullptr, 0);
-    fs::remove_all(work);
 
     double floor = median(r.wall["floor"]);
     std::printf("%s; a file of %zu bytes (65535 blocks) on loopback.\n\n",

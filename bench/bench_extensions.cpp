@@ -55,26 +55,16 @@ bool same_file(const fs::path& a, const fs::path& b) {
 
 int main(int argc, char** argv) {
     int rounds = argc > 1 ? std::atoi(argv[1]) : 7;
-    fs::path work = fs::temp_directory_path() / ("pellbench." + std::to_string(getpid()));
-    fs::path served = work / "served", out = work / "out", config = work / "config";
-    for (const fs::path& p : {served, out, config})
-        fs::create_directories(p);
-    fs::permissions(served, fs::perms::all);
-    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-    setenv("TMPDIR", work.c_str(), 1);
+    workspace w;
+    const fs::path &served = w.served, &out = w.out;
     std::string chunk = random_bytes(1 << 20, 11);
     write_large(served / "m32.bin", mib_32, chunk);
     write_large(served / "g1.bin", gib_1, chunk);
 
-    uint16_t ours = free_port(), theirs = free_port();
     const std::string s = served.string(), o = out.string();
-    pid_t pellsd = spawn({PELLSD_PATH, "--headless", "--port", std::to_string(ours), "--root", s,
-                          "--allow-download", "--allow-upload", "--extensions"},
-                         s);
-    pid_t tftpd = spawn({which("in.tftpd"), "-L", "-a", "127.0.0.1:" + std::to_string(theirs), "-s",
-                         s, "-c", "-p", "-u", "root"},
-                        s);
-    std::this_thread::sleep_for(std::chrono::seconds(1));
+    server_pair servers(s, {"--allow-download", "--allow-upload", "--extensions"});
+    const uint16_t ours = servers.ours, theirs = servers.theirs;
+    const pid_t pellsd = servers.pellsd;
     const std::string curl = which("curl");
     const std::string our_host = "127.0.0.1:" + std::to_string(ours);
     const std::string their_url = "tftp://127.0.0.1:" + std::to_string(theirs) + "/";
@@ -136,12 +126,6 @@ int main(int argc, char** argv) {
     larges.push_back({"curl from tftpd-hpa, download", peer.wall, peer.cpu,
                       machine_busy() - busy - peer.cpu});
     check(out / "c", served / "g1.bin", "curl 1 GiB");
-
-    kill(pellsd, SIGTERM);
-    kill(tftpd, SIGTERM);
-    waitpid(pellsd, nullptr, 0);
-    waitpid(tftpd, nullptr, 0);
-    fs::remove_all(work);
 
     std::printf("%s; files of 32 MiB and 1 GiB on loopback.\n\n", measured_line(rounds).c_str());
     std::printf("| 32 MiB download | pellcl from pellsd, window 16 | curl from tftpd-hpa | Ratio |\n"

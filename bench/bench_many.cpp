@@ -153,28 +153,18 @@ int main(int argc, char** argv) {
     limit.rlim_cur = limit.rlim_max;
     setrlimit(RLIMIT_NOFILE, &limit);
 
-    fs::path work = fs::temp_directory_path() / ("pellbench." + std::to_string(getpid()));
-    fs::path served = work / "served", out = work / "out", config = work / "config";
-    for (const fs::path& p : {served, out, config})
-        fs::create_directories(p);
-    fs::permissions(served, fs::perms::all);
-    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-    setenv("TMPDIR", work.c_str(), 1);
+    workspace w;
+    const fs::path &served = w.served, &out = w.out;
     const std::string crowd_file = random_bytes(crowd_file_size, 21);
     const std::string burst_file = random_bytes(burst_file_size, 22);
     std::ofstream(served / "m1.bin", std::ios::binary) << crowd_file;
     std::ofstream(served / "burst.bin", std::ios::binary) << burst_file;
 
-    uint16_t ours = free_port(), theirs = free_port();
     const std::string s = served.string(), o = out.string();
-    pid_t pellsd = spawn({PELLSD_PATH, "--headless", "--port", std::to_string(ours), "--root", s,
-                          "--allow-download", "--max-transfers", "1024", "--max-per-client",
-                          "1024"},
-                         s);
-    pid_t tftpd = spawn({which("in.tftpd"), "-L", "-a", "127.0.0.1:" + std::to_string(theirs), "-s",
-                         s, "-c", "-p", "-u", "root"},
-                        s);
-    std::this_thread::sleep_for(std::chrono::seconds(1));
+    server_pair servers(
+        s, {"--allow-download", "--max-transfers", "1024", "--max-per-client", "1024"});
+    const uint16_t ours = servers.ours, theirs = servers.theirs;
+    const pid_t pellsd = servers.pellsd;
 
     int failures = 0;
     std::map<std::string, std::vector<double>> walls;
@@ -209,12 +199,6 @@ int main(int argc, char** argv) {
     const int descriptors_after = open_descriptors(pellsd);
     failures += burst - served_whole;
     const long burst_peak = peak_memory_kib(pellsd);
-
-    kill(pellsd, SIGTERM);
-    kill(tftpd, SIGTERM);
-    waitpid(pellsd, nullptr, 0);
-    waitpid(tftpd, nullptr, 0);
-    fs::remove_all(work);
 
     std::printf("%s; loopback.\n\n", measured_line(rounds).c_str());
     std::printf("| 200 tftp-hpa clients at once, 1 MiB each | pellsd, 200 transfers | tftpd-hpa "

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <csignal>
 #include <ctime>
 #include <fcntl.h>
 #include <fstream>
@@ -118,4 +119,35 @@ std::string measured_line(int rounds) {
     return "Measured " + std::string(date) + " on " +
            std::to_string(std::thread::hardware_concurrency()) + " cores, Linux " +
            machine.release + ", " + std::to_string(rounds) + " rounds, medians";
+}
+
+workspace::workspace()
+    : work(std::filesystem::temp_directory_path() / ("pellbench." + std::to_string(getpid()))),
+      served(work / "served"), out(work / "out") {
+    for (const std::filesystem::path& p : {served, out, work / "config"})
+        std::filesystem::create_directories(p);
+    std::filesystem::permissions(served, std::filesystem::perms::all);
+    setenv("XDG_CONFIG_HOME", (work / "config").c_str(), 1);
+    setenv("TMPDIR", work.c_str(), 1);
+}
+
+workspace::~workspace() { std::filesystem::remove_all(work); }
+
+server_pair::server_pair(const std::string& folder, const std::vector<std::string>& pellsd_options)
+    : ours(free_port()), theirs(free_port()) {
+    std::vector<std::string> command = {PELLSD_PATH, "--headless", "--port", std::to_string(ours),
+                                        "--root", folder};
+    command.insert(command.end(), pellsd_options.begin(), pellsd_options.end());
+    pellsd = spawn(command, folder);
+    tftpd = spawn({which("in.tftpd"), "-L", "-a", "127.0.0.1:" + std::to_string(theirs), "-s",
+                   folder, "-c", "-p", "-u", "root"},
+                  folder);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+}
+
+server_pair::~server_pair() {
+    kill(pellsd, SIGTERM);
+    kill(tftpd, SIGTERM);
+    waitpid(pellsd, nullptr, 0);
+    waitpid(tftpd, nullptr, 0);
 }

@@ -2,6 +2,8 @@
 // ports, medians, and the interleaved results of the contenders.
 #pragma once
 
+#include <cstdint>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <sys/types.h>
@@ -37,3 +39,20 @@ struct results {
 
 // "Measured 2026-12-07 on 2 cores, Linux 6.1.0, 7 rounds, medians"
 std::string measured_line(int rounds);
+
+// A benchmark's own folders under the temporary folder: served (open to tftpd-hpa's user), out,
+// and the settings store the programs are pointed at; all removed at the end.
+struct workspace {
+    std::filesystem::path work, served, out;
+    workspace();
+    ~workspace();
+};
+
+// pellsd --headless (with the given options) and tftpd-hpa serving the same folder side by side
+// on loopback, both stopped at the end.
+struct server_pair {
+    uint16_t ours, theirs;
+    pid_t pellsd, tftpd;
+    server_pair(const std::string& folder, const std::vector<std::string>& pellsd_options);
+    ~server_pair();
+};

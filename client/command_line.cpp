@@ -65,23 +65,14 @@ struct request {
     int ip_version = 0; // the entry of the window's list
 };
 
-int fail(const std::string& message) {
-    std::fprintf(stderr, "pellcl: %s Try 'pellcl --help'.\n", message.c_str());
-    return 2;
-}
+const command_program pellcl = {"pellcl", "PelloryTFTP client", command_line_usage};
+
+int fail(const std::string& message) { return command_line_refused(pellcl, message); }
 
 // Fills r from the arguments; the exit status to leave with, or -1 to go on.
 int parse(int argc, char** argv, request* r) {
     command_line line(client_options());
-    if (!line.parse(argc, argv)) return fail(line.error());
-    if (line.is_set("help")) {
-        command_line_usage(argv[0]);
-        return 0;
-    }
-    if (line.is_set("version")) {
-        std::printf("pellcl (PelloryTFTP client) %s\n", PELL_VERSION);
-        return 0;
-    }
+    if (int status = line.parse_or_answer(argc, argv, pellcl); status >= 0) return status;
     r->get = line.is_set("get");
     r->put = line.is_set("put");
     r->ascii = line.is_set("ascii");

@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QStringList>
 
+#include <cstdio>
 #include <cstdlib>
 
 struct command_line::parser {
@@ -27,6 +28,11 @@ bool parse_whole_number(const char* text, int low, int high, int* value) {
     if (!*text || *end || number < low || number > high) return false;
     *value = static_cast<int>(number);
     return true;
+}
+
+int command_line_refused(const command_program& program, const std::string& message) {
+    std::fprintf(stderr, "%s: %s Try '%s --help'.\n", program.name, message.c_str(), program.name);
+    return 2;
 }
 
 command_line::command_line(const std::vector<command_option>& options)
@@ -63,6 +69,19 @@ bool command_line::parse(int argc, char** argv) {
         error_ = parser_->qt.errorText().toStdString();
     }
     return false;
+}
+
+int command_line::parse_or_answer(int argc, char** argv, const command_program& program) {
+    if (!parse(argc, argv)) return command_line_refused(program, error_);
+    if (is_set("help")) {
+        program.usage(argv[0]);
+        return 0;
+    }
+    if (is_set("version")) {
+        std::printf("%s (%s) %s\n", program.name, program.title, PELL_VERSION);
+        return 0;
+    }
+    return -1;
 }
 
 bool command_line::is_set(const std::string& name) const {

@@ -17,6 +17,17 @@ struct command_option {
 // A whole decimal number from low to high, the whole text; false for anything else.
 bool parse_whole_number(const char* text, int low, int high, int* value);
 
+// Who a command line belongs to: the program's name ("pellsd"), its title for --version
+// ("PelloryTFTP server") and what prints its --help.
+struct command_program {
+    const char* name;
+    const char* title;
+    void (*usage)(const char* invoked_as);
+};
+
+// Says on standard error why the program's command line was refused; the exit status for it.
+int command_line_refused(const command_program& program, const std::string& message);
+
 class command_line {
   public:
     explicit command_line(const std::vector<command_option>& options);
@@ -27,6 +38,10 @@ class command_line {
     // Reads the arguments after the program's name; false, with error() saying why, when they
     // do not fit the options.
     bool parse(int argc, char** argv);
+    // parse(), then the answers every program gives alike: its usage for --help, its version
+    // for --version, the refusal when the arguments do not fit. The exit status to leave with,
+    // or -1 to go on.
+    int parse_or_answer(int argc, char** argv, const command_program& program);
     const std::string& error() const { return error_; }
     // Whether the option (by its first name) was given.
     bool is_set(const std::string& name) const;

@@ -112,23 +112,14 @@ struct options {
          no_root_restriction = false, save = false, extensions = false;
 };
 
-int fail(const std::string& message) {
-    std::fprintf(stderr, "pellsd: %s Try 'pellsd --help'.\n", message.c_str());
-    return 2;
-}
+const command_program pellsd = {"pellsd", "PelloryTFTP server", headless_usage};
+
+int fail(const std::string& message) { return command_line_refused(pellsd, message); }
 
 // Fills o from the arguments; the exit status to leave with, or -1 to go on serving.
 int parse(int argc, char** argv, options* o) {
     command_line line(headless_options());
-    if (!line.parse(argc, argv)) return fail(line.error());
-    if (line.is_set("help")) {
-        headless_usage(argv[0]);
-        return 0;
-    }
-    if (line.is_set("version")) {
-        std::printf("pellsd (PelloryTFTP server) %s\n", PELL_VERSION);
-        return 0;
-    }
+    if (int status = line.parse_or_answer(argc, argv, pellsd); status >= 0) return status;
     if (!line.words().empty()) return fail("unexpected argument '" + line.words().front() + "'.");
     if (line.is_set("port") && !parse_whole_number(line.value("port").c_str(), 1, 65535, &o->port))
         return fail(line.value("port").insert(0, 1, '\'') + "' is not a port number (1 to 65535).");

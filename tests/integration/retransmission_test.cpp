@@ -17,16 +17,24 @@ namespace {
 // A wait that runs out takes a little over two seconds.
 constexpr int beyond_timeout_ms = 4000;
 
-using server_retransmission = daemon_test;
+class server_retransmission : public daemon_test {
+  protected:
+    // The client asks for a file of four blocks and leaves DATA 1 unanswered: it comes again
+    // after each of two timeouts.
+    datagram first_block_sent_three_times(udp_peer& client) {
+        packet_timeout = 2;
+        write_file(root_file("slow.bin"), pattern_bytes(2000, 8));
+        client.send_to(port, tftp_request(1, "slow.bin", "octet"));
+        datagram first = expect_packet(client, 3, 1);
+        for (int i = 0; i < 2; ++i)
+            EXPECT_EQ(next_bytes(client, beyond_timeout_ms), first.bytes);
+        return first;
+    }
+};
 
 TEST_F(server_retransmission, four_retransmissions_over_two_blocks_then_it_gives_up) {
-    packet_timeout = 2;
-    write_file(root_file("slow.bin"), pattern_bytes(2000, 8));
     udp_peer client;
-    client.send_to(port, tftp_request(1, "slow.bin", "octet"));
-    datagram first = expect_packet(client, 3, 1);
-    for (int i = 0; i < 2; ++i) // two timeouts on block 1
-        EXPECT_EQ(next_bytes(client, beyond_timeout_ms), first.bytes);
+    datagram first = first_block_sent_three_times(client);
     client.send_to(first.from_port, tftp_packet(4, 1));
     expect_packet(client, 3, 2);
     client.send_to(first.from_port, tftp_packet(4, 2));
@@ -42,13 +50,8 @@ TEST_F(server_retransmission, four_retransmissions_over_two_blocks_then_it_gives
 
 // A forged request names a victim that never answers: it gets three copies, not five.
 TEST_F(server_retransmission, a_peer_that_never_answers_gets_three_copies_of_the_first_reply) {
-    packet_timeout = 2;
-    write_file(root_file("slow.bin"), pattern_bytes(2000, 8));
     udp_peer victim;
-    victim.send_to(port, tftp_request(1, "slow.bin", "octet"));
-    datagram first = expect_packet(victim, 3, 1);
-    for (int i = 0; i < 2; ++i)
-        EXPECT_EQ(next_bytes(victim, beyond_timeout_ms), first.bytes);
+    first_block_sent_three_times(victim);
     expect_silence(victim, 2 * beyond_timeout_ms); // when the fourth and fifth would go
     EXPECT_TRUE(status_shows("The file transfer timed out."));
 }
