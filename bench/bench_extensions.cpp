@@ -121,15 +121,16 @@ int main(int argc, char** argv) {
                served / "up.bin");
     fs::remove(out / "up.bin");
     double busy = machine_busy();
-    measure peer = run({curl, "-s", "--tftp-blksize", "65464", "-o", o + "/c", their_url + "g1.bin"},
-                       o);
-    larges.push_back({"curl from tftpd-hpa, download", peer.wall, peer.cpu,
-                      machine_busy() - busy - peer.cpu});
+    measure peer =
+        run({curl, "-s", "--tftp-blksize", "65464", "-o", o + "/c", their_url + "g1.bin"}, o);
+    larges.push_back(
+        {"curl from tftpd-hpa, download", peer.wall, peer.cpu, machine_busy() - busy - peer.cpu});
     check(out / "c", served / "g1.bin", "curl 1 GiB");
 
     std::printf("%s; files of 32 MiB and 1 GiB on loopback.\n\n", measured_line(rounds).c_str());
-    std::printf("| 32 MiB download | pellcl from pellsd, window 16 | curl from tftpd-hpa | Ratio |\n"
-                "|---|---|---|---|\n");
+    std::printf(
+        "| 32 MiB download | pellcl from pellsd, window 16 | curl from tftpd-hpa | Ratio |\n"
+        "|---|---|---|---|\n");
     for (const std::string block : {"65464", "1468"}) {
         double a = median(r.wall["pellcl " + block]), b = median(r.wall["curl " + block]);
         std::printf("| blksize %s: wall | %.3f s | %.3f s | %.2f |\n", block.c_str(), a, b, a / b);

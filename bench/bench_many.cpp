@@ -61,7 +61,8 @@ long peak_memory_kib(pid_t pid) {
 
 int open_descriptors(pid_t pid) {
     fs::path folder = "/proc/" + std::to_string(pid) + "/fd";
-    return static_cast<int>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+    return static_cast<int>(
+        std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
 }
 
 // One client of the burst: its socket, the blocks taken so far and the port that sends them.
@@ -171,7 +172,7 @@ int main(int argc, char** argv) {
     for (int round = 0; round < rounds; ++round) {
         std::fprintf(stderr, "round %d of %d\n", round + 1, rounds);
         std::vector<std::pair<std::string, uint16_t>> servers = {{"pellsd", ours},
-                                                                  {"tftpd-hpa", theirs}};
+                                                                 {"tftpd-hpa", theirs}};
         if (round % 2) std::swap(servers[0], servers[1]);
         for (const auto& [name, port] : servers) {
             std::vector<std::vector<std::string>> commands;
@@ -206,14 +207,14 @@ int main(int argc, char** argv) {
     double a = median(walls["pellsd"]), b = median(walls["tftpd-hpa"]);
     std::printf("| until the last has its file | %.2f s | %.2f s | %.2f |\n", a, b, a / b);
     std::printf("| pellsd's peak memory | %.1f MiB | | |\n\n", crowd_peak / 1024.0);
-    std::printf("| 1000 requests at once, 16 KiB each, pellsd with 1024 transfers | |\n|---|---|\n");
+    std::printf(
+        "| 1000 requests at once, 16 KiB each, pellsd with 1024 transfers | |\n|---|---|\n");
     std::printf("| served whole | %d of %d (%d requests sent) |\n", served_whole, burst,
                 requests_sent);
     std::printf("| wall until the last | %.2f s |\n", burst_wall);
     std::printf("| pellsd's open descriptors before, after | %d, %d |\n", descriptors_before,
                 descriptors_after);
-    std::printf("| pellsd's processor time per transfer | %.2f ms |\n",
-                burst_cpu * 1000 / burst);
+    std::printf("| pellsd's processor time per transfer | %.2f ms |\n", burst_cpu * 1000 / burst);
     std::printf("| pellsd's peak memory | %.1f MiB |\n", burst_peak / 1024.0);
     if (failures) std::printf("\n%d transfers did not deliver the file unchanged.\n", failures);
     return failures ? 1 : 0;

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <csignal>
 #include <ctime>
 #include <fcntl.h>
 #include <fstream>
@@ -109,7 +109,6 @@ double median(std::vector<double> values) {
     return n == 0 ? 0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-
 std::string measured_line(int rounds) {
     utsname machine{};
     uname(&machine);
@@ -135,8 +134,8 @@ workspace::~workspace() { std::filesystem::remove_all(work); }
 
 server_pair::server_pair(const std::string& folder, const std::vector<std::string>& pellsd_options)
     : ours(free_port()), theirs(free_port()) {
-    std::vector<std::string> command = {PELLSD_PATH, "--headless", "--port", std::to_string(ours),
-                                        "--root", folder};
+    std::vector<std::string> command = {PELLSD_PATH,          "--headless", "--port",
+                                        std::to_string(ours), "--root",     folder};
     command.insert(command.end(), pellsd_options.begin(), pellsd_options.end());
     pellsd = spawn(command, folder);
     tftpd = spawn({which("in.tftpd"), "-L", "-a", "127.0.0.1:" + std::to_string(theirs), "-s",

@@ -2,9 +2,9 @@
 
 #include "client_controls.h"
 #include "engine/options.h"
+#include "platform/command_line.h"
 #include "platform/registry.h"
 #include "session.h"
-#include "platform/command_line.h"
 #include "ui/timeout_list.h"
 #include "ui/ui.h"
 
@@ -68,10 +68,10 @@ void client_settings_load() {
     // A size out of its range comes back as its default.
     int value = 0;
     if (read("BlockSize"))
-        ui_set_text(IDC_BLOCK_SIZE,
-                    std::to_string(parse_whole_number(text.c_str(), blksize_min, blksize_max, &value)
-                                       ? value
-                                       : block_size_default));
+        ui_set_text(IDC_BLOCK_SIZE, std::to_string(parse_whole_number(text.c_str(), blksize_min,
+                                                                      blksize_max, &value)
+                                                       ? value
+                                                       : block_size_default));
     if (read("WindowSize"))
         ui_set_text(IDC_WINDOW_SIZE,
                     std::to_string(parse_whole_number(text.c_str(), 1, window_size_limit, &value)

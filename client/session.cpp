@@ -7,8 +7,8 @@
 #include "diag/status.h"
 #include "diag/trace.h"
 #include "engine/endpoint.h"
-#include "engine/file_layer.h"
 #include "engine/exchange.h"
+#include "engine/file_layer.h"
 #include "engine/fsm.h"
 #include "engine/options.h"
 #include "engine/packet.h"
@@ -104,7 +104,8 @@ option_set options_to_ask(transfer& t, int opcode) {
     option_set asked;
     asked.set(option_name::blksize, block_size_asked);
     if (t.mode == MODE_OCTET)
-        asked.set(option_name::tsize, opcode == OP_RRQ ? 0 : std::max<int64_t>(0, file_size(t.path)));
+        asked.set(option_name::tsize,
+                  opcode == OP_RRQ ? 0 : std::max<int64_t>(0, file_size(t.path)));
     asked.set(option_name::timeout, t.timeout_seconds);
     // A download's window is one the receive buffer holds, or its blocks would be lost in bursts.
     int held = net_hold_window(t, block_size_asked, window_size_asked);
@@ -117,7 +118,8 @@ std::string unacceptable(const transfer& t, const option_set& answered) {
     for (const option_value& o : answered.values) {
         int64_t asked = t.asked.get(o.name);
         bool fits = asked >= 0;
-        if (o.name == option_name::blksize) fits = fits && o.value >= blksize_min && o.value <= asked;
+        if (o.name == option_name::blksize)
+            fits = fits && o.value >= blksize_min && o.value <= asked;
         if (o.name == option_name::windowsize) fits = fits && o.value >= 1 && o.value <= asked;
         if (o.name == option_name::timeout) fits = fits && o.value == asked;
         if (!fits) return options_text(option_set{{o}});

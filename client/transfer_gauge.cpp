@@ -58,8 +58,8 @@ void gauge_thread(int generation, std::shared_ptr<transfer_meter> meter) {
         samples.push_back(now);
         if (samples.size() > rate_span_ticks) samples.pop_front();
         const sample& first = samples.front();
-        std::string rate = rate_text(static_cast<double>(now.bytes - first.bytes),
-                                     (now.ms - first.ms) / 1000.0);
+        std::string rate =
+            rate_text(static_cast<double>(now.bytes - first.bytes), (now.ms - first.ms) / 1000.0);
         gauge_state& g = gauge();
         std::lock_guard<std::mutex> lock(g.mutex);
         if (g.generation != generation) return;

@@ -10,8 +10,8 @@
 // What the progress line reads of a running transfer. The transfer and the progress thread share
 // it, so that the thread never reaches into the transfer itself.
 struct transfer_meter {
-    std::atomic<int64_t> bytes{0}; // file bytes moved so far
-    std::atomic<int> kind{0};      // 1 read, 2 write; 0 once the transfer has ended
+    std::atomic<int64_t> bytes{0};  // file bytes moved so far
+    std::atomic<int> kind{0};       // 1 read, 2 write; 0 once the transfer has ended
     std::atomic<int64_t> total{-1}; // the bytes the transfer will move, -1 while not known
 };
 

@@ -36,16 +36,16 @@ struct role_texts {
 };
 
 struct role_profile {
-    bool server;                  // the server's copy of the shared routines
-    const char* status_file_name; // in the temporary folder
-    int status_control;           // the status line's control identifier
-    ui_icon fatal_icon;           // the icon of a fatal report's box
-    const fsm_table* dispatch;    // the state machine's handlers
-    void (*abort)();              // run by a fatal report before its thread ends
+    bool server;                                // the server's copy of the shared routines
+    const char* status_file_name;               // in the temporary folder
+    int status_control;                         // the status line's control identifier
+    ui_icon fatal_icon;                         // the icon of a fatal report's box
+    const fsm_table* dispatch;                  // the state machine's handlers
+    void (*abort)();                            // run by a fatal report before its thread ends
     void (*end_of_transfer)(const transfer& t); // server: after the file is closed, before the
                                                 // summary
-    bool (*serving)();            // server: the server is still enabled
-    void (*transfer_stopped)();   // client: a stop seen in the state machine; ends the thread
+    bool (*serving)();                          // server: the server is still enabled
+    void (*transfer_stopped)();     // client: a stop seen in the state machine; ends the thread
     bool (*no_answer)(transfer& t); // client: the request got no answer in one wait: true when
                                     // it has gone to another address of the server
     role_texts texts;

@@ -45,7 +45,8 @@ void net_send(transfer& t, const uint8_t* buffer, int length) {
     }
     if (sock_send_to(t.socket, buffer, static_cast<size_t>(length), t.peer) < 0) {
         if (sock_peer_fault())
-            report_peer_unreachable("net_send: A send error occurred while attempting to transmit.");
+            report_peer_unreachable(
+                "net_send: A send error occurred while attempting to transmit.");
         report_fatal("net_send: A send error occurred while attempting to transmit.");
     }
     if (trace_enabled)

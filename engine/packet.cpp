@@ -57,7 +57,8 @@ void send_DATA(transfer& t, int64_t block, int size) {
 void send_OACK(transfer& t, const option_set& agreed) {
     trace_line("send_OACK: Options answered: %s.", options_text(agreed).c_str());
     put16(t.send_buf.data(), OP_OACK);
-    int length = options_write(t.send_buf.data() + 2, static_cast<int>(t.send_buf.size()) - 2, agreed);
+    int length =
+        options_write(t.send_buf.data() + 2, static_cast<int>(t.send_buf.size()) - 2, agreed);
     t.send_len = 2 + length; // a few short pairs always fit a packet buffer
     net_send(t, t.send_buf.data(), t.send_len);
     t.op_sent = OP_OACK;

@@ -23,7 +23,6 @@ enum : int {
 };
 enum : int { MODE_NETASCII = 0, MODE_OCTET = 1 };
 
-
 inline uint16_t get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
 inline void put16(uint8_t* p, int value) {
     p[0] = static_cast<uint8_t>(value >> 8);

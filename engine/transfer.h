@@ -63,8 +63,8 @@ struct transfer {
     bool first_receive = false; // client: the peer's port is taken from the first answer
     bool answered = false;      // the peer has sent something since the transfer began
     std::vector<net_endpoint> other_addresses; // client: the server's further addresses
-    int timeout_seconds = 120;  // the wait for each datagram
-    uint32_t wait_start = 0;    // millisecond clock when the current wait began
+    int timeout_seconds = 120;                 // the wait for each datagram
+    uint32_t wait_start = 0;                   // millisecond clock when the current wait began
 
     // Timing.
     rtt_record rtt;
@@ -72,7 +72,7 @@ struct transfer {
 
     // The local file.
     FILE* file = nullptr;
-    std::string path; // as opened, for the post-upload command
+    std::string path;  // as opened, for the post-upload command
     int nextchar = -1; // netascii reading: the second byte of a pair that did not fit a block
     int saw_cr = 0;    // netascii writing: a CR waits for its partner
 

@@ -2,8 +2,9 @@
 // dialog's check, and their agreement: lists the dialog takes must admit what they name (an
 // individual client, both ends of a range in order, what a plain mask names). The
 // first byte chooses the sender's family, the next four or sixteen bytes are its address; the
-// rest holds the three texts separated by NUL bytes. Of the individual clients only the entries that are addresses are kept, so that the
-// check asks no name server (it would take seconds per input).
+// rest holds the three texts separated by NUL bytes. Of the individual clients only the entries
+// that are addresses are kept, so that the check asks no name server (it would take seconds per
+// input).
 #include "fuzz_setup.h"
 #include "server/access_lists.h"
 #include "server/server_role.h"
@@ -98,8 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (dash == std::string::npos || words(range.substr(0, dash)).size() != 1 ||
             words(range.substr(dash + 1)).size() != 1 ||
             !address_parse(words(range.substr(0, dash))[0], &low) ||
-            !address_parse(words(range.substr(dash + 1))[0], &high) ||
-            low.family != high.family || compare_addresses(low, high) > 0)
+            !address_parse(words(range.substr(dash + 1))[0], &high) || low.family != high.family ||
+            compare_addresses(low, high) > 0)
             continue;
         if (tftp_netvalidate(low) != 0 || tftp_netvalidate(high) != 0) std::abort();
     }

@@ -27,8 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     t.kind = data[0] & 2 ? OP_WRQ : OP_RRQ;
     if (t.kind == OP_WRQ) std::ofstream(folder + "/up.bin") << "up";
-    file_open(t, folder + (t.kind == OP_WRQ ? "/up.bin" : "/down.bin"), t.kind == OP_WRQ ? "rb" : "wb",
-              t.kind == OP_WRQ ? 0 : 1);
+    file_open(t, folder + (t.kind == OP_WRQ ? "/up.bin" : "/down.bin"),
+              t.kind == OP_WRQ ? "rb" : "wb", t.kind == OP_WRQ ? 0 : 1);
     for (auto [name, value] : {std::pair{option_name::blksize, 1468},
                                {option_name::tsize, 0},
                                {option_name::timeout, 5},

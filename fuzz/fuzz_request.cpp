@@ -1,6 +1,7 @@
 // The server's reading of a request: filename, mode, the filename policy and the permissions.
 // The first byte chooses read or write, which roots are in force and whether options are read;
-// the rest is the request as it follows the opcode. A name the policy accepts under a root must lie below that root.
+// the rest is the request as it follows the opcode. A name the policy accepts under a root must lie
+// below that root.
 #include "diag/report.h"
 #include "fuzz_setup.h"
 #include "server/filename_policy.h"

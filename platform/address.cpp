@@ -91,7 +91,8 @@ bool host_port_split(const std::string& text, std::string* host, int* port) {
         *host = text.substr(0, colon);
         rest = text.substr(colon + 1);
     }
-    if (rest.empty() || rest.size() > 5 || rest.find_first_not_of("0123456789") != std::string::npos)
+    if (rest.empty() || rest.size() > 5 ||
+        rest.find_first_not_of("0123456789") != std::string::npos)
         return false;
     *port = std::stoi(rest);
     return *port >= 1 && *port <= 65535;
@@ -133,7 +134,9 @@ bool address_parse(const std::string& text, net_endpoint* endpoint) {
 
 bool host_resolve(const std::string& host, host_lookup* result, net_family only) {
     addrinfo hints{};
-    hints.ai_family = only == net_family::v4 ? AF_INET : only == net_family::v6 ? AF_INET6 : AF_UNSPEC;
+    hints.ai_family = only == net_family::v4   ? AF_INET
+                      : only == net_family::v6 ? AF_INET6
+                                               : AF_UNSPEC;
     hints.ai_socktype = SOCK_DGRAM;
     hints.ai_flags = AI_CANONNAME;
     addrinfo* list = nullptr;

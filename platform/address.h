@@ -56,5 +56,4 @@ struct host_lookup {
 };
 // Resolves a host name (an address resolves to itself), to addresses of one family or of both
 // (none); false when it cannot be resolved.
-bool host_resolve(const std::string& host, host_lookup* result,
-                  net_family only = net_family::none);
+bool host_resolve(const std::string& host, host_lookup* result, net_family only = net_family::none);

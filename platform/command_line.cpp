@@ -12,9 +12,7 @@ struct command_line::parser {
 
 namespace {
 
-QStringList names_of(const command_option& o) {
-    return QString::fromStdString(o.name).split('|');
-}
+QStringList names_of(const command_option& o) { return QString::fromStdString(o.name).split('|'); }
 
 std::string dashed(const QString& name) {
     return (name.size() > 1 ? "--" : "-") + name.toStdString();

@@ -5,12 +5,12 @@
 #include <cstring>
 #include <fcntl.h>
 #include <net/if.h>
-#include <sys/ioctl.h>
-#include <sys/resource.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <utility>
@@ -216,7 +216,7 @@ bool sock_last_error_is_absent_address() {
 
 bool sock_peer_fault() {
     switch (last_error) {
-    case EINVAL:       // port 0, or an address this socket cannot send to
+    case EINVAL: // port 0, or an address this socket cannot send to
     case EADDRNOTAVAIL:
     case ENETUNREACH:
     case EHOSTUNREACH:
@@ -265,4 +265,3 @@ void event_clear(int event) {
 void event_close(int event) {
     if (event >= 0) close(event);
 }
-

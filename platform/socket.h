@@ -82,4 +82,3 @@ class socket_owner {
   private:
     int fd_;
 };
-

@@ -30,9 +30,9 @@ bool nice_is_undoable() {
     bool capable = syscall(SYS_capget, &header, caps) == 0 &&
                    (caps[CAP_SYS_NICE / 32].effective & (1u << (CAP_SYS_NICE % 32))) != 0;
     rlimit limit{};
-    bool allowed = getrlimit(RLIMIT_NICE, &limit) == 0 &&
-                   (limit.rlim_cur == RLIM_INFINITY ||
-                    base_nice >= 20 - static_cast<int>(limit.rlim_cur));
+    bool allowed =
+        getrlimit(RLIMIT_NICE, &limit) == 0 &&
+        (limit.rlim_cur == RLIM_INFINITY || base_nice >= 20 - static_cast<int>(limit.rlim_cur));
     return capable || allowed;
 }
 

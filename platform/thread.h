@@ -14,4 +14,4 @@ void thread_priority_below_normal(); // nice +5
 // Below normal only where thread_priority_normal() can undo it: an ordinary user may lower a nice
 // value but not raise it again, and threads started later inherit it.
 void thread_priority_below_normal_undoable();
-void thread_priority_idle();         // SCHED_IDLE
+void thread_priority_idle(); // SCHED_IDLE

@@ -9,8 +9,8 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -121,10 +121,9 @@ qt_main_window* server_window_create() {
     grid->addWidget(bound(IDC_TRACE, new QCheckBox("Log all activity to file")), 6, 1,
                     Qt::AlignRight);
     grid->addWidget(idle_chooser(IDC_TRACE_CHOOSER), 6, 2);
-    grid->addWidget(
-        bound(IDC_EXTENSIONS,
-              new QCheckBox("TFTP extensions (block size, window, files over 32 MiB)")),
-        7, 0, 1, 2);
+    grid->addWidget(bound(IDC_EXTENSIONS,
+                          new QCheckBox("TFTP extensions (block size, window, files over 32 MiB)")),
+                    7, 0, 1, 2);
     auto* limits = new QHBoxLayout;
     limits->addWidget(new QLabel("Largest block"));
     limits->addWidget(number_field(IDC_MAX_BLOCK_SIZE));

@@ -100,7 +100,8 @@ bool prefix_mask(const std::string& entry, net_endpoint* address, int* bits) {
     if (slash == std::string::npos || !address_parse(entry.substr(0, slash), address)) return false;
     std::string count = entry.substr(slash + 1);
     int most = address->family == net_family::v4 ? 32 : 128;
-    if (count.empty() || count.size() > 3 || count.find_first_not_of("0123456789") != std::string::npos)
+    if (count.empty() || count.size() > 3 ||
+        count.find_first_not_of("0123456789") != std::string::npos)
         return false;
     *bits = std::stoi(count);
     return *bits <= most;

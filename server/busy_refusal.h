@@ -8,5 +8,4 @@
 void TFTP_Refuserequests(const net_endpoint& local, const net_endpoint& sender);
 // Sends one ERROR from local to sender, from a socket of its own; a failure caused by the
 // sender's address is only traced.
-void refuse_from(const net_endpoint& local, const net_endpoint& sender, int code,
-                 const char* text);
+void refuse_from(const net_endpoint& local, const net_endpoint& sender, int code, const char* text);

@@ -71,7 +71,8 @@ int negotiate(transfer& t, int kind, const option_set& asked, const std::string&
             if (kind == OP_RRQ && t.mode == MODE_OCTET && file_size(path) >= 0)
                 agreed->set(o.name, file_size(path));
             if (kind == OP_WRQ) {
-                if (!room_for(path, o.value)) return refuse(t, 3, "Disk full or allocation exceeded.");
+                if (!room_for(path, o.value))
+                    return refuse(t, 3, "Disk full or allocation exceeded.");
                 agreed->set(o.name, o.value);
             }
             break;
@@ -88,9 +89,8 @@ int negotiate(transfer& t, int kind, const option_set& asked, const std::string&
     // Whether sending or receiving, the socket holds a window; receiving, the window is one the
     // buffer holds, or its blocks would be lost in every burst.
     if (agreed->has(option_name::windowsize)) {
-        int block = static_cast<int>(agreed->has(option_name::blksize)
-                                         ? agreed->get(option_name::blksize)
-                                         : block_size);
+        int block = static_cast<int>(
+            agreed->has(option_name::blksize) ? agreed->get(option_name::blksize) : block_size);
         int window = static_cast<int>(agreed->get(option_name::windowsize));
         int held = net_hold_window(t, block, window);
         if (kind == OP_WRQ) agreed->set(option_name::windowsize, held);

@@ -1,11 +1,11 @@
 #include "settings.h"
 
 #include "diag/trace.h"
-#include "platform/folders.h"
 #include "engine/options.h"
+#include "platform/command_line.h"
+#include "platform/folders.h"
 #include "platform/registry.h"
 #include "server_controls.h"
-#include "platform/command_line.h"
 #include "ui/timeout_list.h"
 #include "ui/ui.h"
 

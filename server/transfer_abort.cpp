@@ -1,9 +1,9 @@
 #include "transfer_abort.h"
 
+#include "daemon.h"
 #include "diag/progress.h"
 #include "diag/status.h"
 #include "diag/trace.h"
-#include "daemon.h"
 #include "server_window.h"
 
 void transfer_abort() {

@@ -66,7 +66,8 @@ std::string cells(const row& r) {
         bytes = r.meter->bytes;
         seconds = (clock_ms() - r.start_ms) / 1000.0;
         const int64_t total = r.meter->total;
-        result = total > 0 ? "running, " + std::to_string(std::min<int64_t>(100, bytes * 100 / total)) + "%"
+        result = total > 0 ? "running, " +
+                                 std::to_string(std::min<int64_t>(100, bytes * 100 / total)) + "%"
                            : "running";
     }
     char numbers[64];
@@ -136,8 +137,10 @@ void board_begin(const transfer& t) {
     board_state& b = board();
     std::lock_guard<std::mutex> lock(b.mutex);
     b.rows.push_front({&t, time, t.peer_host, requested_file(t.request),
-                       opcode == 1 ? "download" : opcode == 2 ? "upload" : "?", t.meter,
-                       clock_ms(), 0, 0, ""});
+                       opcode == 1   ? "download"
+                       : opcode == 2 ? "upload"
+                                     : "?",
+                       t.meter, clock_ms(), 0, 0, ""});
     if (b.rows.size() > rows_kept) b.rows.pop_back();
     tick_soon(b);
 }

@@ -2,8 +2,8 @@
 
 #include "control_store.h"
 
-#include <deque>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 
 namespace {
