@@ -189,6 +189,7 @@ void run_transfer_thread(void (*transfer)(const std::string&, const std::string&
     // Start comes back only once everything of this transfer is closed.
     struct session_end {
         ~session_end() {
+            gauge_stop();
             transfer_active = 0;
             buttons_idle();
             session_running = 0;

@@ -81,11 +81,16 @@ std::string rate_text(double bytes, double seconds) {
     return text;
 }
 
-void gauge_reset() {
+void gauge_stop() {
     gauge_state& g = gauge();
     std::lock_guard<std::mutex> lock(g.mutex);
     ++g.generation;
     g.meter.reset();
+}
+
+void gauge_reset() {
+    gauge_stop();
+    std::lock_guard<std::mutex> lock(gauge().mutex);
     ui_set_progress(IDC_PROGRESS, 0);
     ui_set_text(IDC_PROGRESS, "");
     ui_set_text(IDC_RATE, "");

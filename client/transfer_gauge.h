@@ -19,3 +19,6 @@ void gauge_start(std::shared_ptr<transfer_meter> meter);
 // The transfer has ended after seconds: its last count and its mean rate stay; a bar without a
 // share is filled when the transfer completed.
 void gauge_end(bool completed, double seconds);
+// The transfer's thread is ending, however it ends (a stop, a fatal report): the bar stays as
+// it was last drawn and nothing draws on it any more.
+void gauge_stop();

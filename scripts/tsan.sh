@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds with the thread sanitizer and runs the tests where threads meet: many transfers in one
-# daemon, Enable and Disable while they run, the progress and totals threads, the client's
+# daemon, Enable and Disable while they run, the progress threads and the bar, the client's
 # transfer thread and the window. Too slow to build for every test run; run it before a change
 # to any of them lands: scripts/tsan.sh [CTEST OPTIONS...]
 set -euo pipefail

@@ -15,6 +15,7 @@
 #include "platform/thread.h"
 #include "platform/wait_set.h"
 #include "settings.h"
+#include "transfer_board.h"
 #include "transfer_ports.h"
 #include "transfer_table.h"
 
@@ -92,6 +93,9 @@ struct daemon_state {
     transfer_table transfers{waits};
     uint8_t request[packet_buffer_size] = {};
 };
+
+// The shorter of two waits in milliseconds, -1 standing for none.
+int sooner(int a, int b) { return a < 0 ? b : b < 0 ? a : std::min(a, b); }
 
 // Marks a daemon thread's end for whoever waits on it, after everything it owned is closed.
 struct end_mark {
@@ -216,12 +220,16 @@ void TFTPStartDaemon(const std::shared_ptr<stop_request>& stop) {
     run_of_this_thread = stop;
     serving_turn turn;
     if (stop->raised()) return;
+    // After everything the daemon owned is closed, however it ends: the list shows the last.
+    struct board_shown {
+        ~board_shown() { board_flush(); }
+    } shown;
     daemon_state d;
     listen(d, *stop);
     event_set(daemon_listening_event());
     while (!stop->raised()) {
         // An idle server sleeps here until a datagram, a wait's end or the stop: it never polls.
-        std::vector<int> ready = d.waits.wait(d.transfers.expire());
+        std::vector<int> ready = d.waits.wait(sooner(d.transfers.expire(), board_tick()));
         if (stop->raised()) break;
         // What came for the transfers first: a request is answered only after them.
         for (int fd : ready)

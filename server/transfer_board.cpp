@@ -4,7 +4,6 @@
 #include "diag/shared_flags.h"
 #include "diag/status.h"
 #include "platform/clock.h"
-#include "platform/thread.h"
 #include "server_controls.h"
 #include "settings.h"
 #include "ui/ui.h"
@@ -34,12 +33,13 @@ struct row {
     std::string result;
 };
 
-// Shared with the ticking thread, which runs detached: never destroyed.
+// Written by the daemon thread, read by whoever shows the window: never destroyed.
 struct board_state {
     std::mutex mutex;
     std::deque<row> rows; // newest first
     int busy = 0;
-    bool ticking = false;
+    bool changed = false;  // since the list was last shown
+    uint32_t next_show_ms = 0;
 };
 
 board_state& board() {
@@ -105,28 +105,6 @@ bool any_running(const std::deque<row>& rows) {
     return false;
 }
 
-// Once a second while transfers run, and once after the last has ended.
-void ticker() {
-    thread_priority_below_normal();
-    board_state& b = board();
-    std::unique_lock<std::mutex> lock(b.mutex);
-    for (;;) {
-        lock.unlock();
-        sleep_ms(tick_ms);
-        lock.lock();
-        show(b);
-        if (!any_running(b.rows)) break;
-        if (MaxTransfers > 1 && !stop_flag && role().serving()) status_text(totals_line(b.rows));
-    }
-    b.ticking = false;
-}
-
-void tick_soon(board_state& b) {
-    if (b.ticking) return;
-    b.ticking = true;
-    thread_start(ticker);
-}
-
 } // namespace
 
 void board_begin(const transfer& t) {
@@ -142,7 +120,7 @@ void board_begin(const transfer& t) {
                                      : "?",
                        t.meter, clock_ms(), 0, 0, ""});
     if (b.rows.size() > rows_kept) b.rows.pop_back();
-    tick_soon(b);
+    b.changed = true;
 }
 
 void board_end(const transfer& t) {
@@ -163,12 +141,34 @@ void board_end(const transfer& t) {
         }
         break;
     }
-    tick_soon(b);
+    b.changed = true;
 }
 
 void board_busy() {
     board_state& b = board();
     std::lock_guard<std::mutex> lock(b.mutex);
     ++b.busy;
-    tick_soon(b);
+    b.changed = true;
+}
+
+int board_tick() {
+    board_state& b = board();
+    std::lock_guard<std::mutex> lock(b.mutex);
+    const bool running = any_running(b.rows);
+    if (!b.changed && !running) return -1;
+    const int32_t left = static_cast<int32_t>(b.next_show_ms - clock_ms());
+    if (left > 0) return left;
+    show(b);
+    if (running && MaxTransfers > 1 && !stop_flag && role().serving())
+        status_text(totals_line(b.rows));
+    b.changed = false;
+    b.next_show_ms = clock_ms() + tick_ms;
+    return running ? tick_ms : -1;
+}
+
+void board_flush() {
+    board_state& b = board();
+    std::lock_guard<std::mutex> lock(b.mutex);
+    if (b.changed) show(b);
+    b.changed = false;
 }

@@ -2,7 +2,7 @@
 // first, a running one with its progress, busy answers counted rather than listed) and, when it
 // may run many at once, their number and the bytes they have moved on the status line once a
 // second ("3 transfers, 12582912 bytes sent."). The headless server prints each row as its
-// transfer ends.
+// transfer ends. The daemon thread keeps it and shows it, so nothing of it outlives the daemon.
 #pragma once
 
 #include "engine/transfer.h"
@@ -19,3 +19,9 @@ void board_begin(const transfer& t);
 void board_end(const transfer& t);
 // A request answered busy.
 void board_busy();
+
+// Shows the list (and the totals) when something changed or transfers run, at most once a
+// second; the milliseconds until it wants to be called again, -1 when nothing is pending.
+int board_tick();
+// Shows what changed since the last tick at once, as the daemon ends.
+void board_flush();

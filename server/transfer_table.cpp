@@ -23,10 +23,9 @@ int expired(transfer& t, int) { return fsm_expired(t); }
 } // namespace
 
 transfer_table::~transfer_table() {
-    for (auto& [fd, t] : transfers_)
-        waits_.remove(fd);
-    transfers_.clear();
-    transfers_running = 0;
+    // A fatal report leaves without stop_all: each transfer's row is ended all the same.
+    while (!transfers_.empty())
+        end(transfers_.begin()->first);
 }
 
 bool transfer_table::step(transfer& t, int (*what)(transfer&, int), int argument) {
