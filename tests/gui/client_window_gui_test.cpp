@@ -61,10 +61,10 @@ TEST_F(client_gui, its_widgets_reach_the_logic_and_close_asks_during_a_transfer)
     type(IDC_HOST, "tftp.lab");
     click(window, IDC_UPLOAD);
     type(IDC_REMOTE_FILE, "startup.cfg");
-    type(IDC_LOCAL_FILE, "/tmp/startup.cfg");
+    type(IDC_LOCAL_FILE, QString::fromStdString(folder.file("startup.cfg")));
     click(window, IDC_ASCII);
     click(window, IDC_LOG_TRACES);
-    type(IDC_TRACE_FILE, "/tmp/client.log");
+    type(IDC_TRACE_FILE, QString::fromStdString(folder.file("client.log")));
     control<QComboBox>(window, IDC_PACKET_TIMEOUT)->setCurrentText("9");
     click(window, IDC_CLOSE);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 3000));
