@@ -8,6 +8,7 @@
 #include "settings.h"
 #include "ui/ui.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <deque>
 #include <memory>
@@ -38,7 +39,7 @@ struct board_state {
     std::mutex mutex;
     std::deque<row> rows; // newest first
     int busy = 0;
-    bool changed = false;  // since the list was last shown
+    bool changed = false; // since the list was last shown
     uint32_t next_show_ms = 0;
 };
 
@@ -99,6 +100,17 @@ std::string totals_line(const std::deque<row>& rows) {
     return line + ".";
 }
 
+// The oldest ended rows go beyond the last rows_kept; a running row stays whatever its age, so
+// that the totals count every transfer when more run than the list keeps.
+void keep_the_last(std::deque<row>& rows) {
+    while (rows.size() > rows_kept) {
+        auto oldest_ended =
+            std::find_if(rows.rbegin(), rows.rend(), [](const row& r) { return !r.owner; });
+        if (oldest_ended == rows.rend()) return;
+        rows.erase(std::next(oldest_ended).base());
+    }
+}
+
 bool any_running(const std::deque<row>& rows) {
     for (const row& r : rows)
         if (r.owner) return true;
@@ -119,7 +131,7 @@ void board_begin(const transfer& t) {
                        : opcode == 2 ? "upload"
                                      : "?",
                        t.meter, clock_ms(), 0, 0, ""});
-    if (b.rows.size() > rows_kept) b.rows.pop_back();
+    keep_the_last(b.rows);
     b.changed = true;
 }
 
@@ -141,6 +153,7 @@ void board_end(const transfer& t) {
         }
         break;
     }
+    keep_the_last(b.rows);
     b.changed = true;
 }
 

@@ -111,6 +111,17 @@ TEST_F(many_transfers, downloads_and_uploads_of_the_same_and_other_files_run_sid
     EXPECT_FALSE(file_exists(status_file_path()));
 }
 
+TEST_F(many_transfers, more_than_the_list_keeps_are_all_counted) {
+    MaxTransfers = MaxPerClient = 250;
+    std::vector<stepped_client> clients;
+    for (int i = 0; i < 250; ++i) {
+        clients.emplace_back(false, "shared.bin", "");
+        clients.back().request(port);
+        clients.back().step();
+    }
+    EXPECT_TRUE(status_shows("250 transfers, 256000 bytes sent.")) << status();
+}
+
 TEST_F(many_transfers, a_client_gets_its_share_and_the_request_beyond_the_limit_is_busy) {
     MaxTransfers = 3;
     MaxPerClient = 2;
