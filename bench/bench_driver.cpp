@@ -17,7 +17,6 @@
 #include <functional>
 #include <map>
 #include <netinet/in.h>
-#include <random>
 #include <spawn.h>
 #include <sstream>
 #include <string>
@@ -44,10 +43,7 @@ int main(int argc, char** argv) {
     workspace w;
     const fs::path &served = w.served, &out = w.out;
 
-    std::string binary(largest, '\0');
-    std::mt19937 random(7);
-    for (char& c : binary)
-        c = static_cast<char>(random());
+    const std::string binary = random_bytes(largest, 7);
     std::ofstream(served / "big.bin", std::ios::binary) << binary;
     // A text whose netascii form fills the same 65535 blocks: lines of 79 characters.
     std::string text;

@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -22,14 +21,6 @@ namespace {
 
 constexpr size_t mib_32 = 32u << 20;
 constexpr size_t gib_1 = 1u << 30;
-
-std::string random_bytes(size_t size, unsigned seed) {
-    std::string bytes(size, '\0');
-    std::mt19937 random(seed);
-    for (char& c : bytes)
-        c = static_cast<char>(random());
-    return bytes;
-}
 
 // A large file made of one random mebibyte over and over: quick to write, and a misplaced block
 // still shows.

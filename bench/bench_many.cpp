@@ -15,7 +15,6 @@
 #include <filesystem>
 #include <fstream>
 #include <netinet/in.h>
-#include <random>
 #include <sys/epoll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -31,14 +30,6 @@ constexpr int crowd = 200;
 constexpr size_t crowd_file_size = 1u << 20;
 constexpr int burst = 1000;
 constexpr size_t burst_file_size = 16u << 10;
-
-std::string random_bytes(size_t size, unsigned seed) {
-    std::string bytes(size, '\0');
-    std::mt19937 random(seed);
-    for (char& c : bytes)
-        c = static_cast<char>(random());
-    return bytes;
-}
 
 // Starts every client, then waits for them all: the wall time from the first start to the end
 // of the last.

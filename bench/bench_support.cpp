@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <netinet/in.h>
+#include <random>
 #include <spawn.h>
 #include <sstream>
 #include <sys/resource.h>
@@ -149,4 +150,12 @@ server_pair::~server_pair() {
     kill(tftpd, SIGTERM);
     waitpid(pellsd, nullptr, 0);
     waitpid(tftpd, nullptr, 0);
+}
+
+std::string random_bytes(size_t size, unsigned seed) {
+    std::string bytes(size, '\0');
+    std::mt19937 random(seed);
+    for (char& c : bytes)
+        c = static_cast<char>(random());
+    return bytes;
 }

@@ -27,6 +27,8 @@ double machine_busy();
 double cpu_of(pid_t pid);
 uint16_t free_port();
 std::string read_all(const std::string& path);
+// size bytes of a random sequence that seed picks.
+std::string random_bytes(size_t size, unsigned seed);
 double median(std::vector<double> values);
 
 struct results {

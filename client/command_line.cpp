@@ -46,11 +46,6 @@ const std::vector<command_option>& client_options() {
          "a window size from 1 to 512"},
         {"4", "use IPv4 only", "", ""},
         {"6", "use IPv6 only", "", ""},
-        {"config",
-         "keep the settings in FILE (INI) instead of the\nuser's own store; also for the window",
-         "FILE", "a file name"},
-        {"help|h", "show this help", "", ""},
-        {"version", "show the version", "", ""},
     };
     return options;
 }

@@ -35,6 +35,13 @@ int command_line_refused(const command_program& program, const std::string& mess
 
 command_line::command_line(const std::vector<command_option>& options)
     : parser_(std::make_unique<parser>()), options_(options) {
+    options_.insert(options_.end(),
+                    {{"config",
+                      "keep the settings in FILE (INI) instead of the\nuser's own store; also for "
+                      "the window",
+                      "FILE", "a file name"},
+                     {"help|h", "show this help", "", ""},
+                     {"version", "show the version", "", ""}});
     parser_->qt.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     for (const command_option& o : options_) {
         QCommandLineOption option(names_of(o), QString::fromStdString(o.help));

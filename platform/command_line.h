@@ -30,6 +30,7 @@ int command_line_refused(const command_program& program, const std::string& mess
 
 class command_line {
   public:
+    // The program's own options; --config, --help and --version follow them in every program.
     explicit command_line(const std::vector<command_option>& options);
     ~command_line();
     command_line(const command_line&) = delete;

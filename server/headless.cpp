@@ -94,11 +94,6 @@ const std::vector<command_option>& headless_options() {
          "store the settings, options included, once the server\nis enabled; the window and "
          "later runs start from them",
          "", ""},
-        {"config",
-         "keep the settings in FILE (INI) instead of the\nuser's own store; also for the window",
-         "FILE", "a file name"},
-        {"help|h", "show this help", "", ""},
-        {"version", "show the version", "", ""},
     };
     return options;
 }
