@@ -7,6 +7,7 @@
 #include "diag/trace.h"
 #include "endpoint.h"
 #include "file_layer.h"
+#include "fsm.h"
 #include "packet.h"
 #include "rtt.h"
 #include "transfer.h"
@@ -70,17 +71,15 @@ void send_again(transfer& t, int64_t first) {
 int out_of_turn_DATA(transfer& t, int64_t block) {
     if (block < t.nextblknum) {
         // The sender goes over blocks already acknowledged: that ACK was lost. Said once.
-        if (block <= t.last_acked && !t.reminded) {
-            send_ACK(t, t.nextblknum - 1);
-            t.reminded = true;
-        }
+        if (block > t.last_acked || t.reminded) return FSM_IGNORED;
+        send_ACK(t, t.nextblknum - 1);
+        t.reminded = true;
         return 0;
     }
     // A block is missing: the sender is told where to go on from, once for each gap.
-    if (!t.gap_told) {
-        acknowledge(t, t.nextblknum - 1);
-        t.gap_told = true;
-    }
+    if (t.gap_told) return FSM_IGNORED;
+    acknowledge(t, t.nextblknum - 1);
+    t.gap_told = true;
     return 0;
 }
 
@@ -94,6 +93,10 @@ void send_first_window(transfer& t) {
 void resend(transfer& t) {
     if (t.op_sent == OP_DATA && t.window_size > 1)
         send_again(t, t.acked + 1);
+    else if (t.op_sent == OP_ACK && t.window_size > 1)
+        // The blocks taken since the last ACK are news to the sender: it goes on after them
+        // instead of sending them again.
+        acknowledge(t, t.nextblknum - 1);
     else
         net_send(t, t.send_buf.data(), t.send_len);
 }
@@ -140,11 +143,11 @@ int recv_ACK(transfer& t, const uint8_t* packet, int length) {
     if (block > t.nextblknum) report_peer_fault("recv_ACK: recvblknum > nextblknum.");
     if (block < t.acked) {
         if (t.window_size == 1) report_peer_fault("recv_ACK: recvblknum < nextblknum - 1.");
-        return 0; // an ACK the window has left behind
+        return FSM_IGNORED; // an ACK the window has left behind
     }
     // A repeat of the last ACK: the window moves on at a timeout, never at a repeat, so that a
     // duplicated datagram never sends a window twice.
-    if (block == t.acked) return 0;
+    if (block == t.acked) return FSM_IGNORED;
     t.acked = block;
     if (block == t.final_block) {
         if (role().server) end_of_transfer(t, summary_sent);

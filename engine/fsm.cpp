@@ -61,12 +61,13 @@ int fsm_dispatch(transfer& t, int length) {
     // An OACK is an answer only to a request that asked for options.
     if (t.op_recv == OP_NONE || t.op_recv > (t.options_asked ? OP_OACK : OP_ERROR))
         report_peer_fault(r.texts.invalid_opcode, t.op_recv);
-    if ((*r.dispatch)[t.op_sent][t.op_recv](t, t.recv_buf.data() + 2, length - 2) < 0) {
+    const int handled = (*r.dispatch)[t.op_sent][t.op_recv](t, t.recv_buf.data() + 2, length - 2);
+    if (handled < 0) {
         if (!r.server) net_block(t);
         t.meter->kind = 0;
         return -1;
     }
-    wait_next(t);
+    if (handled != FSM_IGNORED) wait_next(t);
     return 0;
 }
 

@@ -12,8 +12,14 @@ struct transfer;
 // Starts the machine of a transfer whose last packet sent is op (server: 0, nothing yet) and
 // begins its first wait.
 void fsm_begin(transfer& t, int op);
+// What a handler returns for a datagram that changed nothing and sent nothing (a repeated ACK, a
+// block the window has left behind): the wait for the right answer goes on as it was, so that
+// a peer repeating itself never keeps this side from sending again when the wait runs out.
+enum : int { FSM_IGNORED = 1 };
+
 // A datagram of length bytes from the peer lies in recv_buf: it is measured, checked and handed
-// to its handler, and the next wait begins. Negative when the handler ended the transfer.
+// to its handler, and the next wait begins unless the handler ignored it. Negative when the
+// handler ended the transfer.
 int fsm_dispatch(transfer& t, int length);
 // The wait ran out: -1 when the transfer gives up (its fifth timeout); otherwise the last packet
 // has gone out again and the next wait has begun.

@@ -137,9 +137,16 @@ int sock_recv_from(int fd, void* buffer, size_t capacity, net_endpoint* from) {
 }
 
 int sock_set_buffers(int fd, int bytes) {
-    for (auto [forced, usual] : {std::pair{SO_RCVBUFFORCE, SO_RCVBUF}, {SO_SNDBUFFORCE, SO_SNDBUF}})
+    for (auto [forced, usual] :
+         {std::pair{SO_RCVBUFFORCE, SO_RCVBUF}, {SO_SNDBUFFORCE, SO_SNDBUF}}) {
+        // A smaller buffer than the system's own would drop what a burst of duplicates brings.
+        // It reports twice what was set, its bookkeeping included.
+        int now = 0;
+        socklen_t length = sizeof now;
+        if (getsockopt(fd, SOL_SOCKET, usual, &now, &length) == 0 && now / 2 >= bytes) continue;
         if (setsockopt(fd, SOL_SOCKET, forced, &bytes, sizeof bytes) < 0)
             setsockopt(fd, SOL_SOCKET, usual, &bytes, sizeof bytes);
+    }
     int granted = 0;
     socklen_t length = sizeof granted;
     getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &granted, &length);

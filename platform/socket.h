@@ -26,8 +26,9 @@ int sock_local_port(int fd);
 int sock_send_to(int fd, const void* data, size_t length, const net_endpoint& to);
 // Reads one datagram; the result is its full length even when it did not fit into capacity.
 int sock_recv_from(int fd, void* buffer, size_t capacity, net_endpoint* from);
-// Asks for send and receive buffers of bytes each (beyond the system's usual limit where this
-// process may); the receive buffer the system granted, in its own accounting.
+// Raises the send and receive buffers to bytes each (beyond the system's usual limit where this
+// process may), never lowering one that is larger already; the receive buffer the system
+// granted, in its own accounting.
 int sock_set_buffers(int fd, int bytes);
 // Where a datagram arrived: the local address it was sent to, and the interface.
 struct arrival {

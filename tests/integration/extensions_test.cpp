@@ -91,6 +91,19 @@ TEST_F(extensions, an_oack_goes_again_until_it_is_answered_then_the_blocks_follo
     expect_silence(client);
 }
 
+// Blocks 1 and 2 are taken, 4 before 3 tells of the gap, then 3 comes: when the wait runs out,
+// the ACK names block 3, the last one held, not the 2 said before.
+TEST_F(extensions, a_receivers_timeout_acknowledges_what_came_since_its_last_ack) {
+    udp_peer client;
+    client.send_to(server.port(), request(2, "octet", pairs({"windowsize", "4"})));
+    datagram answer = expect_packet(client, 6, 0x7769); // "wi" of "windowsize"
+    for (int block : {1, 2, 4})
+        client.send_to(answer.from_port, tftp_packet(3, block, std::string(512, 'x')));
+    EXPECT_EQ(next_bytes(client), tftp_packet(4, 2));
+    client.send_to(answer.from_port, tftp_packet(3, 3, std::string(512, 'x')));
+    EXPECT_EQ(next_bytes(client, 4000), tftp_packet(4, 3));
+}
+
 TEST_F(extensions, an_upload_the_disk_cannot_hold_is_refused) {
     udp_peer client;
     client.send_to(server.port(), request(2, "octet", pairs({"tsize", "999999999999999999"})));

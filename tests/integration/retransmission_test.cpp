@@ -56,6 +56,25 @@ TEST_F(server_retransmission, a_peer_that_never_answers_gets_three_copies_of_the
     EXPECT_TRUE(status_shows("The file transfer timed out."));
 }
 
+// A peer that repeats its last ACK does not hold back the block it never got: the wait for the
+// right ACK runs out as it would without the repeats.
+TEST_F(server_retransmission, repeated_acks_do_not_hold_back_a_lost_block) {
+    packet_timeout = 2;
+    write_file(root_file("slow.bin"), pattern_bytes(2000, 8));
+    udp_peer client;
+    client.send_to(port, tftp_request(1, "slow.bin", "octet"));
+    datagram first = expect_packet(client, 3, 1);
+    client.send_to(first.from_port, tftp_packet(4, 1));
+    datagram lost = expect_packet(client, 3, 2);
+    std::optional<datagram> again;
+    for (int i = 0; i < 5 && !again; ++i) { // the same ACK once a second, within every wait
+        client.send_to(first.from_port, tftp_packet(4, 1));
+        again = client.receive(1000);
+    }
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->bytes, lost.bytes);
+}
+
 using client_retransmission = client_engine_test;
 
 TEST_F(client_retransmission, the_request_and_blocks_go_out_again_until_the_fifth_timeout) {
