@@ -170,4 +170,14 @@ TEST_F(endpoint_recv_test, client_refuses_a_first_answer_from_the_request_port) 
                                            ".\nThe server's port should have changed.");
 }
 
+// A small window never shrinks the buffer below the system's own: a burst of duplicates
+// would be dropped. A large one grows it.
+TEST_F(endpoint_recv_test, holding_a_window_never_shrinks_the_receive_buffer) {
+    int usual = sock_set_buffers(t->socket, 0);
+    EXPECT_EQ(net_hold_window(*t, 512, 8), 8);
+    EXPECT_EQ(sock_set_buffers(t->socket, 0), usual);
+    net_hold_window(*t, 65464, 64);
+    EXPECT_GT(sock_set_buffers(t->socket, 0), usual);
+}
+
 } // namespace
