@@ -4,7 +4,6 @@
 #include "bench_support.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -16,12 +15,10 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <netinet/in.h>
 #include <spawn.h>
 #include <sstream>
 #include <string>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/utsname.h>
 #include <sys/wait.h>
 #include <thread>
@@ -146,27 +143,13 @@ int main(int argc, char** argv) {
     uint16_t idle_port = free_port();
     pid_t idle =
         spawn({PELLSD_PATH, "--headless", "--port", std::to_string(idle_port), "--root", s}, s);
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    double idle_before = cpu_of(idle);
-    std::this_thread::sleep_for(std::chrono::seconds(10));
-    double server_idle = cpu_of(idle) - idle_before;
-    kill(idle, SIGTERM);
-    waitpid(idle, nullptr, 0);
-    int silent = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    bind(silent, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-    socklen_t length = sizeof sa;
-    getsockname(silent, reinterpret_cast<sockaddr*>(&sa), &length);
-    pid_t waiting = spawn({PELLCL_PATH, "--get", "127.0.0.1:" + std::to_string(ntohs(sa.sin_port)),
+    const double server_idle = idle_cpu(idle, SIGTERM);
+    uint16_t silent_port = 0;
+    int silent = udp_socket_bound(&silent_port);
+    pid_t waiting = spawn({PELLCL_PATH, "--get", "127.0.0.1:" + std::to_string(silent_port),
                            "never.bin", (out / "never").string()},
                           out.string());
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    double waiting_before = cpu_of(waiting);
-    std::this_thread::sleep_for(std::chrono::seconds(10));
-    double client_idle = cpu_of(waiting) - waiting_before;
-    kill(waiting, SIGINT);
-    waitpid(waiting, nullptr, 0);
+    const double client_idle = idle_cpu(waiting, SIGINT);
     close(silent);
 
     double floor = median(r.wall["floor"]);

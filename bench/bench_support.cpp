@@ -88,15 +88,31 @@ double cpu_of(pid_t pid) {
     return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
-uint16_t free_port() {
+int udp_socket_bound(uint16_t* port) {
     int fd = socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
     socklen_t length = sizeof sa;
     getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &length);
-    close(fd);
-    return ntohs(sa.sin_port);
+    *port = ntohs(sa.sin_port);
+    return fd;
+}
+
+uint16_t free_port() {
+    uint16_t port = 0;
+    close(udp_socket_bound(&port));
+    return port;
+}
+
+double idle_cpu(pid_t pid, int signal) {
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const double before = cpu_of(pid);
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    const double spent = cpu_of(pid) - before;
+    kill(pid, signal);
+    waitpid(pid, nullptr, 0);
+    return spent;
 }
 
 std::string read_all(const std::string& path) {

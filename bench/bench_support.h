@@ -25,7 +25,12 @@ measure run(const std::vector<std::string>& command, const std::string& folder);
 double machine_busy();
 // Processor time of a running process, in seconds.
 double cpu_of(pid_t pid);
+// A UDP socket bound to a port of the system's choice, which port says.
+int udp_socket_bound(uint16_t* port);
 uint16_t free_port();
+// The processor time a started program spends in ten seconds of idling, a second after its
+// start; then it is ended with signal.
+double idle_cpu(pid_t pid, int signal);
 std::string read_all(const std::string& path);
 // size bytes of a random sequence that seed picks.
 std::string random_bytes(size_t size, unsigned seed);
