@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "packet.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -42,15 +44,6 @@ bool number(const std::string& word, int64_t* value) {
     if (word.empty() || !std::isdigit(static_cast<unsigned char>(word[0]))) return false;
     auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), *value);
     return error == std::errc() && end == word.data() + word.size();
-}
-
-// The text from at up to its NUL before end; false when there is none.
-bool take_text(const uint8_t*& at, const uint8_t* end, std::string* text) {
-    const uint8_t* nul = std::find(at, end, 0);
-    if (nul == end) return false;
-    text->assign(reinterpret_cast<const char*>(at), static_cast<size_t>(nul - at));
-    at = nul + 1;
-    return true;
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "options.h"
 #include "transfer.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -17,6 +18,14 @@ int put_string(uint8_t* at, const char* text) {
 }
 
 } // namespace
+
+bool take_text(const uint8_t*& at, const uint8_t* end, std::string* text) {
+    const uint8_t* nul = std::find(at, end, 0);
+    if (nul == end) return false;
+    text->assign(reinterpret_cast<const char*>(at), static_cast<size_t>(nul - at));
+    at = nul + 1;
+    return true;
+}
 
 int build_request(uint8_t* buffer, int opcode, const char* name, const char* mode) {
     put16(buffer, opcode);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // The payload of a full DATA block of the plain protocol.
 constexpr int block_size = 512;
@@ -22,6 +23,10 @@ enum : int {
     OP_OACK = 6, // the extensions' option acknowledgement
 };
 enum : int { MODE_NETASCII = 0, MODE_OCTET = 1 };
+
+// Reads the NUL-terminated text at `at`, which must end before end, and moves `at` past its NUL;
+// false, with `at` unchanged, when no NUL comes before end.
+bool take_text(const uint8_t*& at, const uint8_t* end, std::string* text);
 
 inline uint16_t get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
 inline void put16(uint8_t* p, int value) {

@@ -51,6 +51,7 @@ struct transfer {
     option_set asked;           // client: the options its request carried
     int path_mtu = 0;           // server: the MTU of the interface the request came in on
     std::string request;        // server: the request that began it, to know it if it comes again
+    std::string file_name;      // server: the file the request names, as it names it
     std::string outcome;        // how it ended, as the list of recent transfers shows it
 
     // Takes the options agreed in an OACK, and makes room in the buffers for them.

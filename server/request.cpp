@@ -26,14 +26,6 @@ int refuse(transfer& t, int code, const char* text) {
     return -1;
 }
 
-// The text from at up to its NUL, which must lie before end; false when there is none.
-bool terminated_text(const uint8_t* at, const uint8_t* end, std::string* text) {
-    const uint8_t* nul = std::find(at, end, 0);
-    if (nul == end) return false;
-    text->assign(reinterpret_cast<const char*>(at), static_cast<size_t>(nul - at));
-    return true;
-}
-
 // Refuses with its ERROR (-1) a path that the permissions do not allow; 0 when they do.
 int check_permissions(transfer& t, int kind, const std::string& path) {
     if (kind == OP_RRQ) {
@@ -101,14 +93,13 @@ int negotiate(transfer& t, int kind, const option_set& asked, const std::string&
 } // namespace
 
 int recv_xRQ(transfer& t, int kind, const uint8_t* data, int length, option_set* agreed) {
-    const uint8_t* end = data + length;
+    t.kind = kind;
+    const uint8_t *at = data, *end = data + length;
     std::string name, mode;
-    if (!terminated_text(data, end, &name))
-        report_peer_fault("recv_xRQ: Invalid filename was requested.");
-    if (!terminated_text(data + name.size() + 1, end, &mode))
-        report_peer_fault("recv_xRQ: Invalid mode requested.");
-    // What follows the mode: the options of the extensions.
-    const uint8_t* options = data + name.size() + 1 + mode.size() + 1;
+    if (!take_text(at, end, &name)) report_peer_fault("recv_xRQ: Invalid filename was requested.");
+    t.file_name = name;
+    if (!take_text(at, end, &mode)) report_peer_fault("recv_xRQ: Invalid mode requested.");
+    // What follows the mode (at) holds the options of the extensions.
     // Neither may be longer than its field; such a request is refused like a bad name.
     if (mode.size() > request_field_limit) return refuse(t, 2, "File request failed.");
     std::transform(mode.begin(), mode.end(), mode.begin(),
@@ -127,7 +118,7 @@ int recv_xRQ(transfer& t, int kind, const uint8_t* data, int length, option_set*
     if (check_permissions(t, kind, path) < 0) return -1;
     if (Extensions == 1) {
         t.rollover = true;
-        option_set asked = options_parse(options, end);
+        option_set asked = options_parse(at, end);
         if (!asked.empty()) {
             trace_line("recv_xRQ: Options asked: %s.", options_text(asked).c_str());
             if (negotiate(t, kind, asked, path, agreed) < 0) return -1;
@@ -137,7 +128,6 @@ int recv_xRQ(transfer& t, int kind, const uint8_t* data, int length, option_set*
 
     if (!file_open(t, path, kind == OP_RRQ ? "r" : "w", 0))
         return refuse(t, 2, "Failed to open file.");
-    t.kind = kind;
     t.meter->kind = kind;
     // With many at once, the totals show instead.
     if (MaxTransfers == 1) progress_start(t.meter);

@@ -50,13 +50,11 @@ board_state& board() {
 
 // The file a request names, made safe to show: no control character of a hostile name reaches
 // the list or the console.
-std::string requested_file(const std::string& request) {
-    if (request.size() <= 2) return "";
-    size_t end = request.find('\0', 2);
-    std::string name = request.substr(2, std::min(end, request.size()) - 2).substr(0, name_shown);
-    for (char& c : name)
+std::string shown_name(const std::string& name) {
+    std::string shown = name.substr(0, name_shown);
+    for (char& c : shown)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-    return name;
+    return shown;
 }
 
 std::string cells(const row& r) {
@@ -123,13 +121,12 @@ void board_begin(const transfer& t) {
     time_of_day now = clock_time_of_day();
     char time[16];
     std::snprintf(time, sizeof time, "%02d:%02d:%02d", now.hours, now.minutes, now.seconds);
-    const char opcode = t.request.size() > 1 ? t.request[1] : 0;
     board_state& b = board();
     std::lock_guard<std::mutex> lock(b.mutex);
-    b.rows.push_front({&t, time, t.peer_host, requested_file(t.request),
-                       opcode == 1   ? "download"
-                       : opcode == 2 ? "upload"
-                                     : "?",
+    b.rows.push_front({&t, time, t.peer_host, shown_name(t.file_name),
+                       t.kind == OP_RRQ   ? "download"
+                       : t.kind == OP_WRQ ? "upload"
+                                          : "?",
                        t.meter, clock_ms(), 0, 0, ""});
     keep_the_last(b.rows);
     b.changed = true;
