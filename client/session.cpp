@@ -106,25 +106,41 @@ option_set options_to_ask(transfer& t, int opcode) {
     if (t.mode == MODE_OCTET)
         asked.set(option_name::tsize,
                   opcode == OP_RRQ ? 0 : std::max<int64_t>(0, file_size(t.path)));
-    asked.set(option_name::timeout, t.timeout_seconds);
-    // A download's window is one the receive buffer holds, or its blocks would be lost in bursts.
-    int held = net_hold_window(t, block_size_asked, window_size_asked);
-    asked.set(option_name::windowsize, opcode == OP_RRQ ? held : window_size_asked.load());
+    // The server's own timeout holds unless the user chose one.
+    if (t.timeout_seconds != timeout_max_seconds)
+        asked.set(option_name::timeout, t.timeout_seconds);
+    // A window the socket's buffers hold, whichever way the blocks go.
+    asked.set(option_name::windowsize, net_hold_window(t, block_size_asked, window_size_asked));
     return asked;
 }
 
-// Why an OACK cannot be taken, or empty when it can: it may only lower what was asked.
-std::string unacceptable(const transfer& t, const option_set& answered) {
+// Why an OACK cannot be taken, or empty when it can: it may name only options that were asked,
+// each readable, and only lower what was asked.
+std::string unacceptable(const transfer& t, const option_set& answered, const std::string& fault) {
+    if (!fault.empty()) return "The server answered an option that cannot be read: " + fault + ".";
     for (const option_value& o : answered.values) {
         int64_t asked = t.asked.get(o.name);
-        bool fits = asked >= 0;
-        if (o.name == option_name::blksize)
-            fits = fits && o.value >= blksize_min && o.value <= asked;
-        if (o.name == option_name::windowsize) fits = fits && o.value >= 1 && o.value <= asked;
-        if (o.name == option_name::timeout) fits = fits && o.value == asked;
-        if (!fits) return options_text(option_set{{o}});
+        std::string named = options_text(option_set{{o}});
+        if (asked < 0)
+            return "The server answered an option that was not asked for: " + named + ".";
+        bool fits = true;
+        if (o.name == option_name::blksize) fits = o.value >= blksize_min && o.value <= asked;
+        if (o.name == option_name::windowsize) fits = o.value >= 1 && o.value <= asked;
+        if (o.name == option_name::timeout) fits = o.value == asked;
+        if (!fits) return "The server answered an option beyond what was asked: " + named + ".";
     }
     return "";
+}
+
+// A download whose size differs from the one the server announced has lost or gained bytes on
+// the way: it fails, saying both numbers.
+void check_announced_size(const transfer& t) {
+    if (t.tsize < 0 || t.mode != MODE_OCTET || t.bytes() == t.tsize) return;
+    char text[160];
+    std::snprintf(text, sizeof text, "The server announced %lld bytes but sent %lld.",
+                  static_cast<long long>(t.tsize), static_cast<long long>(t.bytes()));
+    last_transfer_end = END_FAILED;
+    report_error(text);
 }
 
 void buttons_idle() {
@@ -147,7 +163,6 @@ void client_transfer(int opcode, const std::string& remote, const std::string& l
         return;
     }
     if (net_open(t, server_host, "tftp", server_port) < 0) {
-        file_close(t);
         last_transfer_end = END_FAILED;
         return;
     }
@@ -175,9 +190,15 @@ void client_transfer(int opcode, const std::string& remote, const std::string& l
     }
     t_stop(t.watch);
     net_close(t);
-    file_close(t);
     if (last_transfer_end == END_NONE)
         last_transfer_end = result < 0 ? END_TIMED_OUT : END_COMPLETED;
+    if (last_transfer_end == END_COMPLETED && download) check_announced_size(t);
+    // A download takes the local file's name only once it is whole: whatever else ends it leaves
+    // the file that was there as it was.
+    if (last_transfer_end == END_COMPLETED)
+        file_close(t);
+    else
+        file_close_unchecked(t);
     gauge_end(last_transfer_end == END_COMPLETED, t_elapsed(t.watch));
     status_final("Connection to TFTP server closed.");
     stop_raise();
@@ -381,13 +402,13 @@ void send_RQ(transfer& t, int opcode, const std::string& name, int mode) {
 }
 
 int recv_OACK(transfer& t, const uint8_t* packet, int length) {
-    option_set answered = options_parse(packet, packet + length);
+    std::string fault;
+    option_set answered = options_parse(packet, packet + length, &fault);
     trace_line("recv_OACK: Options answered: %s.", options_text(answered).c_str());
-    std::string refused = unacceptable(t, answered);
+    std::string refused = unacceptable(t, answered, fault);
     if (!refused.empty()) {
-        std::string text = "The server answered an option beyond what was asked: " + refused + ".";
-        send_ERROR(t, 8, text.c_str());
-        report_transfer_end("recv_OACK: " + text);
+        tell_peer(t, 8, refused);
+        report_transfer_end("recv_OACK: " + refused);
     }
     t.take_options(answered);
     if (t.kind == OP_RRQ) {

@@ -48,7 +48,7 @@ int share(int64_t bytes, int64_t total) {
 void gauge_thread(int generation, std::shared_ptr<transfer_meter> meter) {
     thread_priority_below_normal();
     struct sample {
-        uint32_t ms;
+        uint64_t ms;
         int64_t bytes;
     };
     std::deque<sample> samples{{clock_ms(), 0}};

@@ -27,7 +27,7 @@ void show(const std::string& text, ui_icon icon) {
     thread_end();
 }
 
-[[noreturn]] void peer_fault(const std::string& text) {
+[[noreturn]] void transfer_fault(const std::string& text) {
     if (!role().server) fatal(text);
     report_transfer_end(text);
 }
@@ -45,10 +45,10 @@ void report_fatal(const char* text) { fatal(text); }
 void report_fatal(const char* f, int value) { fatal(format(f, value)); }
 void report_fatal(const char* f, int first, int second) { fatal(format(f, first, second)); }
 
-void report_peer_fault(const char* text) { peer_fault(text); }
-void report_peer_fault(const char* f, int value) { peer_fault(format(f, value)); }
-void report_peer_fault(const char* f, int first, int second) {
-    peer_fault(format(f, first, second));
+void report_transfer_fault(const char* text) { transfer_fault(text); }
+void report_transfer_fault(const char* f, int value) { transfer_fault(format(f, value)); }
+void report_transfer_fault(const char* f, int first, int second) {
+    transfer_fault(format(f, first, second));
 }
 
 void report_transfer_end(const std::string& text) {

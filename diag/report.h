@@ -8,13 +8,13 @@
 [[noreturn]] void report_fatal(const char* format, int value);
 [[noreturn]] void report_fatal(const char* format, int first, int second);
 
-// A fault caused by what the peer sent. In the client it is fatal. In the server it ends only
-// that transfer: the message is traced and shown on the status line, not in a box, and
-// transfer_ended unwinds to the owner of the transfer, which closes what it opened and listens
-// again; the server stays enabled.
-[[noreturn]] void report_peer_fault(const char* text);
-[[noreturn]] void report_peer_fault(const char* format, int value);
-[[noreturn]] void report_peer_fault(const char* format, int first, int second);
+// A fault that ends one transfer: what the peer sent, its local file, its socket. In the client
+// it is fatal. In the server it ends only that transfer: the message is traced and shown on the
+// status line, not in a box, and transfer_ended unwinds to the owner of the transfer, which
+// closes what it opened and listens again; the server stays enabled.
+[[noreturn]] void report_transfer_fault(const char* text);
+[[noreturn]] void report_transfer_fault(const char* format, int value);
+[[noreturn]] void report_transfer_fault(const char* format, int first, int second);
 // Ends only the transfer, in either program: the text is traced and left on the status line,
 // without a box, and the owner of the transfer closes what it opened.
 [[noreturn]] void report_transfer_end(const std::string& text);

@@ -13,10 +13,11 @@ std::atomic<int> packet_timeout{120};
 
 namespace {
 
-// Decides whether a datagram belongs to the transfer. Anything from another address or port is
-// traced and dropped, so that no third host can end or feed the transfer.
+// Decides whether a datagram belongs to the transfer. The client's first answer must come from
+// the address its request went to, from a port of the server's own. Anything else is answered
+// with ERROR 5 and otherwise dropped, so that no third host can end or feed the transfer.
 bool from_peer(transfer& t, const net_endpoint& from) {
-    if (!role().server && t.first_receive) {
+    if (!role().server && t.first_receive && same_address(from, t.peer)) {
         if (from.port == t.peer.port)
             report_fatal("net_recv: First receive from port %d.\nThe server's port should have "
                          "changed.",
@@ -26,30 +27,38 @@ bool from_peer(transfer& t, const net_endpoint& from) {
         return true;
     }
     if (from == t.peer) return true;
-    trace_line("net_recv: Received from port %d, expected from port %d.", from.port, t.peer.port);
+    trace_line("net_recv: Received from %s, port %d, expected from port %d.",
+               address_text(from).c_str(), from.port, t.peer.port);
+    uint8_t packet[64];
+    int length = build_error(packet, 5, "Unknown transfer ID.");
+    sock_send_to(t.socket, packet, static_cast<size_t>(length), from);
     return false;
 }
 
 } // namespace
 
 void net_send(transfer& t, const uint8_t* buffer, int length) {
-    if (role().server) {
-        if (trace_enabled)
-            trace_line("net_send: sent %d bytes to host %s, port# %d.", length,
-                       address_text(t.peer).c_str(), t.peer.port);
-        if (sock_send_to(t.socket, buffer, static_cast<size_t>(length), t.peer) == length) return;
-        // The peer's address or network refused it: that ends this transfer, not the server.
-        if (sock_peer_fault())
-            report_peer_unreachable("net_send: An error occurred with sendto() on the socket.");
-        report_fatal("net_send: An error occurred with sendto() on the socket.");
+    const char* failure = role().server
+                              ? "net_send: An error occurred with sendto() on the socket."
+                              : "net_send: A send error occurred while attempting to transmit.";
+    // The server traces before it sends, the client after.
+    if (role().server && trace_enabled)
+        trace_line("net_send: sent %d bytes to host %s, port# %d.", length,
+                   address_text(t.peer).c_str(), t.peer.port);
+    while (sock_send_to(t.socket, buffer, static_cast<size_t>(length), t.peer) != length) {
+        if (!sock_would_block()) {
+            // The peer's address or network refused it: that ends this transfer only.
+            if (sock_peer_fault()) report_peer_unreachable(failure);
+            report_transfer_fault(failure);
+        }
+        // A full send queue drains as the link takes what it holds. A datagram that finds no
+        // room within a packet timeout is lost, as the network itself might lose it.
+        if (!wait_writable(t.socket, t.timeout_seconds * 1000)) {
+            trace_line("net_send: The send queue stayed full; the datagram is dropped.");
+            return;
+        }
     }
-    if (sock_send_to(t.socket, buffer, static_cast<size_t>(length), t.peer) < 0) {
-        if (sock_peer_fault())
-            report_peer_unreachable(
-                "net_send: A send error occurred while attempting to transmit.");
-        report_fatal("net_send: A send error occurred while attempting to transmit.");
-    }
-    if (trace_enabled)
+    if (!role().server && trace_enabled)
         trace_line("net_send: sent %d bytes to host %s, port# %d.", length,
                    address_text(t.peer).c_str(), t.peer.port);
 }
@@ -57,8 +66,8 @@ void net_send(transfer& t, const uint8_t* buffer, int length) {
 void net_wait_begin(transfer& t) { t.wait_start = clock_ms(); }
 
 int net_wait_left(const transfer& t) {
-    uint32_t limit = static_cast<uint32_t>(t.timeout_seconds) * 1000u;
-    uint32_t elapsed = clock_ms() - t.wait_start;
+    uint64_t limit = static_cast<uint64_t>(t.timeout_seconds) * 1000u;
+    uint64_t elapsed = clock_ms() - t.wait_start;
     // A wait lasts until more than its limit has passed, as the tick count is read.
     return elapsed > limit ? 0 : static_cast<int>(limit - elapsed + 1);
 }
@@ -73,7 +82,8 @@ int net_take(transfer& t) {
             if (sock_peer_fault())
                 report_peer_unreachable(
                     "net_recv: A recvfrom error occurred while attempting to receive.");
-            report_fatal("net_recv: A recvfrom error occurred while attempting to receive.");
+            report_transfer_fault(
+                "net_recv: A recvfrom error occurred while attempting to receive.");
         }
         if (trace_enabled)
             trace_line("net_recv: got %d bytes from host %s, port# %d.", length,
@@ -85,7 +95,8 @@ int net_take(transfer& t) {
         }
         // Longer than any packet: the peer's doing, not the machine's.
         if (length > capacity)
-            report_peer_fault("net_recv: A recvfrom error occurred while attempting to receive.");
+            protocol_violation(t,
+                               "net_recv: A recvfrom error occurred while attempting to receive.");
         return length;
     }
 }
@@ -127,12 +138,12 @@ int net_hold_window(transfer& t, int block, int window) {
 
 void net_unblock(transfer& t) {
     if (sock_set_nonblocking(t.socket, true) < 0)
-        report_fatal("Failed to unblock the socket. WSA error %d", sock_last_error());
+        report_transfer_fault("Failed to unblock the socket. WSA error %d", sock_last_error());
 }
 
 void net_block(transfer& t) {
     if (sock_set_nonblocking(t.socket, false) < 0)
-        report_fatal("Failed to block the socket. WSA error %d", sock_last_error());
+        report_transfer_fault("Failed to block the socket. WSA error %d", sock_last_error());
 }
 
 std::string winsock_line() {

@@ -28,7 +28,8 @@ int net_take(transfer& t);
 int net_recv(transfer& t);
 void net_close(transfer& t);
 // Makes the socket's buffers hold a window of blocks of these sizes where the system allows;
-// the largest window, up to window, that the receive buffer holds.
+// the largest window, up to window, that both buffers hold: a sender never asks more of its
+// send queue than it holds, a receiver never loses a window's blocks in a burst.
 int net_hold_window(transfer& t, int block, int window);
 void net_unblock(transfer& t);
 void net_block(transfer& t);

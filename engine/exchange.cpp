@@ -106,7 +106,7 @@ int recv_DATA(transfer& t, const uint8_t* packet, int length) {
     const int size = length - 2;
     trace_line(role().texts.data_received, size, wire);
     if (size > t.block_size)
-        report_peer_fault("recv_DATA: Data packet received with length = %d bytes.", size);
+        protocol_violation(t, "recv_DATA: Data packet received with length = %d bytes.", size);
     const int64_t block = position_of(t, wire, t.nextblknum);
     if (block == t.nextblknum) {
         ++t.nextblknum;
@@ -127,8 +127,8 @@ int recv_DATA(transfer& t, const uint8_t* packet, int length) {
         return -1;
     }
     if (t.window_size > 1) return out_of_turn_DATA(t, block);
-    if (block < t.nextblknum - 1) report_peer_fault("recv_DATA: recvblknum < nextblknum - 1.");
-    if (block > t.nextblknum) report_peer_fault("recv_DATA: recvblknum > nextblknum.");
+    if (block < t.nextblknum - 1) protocol_violation(t, "recv_DATA: recvblknum < nextblknum - 1.");
+    if (block > t.nextblknum) protocol_violation(t, "recv_DATA: recvblknum > nextblknum.");
     // The block last acknowledged came again: its ACK was lost, so it is acknowledged again.
     send_ACK(t, block);
     return 0;
@@ -137,12 +137,12 @@ int recv_DATA(transfer& t, const uint8_t* packet, int length) {
 int recv_ACK(transfer& t, const uint8_t* packet, int length) {
     const int wire = get16(packet);
     if (length != 2)
-        report_peer_fault("recv_ACK: ACK packet received with length = %d bytes.", length + 2);
+        protocol_violation(t, "recv_ACK: ACK packet received with length = %d bytes.", length + 2);
     trace_line(role().texts.ack_received, wire);
     const int64_t block = position_of(t, wire, t.nextblknum);
-    if (block > t.nextblknum) report_peer_fault("recv_ACK: recvblknum > nextblknum.");
+    if (block > t.nextblknum) protocol_violation(t, "recv_ACK: recvblknum > nextblknum.");
     if (block < t.acked) {
-        if (t.window_size == 1) report_peer_fault("recv_ACK: recvblknum < nextblknum - 1.");
+        if (t.window_size == 1) protocol_violation(t, "recv_ACK: recvblknum < nextblknum - 1.");
         return FSM_IGNORED; // an ACK the window has left behind
     }
     // A repeat of the last ACK: the window moves on at a timeout, never at a repeat, so that a

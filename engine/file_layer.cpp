@@ -8,19 +8,36 @@
 #include "platform/files.h"
 #include "transfer.h"
 
+#include <cerrno>
+#include <cstdio>
+
 namespace {
 
 constexpr int CR = '\r';
 constexpr int LF = '\n';
 
-void put(int c, FILE* stream) {
-    if (stream_putc(c, stream) == EOF) report_fatal(role().texts.putc_failed);
+// The local file failed the transfer: the peer is told (a full disk in the words of the
+// protocol's own error), and the transfer ends with text and the system's reason.
+[[noreturn]] void file_fault(transfer& t, const char* text, int error) {
+    // Gone before the peer hears of it: what it then finds is what stays.
+    file_close_unchecked(t);
+    if (error_is_disk_full(error))
+        tell_peer(t, 3, "Disk full or allocation exceeded.");
+    else
+        tell_peer(t, 0, error_text(error));
+    report_transfer_fault((std::string(text) + " (" + error_text(error) + ")").c_str());
+}
+
+void put(transfer& t, int c) {
+    if (stream_putc(c, t.file) == EOF) file_fault(t, role().texts.putc_failed, errno);
 }
 
 } // namespace
 
 bool file_open(transfer& t, const std::string& path, const char* open_mode, int32_t initial_block) {
-    t.file = stream_open(path, open_mode, role().server);
+    int error = 0;
+    t.file = open_mode[0] == 'w' ? staged_open(path, role().server, &t.staged, &error)
+                                 : stream_open(path, role().server);
     if (!t.file) return false;
     t.nextblknum = initial_block;
     t.saw_cr = 0;
@@ -41,7 +58,8 @@ int file_read(transfer& t, uint8_t* buffer, int count) {
         int total = 0;
         while (total < count) {
             long got = stream_read_raw(stream, buffer + total, static_cast<size_t>(count - total));
-            if (got < 0) report_fatal("file_read: A read error occurred on the local file.");
+            if (got < 0)
+                file_fault(t, "file_read: A read error occurred on the local file.", errno);
             if (got == 0) break;
             total += static_cast<int>(got);
         }
@@ -58,7 +76,8 @@ int file_read(transfer& t, uint8_t* buffer, int count) {
         int c = stream_getc(stream);
         if (c == EOF) {
             if (std::ferror(stream))
-                report_fatal("file_read: A read error occurred from getc on the local file.");
+                file_fault(t, "file_read: A read error occurred from getc on the local file.",
+                           errno);
             return out;
         }
         if (c == LF) {
@@ -77,9 +96,18 @@ int file_read(transfer& t, uint8_t* buffer, int count) {
 void file_write(transfer& t, const uint8_t* buffer, int count) {
     FILE* stream = t.file;
     if (t.mode == MODE_OCTET) {
-        long written = stream_write_raw(stream, buffer, static_cast<size_t>(count));
-        if (written != count)
-            report_fatal(role().texts.octet_write_failed, static_cast<int>(written));
+        // A write that the disk cuts short says why at the next one.
+        for (int done = 0; done < count;) {
+            long written =
+                stream_write_raw(stream, buffer + done, static_cast<size_t>(count - done));
+            if (written <= 0) {
+                char text[128];
+                std::snprintf(text, sizeof text, role().texts.octet_write_failed,
+                              static_cast<int>(written));
+                file_fault(t, text, written < 0 ? errno : ENOSPC);
+            }
+            done += static_cast<int>(written);
+        }
         return;
     }
     if (t.mode != MODE_NETASCII) report_fatal(role().texts.unknown_write_mode);
@@ -88,29 +116,41 @@ void file_write(transfer& t, const uint8_t* buffer, int count) {
         if (t.saw_cr) {
             // CR LF is a local line end, CR NUL a CR of its own; the CR waited for this byte.
             if (c != LF && c != 0)
-                report_peer_fault("file_write: Invalid sequence received: CR followed by 0x%02x.",
-                                  c);
+                protocol_violation(
+                    t, "file_write: Invalid sequence received: CR followed by 0x%02x.", c);
             t.saw_cr = 0;
-            put(c == LF ? LF : CR, stream);
+            put(t, c == LF ? LF : CR);
         } else if (c == CR) {
             t.saw_cr = 1;
         } else {
-            put(c, stream);
+            put(t, c);
         }
     }
 }
 
 void file_close(transfer& t) {
     if (!role().server) status_file_delete();
-    if (t.saw_cr) report_peer_fault("file_close: Final character was a CR.");
-    if (t.nextchar >= 0) report_fatal("file_close: Nextchar >= 0.");
-    int result = std::fclose(t.file);
+    if (t.saw_cr) protocol_violation(t, "file_close: Final character was a CR.");
+    if (t.nextchar >= 0) report_transfer_fault("file_close: Nextchar >= 0.");
+    FILE* stream = t.file;
     t.file = nullptr;
-    if (result != 0) report_fatal(role().texts.close_failed);
+    // A file written takes its name here, once it is whole and on the disk.
+    int error = 0;
+    if (!t.staged.target.empty())
+        error = staged_commit(stream, t.staged, t.keep_existing);
+    else if (std::fclose(stream) != 0)
+        error = errno;
+    t.staged = {};
+    if (error == EEXIST && t.keep_existing) {
+        tell_peer(t, 6, "File already exists.");
+        report_transfer_fault("file_close: The file appeared while it was uploaded.");
+    }
+    if (error != 0) file_fault(t, role().texts.close_failed, error);
     if (role().server) trace_line("file_close: Closed local file.");
 }
 
 void file_close_unchecked(transfer& t) {
-    if (t.file) std::fclose(t.file);
+    if (t.file) staged_discard(t.file, t.staged);
     t.file = nullptr;
+    t.staged = {};
 }

@@ -33,13 +33,13 @@ int timed_out(transfer& t) {
 } // namespace
 
 int fsm_error(transfer& t, const uint8_t*, int) {
-    report_peer_fault("fsm_error: Error received: op_sent = %d, op_recv = %d.", t.op_sent,
-                      t.op_recv);
+    report_transfer_fault("fsm_error: Error received: op_sent = %d, op_recv = %d.", t.op_sent,
+                          t.op_recv);
 }
 
 int fsm_invalid(transfer& t, const uint8_t*, int) {
-    report_peer_fault("fsm_invalid: Protocol botch: op_sent = %d, op_recv = %d.", t.op_sent,
-                      t.op_recv);
+    protocol_violation(t, "fsm_invalid: Protocol botch: op_sent = %d, op_recv = %d.", t.op_sent,
+                       t.op_recv);
 }
 
 void fsm_begin(transfer& t, int op) {
@@ -54,13 +54,13 @@ int fsm_dispatch(transfer& t, int length) {
     const role_profile& r = role();
     rtt_measure(t.rtt);
     rtt_trace(t.rtt);
-    if (length < 4) report_peer_fault(r.texts.receive_length, length);
+    if (length < 4) protocol_violation(t, r.texts.receive_length, length);
     t.op_recv = get16(t.recv_buf.data());
     // The server's first dispatch is the request itself, which is no answer.
     if (t.op_sent != OP_NONE) t.answered = true;
     // An OACK is an answer only to a request that asked for options.
     if (t.op_recv == OP_NONE || t.op_recv > (t.options_asked ? OP_OACK : OP_ERROR))
-        report_peer_fault(r.texts.invalid_opcode, t.op_recv);
+        protocol_violation(t, r.texts.invalid_opcode, t.op_recv);
     const int handled = (*r.dispatch)[t.op_sent][t.op_recv](t, t.recv_buf.data() + 2, length - 2);
     if (handled < 0) {
         if (!r.server) net_block(t);

@@ -65,14 +65,28 @@ void option_set::set(option_name name, int64_t value) {
     values.push_back({name, value});
 }
 
-option_set options_parse(const uint8_t* at, const uint8_t* end) {
+option_set options_parse(const uint8_t* at, const uint8_t* end, std::string* fault) {
     option_set set;
     std::string name_text, value_text;
-    while (take_text(at, end, &name_text) && take_text(at, end, &value_text)) {
+    // Shown to the user as it came, but for bytes that no line can show.
+    auto left_out = [fault](std::string pair) {
+        for (char& c : pair)
+            if (static_cast<unsigned char>(c) < ' ' || static_cast<unsigned char>(c) > '~') c = '?';
+        if (fault && fault->empty()) *fault = pair;
+    };
+    while (at < end) {
+        const uint8_t* pair = at;
+        if (!take_text(at, end, &name_text) || !take_text(at, end, &value_text)) {
+            if (std::any_of(pair, end, [](uint8_t b) { return b != 0; }))
+                left_out("a pair cut short");
+            break;
+        }
         option_name name;
         int64_t value = 0;
         if (named(name_text, &name) && number(value_text, &value) && !set.has(name))
             set.values.push_back({name, value});
+        else if (!name_text.empty()) // padding is no option
+            left_out(name_text + " " + value_text);
     }
     return set;
 }

@@ -10,8 +10,6 @@
 // The limits the RFCs set.
 constexpr int blksize_min = 8;
 constexpr int blksize_max = 65464;
-constexpr int timeout_option_min = 1;
-constexpr int timeout_option_max = 255;
 constexpr int windowsize_max = 65535;
 // The largest window either program keeps: a window's blocks are held in memory.
 constexpr int window_size_limit = 512;
@@ -35,8 +33,10 @@ struct option_set {
 
 // Reads the pairs of NUL-terminated name and value from at to end: names without regard to case,
 // values whole decimal numbers. Unknown names, values that are not numbers and a pair cut short
-// are left out; of a name given twice the first counts.
-option_set options_parse(const uint8_t* at, const uint8_t* end);
+// are left out; of a name given twice the first counts. With fault (an OACK, which may name only
+// what was asked) nothing is left out in silence: the first pair that would be is named in *fault
+// ("blksize abc"), which stays empty when there is none.
+option_set options_parse(const uint8_t* at, const uint8_t* end, std::string* fault = nullptr);
 // Writes the set as name NUL value NUL pairs into buffer; the bytes written, or -1 when they do
 // not fit in room.
 int options_write(uint8_t* buffer, int room, const option_set& set);

@@ -73,6 +73,18 @@ void send_OACK(transfer& t, const option_set& agreed) {
     t.op_sent = OP_OACK;
 }
 
+void tell_peer(transfer& t, int code, const std::string& text) {
+    if (t.socket < 0 || t.peer.family == net_family::none) return;
+    trace_line("Sending ERROR, code = %d, string = %s.", code, text.c_str());
+    uint8_t packet[4 + 256];
+    int length = build_error(packet, code, text.substr(0, 255).c_str());
+    sock_send_to(t.socket, packet, static_cast<size_t>(length), t.peer);
+}
+
+void tell_protocol_violation(transfer& t) {
+    if (t.op_sent != OP_NONE) tell_peer(t, 4, "Illegal TFTP operation.");
+}
+
 void send_ERROR(transfer& t, int code, const char* text) {
     trace_line("Sending ERROR, code = %d, string = %s.", code, text);
     t.send_len = build_error(t.send_buf.data(), code, text);

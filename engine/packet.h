@@ -1,6 +1,8 @@
 // TFTP packets (RFC 1350) as both programs build and parse them.
 #pragma once
 
+#include "diag/report.h"
+
 #include <cstdint>
 #include <string>
 
@@ -42,8 +44,21 @@ void send_ACK(transfer& t, int64_t block);
 void send_DATA(transfer& t, int64_t block, int size);
 uint8_t* block_slot(transfer& t, int64_t block);
 void send_ERROR(transfer& t, int code, const char* text);
+// Tells the peer why the transfer ends: one ERROR, never sent again, built beside the last packet
+// so that nothing of the exchange changes. A send that fails changes nothing either: the
+// transfer ends all the same.
+void tell_peer(transfer& t, int code, const std::string& text);
 struct option_set;
 void send_OACK(transfer& t, const option_set& agreed);
+
+// The peer broke the protocol: once the transfer is under way it is told so with ERROR 4 (a
+// stray datagram at a listening port gets no answer), and the transfer ends with text.
+void tell_protocol_violation(transfer& t);
+template <typename... Args>
+[[noreturn]] void protocol_violation(transfer& t, const char* text, Args... args) {
+    tell_protocol_violation(t);
+    report_transfer_fault(text, args...);
+}
 
 // Lays out an RRQ or WRQ in buffer; the result is its length.
 int build_request(uint8_t* buffer, int opcode, const char* name, const char* mode);

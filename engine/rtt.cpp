@@ -1,6 +1,5 @@
 #include "rtt.h"
 
-#include "diag/report.h"
 #include "diag/trace.h"
 #include "platform/clock.h"
 
@@ -13,15 +12,9 @@ constexpr int rtt_backoff[5] = {1, 2, 4, 8, 16};
 constexpr int rtt_min_timeout = 2;
 constexpr int rtt_give_up_after = 4; // a retry count above this gives up
 
-uint32_t clock_reading(const char* failure) {
-    uint32_t seconds = clock_seconds();
-    if (seconds == 0) report_fatal(failure);
-    return seconds;
-}
-
 } // namespace
 
-uint32_t clock_seconds() { return clock_ms() / 1000u; }
+uint64_t clock_seconds() { return clock_ms() / 1000u; }
 
 void rtt_reset(rtt_record& r) {
     r.rtt = 0;
@@ -38,7 +31,7 @@ int rtt_start(rtt_record& r, int timeout_seconds) {
         r.currto = static_cast<int16_t>(multiplier * r.currto); // wraps within 16 bits
         return r.currto;
     }
-    r.start_secs = clock_reading("rtt_start: GetTickCount() error.");
+    r.start_secs = clock_seconds();
     if (r.held_timeout > 0) {
         r.currto = r.held_timeout;
         r.held_timeout = 0;
@@ -58,7 +51,7 @@ void rtt_measure(rtt_record& r) {
         return;
     }
     r.held_timeout = 0;
-    r.stop_secs = clock_reading("rtt_start: GetTickCount() error.");
+    r.stop_secs = clock_seconds();
     double measured = static_cast<double>(r.stop_secs) - static_cast<double>(r.start_secs);
     double delta = measured - r.srtt;
     r.rtt = static_cast<float>(measured);

@@ -12,8 +12,8 @@ struct rtt_record {
     int16_t retry_count = 0;  // timeouts since the transfer started
     int16_t currto = 0;       // current retransmission timeout, seconds
     int16_t held_timeout = 0; // timeout held over for the next measured exchange, 0 for none
-    uint32_t start_secs = 0;  // clock when the measured wait began
-    uint32_t stop_secs = 0;   // clock when it ended
+    uint64_t start_secs = 0;  // clock when the measured wait began
+    uint64_t stop_secs = 0;   // clock when it ended
 };
 
 void rtt_reset(rtt_record& r);
@@ -25,14 +25,14 @@ void rtt_measure(rtt_record& r);
 int rtt_expired(rtt_record& r);
 void rtt_trace(const rtt_record& r);
 
-// A transfer's elapsed time, on the millisecond clock (its wrap included), in seconds.
+// A transfer's elapsed time, on the millisecond clock, in seconds.
 struct stopwatch {
-    uint32_t start = 0, stop = 0; // milliseconds
+    uint64_t start = 0, stop = 0; // milliseconds
     double elapsed = 0;           // seconds
 };
 void t_start(stopwatch& w);
 void t_stop(stopwatch& w);
 double t_elapsed(stopwatch& w);
 
-// The tick count in whole seconds; 0 counts as a failure of the clock.
-uint32_t clock_seconds();
+// The tick count in whole seconds.
+uint64_t clock_seconds();

@@ -7,6 +7,7 @@
 #include "diag/progress.h"
 #include "options.h"
 #include "packet.h"
+#include "platform/files.h"
 #include "platform/socket.h"
 #include "rtt.h"
 
@@ -53,6 +54,7 @@ struct transfer {
     std::string request;        // server: the request that began it, to know it if it comes again
     std::string file_name;      // server: the file the request names, as it names it
     std::string outcome;        // how it ended, as the list of recent transfers shows it
+    std::shared_ptr<const void> claim; // server: an upload's hold on the file it writes
 
     // Takes the options agreed in an OACK, and makes room in the buffers for them.
     void take_options(const option_set& agreed);
@@ -65,7 +67,7 @@ struct transfer {
     bool answered = false;      // the peer has sent something since the transfer began
     std::vector<net_endpoint> other_addresses; // client: the server's further addresses
     int timeout_seconds = 120;                 // the wait for each datagram
-    uint32_t wait_start = 0;                   // millisecond clock when the current wait began
+    uint64_t wait_start = 0;                   // millisecond clock when the current wait began
 
     // Timing.
     rtt_record rtt;
@@ -73,7 +75,9 @@ struct transfer {
 
     // The local file.
     FILE* file = nullptr;
-    std::string path;  // as opened, for the post-upload command
+    staged_file staged;         // a file written: where it is written until it is whole
+    bool keep_existing = false; // a file written may not replace one that appears meanwhile
+    std::string path;           // as opened, for the post-upload command
     int nextchar = -1; // netascii reading: the second byte of a pair that did not fit a block
     int saw_cr = 0;    // netascii writing: a CR waits for its partner
 

@@ -4,18 +4,17 @@
 #include <ctime>
 
 namespace {
-std::atomic<uint32_t> shift{0};
+std::atomic<uint64_t> shift{0};
 }
 
-uint32_t clock_ms() {
+uint64_t clock_ms() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    uint64_t ms =
-        static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
-    return static_cast<uint32_t>(ms) + shift.load();
+    return static_cast<uint64_t>(now.tv_sec) * 1000u +
+           static_cast<uint64_t>(now.tv_nsec) / 1000000u + shift.load();
 }
 
-void clock_shift(uint32_t delta) { shift += delta; }
+void clock_shift(uint64_t delta) { shift += delta; }
 
 time_of_day clock_time_of_day() {
     timespec now{};

@@ -3,10 +3,11 @@
 
 #include <cstdint>
 
-// Milliseconds of a monotonic clock, kept to 32 bits so that it wraps as a tick counter does.
-uint32_t clock_ms();
-// Moves the tick count by delta milliseconds, so that tests can place the wrap where they need it.
-void clock_shift(uint32_t delta);
+// Milliseconds of a monotonic clock, 64 bits wide: no reading is ever an error, and none wraps
+// in the life of a machine.
+uint64_t clock_ms();
+// Moves the tick count on by delta milliseconds, so that tests can let time pass without waiting.
+void clock_shift(uint64_t delta);
 
 struct time_of_day {
     int hours, minutes, seconds, milliseconds;

@@ -13,9 +13,35 @@ bool file_replace_private(const std::string& path, const std::string& content);
 // Removes the file at path; a file that is not there is no failure.
 void file_remove(const std::string& path);
 
-// Opens path as a buffered stream with a C open mode ("r", "rb", "w", "wb"). With regular_only,
-// anything but a regular file is refused, without waiting on a FIFO and without truncating it.
-FILE* stream_open(const std::string& path, const char* mode, bool regular_only);
+// Opens path for reading as a buffered stream. With regular_only, anything but a regular file is
+// refused, without waiting on a FIFO.
+FILE* stream_open(const std::string& path, bool regular_only);
+
+// A file written under a temporary name beside the one it is for, which it replaces only once
+// it is whole and on the disk: a reader finds the old file or the new one, never a part, and a
+// write that fails leaves the old one as it was. Devices and FIFOs are written in place.
+struct staged_file {
+    std::string temp;   // the temporary name; empty when written in place
+    std::string target; // the name it takes
+};
+// Temporary names begin with this, so that a server can refuse to serve them.
+constexpr const char* staged_name_prefix = ".pell-";
+// Opens the file that will become path, for writing. It takes the mode of a file it replaces, or
+// the usual one of a new file. With regular_only anything but a regular file at path is refused.
+// nullptr, with the system's error number in *error, when it cannot be opened: the folder takes
+// no new file, or a file at path may not be written.
+FILE* staged_open(const std::string& path, bool regular_only, staged_file* staged, int* error);
+// Writes the stream out to the disk, closes it and gives the file its name. With keep_existing
+// a file that has appeared under that name meanwhile stays, and the new one goes (EEXIST). 0,
+// or the system's error number, when the temporary file is gone.
+int staged_commit(FILE* stream, const staged_file& staged, bool keep_existing);
+// Closes the stream and removes the temporary file: the file it was for stays as it was.
+void staged_discard(FILE* stream, const staged_file& staged);
+// The same text for every path that names one file, through links and repeated separators, so
+// long as its folder exists.
+std::string file_identity(const std::string& path);
+// Whether an error number says that the disk or the user's share of it is full.
+bool error_is_disk_full(int error);
 
 // One character through the stream's buffer; the stream belongs to one thread, so no lock.
 // NOLINTBEGIN(concurrency-mt-unsafe)

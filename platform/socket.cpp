@@ -1,5 +1,6 @@
 #include "socket.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -137,6 +138,7 @@ int sock_recv_from(int fd, void* buffer, size_t capacity, net_endpoint* from) {
 }
 
 int sock_set_buffers(int fd, int bytes) {
+    int granted[2] = {};
     for (auto [forced, usual] :
          {std::pair{SO_RCVBUFFORCE, SO_RCVBUF}, {SO_SNDBUFFORCE, SO_SNDBUF}}) {
         // A smaller buffer than the system's own would drop what a burst of duplicates brings.
@@ -147,10 +149,10 @@ int sock_set_buffers(int fd, int bytes) {
         if (setsockopt(fd, SOL_SOCKET, forced, &bytes, sizeof bytes) < 0)
             setsockopt(fd, SOL_SOCKET, usual, &bytes, sizeof bytes);
     }
-    int granted = 0;
-    socklen_t length = sizeof granted;
-    getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &granted, &length);
-    return granted;
+    socklen_t length = sizeof granted[0];
+    getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &granted[0], &length);
+    getsockopt(fd, SOL_SOCKET, SO_SNDBUF, &granted[1], &length);
+    return std::min(granted[0], granted[1]);
 }
 
 int sock_want_arrival(int fd) {
@@ -253,6 +255,11 @@ int wait_readable(int fd, int wake, int milliseconds) {
     pollfd p[2] = {{fd, POLLIN, 0}, {wake, POLLIN, 0}};
     int n = poll(p, wake >= 0 ? 2 : 1, milliseconds);
     return n > 0 && (p[0].revents & POLLIN) ? 1 : 0;
+}
+
+bool wait_writable(int fd, int milliseconds) {
+    pollfd p{fd, POLLOUT, 0};
+    return poll(&p, 1, milliseconds) > 0 && (p.revents & POLLOUT);
 }
 
 int event_create() { return eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK); }

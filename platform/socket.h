@@ -27,8 +27,8 @@ int sock_send_to(int fd, const void* data, size_t length, const net_endpoint& to
 // Reads one datagram; the result is its full length even when it did not fit into capacity.
 int sock_recv_from(int fd, void* buffer, size_t capacity, net_endpoint* from);
 // Raises the send and receive buffers to bytes each (beyond the system's usual limit where this
-// process may), never lowering one that is larger already; the receive buffer the system
-// granted, in its own accounting.
+// process may), never lowering one that is larger already; the smaller of the two buffers the
+// system granted, in its own accounting.
 int sock_set_buffers(int fd, int bytes);
 // Where a datagram arrived: the local address it was sent to, and the interface.
 struct arrival {
@@ -60,6 +60,9 @@ void descriptor_limit_raise();
 // Waits until fd (a socket, or any descriptor) can be read, the event wake is set, or
 // milliseconds have passed (-1: no limit); 1 when fd is readable, 0 otherwise.
 int wait_readable(int fd, int wake, int milliseconds);
+
+// Waits until the socket's send queue has room, at most milliseconds; whether it has.
+bool wait_writable(int fd, int milliseconds);
 
 // An event that any thread sets and every waiter on it sees until it is cleared.
 int event_create();

@@ -28,5 +28,6 @@ void access_dialog_command(int id) {
     ServiceIPC.set(clients);
     ServiceIPR.set(ranges);
     ServiceIPW.set(masks);
+    access_lists_resolve();
     ui_end_dialog(IDD_ACCESS_LISTS);
 }

@@ -1,5 +1,6 @@
 #include "access_lists.h"
 
+#include "client_names.h"
 #include "diag/report.h"
 #include "diag/trace.h"
 #include "settings.h"
@@ -109,21 +110,28 @@ bool prefix_mask(const std::string& entry, net_endpoint* address, int* bits) {
 
 } // namespace
 
+void access_lists_resolve() {
+    std::vector<std::string> names;
+    for (const std::string& entry : entries(ServiceIPC.get(), client_separators)) {
+        net_endpoint address;
+        if (!address_parse(entry, &address)) names.push_back(entry);
+    }
+    client_names_resolve(names);
+}
+
 int tftp_netvalC(const net_endpoint& client) {
     const std::string text = address_text(client);
     for (const std::string& entry : entries(ServiceIPC.get(), client_separators)) {
         net_endpoint named;
-        bool admitted = address_parse(entry, &named) && same_address(named, client);
-        host_lookup host;
-        if (!admitted) {
-            if (!host_resolve(entry, &host)) continue;
-            for (const net_endpoint& address : host.addresses)
-                admitted = admitted || same_address(address, client);
+        bool admitted = false;
+        if (address_parse(entry, &named)) {
+            admitted = same_address(named, client);
+        } else {
+            std::string official;
+            admitted = client_name_matches(entry, client, &official);
             if (admitted)
                 trace_line("tftp_netvalC: Connection accepted from client %s (%s).", text.c_str(),
-                           host.official_name.c_str());
-            else
-                trace_line("tftp_netvalC: Failed to resolve host %s.", entry.c_str());
+                           official.c_str());
         }
         if (admitted) {
             trace_line("tftp_netvalC: Connection accepted from client %s.", text.c_str());
@@ -207,12 +215,12 @@ int tftp_netvalidate(const net_endpoint& sender) {
 }
 
 bool access_lists_check(const std::string& clients, const std::string& ranges,
-                        const std::string& masks) {
+                        const std::string& masks, bool resolve_names) {
     bool passed = true;
     for (const std::string& entry : entries(clients, client_separators)) {
         net_endpoint address;
         host_lookup host;
-        if (!address_parse(entry, &address) && !host_resolve(entry, &host)) {
+        if (resolve_names && !address_parse(entry, &address) && !host_resolve(entry, &host)) {
             report_error("Failed to resolve host %s.", entry.c_str());
             passed = false;
         }

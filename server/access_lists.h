@@ -8,6 +8,9 @@
 
 #include <string>
 
+// Resolves the host names of the clients list ahead of the requests they judge: when the settings
+// are read, and whenever the list changes.
+void access_lists_resolve();
 // 0 when the sender is admitted, -1 when refused.
 int tftp_netvalidate(const net_endpoint& sender);
 // Each list's own test of a client: 0 admitted, -1 not (an empty list admits nobody).
@@ -16,6 +19,7 @@ int tftp_netvalR(const net_endpoint& client);
 int tftp_netvalW(const net_endpoint& client);
 
 // The access dialog's check of the three texts: every fault is reported with report_error;
-// true when there is none.
+// true when there is none. Without resolve_names a host name is left to the resolver, which
+// reports it once if it does not resolve: a service may start while its name server is away.
 bool access_lists_check(const std::string& clients, const std::string& ranges,
-                        const std::string& masks);
+                        const std::string& masks, bool resolve_names = true);

@@ -11,6 +11,7 @@
 #include "engine/fsm.h"
 #include "engine/transfer.h"
 #include "listeners.h"
+#include "platform/files.h"
 #include "platform/socket.h"
 #include "platform/thread.h"
 #include "platform/wait_set.h"
@@ -121,16 +122,19 @@ void listen(daemon_state& d, const stop_request& stop) {
     }
 }
 
-void start_transfer(daemon_state& d, const net_endpoint& from, const std::string& host, int length,
-                    const arrival& at) {
+void start_transfer(daemon_state& d, const listener& l, const net_endpoint& from,
+                    const std::string& host, int length, const arrival& at) {
     bool no_free_port = false;
     int fd = transfer_socket_open(at.local, &no_free_port);
-    if (no_free_port) return refuse_from(at.local, from, 0, "No free transfer port.");
+    if (no_free_port)
+        return refuse_from(l.socket.get(), at.local, from, 0, "No free transfer port.");
     // Nothing can answer it now; the client asks again once transfers have ended.
     if (fd < 0 && sock_out_of_descriptors())
         return trace_line("tftp_listen: No descriptor is left for a transfer of host %s.",
                           host.c_str());
-    if (fd < 0) report_fatal("tftp_serverequest: a bind error occurred.");
+    if (fd < 0)
+        return trace_line("tftp_serverequest: a bind error occurred for host %s: %s.", host.c_str(),
+                          error_text(sock_last_error()).c_str());
     transfer& t = d.transfers.open();
     t.socket = fd;
     net_unblock(t);
@@ -155,9 +159,12 @@ void tftp_listen(daemon_state& d, const listener& l) {
     arrival at;
     int length = sock_recv_arrival(l.socket.get(), d.request, sizeof d.request, &from, &at);
     if (length < 0) {
-        // An earlier answer's network trouble can surface here; it is no fault of this socket.
-        if (sock_would_block() || sock_peer_fault()) return;
-        report_fatal("tftp_listen: A recvfrom error occurred while listening.");
+        // An earlier answer's network trouble can surface here; it is no fault of this socket,
+        // and no other failure of one datagram stops the server.
+        if (!sock_would_block() && !sock_peer_fault())
+            trace_line("tftp_listen: A recvfrom error occurred while listening: %s.",
+                       error_text(sock_last_error()).c_str());
+        return;
     }
     const bool busy = no_room(d, from);
     std::string host = address_text(from);
@@ -187,13 +194,13 @@ void tftp_listen(daemon_state& d, const listener& l) {
     }
     if (busy) {
         d.transfers.drain();
-        if (no_room(d, from)) return TFTP_Refuserequests(at.local, from);
+        if (no_room(d, from)) return TFTP_Refuserequests(l.socket.get(), at.local, from);
     }
     trace_line("tftp_listen: got %d bytes from host %s, port# %d.", length, host.c_str(),
                from.port);
     // No request is that long: a datagram cut to the buffer would be read as another one.
     if (length > static_cast<int>(sizeof d.request)) return;
-    start_transfer(d, from, host, length, at);
+    start_transfer(d, l, from, host, length, at);
 }
 
 } // namespace

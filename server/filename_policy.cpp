@@ -1,6 +1,7 @@
 #include "filename_policy.h"
 
 #include "diag/trace.h"
+#include "platform/files.h"
 #include "platform/folders.h"
 #include "settings.h"
 
@@ -34,6 +35,17 @@ bool under_root(const std::string& name, const std::string& root) {
     return root.back() == '\\' || (name.size() > root.size() && name[root.size()] == '\\');
 }
 
+// An upload in progress writes under a temporary name that is nobody's to read or write.
+bool names_a_staged_file(const std::string& name) {
+    const std::string prefix = staged_name_prefix;
+    for (size_t at = 0;;) {
+        if (name.compare(at, prefix.size(), prefix) == 0) return true;
+        size_t separator = name.find_first_of("\\/", at);
+        if (separator == std::string::npos) return false;
+        at = separator + 1;
+    }
+}
+
 int denied(const std::string& name) {
     trace_line("tftp_checkfilename: Denied access for %s.", name.c_str());
     return -1;
@@ -46,7 +58,8 @@ int tftp_checkfilename(std::string& name, int kind) {
         trace_line("tftp_checkfilename: Filename started with whitespace.");
         return -1;
     }
-    if (name.size() > request_field_limit || name.find("..") != std::string::npos)
+    if (name.size() > request_field_limit || name.find("..") != std::string::npos ||
+        names_a_staged_file(name))
         return denied(name);
     std::replace(name.begin(), name.end(), '/', '\\');
 

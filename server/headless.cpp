@@ -158,7 +158,7 @@ int parse(int argc, char** argv, options* o) {
     o->no_overwrite = line.is_set("no-overwrite");
     o->no_root_restriction = line.is_set("no-root-restriction");
     o->save = line.is_set("save");
-    if (o->lists && !access_lists_check(o->clients, o->ranges, o->masks)) return 2;
+    if (o->lists && !access_lists_check(o->clients, o->ranges, o->masks, false)) return 2;
     return -1;
 }
 
@@ -223,7 +223,7 @@ void warn_unconfined() {
 // request is judged by them; running transfers go on as they began. Where the server listens
 // changes only with a restart.
 void reload(const options& o) {
-    const std::string addresses = ListenAddresses.get(), ports = PortRange.get();
+    const std::string addresses = ListenAddresses.get();
     const int family = ListenFamily;
     {
         std::unique_lock<std::shared_mutex> settling(settings_change);
@@ -231,11 +231,12 @@ void reload(const options& o) {
         apply(o);
         packet_timeout = timeout_list_seconds(IDC_TIMEOUT);
     }
+    access_lists_resolve();
     if (!trace_open(trace_enabled == 1, TracePath.get()))
         report_error("Failed to open the log file.");
     warn_unconfined();
-    if (ListenAddresses.get() != addresses || ListenFamily != family || PortRange.get() != ports)
-        std::fprintf(stderr, "pellsd: warning: where the server listens and its transfer ports "
+    if (ListenAddresses.get() != addresses || ListenFamily != family)
+        std::fprintf(stderr, "pellsd: warning: the addresses and families the server listens on "
                              "change only when it starts again.\n");
     status_text("The settings have been read again.");
 }

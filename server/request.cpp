@@ -13,6 +13,8 @@
 #include "filename_policy.h"
 #include "platform/files.h"
 #include "settings.h"
+#include "ui/timeout_list.h"
+#include "upload_claims.h"
 
 #include <algorithm>
 #include <cstring>
@@ -69,7 +71,9 @@ int negotiate(transfer& t, int kind, const option_set& asked, const std::string&
             }
             break;
         case option_name::timeout:
-            if (o.value >= timeout_option_min && o.value <= timeout_option_max)
+            // Only within the server's own range: no client holds a transfer (and so a slot)
+            // longer than the server's own timeout would.
+            if (o.value >= timeout_min_seconds && o.value <= t.timeout_seconds)
                 agreed->set(o.name, o.value);
             break;
         case option_name::windowsize:
@@ -78,14 +82,12 @@ int negotiate(transfer& t, int kind, const option_set& asked, const std::string&
             break;
         }
     }
-    // Whether sending or receiving, the socket holds a window; receiving, the window is one the
-    // buffer holds, or its blocks would be lost in every burst.
+    // Whether sending or receiving, the window is one the socket's buffers hold.
     if (agreed->has(option_name::windowsize)) {
         int block = static_cast<int>(
             agreed->has(option_name::blksize) ? agreed->get(option_name::blksize) : block_size);
         int window = static_cast<int>(agreed->get(option_name::windowsize));
-        int held = net_hold_window(t, block, window);
-        if (kind == OP_WRQ) agreed->set(option_name::windowsize, held);
+        agreed->set(option_name::windowsize, net_hold_window(t, block, window));
     }
     return 0;
 }
@@ -96,9 +98,10 @@ int recv_xRQ(transfer& t, int kind, const uint8_t* data, int length, option_set*
     t.kind = kind;
     const uint8_t *at = data, *end = data + length;
     std::string name, mode;
-    if (!take_text(at, end, &name)) report_peer_fault("recv_xRQ: Invalid filename was requested.");
+    if (!take_text(at, end, &name))
+        report_transfer_fault("recv_xRQ: Invalid filename was requested.");
     t.file_name = name;
-    if (!take_text(at, end, &mode)) report_peer_fault("recv_xRQ: Invalid mode requested.");
+    if (!take_text(at, end, &mode)) report_transfer_fault("recv_xRQ: Invalid mode requested.");
     // What follows the mode (at) holds the options of the extensions.
     // Neither may be longer than its field; such a request is refused like a bad name.
     if (mode.size() > request_field_limit) return refuse(t, 2, "File request failed.");
@@ -126,6 +129,11 @@ int recv_xRQ(transfer& t, int kind, const uint8_t* data, int length, option_set*
         }
     }
 
+    if (kind == OP_WRQ) {
+        t.claim = upload_claim(path);
+        if (!t.claim) return refuse(t, 2, "The file is being uploaded by another client.");
+        t.keep_existing = AllowOverwrite == 1;
+    }
     if (!file_open(t, path, kind == OP_RRQ ? "r" : "w", 0))
         return refuse(t, 2, "Failed to open file.");
     t.meter->kind = kind;

@@ -1,6 +1,7 @@
 #include "server_window.h"
 
 #include "access_dialog.h"
+#include "access_lists.h"
 #include "choosers.h"
 #include "daemon.h"
 #include "diag/progress.h"
@@ -290,6 +291,7 @@ void server_enable() {
     if (!(limit_field_read(IDC_MAX_TRANSFERS) && limit_field_read(IDC_MAX_PER_CLIENT))) return;
     if (!network_fields_read()) return;
     packet_timeout = timeout_list_seconds(IDC_TIMEOUT);
+    access_lists_resolve();
 
     show_state(true);
     ServerEnabled = 1;

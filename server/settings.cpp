@@ -112,7 +112,7 @@ const std::vector<std::pair<const char*, shared_text*>>& stored_texts() {
 
 void settings_defaults() {
     stored_server_enabled = AllowUpload = AllowDownload = AllowOverwrite = trace_enabled =
-        ServiceIP = Extensions = 0;
+        ServiceIP = RunExternal = Extensions = 0;
     for (const stored_number& n : stored_numbers())
         *n.value = n.factory;
     for (const auto& [name, text] : stored_texts())
@@ -122,6 +122,7 @@ void settings_defaults() {
     ServiceIPC.set("");
     ServiceIPR.set("");
     ServiceIPW.set("");
+    RunExternalExe.set("");
 
     ui_set_checked(IDC_RESTRICT_UPLOAD, true);
     ui_set_checked(IDC_RESTRICT_DOWNLOAD, true);

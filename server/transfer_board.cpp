@@ -28,7 +28,7 @@ struct row {
     const void* owner; // the running transfer; nullptr once it has ended
     std::string time, client, file, direction;
     std::shared_ptr<transfer_meter> meter;
-    uint32_t start_ms;
+    uint64_t start_ms;
     double seconds = 0;
     int64_t bytes = 0;
     std::string result;
@@ -40,7 +40,7 @@ struct board_state {
     std::deque<row> rows; // newest first
     int busy = 0;
     bool changed = false; // since the list was last shown
-    uint32_t next_show_ms = 0;
+    uint64_t next_show_ms = 0;
 };
 
 board_state& board() {
@@ -166,8 +166,8 @@ int board_tick() {
     std::lock_guard<std::mutex> lock(b.mutex);
     const bool running = any_running(b.rows);
     if (!b.changed && !running) return -1;
-    const int32_t left = static_cast<int32_t>(b.next_show_ms - clock_ms());
-    if (left > 0) return left;
+    const uint64_t now = clock_ms();
+    if (b.next_show_ms > now) return static_cast<int>(b.next_show_ms - now);
     show(b);
     if (running && MaxTransfers > 1 && !stop_flag && role().serving())
         status_text(totals_line(b.rows));

@@ -4,9 +4,11 @@
 #include "diag/report.h"
 #include "engine/endpoint.h"
 #include "engine/fsm.h"
+#include "engine/packet.h"
 #include "platform/clock.h"
 #include "transfer_board.h"
 
+#include <algorithm>
 #include <vector>
 
 std::atomic<int> transfers_running{0};
@@ -41,13 +43,13 @@ bool transfer_table::step(transfer& t, int (*what)(transfer&, int), int argument
 }
 
 void transfer_table::note_wait(const transfer& t) {
-    uint32_t due = clock_ms() + static_cast<uint32_t>(net_wait_left(t));
-    if (static_cast<int32_t>(due - due_) < 0) due_ = due;
+    uint64_t due = clock_ms() + static_cast<uint64_t>(net_wait_left(t));
+    due_ = std::min(due_, due);
 }
 
 int transfer_table::until_due() const {
-    int32_t left = static_cast<int32_t>(due_ - clock_ms());
-    return left > 0 ? left : 0;
+    uint64_t now = clock_ms();
+    return due_ > now ? static_cast<int>(std::min<uint64_t>(due_ - now, INT32_MAX)) : 0;
 }
 
 void transfer_table::end(int fd) {
@@ -73,7 +75,12 @@ void transfer_table::begin(transfer& t, int length) {
     const bool going = step(t, fsm_dispatch, length);
     board_begin(t);
     if (!going) return end(t.socket);
-    if (!waits_.add(t.socket)) report_fatal("tftp_serverequest: failed to create socket.");
+    // A system out of room for one more wait turns this transfer away, not every other one.
+    if (!waits_.add(t.socket)) {
+        tell_peer(t, 0, "The server cannot take another transfer now.");
+        t.outcome = "failed: tftp_serverequest: failed to create socket.";
+        end(t.socket);
+    }
 }
 
 void transfer_table::receive(int fd) {
@@ -99,7 +106,7 @@ int transfer_table::expire() {
     if (transfers_.empty()) return -1;
     if (until_due() > 0) return until_due();
     std::vector<int> ended;
-    due_ = clock_ms() + static_cast<uint32_t>(INT32_MAX);
+    due_ = UINT64_MAX;
     for (auto& [fd, t] : transfers_) {
         if (net_wait_left(*t) > 0)
             note_wait(*t);

@@ -54,5 +54,5 @@ class transfer_table {
     // The millisecond clock at or before which the first wait runs out. Only a step of its own
     // moves a transfer's wait, so each step brings this forward where needed, and a full look
     // at every wait is due only when it has passed.
-    uint32_t due_ = 0;
+    uint64_t due_ = 0;
 };

@@ -3,6 +3,7 @@
 // server that keeps its port, a silent server, Stop, and the status texts in their order.
 #include "client/client_controls.h"
 #include "client/client_role.h"
+#include "client/client_settings.h"
 #include "client/client_window.h"
 #include "client/session.h"
 #include "client/transfer_gauge.h"
@@ -192,15 +193,14 @@ TEST_F(client_session, error_replies_show_the_code_text_and_the_waited_summary) 
     }
 }
 
-TEST_F(client_session, an_unknown_host_leaves_the_empty_local_file_and_no_summary) {
+TEST_F(client_session, an_unknown_host_leaves_the_local_file_and_no_summary) {
+    write_file(folder.file("a.bin"), "precious");
     ui_set_text(IDC_HOST, "no-such-host.invalid");
     download("a.bin", folder.file("a.bin"));
     ASSERT_TRUE(ended());
     ASSERT_FALSE(ui_test_boxes().empty());
-    EXPECT_EQ(last_box_shown().text,
-              "udp_open: unable to resolve host 'no-such-host.invalid'.");
-    EXPECT_TRUE(file_exists(folder.file("a.bin")));
-    EXPECT_EQ(read_file(folder.file("a.bin")), "");
+    EXPECT_EQ(last_box_shown().text, "udp_open: unable to resolve host 'no-such-host.invalid'.");
+    EXPECT_EQ(read_file(folder.file("a.bin")), "precious");
     for (const std::string& line : status_lines())
         EXPECT_EQ(line.find("seconds"), std::string::npos);
     EXPECT_TRUE(ui_is_enabled(IDC_START));
@@ -245,7 +245,9 @@ TEST_F(client_session, a_silent_server_gets_four_retransmissions_then_the_timeou
     EXPECT_EQ(last_transfer_end, END_TIMED_OUT);
 }
 
-TEST_F(client_session, stop_during_a_download_keeps_the_partial_file_closed) {
+TEST_F(client_session, stop_during_a_download_leaves_the_local_file_and_no_partial_one) {
+    write_file(folder.file("a.bin"), "precious");
+    std::vector<std::string> before = names_in(folder.path());
     download("a.bin", folder.file("a.bin"));
     datagram rrq = request();
     server_side.send_to(rrq.from_port, tftp_packet(3, 1, pattern_bytes(512, 4)));
@@ -253,7 +255,8 @@ TEST_F(client_session, stop_during_a_download_keeps_the_partial_file_closed) {
     client_stop();
     ASSERT_TRUE(ended());
     EXPECT_EQ(status(), "File transfer aborted by user.");
-    EXPECT_EQ(read_file(folder.file("a.bin")), pattern_bytes(512, 4));
+    EXPECT_EQ(read_file(folder.file("a.bin")), "precious");
+    EXPECT_EQ(names_in(folder.path()), before);
     EXPECT_FALSE(holds_open(folder.path() + "/a.bin"));
     EXPECT_FALSE(file_exists(folder.file("PYCStat.tmp")));
     EXPECT_TRUE(ui_is_enabled(IDC_START));
@@ -292,6 +295,44 @@ TEST_F(client_session, answers_that_do_not_fit_the_request_are_protocol_botches)
     server_side.send_to(request().from_port, tftp_packet(4, 0));
     ASSERT_TRUE(ended());
     EXPECT_EQ(box_since(1), "fsm_invalid: Protocol botch: op_sent = 1, op_recv = 4.");
+}
+
+// An OACK may only lower what was asked, in numbers that can be read: anything else is refused
+// with ERROR 8, as is a size that the blocks do not bear out, and the local file stays as it was.
+TEST_F(client_session, answers_to_the_options_that_cannot_be_taken_fail_the_download) {
+    client_extensions_show(true);
+    const struct {
+        std::string oack, says;
+    } cases[] = {
+        {std::string("blksize\0abc\0", 12), "an option that cannot be read: blksize abc."},
+        {std::string("windowsize\0\xff\0", 13), "an option that cannot be read: windowsize ?."},
+        {std::string("timeout\0"
+                     "5\0",
+                     10),
+         "an option that was not asked for: timeout 5."},
+        {std::string("blksize\0"
+                     "70000\0",
+                     14),
+         "an option beyond what was asked: blksize 70000."},
+    };
+    write_file(folder.file("a.bin"), "precious");
+    for (const auto& c : cases) {
+        download("a.bin", folder.file("a.bin"));
+        server_side.send_to(request().from_port, std::string("\0\6", 2) + c.oack);
+        EXPECT_EQ(next_bytes(server_side).substr(0, 4), tftp_packet(5, 8)) << c.says;
+        ASSERT_TRUE(ended());
+        EXPECT_NE(last_failure_text().find(c.says), std::string::npos) << last_failure_text();
+    }
+    download("a.bin", folder.file("a.bin"));
+    server_side.send_to(request().from_port, std::string("\0\6tsize\0"
+                                                         "1000000\0",
+                                                         16));
+    datagram ack = expect_packet(server_side, 4, 0);
+    ASSERT_TRUE(send_blocks(server_side, ack.from_port, "short").completed);
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(last_box_shown().text, "The server announced 1000000 bytes but sent 5.");
+    EXPECT_EQ(last_transfer_end, END_FAILED);
+    EXPECT_EQ(read_file(folder.file("a.bin")), "precious");
 }
 
 TEST_F(client_session, start_checks_its_fields) {

@@ -1,8 +1,8 @@
 // pellsd --headless as a process: its start, its listening steps, its refusals to start, its
 // idle cost and its end.
-#include "server_process.h"
 #include "lockstep.h"
 #include "packet_expect.h"
+#include "server_process.h"
 #include "transfer_data.h"
 #include "udp_peer.h"
 
@@ -124,8 +124,11 @@ TEST(daemon, save_stores_the_options_and_a_later_run_starts_from_them) {
 }
 
 TEST(daemon, a_config_file_holds_the_settings_and_sighup_reads_it_again) {
-    server_process server({"--config", "pellsd.conf", "--allow-download", "--save"});
-    const std::string config = server.logs.file("pellsd.conf");
+    temp_folder_owner stored;
+    const std::string config = stored.file("pellsd.conf");
+    write_file(config, "[General]\nRunExternal=Yes\nRunExternalExe=" +
+                           std::string(RECORD_ARGS_PATH) + " " + stored.file("ran") + " ?\n");
+    server_process server({"--config", config, "--allow-download", "--allow-upload", "--save"});
     ASSERT_TRUE(wait_until(
         [&] { return read_file(config).find("AllowDownload=Yes") != std::string::npos; }, 10000));
     EXPECT_EQ(read_file(server.settings()).find("AllowDownload=Yes"), std::string::npos);
@@ -138,7 +141,8 @@ TEST(daemon, a_config_file_holds_the_settings_and_sighup_reads_it_again) {
     std::string text = read_file(config);
     text.replace(text.find("Extensions=No"), 13, "Extensions=Yes");
     text.replace(text.find("MaxTransfers=1"), 14, "MaxTransfers=2");
-    write_file(config, text);
+    // A key left out of the file goes back to its factory value.
+    write_file(config, std::regex_replace(text, std::regex("RunExternal[^\n]*\n"), ""));
     server.process().signal(SIGHUP);
     ASSERT_TRUE(wait_until(
         [&] {
@@ -154,6 +158,10 @@ TEST(daemon, a_config_file_holds_the_settings_and_sighup_reads_it_again) {
     lockstep_outcome rest = take_blocks(running, first.from_port, 5000, 2);
     EXPECT_TRUE(rest.completed);
     EXPECT_EQ(first.bytes.substr(4) + rest.wire, content);
+    udp_peer writer; // no command runs after an upload any more
+    writer.send_to(server.port(), tftp_request(2, "up.bin", "octet"));
+    EXPECT_TRUE(send_blocks(writer, expect_packet(writer, 4, 0).from_port, "up").completed);
+    EXPECT_EQ(server.trace().find("TFTP_RunExternal"), std::string::npos);
     // Headless, each finished transfer's row of the window's list goes to standard output.
     EXPECT_TRUE(wait_until(
         [&] {

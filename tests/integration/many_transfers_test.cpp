@@ -76,12 +76,14 @@ class many_transfers : public daemon_test {
     std::string shared = pattern_bytes(3000, 1);
 };
 
+// An upload of the file the downloads read replaces it only once it is whole, and they read on
+// the file they opened; a second upload of it meanwhile is refused.
 TEST_F(many_transfers, downloads_and_uploads_of_the_same_and_other_files_run_side_by_side) {
     std::vector<stepped_client> clients;
     for (int i = 0; i < 3; ++i)
-        clients.emplace_back(false, "shared.bin", "");
-    clients.emplace_back(false, "other.bin", "");
-    clients.emplace_back(true, "up_a.bin", pattern_bytes(2100, 3));
+        clients.emplace_back(false, "shared.bin", shared);
+    clients.emplace_back(false, "other.bin", read_file(root_file("other.bin")));
+    clients.emplace_back(true, "shared.bin", pattern_bytes(2100, 3));
     clients.emplace_back(true, "up_b.bin", pattern_bytes(1536, 4));
     for (const auto& c : clients)
         c.request(port);
@@ -94,6 +96,11 @@ TEST_F(many_transfers, downloads_and_uploads_of_the_same_and_other_files_run_sid
     EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 5) << listed;
     // Each download has read its second block, each upload taken its first.
     EXPECT_TRUE(status_shows("6 transfers, 4096 bytes sent, 1024 bytes received.")) << status();
+    udp_peer second_writer;
+    second_writer.send_to(port, tftp_request(2, "shared.bin", "octet"));
+    EXPECT_EQ(
+        next_bytes(second_writer),
+        tftp_packet(5, 2, std::string("The file is being uploaded by another client.") + '\0'));
 
     for (bool moving = true; moving;) {
         moving = false;
@@ -104,9 +111,7 @@ TEST_F(many_transfers, downloads_and_uploads_of_the_same_and_other_files_run_sid
             }
     }
     for (const auto& c : clients)
-        EXPECT_EQ(c.upload ? read_file(root_file(c.name)) : c.taken,
-                  c.upload ? c.content : read_file(root_file(c.name)))
-            << c.name;
+        EXPECT_EQ(c.upload ? read_file(root_file(c.name)) : c.taken, c.content) << c.name;
     EXPECT_TRUE(wait_until([] { return transfers_running == 0; }, 5000));
     EXPECT_FALSE(file_exists(status_file_path()));
 }

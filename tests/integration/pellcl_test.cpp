@@ -4,8 +4,8 @@
 #include "server_process.h"
 
 #include <csignal>
-#include <regex>
 #include <gtest/gtest.h>
+#include <regex>
 
 namespace {
 
@@ -55,9 +55,13 @@ TEST_F(pellcl, draws_its_meter_on_a_terminal_only) {
     EXPECT_EQ(into_file.out.find('\r'), std::string::npos) << into_file.out;
 }
 
-TEST_F(pellcl, a_refused_request_fails_with_the_error_text) {
+TEST_F(pellcl, a_refused_request_fails_with_the_error_text_and_leaves_the_local_file) {
     server_process server({"--allow-download"});
-    run_result get = run({"--get", "127.0.0.1:" + std::to_string(server.port()), "missing.bin"});
+    write_file(local.file("precious.txt"), "precious");
+    run_result get =
+        run({"--get", "127.0.0.1:" + std::to_string(server.port()), "missing.bin", "precious.txt"});
+    EXPECT_EQ(read_file(local.file("precious.txt")), "precious");
+    EXPECT_EQ(names_in(local.path()), std::vector<std::string>{"precious.txt"});
     EXPECT_EQ(get.status, 1);
     EXPECT_NE(get.err.find("Transfer error: Error code 1: The file was not located on the server."),
               std::string::npos)
@@ -81,11 +85,13 @@ TEST_F(pellcl, a_silent_server_fails_with_the_timeout) {
     EXPECT_NE(get.err.find("The file transfer timed out."), std::string::npos) << get.err;
 }
 
-TEST_F(pellcl, sigint_presses_stop) {
+TEST_F(pellcl, sigint_presses_stop_and_leaves_the_local_file) {
+    write_file(local.file("a.bin"), "precious");
     udp_peer server;
+    temp_folder_owner logs;
     child_process client(PELLCL_PATH,
                          {"--get", "127.0.0.1:" + std::to_string(server.port()), "a.bin"},
-                         local.path(), local.path());
+                         local.path(), logs.path());
     auto rrq = server.receive(5000);
     ASSERT_TRUE(rrq);
     udp_peer transfer;
@@ -95,7 +101,8 @@ TEST_F(pellcl, sigint_presses_stop) {
     EXPECT_EQ(client.wait_exit(10000), 1);
     EXPECT_NE(client.err().find("File transfer aborted by user."), std::string::npos)
         << client.err();
-    EXPECT_EQ(read_file(local.file("a.bin")), pattern_bytes(512, 2));
+    EXPECT_EQ(read_file(local.file("a.bin")), "precious");
+    EXPECT_EQ(names_in(local.path()), std::vector<std::string>{"a.bin"});
 }
 
 TEST_F(pellcl, rejects_bad_command_lines) {

@@ -121,6 +121,41 @@ TEST(requests, a_request_without_its_nuls_is_not_answered_and_the_server_goes_on
               tftp_packet(3, 1, "hello"));
 }
 
+// An upload writes beside the file it replaces: until its last block is on the disk the file is
+// served as it was, and an upload that never ends leaves it so, with nothing beside it.
+TEST(requests, an_unfinished_upload_leaves_the_file_as_it_was) {
+    server_process server(
+        {"--allow-download", "--allow-upload", "--timeout", "2", "--max-transfers", "2"});
+    const std::string old = pattern_bytes(3000, 2);
+    write_file(server.root() + "/firmware.bin", old);
+    udp_peer writer;
+    writer.send_to(server.port(), tftp_request(2, "firmware.bin", "octet"));
+    uint16_t tid = expect_packet(writer, 4, 0).from_port;
+    for (int block : {1, 2}) {
+        writer.send_to(tid, tftp_packet(3, block, pattern_bytes(512, 9)));
+        expect_packet(writer, 4, block);
+    }
+    udp_peer reader;
+    reader.send_to(server.port(), tftp_request(1, "firmware.bin", "octet"));
+    EXPECT_TRUE(take_blocks(reader, 0).wire == old);
+    ASSERT_TRUE(server.trace_shows("The file transfer timed out.", 30000));
+    EXPECT_TRUE(read_file(server.root() + "/firmware.bin") == old);
+    EXPECT_EQ(names_in(server.root()), std::vector<std::string>{"firmware.bin"});
+}
+
+// Refusing to overwrite holds to the end: a file that appears during the upload stays.
+TEST(requests, no_overwrite_keeps_a_file_that_appears_during_the_upload) {
+    server_process server({"--allow-upload", "--no-overwrite"});
+    udp_peer writer;
+    writer.send_to(server.port(), tftp_request(2, "new.bin", "octet"));
+    uint16_t tid = expect_packet(writer, 4, 0).from_port;
+    write_file(server.root() + "/new.bin", "appeared");
+    writer.send_to(tid, tftp_packet(3, 1, "late"));
+    EXPECT_EQ(next_bytes(writer), error_packet(6, "File already exists."));
+    EXPECT_EQ(read_file(server.root() + "/new.bin"), "appeared");
+    EXPECT_EQ(names_in(server.root()), std::vector<std::string>{"new.bin"});
+}
+
 TEST(requests, names_are_completed_with_their_root) {
     temp_folder_owner uploads;
     server_process server({"--allow-download", "--allow-upload", "--upload-root", uploads.path()});
@@ -202,7 +237,7 @@ TEST(requests, the_access_lists_serve_only_the_listed_clients) {
         bool first_served, second_served;
     } cases[] = {
         {{"--clients", "127.0.0.2"}, false, true},
-        {{"--clients", "localhost"}, true, false},
+        {{"--clients", "localhost"}, true, false}, // judged once the name has resolved
         {{"--client-ranges", "127.0.0.2 - 127.0.0.9"}, false, true},
         {{"--client-masks", "127.0.0.*"}, true, true},
         {{"--client-masks", "127.0.1.*"}, false, false},
@@ -213,6 +248,9 @@ TEST(requests, the_access_lists_serve_only_the_listed_clients) {
         args.insert(args.end(), c.lists.begin(), c.lists.end());
         server_process server(args);
         write_file(server.root() + "/a.txt", "x");
+        if (c.lists[1] == "localhost") {
+            ASSERT_TRUE(server.trace_shows("Resolved host localhost."));
+        }
         expect_served(server, 0x7f000001, c.first_served);
         expect_served(server, other_host, c.second_served);
     }

@@ -9,6 +9,8 @@
 #include "server_process.h"
 #include "udp_peer.h"
 
+#include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
@@ -184,7 +186,7 @@ TEST(forged_sources, datagrams_from_port_0_are_dropped_and_the_server_serves_on)
     owner.send_to(server.port(), request);
     datagram first = expect_packet(owner, 3, 1);
     ASSERT_TRUE(send_forged({}, "127.0.0.1", 0, first.from_port, tftp_packet(4, 1)));
-    EXPECT_TRUE(server.trace_shows("net_recv: Received from port 0,"));
+    EXPECT_TRUE(server.trace_shows("net_recv: Received from 127.0.0.1, port 0,"));
     owner.send_to(first.from_port, tftp_packet(4, 1));
     lockstep_outcome rest = take_blocks(owner, first.from_port, 5000, 2);
     EXPECT_TRUE(rest.completed && first.bytes.substr(4) + rest.wire == probe);
@@ -243,6 +245,100 @@ TEST(unroutable_peers, end_the_clients_transfer_with_the_reason) {
               std::string::npos)
         << run.err;
     EXPECT_EQ(run.err.find("Error:"), std::string::npos) << run.err; // no fatal box
+}
+
+// The machine turns hostile: a full disk, a clock past 2^32 milliseconds, a name server that
+// never answers, a link slower than a window. Each costs at most the transfer it meets.
+TEST(hostile_environment, a_full_disk_ends_the_upload_only_and_leaves_the_file_as_it_was) {
+    temp_folder_owner disk;
+    if (geteuid() != 0 ||
+        run_program({"mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", disk.path()}, "/").status)
+        GTEST_SKIP() << "a small file system of the test's own needs root";
+    struct unmount {
+        std::string path;
+        ~unmount() { run_program({"umount", "-l", path}, "/"); }
+    } mounted{disk.path()};
+    server_process server({"--allow-download", "--allow-upload", "--root", disk.path()});
+    write_file(disk.file("config.txt"), "old config");
+    udp_peer client;
+    client.send_to(server.port(), tftp_request(2, "config.txt", "octet"));
+    datagram ack = expect_packet(client, 4, 0);
+    lockstep_outcome sent = send_blocks(client, ack.from_port, pattern_bytes(200 * 1024, 7));
+    EXPECT_EQ(sent.error, "Disk full or allocation exceeded.");
+    EXPECT_EQ(read_file(disk.file("config.txt")), "old config");
+    EXPECT_EQ(names_in(disk.path()), std::vector<std::string>{"config.txt"});
+    EXPECT_TRUE(eventually_served(server, "config.txt", "old config"));
+}
+
+TEST(hostile_environment, the_clock_passing_2_to_the_32_milliseconds_stops_nothing) {
+    if (geteuid() != 0) GTEST_SKIP() << "a time namespace needs root";
+    // The server's monotonic clock reaches 2^32 ms two seconds after it starts.
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const long offset = 4294967L - now.tv_sec - 2;
+    server_process server({"--allow-download"},
+                          {program_path("unshare"), "--time", "--monotonic", std::to_string(offset),
+                           "--fork", "--kill-child=SIGTERM"});
+    write_file(server.root() + "/a.bin", "served");
+    auto server_clock_ms = [offset] {
+        timespec t{};
+        clock_gettime(CLOCK_MONOTONIC, &t);
+        return (t.tv_sec + offset) * 1000L + t.tv_nsec / 1000000L;
+    };
+    int served = 0;
+    while (server_clock_ms() < 4294967296L + 1500L) {
+        ASSERT_TRUE(eventually_served(server, "a.bin", "served")) << "after " << served;
+        ++served;
+    }
+    EXPECT_TRUE(server.process().running());
+}
+
+TEST(hostile_environment, a_name_server_that_never_answers_holds_no_request) {
+    network_namespace ns;
+    if (!ns.unavailable().empty()) GTEST_SKIP() << ns.unavailable();
+    ASSERT_TRUE(ns.use_name_server("203.0.113.53")); // a black hole: it takes ten seconds
+    // A client that only the mask admits, after the name has been looked at.
+    server_process server(
+        {"--allow-download", "--clients", "slow-name.example", "--client-masks", "127.0.0.*"},
+        ns.prefix());
+    const std::string content = pattern_bytes(100 * 1024, 8);
+    write_file(server.root() + "/a.bin", content);
+    for (int i = 0; i < 3; ++i) {
+        std::vector<std::string> get = ns.prefix();
+        get.insert(get.end(), {PELLCL_PATH, "--get", "127.0.0.1:" + std::to_string(server.port()),
+                               "a.bin", server.logs.file("got.bin")});
+        auto start = std::chrono::steady_clock::now();
+        ASSERT_EQ(run_program(get, server.logs.path()).status, 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    }
+    EXPECT_TRUE(read_file(server.logs.file("got.bin")) == content);
+}
+
+TEST(hostile_environment, a_link_slower_than_a_window_only_slows_the_transfer) {
+    network_namespace ns;
+    if (!ns.unavailable().empty()) GTEST_SKIP() << ns.unavailable();
+    if (!ns.limit_rate("200mbit")) GTEST_SKIP() << "tc cannot limit the namespace's loopback";
+    // The sender runs as a service does, unable to raise its buffers beyond the system's limit,
+    // towards a receiver that can and asks for a large window: the get from pellsd, the put to it.
+    std::vector<std::string> unprivileged = ns.prefix();
+    unprivileged.insert(unprivileged.end(), {program_path("setpriv"), "--bounding-set=-net_admin"});
+    const std::string content = pattern_bytes(32u << 20, 9);
+    for (bool get : {true, false}) {
+        server_process server(
+            {"--allow-download", "--allow-upload", "--extensions", "--max-windowsize", "512"},
+            get ? unprivileged : ns.prefix());
+        write_file(server.root() + "/big.bin", content);
+        write_file(server.logs.file("big.bin"), content);
+        std::vector<std::string> run = get ? ns.prefix() : unprivileged;
+        run.insert(run.end(), {PELLCL_PATH, get ? "--get" : "--put",
+                               "127.0.0.1:" + std::to_string(server.port()), "big.bin",
+                               get ? "got.bin" : "up.bin", "--blksize", "65464", "--windowsize",
+                               "512", "--timeout", "5"});
+        run_result r = run_program(run, server.logs.path());
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(read_file(get ? server.logs.file("got.bin") : server.root() + "/up.bin") ==
+                    content);
+    }
 }
 
 } // namespace

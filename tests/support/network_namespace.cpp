@@ -1,6 +1,9 @@
 #include "network_namespace.h"
 
 #include "process.h"
+#include "temp_folder.h"
+
+#include <filesystem>
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -40,6 +43,25 @@ network_namespace::network_namespace()
 
 network_namespace::~network_namespace() {
     if (added_) run_ip({"netns", "del", name_});
+    std::error_code ignored;
+    std::filesystem::remove_all("/etc/netns/" + name_, ignored);
+}
+
+bool network_namespace::use_name_server(const std::string& address) {
+    // ip netns exec puts the namespace's own files over /etc's; one attempt, ten seconds.
+    std::error_code failed;
+    std::filesystem::create_directories("/etc/netns/" + name_, failed);
+    if (failed) return false;
+    write_file("/etc/netns/" + name_ + "/resolv.conf",
+               "nameserver " + address + "\noptions timeout:10 attempts:1\n");
+    return true;
+}
+
+bool network_namespace::limit_rate(const std::string& rate) {
+    return run_program({"tc", "-n", name_, "qdisc", "add", "dev", "lo", "root", "tbf", "rate", rate,
+                        "burst", "64kb", "latency", "5s"},
+                       "/", 10000)
+               .status == 0;
 }
 
 std::vector<std::string> network_namespace::prefix() const {

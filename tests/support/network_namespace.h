@@ -18,6 +18,11 @@ class network_namespace {
     const std::string& unavailable() const { return unavailable_; }
     // The words that run a program inside the namespace.
     std::vector<std::string> prefix() const;
+    // Programs run inside it ask this name server; whether it could be set up.
+    bool use_name_server(const std::string& address);
+    // Its loopback carries no more than rate ("20mbit"), behind a queue as deep as a slow
+    // link's router keeps; whether the system allows it.
+    bool limit_rate(const std::string& rate);
     const std::string& name() const { return name_; }
 
   private:

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class temp_folder_owner {
   public:
@@ -20,5 +21,7 @@ class temp_folder_owner {
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& content);
 bool file_exists(const std::string& path);
+// The names in a folder, in order: a file left behind shows.
+std::vector<std::string> names_in(const std::string& folder);
 // Bytes 0..size-1 of a fixed pseudo-random sequence, so that a misplaced block shows.
 std::string pattern_bytes(size_t size, unsigned seed = 1);

@@ -36,7 +36,8 @@ TEST_F(filename_policy, refuses_names_that_start_with_white_space_or_a_control) 
 }
 
 TEST_F(filename_policy, refuses_every_parent_reference) {
-    for (std::string name : {"sub/../a.txt", "..\\a.txt", "x..y", "../etc/passwd"})
+    for (std::string name : {"sub/../a.txt", "..\\a.txt", "x..y", "../etc/passwd",
+                             ".pell-k3x9q2ab-a.txt", "docs\\.pell-x", "/docs/.pell-x"})
         EXPECT_EQ(download(name), "refused") << name;
     EXPECT_NE(trace().find("tftp_checkfilename: Denied access for x..y."), std::string::npos);
 }
