@@ -54,5 +54,6 @@ const role_profile client_role = {
             .unknown_read_mode = "Unknown MODE value.",
             .unknown_write_mode = "Unknown MODE value.",
             .close_failed = "file_close: An error occurred trying to close the file.",
+            .cancelled = "Transfer cancelled by the user.",
         },
 };

@@ -1,6 +1,7 @@
 #include "client_settings.h"
 
 #include "client_controls.h"
+#include "diag/settings_report.h"
 #include "engine/options.h"
 #include "platform/command_line.h"
 #include "platform/registry.h"
@@ -8,8 +9,8 @@
 #include "ui/timeout_list.h"
 #include "ui/ui.h"
 
+#include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <string>
 
 using namespace tftpc_controls;
@@ -40,44 +41,67 @@ void choose(int chosen, int other) {
 void client_settings_load() {
     registry_key* key = registry_open_key(client_settings_key);
     if (!key) return;
+    settings_report report;
     std::string text;
     auto read = [&](const char* name) {
         return registry_query_string(key, name, &text, stored_text_room);
     };
+    // One of two words: whether it is the first; anything else is reported and read as second.
+    auto word = [&](const char* name, const char* first, const char* second) {
+        if (!same_word(text, first) && !same_word(text, second))
+            report.unusable(name, text, std::string(first) + " or " + second, second);
+        return same_word(text, first);
+    };
     if (read("Hostname")) ui_set_text(IDC_HOST, text);
     if (read("Action"))
-        same_word(text, "Upload") ? choose(IDC_UPLOAD, IDC_DOWNLOAD)
-                                  : choose(IDC_DOWNLOAD, IDC_UPLOAD);
+        word("Action", "Upload", "Download") ? choose(IDC_UPLOAD, IDC_DOWNLOAD)
+                                             : choose(IDC_DOWNLOAD, IDC_UPLOAD);
     if (read("RemoteFile")) ui_set_text(IDC_REMOTE_FILE, text);
     if (read("LocalFile")) ui_set_text(IDC_LOCAL_FILE, text);
     if (read("Mode"))
-        same_word(text, "Ascii") ? choose(IDC_ASCII, IDC_BINARY) : choose(IDC_BINARY, IDC_ASCII);
+        word("Mode", "Ascii", "Binary") ? choose(IDC_ASCII, IDC_BINARY)
+                                        : choose(IDC_BINARY, IDC_ASCII);
     if (read("LogTraces")) {
-        bool on = same_word(text, "Yes");
+        bool on = word("LogTraces", "Yes", "No");
         ui_set_checked(IDC_LOG_TRACES, on);
         ui_enable(IDC_TRACE_FILE, on);
         ui_enable(IDC_TRACE_FILE_CHOOSER, on);
     }
     if (read("TraceFile")) ui_set_text(IDC_TRACE_FILE, text);
-    if (read("Timeout")) timeout_list_select(IDC_PACKET_TIMEOUT, std::atoi(text.c_str()));
-    if (read("Extensions")) client_extensions_show(same_word(text, "Yes"));
-    if (read("IPVersion"))
-        for (size_t i = 0; i < ip_version_names().size(); ++i)
-            if (same_word(text, ip_version_names()[i].c_str()))
-                ui_list_select(IDC_IP_VERSION, static_cast<int>(i));
-    // A size out of its range comes back as its default.
+    // A number out of its range comes back as its default.
     int value = 0;
+    auto number = [&](const char* name, int low, int high, int fallback) {
+        if (parse_whole_number(text.c_str(), low, high, &value)) return value;
+        report.unusable(name, text,
+                        "a number from " + std::to_string(low) + " to " + std::to_string(high),
+                        std::to_string(fallback));
+        return fallback;
+    };
+    if (read("Timeout"))
+        timeout_list_select(IDC_PACKET_TIMEOUT, number("Timeout", timeout_min_seconds,
+                                                       timeout_max_seconds, timeout_max_seconds));
+    if (read("Extensions")) client_extensions_show(word("Extensions", "Yes", "No"));
+    if (read("IPVersion")) {
+        const auto& names = ip_version_names();
+        auto found = std::find_if(names.begin(), names.end(), [&](const std::string& name) {
+            return same_word(text, name.c_str());
+        });
+        if (found == names.end())
+            report.unusable("IPVersion", text, "Any, IPv4 only or IPv6 only", "Any");
+        ui_list_select(IDC_IP_VERSION,
+                       found == names.end() ? 0 : static_cast<int>(found - names.begin()));
+    }
     if (read("BlockSize"))
-        ui_set_text(IDC_BLOCK_SIZE, std::to_string(parse_whole_number(text.c_str(), blksize_min,
-                                                                      blksize_max, &value)
-                                                       ? value
-                                                       : block_size_default));
+        ui_set_text(IDC_BLOCK_SIZE, std::to_string(number("BlockSize", blksize_min, blksize_max,
+                                                          block_size_default)));
     if (read("WindowSize"))
-        ui_set_text(IDC_WINDOW_SIZE,
-                    std::to_string(parse_whole_number(text.c_str(), 1, window_size_limit, &value)
-                                       ? value
-                                       : window_size_default));
+        ui_set_text(IDC_WINDOW_SIZE, std::to_string(number("WindowSize", 1, window_size_limit,
+                                                           window_size_default)));
+    report.unknown(key,
+                   {"Hostname", "Action", "RemoteFile", "LocalFile", "Mode", "LogTraces",
+                    "TraceFile", "Timeout", "Extensions", "IPVersion", "BlockSize", "WindowSize"});
     registry_close_key(key);
+    report.show();
 }
 
 const std::vector<std::string>& ip_version_names() {

@@ -46,6 +46,7 @@ const std::vector<command_option>& client_options() {
          "a window size from 1 to 512"},
         {"4", "use IPv4 only", "", ""},
         {"6", "use IPv6 only", "", ""},
+        {"verbose", "print every status line, as the window shows them", "", ""},
     };
     return options;
 }
@@ -58,6 +59,7 @@ struct request {
     bool extensions = false;
     int block_size = block_size_default, window_size = window_size_default;
     int ip_version = 0; // the entry of the window's list
+    bool verbose = false;
 };
 
 const command_program pellcl = {"pellcl", "PelloryTFTP client", command_line_usage};
@@ -71,6 +73,7 @@ int parse(int argc, char** argv, request* r) {
     r->get = line.is_set("get");
     r->put = line.is_set("put");
     r->ascii = line.is_set("ascii");
+    r->verbose = line.is_set("verbose");
     r->log = line.value("log");
     r->names = line.words();
     if (!(line.number("timeout", timeout_min_seconds, timeout_max_seconds, &r->timeout) &&
@@ -119,17 +122,17 @@ void fill_window(const request& r) {
     summary_pause_ms = 0;
 }
 
-// The exit status of the transfer, with its reason on standard error when it failed.
-int report_end() {
+// The exit status of the transfer, with the summary of one that completed, or the reason of one
+// that failed on standard error: once, whether a box or the status line said it.
+int report_end(bool verbose) {
     switch (last_transfer_end.load()) {
     case END_COMPLETED:
+        if (!verbose) ui_console_say(ui_get_text(IDC_STATUS, 200));
         return 0;
     case END_TIMED_OUT:
         std::fprintf(stderr, "The file transfer timed out.\n");
         return 1;
-    case END_REFUSED:
-        if (!last_server_error_text().empty())
-            std::fprintf(stderr, "The server said: %s\n", last_server_error_text().c_str());
+    case END_REFUSED: // its box has said it
         return 1;
     case END_STOPPED:
         std::fprintf(stderr, "File transfer aborted by user.\n");
@@ -185,6 +188,8 @@ int command_line_main(int argc, char** argv) {
         ui_console_meter(IDC_PROGRESS, IDC_RATE);
     }
 
+    // The meter, the summary and the failures; the steps between only when asked for.
+    ui_console_status_shown(r.verbose);
     // Taken by the main thread alone: SIGINT presses Stop.
     signals_hold_termination();
     int signals = signals_termination_fd();
@@ -200,7 +205,7 @@ int command_line_main(int argc, char** argv) {
         }
     }
     status_file_delete();
-    int exit_status = report_end();
+    int exit_status = report_end(r.verbose);
     std::fflush(stdout);
     std::fflush(stderr);
     // The progress thread may not have seen the end yet: no static is destroyed under it.

@@ -53,19 +53,27 @@ std::atomic<int> block_size_asked{block_size_default};
 std::atomic<int> window_size_asked{window_size_default};
 
 std::mutex error_text_mutex;
-std::string server_error_text;
 std::string failure_text;
+// The server's refusal of the last request, shown once the transfer has settled.
+std::string refusal_text;
 
 void set_text(std::string& text, const std::string& value) {
     std::lock_guard<std::mutex> lock(error_text_mutex);
     text = value;
 }
 
-// "HOST:PORT" and "[IPv6]:PORT" name a port of their own; anything else is all host.
-void split_host_port(const std::string& word, std::string* host, int* port) {
+// "HOST:PORT" and "[IPv6]:PORT" name a port of their own; false, after saying why, for a port
+// that is none or brackets left open.
+bool split_host_port(const std::string& word, std::string* host, int* port) {
     int own = 0;
-    if (!host_port_split(word, host, &own)) *host = word;
+    if (!host_port_split(word, host, &own)) {
+        report_error("The server '%s' must be HOST, HOST:PORT or [IPv6]:PORT, with a port from 1 "
+                     "to 65535.",
+                     word.c_str());
+        return false;
+    }
     *port = own ? own : client_port_override.load();
+    return true;
 }
 
 } // namespace
@@ -77,7 +85,7 @@ bool client_next_address(transfer& t) {
     next.port = t.peer.port;
     int fd = sock_open_udp(next.family);
     if (fd < 0) return false;
-    if (sock_bind(fd, 0) < 0 || sock_set_nonblocking(fd, true) < 0) {
+    if (sock_bind(fd, 0) < 0 || sock_set_nonblocking(fd, true) < 0 || sock_want_errors(fd) < 0) {
         sock_close(fd);
         return false;
     }
@@ -200,8 +208,10 @@ void client_transfer(int opcode, const std::string& remote, const std::string& l
     else
         file_close_unchecked(t);
     gauge_end(last_transfer_end == END_COMPLETED, t_elapsed(t.watch));
-    status_final("Connection to TFTP server closed.");
     stop_raise();
+    // A refusal says so itself: there is no wait to sum up.
+    if (last_transfer_end == END_REFUSED) return status_final(refusal_text);
+    status_final("Connection to TFTP server closed.");
     sleep_ms(summary_pause_ms);
     (download ? summary_received : summary_sent)(t.bytes(), t_elapsed(t.watch));
 }
@@ -222,6 +232,11 @@ void run_transfer_thread(void (*transfer)(const std::string&, const std::string&
     status_text("Initiating file transfer...");
     transfer(remote_name, local_path);
     trace_line("File transfer thread ending...");
+    // The bar and Stop rest while the server's refusal is up.
+    gauge_stop();
+    buttons_idle();
+    if (last_transfer_end == END_REFUSED)
+        ui_message_box(refusal_text, "Transfer error", ui_icon::information, ui_buttons::ok);
 }
 
 } // namespace
@@ -229,11 +244,6 @@ void run_transfer_thread(void (*transfer)(const std::string&, const std::string&
 int session_end_event() {
     static const int event = event_create();
     return event;
-}
-
-std::string last_server_error_text() {
-    std::lock_guard<std::mutex> lock(error_text_mutex);
-    return server_error_text;
 }
 
 std::string last_failure_text() {
@@ -250,6 +260,9 @@ void client_start() {
         report_error("Please provide a TFTP server host.");
         return;
     }
+    std::string host_only;
+    int port = 0;
+    if (!split_host_port(host, &host_only, &port)) return;
     if (!trace_open(ui_is_checked(IDC_LOG_TRACES), ui_get_text(IDC_TRACE_FILE, trace_path_limit)))
         return;
     const bool upload = ui_is_checked(IDC_UPLOAD);
@@ -305,7 +318,8 @@ void client_start() {
     os_version_line();
     trace_line("Attempting to create a file transfer thread...");
 
-    split_host_port(host, &server_host, &server_port);
+    server_host = host_only;
+    server_port = port;
     remote_name = remote;
     local_path = local;
     last_transfer_end = END_NONE;
@@ -420,6 +434,7 @@ int recv_OACK(transfer& t, const uint8_t* packet, int length) {
 }
 
 int recv_ERROR(transfer&, const uint8_t* packet, int length) {
+    // The code's meaning, then the server's own words: why it refused is in them.
     static const char* const messages[] = {
         "Error code %d: An undefined error occurred.",
         "Error code %d: The file was not located on the server.",
@@ -434,15 +449,11 @@ int recv_ERROR(transfer&, const uint8_t* packet, int length) {
     char message[128];
     std::snprintf(message, sizeof message, messages[code >= 1 && code <= 7 ? code : 0], code);
     trace_line("ERROR received, %d bytes, error code %d", length - 2, code);
-    {
-        std::lock_guard<std::mutex> lock(error_text_mutex);
-        server_error_text.clear();
-        for (int i = 2; i < length && packet[i] != 0; ++i)
-            if (packet[i] >= ' ' && packet[i] < 127)
-                server_error_text += static_cast<char>(packet[i]);
-    }
+    std::string words;
+    for (int i = 2; i < length && packet[i] != 0; ++i)
+        if (packet[i] >= ' ' && packet[i] < 127) words += static_cast<char>(packet[i]);
+    refusal_text = message + (words.empty() ? "" : " The server said: " + words);
     last_transfer_end = END_REFUSED;
-    ui_message_box(message, "Transfer error", ui_icon::information, ui_buttons::ok);
     return -1;
 }
 

@@ -37,8 +37,6 @@ int session_end_event();
 constexpr int block_size_default = 1468; // a block that fits an Ethernet frame
 constexpr int window_size_default = 16;
 
-// The text of the server's last ERROR, as it came (printable characters only).
-std::string last_server_error_text();
 // Why the last transfer failed when the network refused it; empty otherwise.
 std::string last_failure_text();
 

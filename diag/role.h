@@ -33,6 +33,7 @@ struct role_texts {
     const char* unknown_read_mode;  // file_read with a mode neither netascii nor octet
     const char* unknown_write_mode; // file_write likewise
     const char* close_failed;       // the local file cannot be closed
+    const char* cancelled;          // the ERROR that tells the peer a stop ended the transfer
 };
 
 struct role_profile {

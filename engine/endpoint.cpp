@@ -5,6 +5,7 @@
 #include "diag/shared_flags.h"
 #include "diag/trace.h"
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "transfer.h"
 
 #include <algorithm>
@@ -46,6 +47,10 @@ void net_send(transfer& t, const uint8_t* buffer, int length) {
         trace_line("net_send: sent %d bytes to host %s, port# %d.", length,
                    address_text(t.peer).c_str(), t.peer.port);
     while (sock_send_to(t.socket, buffer, static_cast<size_t>(length), t.peer) != length) {
+        if (sock_dropped_here()) {
+            trace_line("net_send: This machine's queue is full; the datagram is dropped.");
+            return;
+        }
         if (!sock_would_block()) {
             // The peer's address or network refused it: that ends this transfer only.
             if (sock_peer_fault()) report_peer_unreachable(failure);
@@ -63,10 +68,13 @@ void net_send(transfer& t, const uint8_t* buffer, int length) {
                    address_text(t.peer).c_str(), t.peer.port);
 }
 
-void net_wait_begin(transfer& t) { t.wait_start = clock_ms(); }
+void net_wait_begin(transfer& t, int milliseconds) {
+    t.wait_start = clock_ms();
+    t.wait_ms = milliseconds;
+}
 
 int net_wait_left(const transfer& t) {
-    uint64_t limit = static_cast<uint64_t>(t.timeout_seconds) * 1000u;
+    const auto limit = static_cast<uint64_t>(t.wait_ms);
     uint64_t elapsed = clock_ms() - t.wait_start;
     // A wait lasts until more than its limit has passed, as the tick count is read.
     return elapsed > limit ? 0 : static_cast<int>(limit - elapsed + 1);
@@ -78,12 +86,20 @@ int net_take(transfer& t) {
         net_endpoint from;
         int length = sock_recv_from(t.socket, t.recv_buf.data(), t.recv_buf.size(), &from);
         if (length < 0) {
+            const char* failure =
+                "net_recv: A recvfrom error occurred while attempting to receive.";
             if (sock_would_block()) return -1;
-            if (sock_peer_fault())
-                report_peer_unreachable(
-                    "net_recv: A recvfrom error occurred while attempting to receive.");
-            report_transfer_fault(
-                "net_recv: A recvfrom error occurred while attempting to receive.");
+            // The network's report on a datagram sent: only one about the peer ends the transfer
+            // (an ERROR 5 to a stray that has gone is no news).
+            net_endpoint about;
+            if (sock_take_error(t.socket, &about)) {
+                if (about == t.peer) report_peer_unreachable(failure);
+                trace_line("net_recv: %s, port# %d: %s.", address_text(about).c_str(), about.port,
+                           error_text(sock_last_error()).c_str());
+                continue;
+            }
+            if (sock_peer_fault()) report_peer_unreachable(failure);
+            report_transfer_fault(failure);
         }
         if (trace_enabled)
             trace_line("net_recv: got %d bytes from host %s, port# %d.", length,
@@ -137,6 +153,8 @@ int net_hold_window(transfer& t, int block, int window) {
 }
 
 void net_unblock(transfer& t) {
+    // A peer that has gone shows at once, not after the timeouts.
+    sock_want_errors(t.socket);
     if (sock_set_nonblocking(t.socket, true) < 0)
         report_transfer_fault("Failed to unblock the socket. WSA error %d", sock_last_error());
 }

@@ -16,8 +16,8 @@ extern std::atomic<int> packet_timeout;
 enum : int { NET_TIMED_OUT = -1, NET_STOPPED = -2 };
 
 void net_send(transfer& t, const uint8_t* buffer, int length);
-// Starts the wait for the peer's next datagram.
-void net_wait_begin(transfer& t);
+// Starts a wait of milliseconds for the peer's next datagram.
+void net_wait_begin(transfer& t, int milliseconds);
 // Milliseconds left of the current wait, 0 once it has run out.
 int net_wait_left(const transfer& t);
 // The next datagram from the peer, read into recv_buf without waiting: its length, or -1 when
@@ -31,6 +31,7 @@ void net_close(transfer& t);
 // the largest window, up to window, that both buffers hold: a sender never asks more of its
 // send queue than it holds, a receiver never loses a window's blocks in a burst.
 int net_hold_window(transfer& t, int block, int window);
+// The socket stops blocking, and hears what the network reports about the datagrams it sends.
 void net_unblock(transfer& t);
 void net_block(transfer& t);
 

@@ -41,7 +41,6 @@ void acknowledge(transfer& t, int64_t block) {
     send_ACK(t, block);
     t.last_acked = block;
     t.unacked = 0;
-    t.reminded = false;
 }
 
 // Reads and sends blocks until the window is full or the file's last block has gone out.
@@ -69,13 +68,10 @@ void send_again(transfer& t, int64_t first) {
 
 // A block the window has already passed, or one that came before its turn.
 int out_of_turn_DATA(transfer& t, int64_t block) {
-    if (block < t.nextblknum) {
-        // The sender goes over blocks already acknowledged: that ACK was lost. Said once.
-        if (block > t.last_acked || t.reminded) return FSM_IGNORED;
-        send_ACK(t, t.nextblknum - 1);
-        t.reminded = true;
-        return 0;
-    }
+    // A block taken already. Were it answered, the sender would take the answer for news of a
+    // lost block and send its window again, and again for that window's copies: a lost ACK is
+    // made good by this side's own wait running out.
+    if (block < t.nextblknum) return FSM_IGNORED;
     // A block is missing: the sender is told where to go on from, once for each gap.
     if (t.gap_told) return FSM_IGNORED;
     acknowledge(t, t.nextblknum - 1);
@@ -91,6 +87,7 @@ void send_first_window(transfer& t) {
 }
 
 void resend(transfer& t) {
+    t.ack_answered = -1; // the window goes out again: the receiver's next word is news
     if (t.op_sent == OP_DATA && t.window_size > 1)
         send_again(t, t.acked + 1);
     else if (t.op_sent == OP_ACK && t.window_size > 1)
@@ -145,10 +142,19 @@ int recv_ACK(transfer& t, const uint8_t* packet, int length) {
         if (t.window_size == 1) protocol_violation(t, "recv_ACK: recvblknum < nextblknum - 1.");
         return FSM_IGNORED; // an ACK the window has left behind
     }
-    // A repeat of the last ACK: the window moves on at a timeout, never at a repeat, so that a
-    // duplicated datagram never sends a window twice.
-    if (block == t.acked) return FSM_IGNORED;
+    if (block == t.acked) {
+        // In lock step a repeat of the last ACK is ignored, so that a duplicated datagram never
+        // sends a block twice. Of a window, the receiver took none: the first block was lost, and
+        // it goes again at once. Once for each time the window goes out, so that a duplicated ACK
+        // cannot make windows multiply.
+        if (t.window_size == 1 || t.nextblknum == block || t.ack_answered == block)
+            return FSM_IGNORED;
+        t.ack_answered = block;
+        send_again(t, block + 1);
+        return 0;
+    }
     t.acked = block;
+    t.ack_answered = -1;
     if (block == t.final_block) {
         if (role().server) end_of_transfer(t, summary_sent);
         return -1;

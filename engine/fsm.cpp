@@ -8,15 +8,13 @@
 #include "endpoint.h"
 #include "exchange.h"
 #include "packet.h"
+#include "platform/clock.h"
 #include "rtt.h"
 #include "transfer.h"
 
 namespace {
 
-void wait_next(transfer& t) {
-    rtt_start(t.rtt, t.timeout_seconds);
-    net_wait_begin(t);
-}
+void wait_next(transfer& t) { net_wait_begin(t, rtt_start(t.rtt, t.timeout_seconds)); }
 
 // Copies of its first reply the server sends to a peer that has never answered: a forged
 // request must not make it flood the address it names.
@@ -52,16 +50,21 @@ void fsm_begin(transfer& t, int op) {
 
 int fsm_dispatch(transfer& t, int length) {
     const role_profile& r = role();
-    rtt_measure(t.rtt);
-    rtt_trace(t.rtt);
+    const uint64_t arrived = clock_ms();
     if (length < 4) protocol_violation(t, r.texts.receive_length, length);
     t.op_recv = get16(t.recv_buf.data());
     // The server's first dispatch is the request itself, which is no answer.
-    if (t.op_sent != OP_NONE) t.answered = true;
+    const bool answer = t.op_sent != OP_NONE;
+    if (answer) t.answered = true;
     // An OACK is an answer only to a request that asked for options.
     if (t.op_recv == OP_NONE || t.op_recv > (t.options_asked ? OP_OACK : OP_ERROR))
         protocol_violation(t, r.texts.invalid_opcode, t.op_recv);
     const int handled = (*r.dispatch)[t.op_sent][t.op_recv](t, t.recv_buf.data() + 2, length - 2);
+    // A datagram the handler ignored answers nothing: the wait for the answer goes on.
+    if (answer && handled != FSM_IGNORED) {
+        rtt_measure(t.rtt, arrived);
+        rtt_trace(t.rtt);
+    }
     if (handled < 0) {
         if (!r.server) net_block(t);
         t.meter->kind = 0;
@@ -86,6 +89,8 @@ int fsm_expired(transfer& t) {
 
 void fsm_stopped(transfer& t) {
     t.outcome = "stopped";
+    // The peer would otherwise wait out its timeouts for an answer that never comes.
+    if (t.op_sent != OP_NONE && !t.first_receive) tell_peer(t, 0, role().texts.cancelled);
     if (role().transfer_stopped) role().transfer_stopped();
     trace_line("File transfer stopped.");
 }

@@ -1,27 +1,33 @@
-// Retransmission timing: the smoothed round-trip estimate with its back-off, the count of
-// timeouts that decides when a transfer gives up, on a clock of whole seconds; and the transfer
-// stopwatch, on the millisecond clock. Each transfer has its own, used only by whoever runs it.
+// Retransmission timing: each wait for an answer lasts the retransmission timeout that the
+// transfer's measured round trips give (the smoothed round trip plus four times its deviation,
+// never under a second), doubles after each timeout and is never longer than the packet timeout;
+// the fifth timeout without an answer between gives the transfer up. And the transfer stopwatch.
+// All on the millisecond clock; each transfer has its own, used only by whoever runs it.
 #pragma once
 
 #include <cstdint>
 
 struct rtt_record {
-    float rtt = 0;            // last measured round trip, seconds
-    float srtt = 0;           // smoothed round trip
-    float rttdev = 1.5f;      // smoothed mean deviation
-    int16_t retry_count = 0;  // timeouts since the transfer started
-    int16_t currto = 0;       // current retransmission timeout, seconds
-    int16_t held_timeout = 0; // timeout held over for the next measured exchange, 0 for none
-    uint64_t start_secs = 0;  // clock when the measured wait began
-    uint64_t stop_secs = 0;   // clock when it ended
+    double rtt = 0;          // last measured round trip, seconds
+    double srtt = 0;         // smoothed round trip; 0 until the first measurement
+    double rttdev = 0;       // smoothed mean deviation
+    bool measured = false;   // a round trip has been measured in this transfer
+    int16_t retry_count = 0; // timeouts since the last answer
+    int currto = 0;          // the current wait, milliseconds
+    bool backed_off =
+        false;             // a timeout doubled the wait, and no round trip has been measured since
+    bool resent = false;   // what the current wait awaits went out more than once
+    uint64_t start_ms = 0; // clock when the current wait began
 };
 
-void rtt_reset(rtt_record& r);
 void rtt_new_transfer(rtt_record& r);
-// Before every wait; the estimate is capped by the transfer's packet timeout.
+// Before every wait: its length in milliseconds, at most the packet timeout.
 int rtt_start(rtt_record& r, int timeout_seconds);
-void rtt_measure(rtt_record& r);
-// -1 when the transfer must give up (its fifth timeout), else 0.
+// An answer arrived at arrived_ms: the count of timeouts starts again. It measures a round trip
+// unless what it answers went out more than once, when nobody can tell which copy it answers.
+void rtt_measure(rtt_record& r, uint64_t arrived_ms);
+// A wait ran out: -1 when the transfer must give up (the fifth timeout without an answer
+// between), else 0; the next wait is twice as long.
 int rtt_expired(rtt_record& r);
 void rtt_trace(const rtt_record& r);
 
@@ -33,6 +39,3 @@ struct stopwatch {
 void t_start(stopwatch& w);
 void t_stop(stopwatch& w);
 double t_elapsed(stopwatch& w);
-
-// The tick count in whole seconds.
-uint64_t clock_seconds();

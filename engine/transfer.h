@@ -26,17 +26,17 @@ struct transfer {
 
     // The exchange. Block positions count whole blocks from the start and never wrap; only the
     // block numbers on the wire do, and only with rollover.
-    int op_sent = 0;          // opcode of the last packet sent; an ERROR leaves it unchanged
-    int op_recv = 0;          // opcode of the packet being handled
-    int kind = 0;             // the request: OP_RRQ or OP_WRQ, 0 until it is known
-    int mode = MODE_OCTET;    // MODE_NETASCII or MODE_OCTET
-    int64_t nextblknum = 0;   // receiving: block expected next; sending: block last sent
-    int64_t acked = -1;       // sending: block last acknowledged
-    int64_t final_block = -1; // sending: the file's last block, once it has been read
-    int64_t last_acked = 0;   // receiving: block of the last ACK sent
-    int unacked = 0;          // receiving: blocks taken since the last ACK
-    bool reminded = false;    // receiving: the last ACK went out again since it was first sent
-    bool gap_told = false;    // receiving: a block that came early has been answered
+    int op_sent = 0;           // opcode of the last packet sent; an ERROR leaves it unchanged
+    int op_recv = 0;           // opcode of the packet being handled
+    int kind = 0;              // the request: OP_RRQ or OP_WRQ, 0 until it is known
+    int mode = MODE_OCTET;     // MODE_NETASCII or MODE_OCTET
+    int64_t nextblknum = 0;    // receiving: block expected next; sending: block last sent
+    int64_t acked = -1;        // sending: block last acknowledged
+    int64_t final_block = -1;  // sending: the file's last block, once it has been read
+    int64_t ack_answered = -1; // sending: the repeated ACK the window now out has answered
+    int64_t last_acked = 0;    // receiving: block of the last ACK sent
+    int unacked = 0;           // receiving: blocks taken since the last ACK
+    bool gap_told = false;     // receiving: a block that came early has been answered
     std::vector<uint8_t> recv_buf;
     // The last packet built, or while DATA is sent the window's blocks, each in a slot of its
     // own at block_size + 4 bytes from the one before (slot 0 at the start).
@@ -66,8 +66,9 @@ struct transfer {
     bool first_receive = false; // client: the peer's port is taken from the first answer
     bool answered = false;      // the peer has sent something since the transfer began
     std::vector<net_endpoint> other_addresses; // client: the server's further addresses
-    int timeout_seconds = 120;                 // the wait for each datagram
+    int timeout_seconds = 120;                 // the packet timeout: the longest wait
     uint64_t wait_start = 0;                   // millisecond clock when the current wait began
+    int wait_ms = 0;                           // how long the current wait lasts
 
     // Timing.
     rtt_record rtt;

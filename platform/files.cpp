@@ -155,6 +155,11 @@ bool path_exists(const std::string& path) {
     return stat(path.c_str(), &info) == 0;
 }
 
+bool path_is_folder(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 bool path_readable(const std::string& path) { return access(path.c_str(), R_OK) == 0; }
 
 bool path_read_only(const std::string& path) {

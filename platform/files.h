@@ -56,6 +56,8 @@ long stream_write_raw(FILE* stream, const void* buffer, size_t count);
 
 // A file or folder exists at path.
 bool path_exists(const std::string& path);
+// A folder exists at path.
+bool path_is_folder(const std::string& path);
 
 // The access checks of a path: it exists; this process may read it; it may not be written (its
 // owner has no write permission, or the system refuses this process).

@@ -79,6 +79,17 @@ void registry_set_string(registry_key* key, const std::string& name, const std::
     key->store->setValue(QString::fromStdString(name), QString::fromStdString(text));
 }
 
+std::vector<std::string> registry_value_names(registry_key* key) {
+    std::vector<std::string> names;
+    for (const QString& name : key->store->allKeys())
+        names.push_back(name.toStdString());
+    return names;
+}
+
+std::string registry_location(const std::string& path) {
+    return store_for(path)->fileName().toStdString();
+}
+
 void registry_close_key(registry_key* key) {
     key->store->sync();
     delete key;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct registry_key;
 
@@ -23,5 +24,9 @@ registry_key* registry_create_key(const std::string& path);
 bool registry_query_string(registry_key* key, const std::string& name, std::string* text,
                            size_t room);
 void registry_set_string(registry_key* key, const std::string& name, const std::string& text);
+// The names of the values the key holds.
+std::vector<std::string> registry_value_names(registry_key* key);
+// Where the key is kept, as a user would look for it: the file, or the registry's path.
+std::string registry_location(const std::string& path);
 // Writes the key out and lets go of it.
 void registry_close_key(registry_key* key);

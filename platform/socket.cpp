@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/errqueue.h>
 #include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -198,6 +199,40 @@ int sock_recv_arrival(int fd, void* buffer, size_t capacity, net_endpoint* from,
     return static_cast<int>(got);
 }
 
+int sock_want_errors(int fd) {
+    int on = 1;
+    int result = family_of(fd) == net_family::v6
+                     ? setsockopt(fd, IPPROTO_IPV6, IPV6_RECVERR, &on, sizeof on)
+                     : setsockopt(fd, IPPROTO_IP, IP_RECVERR, &on, sizeof on);
+    return result < 0 ? fail() : 0;
+}
+
+bool sock_take_error(int fd, net_endpoint* about) {
+    sockaddr_storage storage{};
+    char data[1];
+    iovec vector{data, sizeof data};
+    alignas(cmsghdr) char control[512];
+    msghdr message{};
+    message.msg_name = &storage;
+    message.msg_namelen = sizeof storage;
+    message.msg_iov = &vector;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    if (recvmsg(fd, &message, MSG_ERRQUEUE | MSG_DONTWAIT) < 0) return false;
+    *about = from_sockaddr(storage);
+    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c))
+        if ((c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_RECVERR) ||
+            (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_RECVERR)) {
+            sock_extended_err report{};
+            std::memcpy(&report, CMSG_DATA(c), sizeof report);
+            last_error = static_cast<int>(report.ee_errno);
+        }
+    return true;
+}
+
+bool sock_dropped_here() { return last_error == ENOBUFS; }
+
 int interface_mtu(int interface) {
     char name[IF_NAMESIZE] = {};
     if (interface <= 0 || !if_indextoname(static_cast<unsigned>(interface), name)) return 0;
@@ -218,6 +253,8 @@ int sock_duplicate(int fd) {
 int sock_last_error() { return last_error; }
 
 bool sock_would_block() { return last_error == EAGAIN || last_error == EWOULDBLOCK; }
+
+bool sock_last_error_is_privilege() { return last_error == EACCES || last_error == EPERM; }
 
 bool sock_last_error_is_absent_address() {
     return last_error == EADDRNOTAVAIL || last_error == EAFNOSUPPORT;
@@ -254,7 +291,7 @@ void descriptor_limit_raise() {
 int wait_readable(int fd, int wake, int milliseconds) {
     pollfd p[2] = {{fd, POLLIN, 0}, {wake, POLLIN, 0}};
     int n = poll(p, wake >= 0 ? 2 : 1, milliseconds);
-    return n > 0 && (p[0].revents & POLLIN) ? 1 : 0;
+    return n > 0 && (p[0].revents & (POLLIN | POLLERR)) ? 1 : 0;
 }
 
 bool wait_writable(int fd, int milliseconds) {

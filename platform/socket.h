@@ -39,6 +39,15 @@ struct arrival {
 int sock_want_arrival(int fd);
 // As sock_recv_from, and where the datagram arrived.
 int sock_recv_arrival(int fd, void* buffer, size_t capacity, net_endpoint* from, arrival* at);
+// Asks the system to queue on the socket what the network reports about the datagrams it sent
+// (an ICMP "port unreachable" for one): the next receive fails with it.
+int sock_want_errors(int fd);
+// Takes one such report: where the datagram it is about went, and the system's error number,
+// which sock_last_error() then gives. False when none is queued.
+bool sock_take_error(int fd, net_endpoint* about);
+// The last send was refused by this machine's own full queue: the datagram is lost, as the
+// network might lose it, and nothing is wrong with the peer.
+bool sock_dropped_here();
 // The largest datagram an interface carries (its MTU); 0 when the system does not say.
 int interface_mtu(int interface);
 void sock_close(int fd);
@@ -46,6 +55,8 @@ void sock_close(int fd);
 int sock_duplicate(int fd);
 int sock_last_error();
 bool sock_would_block(); // the last failure was "nothing queued" on a non-blocking socket
+// The last bind was refused for want of privileges (a port below 1024).
+bool sock_last_error_is_privilege();
 // The last bind failed because the machine has no such address (or no such family).
 bool sock_last_error_is_absent_address();
 // The last failure came from the other end's address, port or network, not from this machine:
@@ -57,8 +68,9 @@ bool sock_out_of_descriptors();
 // the hard one): each transfer holds a socket and a file.
 void descriptor_limit_raise();
 
-// Waits until fd (a socket, or any descriptor) can be read, the event wake is set, or
-// milliseconds have passed (-1: no limit); 1 when fd is readable, 0 otherwise.
+// Waits until fd (a socket, or any descriptor) can be read (a report of the network's queued on
+// it counts), the event wake is set, or milliseconds have passed (-1: no limit); 1 when fd is
+// readable, 0 otherwise.
 int wait_readable(int fd, int wake, int milliseconds);
 
 // Waits until the socket's send queue has room, at most milliseconds; whether it has.

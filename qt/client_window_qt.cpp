@@ -32,7 +32,7 @@ QRadioButton* choice(int id, const char* text) {
 qt_main_window* client_window_create() {
     auto* window = new qt_main_window;
     window->setObjectName("TFTPC");
-    window->setWindowTitle("PelloryTFTP client v1.0");
+    window->setWindowTitle("PelloryTFTP client v" PELL_VERSION);
     window->setWindowIcon(client_program_icon());
     auto* layout = new QVBoxLayout(window);
 

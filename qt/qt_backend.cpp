@@ -149,9 +149,15 @@ void q_list_fill(int id, const std::vector<std::string>& entries) {
             list->setCurrentIndex(-1);
         } else if (auto* table = qobject_cast<QTreeWidget*>(control(id))) {
             // Rows of cells separated by tabs.
+            // Rows of cells separated by tabs; a cell too long for its column reads in full on
+            // its tooltip.
             QList<QTreeWidgetItem*> rows;
-            for (const QString& item : items)
-                rows << new QTreeWidgetItem(item.split('\t'));
+            for (const QString& item : items) {
+                auto* row = new QTreeWidgetItem(item.split('\t'));
+                for (int column = 0; column < row->columnCount(); ++column)
+                    row->setToolTip(column, row->text(column));
+                rows << row;
+            }
             table->clear();
             table->addTopLevelItems(rows);
         }
@@ -190,6 +196,7 @@ ui_answer q_message_box(const std::string& text, const std::string& title, ui_ic
         box.setWindowTitle(caption);
         box.setText(body);
         box.setIcon(icon == ui_icon::error      ? QMessageBox::Critical
+                    : icon == ui_icon::warning  ? QMessageBox::Warning
                     : icon == ui_icon::question ? QMessageBox::Question
                                                 : QMessageBox::Information);
         if (buttons == ui_buttons::ok) {

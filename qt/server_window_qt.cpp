@@ -79,7 +79,7 @@ QDialog* access_dialog_create(QWidget* owner) {
 qt_main_window* server_window_create() {
     auto* window = new qt_main_window;
     window->setObjectName("TFTPS");
-    window->setWindowTitle("PelloryTFTP server v1.0");
+    window->setWindowTitle("PelloryTFTP server v" PELL_VERSION);
     window->setWindowIcon(server_program_icon());
     auto* layout = new QVBoxLayout(window);
 
@@ -140,7 +140,13 @@ qt_main_window* server_window_create() {
     auto* addresses = bound(IDC_LISTEN_ADDRESSES, new QLineEdit);
     addresses->setPlaceholderText("every address");
     network_grid->addWidget(addresses, 0, 1);
-    network_grid->addWidget(bound(IDC_LISTEN_FAMILY, new QComboBox), 0, 2);
+    auto* families = bound(IDC_LISTEN_FAMILY, new QComboBox);
+    families->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    auto* port_row = new QHBoxLayout;
+    port_row->addWidget(families);
+    port_row->addWidget(new QLabel("Port"));
+    port_row->addWidget(number_field(IDC_PORT));
+    network_grid->addLayout(port_row, 0, 2);
     network_grid->addWidget(new QLabel("Transfer ports"), 1, 0);
     auto* ports = bound(IDC_PORT_RANGE, new QLineEdit);
     ports->setPlaceholderText("any, or a range such as 50000:50099");

@@ -211,14 +211,15 @@ int daemon_listening_event() {
 }
 
 int net_listen_port(const char* service) {
+    if (listen_port_override) return listen_port_override;
+    if (ListenPort != tftp_well_known_port) return ListenPort;
     int port = service_port(service);
     if (port == 0) {
         report_error("net_init: unknown service: %s/udp.", service);
-        if (listen_port_override == 0)
-            trace_line("net_init: Listening on port %d, the port of TFTP.", tftp_well_known_port);
+        trace_line("net_init: Listening on port %d, the port of TFTP.", tftp_well_known_port);
         port = tftp_well_known_port;
     }
-    return listen_port_override ? listen_port_override.load() : port;
+    return port;
 }
 
 // Entry of a run's daemon thread; it returns when the run's stop is raised.

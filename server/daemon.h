@@ -6,7 +6,8 @@
 
 #include <atomic>
 
-// A port that replaces the service's port for this run; 0 keeps the service's.
+// A port that replaces the stored one for this run (the screenshots' and the tests' own); 0 keeps
+// the stored one.
 extern std::atomic<int> listen_port_override;
 // Daemon threads that have not ended yet: the current run's, and a stopped one still closing.
 extern std::atomic<int> daemon_running;
@@ -26,6 +27,6 @@ void daemon_stop();
 bool daemon_run_is_current();
 // Waits up to milliseconds for every daemon thread to have ended; whether they have.
 bool daemon_wait_end(int milliseconds);
-// The port to listen on for the service: the override, or the service's port. An unknown service
-// is reported, and 69 serves where no override is given.
+// The port to listen on for the service: the override, the stored port, or, while that is the
+// factory one, the service's port. An unknown service is reported, and 69 serves.
 int net_listen_port(const char* service);

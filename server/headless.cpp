@@ -11,6 +11,7 @@
 #include "engine/packet.h"
 #include "listeners.h"
 #include "platform/command_line.h"
+#include "platform/files.h"
 #include "platform/signals.h"
 #include "platform/socket.h"
 #include "server_controls.h"
@@ -201,7 +202,7 @@ void apply(const options& o) {
         TracePath.set(o.log);
         trace_enabled = 1;
     }
-    if (o.port) listen_port_override = o.port;
+    if (o.port) ListenPort = o.port;
     settings_show();
     if (o.timeout) timeout_list_select(IDC_TIMEOUT, o.timeout);
 }
@@ -224,7 +225,7 @@ void warn_unconfined() {
 // changes only with a restart.
 void reload(const options& o) {
     const std::string addresses = ListenAddresses.get();
-    const int family = ListenFamily;
+    const int family = ListenFamily, port = ListenPort;
     {
         std::unique_lock<std::shared_mutex> settling(settings_change);
         settings_defaults();
@@ -235,9 +236,9 @@ void reload(const options& o) {
     if (!trace_open(trace_enabled == 1, TracePath.get()))
         report_error("Failed to open the log file.");
     warn_unconfined();
-    if (ListenAddresses.get() != addresses || ListenFamily != family)
-        std::fprintf(stderr, "pellsd: warning: the addresses and families the server listens on "
-                             "change only when it starts again.\n");
+    if (ListenAddresses.get() != addresses || ListenFamily != family || ListenPort != port)
+        std::fprintf(stderr, "pellsd: warning: the addresses, families and port the server "
+                             "listens on change only when it starts again.\n");
     status_text("The settings have been read again.");
 }
 
@@ -268,6 +269,16 @@ int headless_main(int argc, char** argv) {
     if (status >= 0) return status;
 
     board_rows_printed = 1;
+    // A service's journal gets what changed, not a count once a second.
+    if (!stdout_is_terminal()) {
+        static const role_profile journal = [] {
+            role_profile p = server_role;
+            p.texts.progress_kind_1 = p.texts.progress_kind_2 = nullptr;
+            return p;
+        }();
+        role_install(&journal);
+        board_totals_shown = 0;
+    }
     // Taken by the main thread alone, synchronously, so that no worker is interrupted.
     signals_hold_termination();
     // The stored settings, then the options; the server is enabled once, whatever was stored.

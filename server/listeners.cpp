@@ -4,6 +4,7 @@
 #include "diag/report.h"
 #include "diag/status.h"
 #include "diag/trace.h"
+#include "platform/files.h"
 #include "settings.h"
 
 namespace {
@@ -21,6 +22,17 @@ std::vector<net_endpoint> wanted(uint16_t port) {
         if (ListenFamily == 0 || ListenFamily == (family == net_family::v4 ? 4 : 6))
             addresses.push_back(any_address(family, port));
     return addresses;
+}
+
+// The system's reason, where, and what to do about a port that needs privileges.
+[[noreturn]] void bind_failed(const net_endpoint& where) {
+    const bool privileged = sock_last_error_is_privilege();
+    std::string text = "net_init: can't bind local address " + address_text(where) + ", port " +
+                       std::to_string(where.port) + ": " + error_text(sock_last_error()) + ".";
+    if (privileged && where.port < 1024)
+        text += " Ports below 1024 need privileges: choose another port (--port or the window's "
+                "Port field), run as root, or grant the program CAP_NET_BIND_SERVICE.";
+    report_fatal(text.c_str());
 }
 
 } // namespace
@@ -66,8 +78,7 @@ std::vector<std::unique_ptr<listener>> net_init(const char* service) {
             if (missing && where.family == net_family::v6 && !named) continue;
             // An address the machine does not have yet is waited for: it is bound all the same
             // and serves once it appears.
-            if (!missing || sock_free_bind(fd) < 0 || sock_bind(fd, where) < 0)
-                report_fatal("net_init: can't bind local address.");
+            if (!missing || sock_free_bind(fd) < 0 || sock_bind(fd, where) < 0) bind_failed(where);
             absent += (absent.empty() ? "" : ", ") + address_text(where);
         }
         if (sock_set_nonblocking(fd, true) < 0)

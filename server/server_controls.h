@@ -48,6 +48,8 @@ enum : int {
     // The list of recent transfers, and the count of requests answered busy under it.
     IDC_RECENT_TRANSFERS = 1048,
     IDC_BUSY_ANSWERS = 1049,
+    // The port the server listens on.
+    IDC_PORT = 1050,
     IDD_ACCESS_LISTS = 1100,
 };
 

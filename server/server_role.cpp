@@ -32,7 +32,7 @@ const role_profile server_role = {
     .server = true,
     .status_file_name = "PYSStat.tmp",
     .status_control = IDC_STATUS,
-    .fatal_icon = ui_icon::information,
+    .fatal_icon = ui_icon::warning,
     .dispatch = &server_dispatch,
     .abort = transfer_abort,
     .end_of_transfer = TFTP_RunExternal,
@@ -57,5 +57,6 @@ const role_profile server_role = {
             .unknown_read_mode = "file_read: Unknown MODE value.",
             .unknown_write_mode = "file_write: Unknown MODE value.",
             .close_failed = "file_close: An error occurred while closing the file.",
+            .cancelled = "Server shutting down.",
         },
 };

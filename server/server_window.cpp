@@ -38,7 +38,9 @@ constexpr size_t root_field_limit = 127;
 constexpr int daemon_end_wait_ms = 2000;
 
 // Reads a root field again into its setting; false (after telling the user) when it is unusable.
-bool root_ready(int field, shared_text& setting, const char* missing, const char* absent) {
+// direction names it: "Upload" or "Download".
+bool root_ready(int field, shared_text& setting, const std::string& direction,
+                const char* missing) {
     std::string path = ui_get_text(field, root_field_limit);
     setting.set(path);
     if (path.empty()) {
@@ -46,7 +48,11 @@ bool root_ready(int field, shared_text& setting, const char* missing, const char
         return false;
     }
     if (!path_exists(path)) {
-        report_error(absent, path.c_str());
+        report_error((direction + " root '%s' does not exist.").c_str(), path.c_str());
+        return false;
+    }
+    if (!path_is_folder(path)) {
+        report_error((direction + " root '%s' is not a folder.").c_str(), path.c_str());
         return false;
     }
     return true;
@@ -70,6 +76,7 @@ const limit_field limit_fields[] = {
      "The simultaneous transfers must be a number from 1 to 1024."},
     {IDC_MAX_PER_CLIENT, &MaxPerClient, 1, max_transfers_limit,
      "The transfers per client must be a number from 1 to 1024."},
+    {IDC_PORT, &ListenPort, 1, 65535, "The port must be a number from 1 to 65535."},
 };
 
 // Reads a limit's field into its setting at Enable; false (after telling the user) when it is no
@@ -235,6 +242,7 @@ void server_command(int id) {
     case IDC_MAX_WINDOW_SIZE:
     case IDC_MAX_TRANSFERS:
     case IDC_MAX_PER_CLIENT:
+    case IDC_PORT:
         // Taken as the user types whenever it is a number of its range; Enable says otherwise.
         for (const limit_field& f : limit_fields)
             if (f.id == id) number_field_read(f.id, f.low, f.high, f.setting);
@@ -270,13 +278,14 @@ void server_enable() {
         report_error("Failed to open the log file.");
         return;
     }
-    if (RestrictUpload == 1 &&
-        !root_ready(IDC_UPLOAD_ROOT, RestrictUploadPath, "Please provide an upload root path.",
-                    "Upload root '%s' does not exist."))
+    // Only the roots of the directions allowed are used, and so checked.
+    if (RestrictUpload == 1 && AllowUpload == 1 &&
+        !root_ready(IDC_UPLOAD_ROOT, RestrictUploadPath, "Upload",
+                    "Please provide an upload root path."))
         return;
-    if (RestrictDownload == 1 &&
-        !root_ready(IDC_DOWNLOAD_ROOT, RestrictDownloadPath,
-                    "Please provide an download root path.", "Download root '%s' does not exist."))
+    if (RestrictDownload == 1 && AllowDownload == 1 &&
+        !root_ready(IDC_DOWNLOAD_ROOT, RestrictDownloadPath, "Download",
+                    "Please provide an download root path."))
         return;
     if (RunExternal == 1) {
         RunExternalExe.set(ui_get_text(IDC_COMMAND, root_field_limit));
@@ -288,7 +297,9 @@ void server_enable() {
     if (Extensions == 1 &&
         !(limit_field_read(IDC_MAX_BLOCK_SIZE) && limit_field_read(IDC_MAX_WINDOW_SIZE)))
         return;
-    if (!(limit_field_read(IDC_MAX_TRANSFERS) && limit_field_read(IDC_MAX_PER_CLIENT))) return;
+    if (!(limit_field_read(IDC_MAX_TRANSFERS) && limit_field_read(IDC_MAX_PER_CLIENT) &&
+          limit_field_read(IDC_PORT)))
+        return;
     if (!network_fields_read()) return;
     packet_timeout = timeout_list_seconds(IDC_TIMEOUT);
     access_lists_resolve();

@@ -1,7 +1,9 @@
 #include "settings.h"
 
+#include "diag/settings_report.h"
 #include "diag/trace.h"
 #include "engine/options.h"
+#include "engine/packet.h"
 #include "platform/command_line.h"
 #include "platform/folders.h"
 #include "platform/registry.h"
@@ -9,8 +11,9 @@
 #include "ui/timeout_list.h"
 #include "ui/ui.h"
 
+#include <algorithm>
 #include <cctype>
-#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -28,6 +31,7 @@ std::atomic<int> Extensions{0};
 std::atomic<int> MaxBlockSize{max_block_size_default};
 std::atomic<int> MaxWindowSize{max_window_size_default};
 std::atomic<int> ListenFamily{0};
+std::atomic<int> ListenPort{tftp_well_known_port};
 shared_text ListenAddresses;
 shared_text PortRange;
 std::atomic<int> MaxTransfers{1};
@@ -47,10 +51,11 @@ namespace {
 // A stored text takes up to 254 characters (a buffer of 255 bytes with its terminator).
 constexpr size_t stored_text_room = 255;
 
-bool is_yes(const std::string& text) {
-    return text.size() == 3 && std::tolower(static_cast<unsigned char>(text[0])) == 'y' &&
-           std::tolower(static_cast<unsigned char>(text[1])) == 'e' &&
-           std::tolower(static_cast<unsigned char>(text[2])) == 's';
+bool same_word(const std::string& text, const char* word) {
+    return text.size() == std::strlen(word) &&
+           std::equal(text.begin(), text.end(), word, [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) == b;
+           });
 }
 
 const char* yes_no(int on) { return on == 1 ? "Yes" : "No"; }
@@ -93,6 +98,7 @@ const std::vector<stored_number>& stored_numbers() {
         {"MaxBlockSize", &MaxBlockSize, blksize_min, blksize_max, max_block_size_default},
         {"MaxWindowSize", &MaxWindowSize, 1, window_size_limit, max_window_size_default},
         {"ListenFamily", &ListenFamily, 0, 6, 0},
+        {"ListenPort", &ListenPort, 1, 65535, tftp_well_known_port},
         {"MaxTransfers", &MaxTransfers, 1, max_transfers_limit, 1},
         {"MaxPerClient", &MaxPerClient, 1, max_transfers_limit, max_per_client_default},
     };
@@ -146,28 +152,50 @@ void settings_load() {
     registry_key* key = registry_open_key(server_settings_key);
     if (!key) {
         ui_message_box("The TFTP server has reverted to factory settings.\nIt is recommended that "
-                       "you modify them for your needs.",
+                       "you modify them for your needs.\nNo settings are stored in " +
+                           registry_location(server_settings_key) + " yet; saving them creates it.",
                        "Configuration advice", ui_icon::information, ui_buttons::ok);
         return;
     }
+    settings_report report;
+    std::vector<std::string> known = {"Timeout"};
     std::string text;
     for (const stored_switch& s : stored_switches()) {
+        known.push_back(s.name);
+        for (const auto& [name, companion] : s.companions)
+            known.push_back(name);
         if (!registry_query_string(key, s.name, &text, stored_text_room)) continue;
-        *s.value = is_yes(text) ? 1 : 0;
+        *s.value = same_word(text, "yes") ? 1 : 0;
+        if (!*s.value && !same_word(text, "no")) report.unusable(s.name, text, "Yes or No", "No");
         for (const auto& [name, companion] : s.companions)
             if (registry_query_string(key, name, &text, stored_text_room)) companion->set(text);
     }
-    if (registry_query_string(key, "Timeout", &text, stored_text_room))
-        timeout_list_select(IDC_TIMEOUT, std::atoi(text.c_str()));
-    for (const stored_number& n : stored_numbers()) {
-        if (!registry_query_string(key, n.name, &text, stored_text_room)) continue;
-        int value = 0;
-        *n.value = parse_whole_number(text.c_str(), n.low, n.high, &value) ? value : n.factory;
+    int value = 0;
+    if (registry_query_string(key, "Timeout", &text, stored_text_room)) {
+        bool usable =
+            parse_whole_number(text.c_str(), timeout_min_seconds, timeout_max_seconds, &value);
+        timeout_list_select(IDC_TIMEOUT, usable ? value : timeout_max_seconds);
+        if (!usable) report.unusable("Timeout", text, "a number of seconds from 2 to 120", "120");
     }
-    for (const auto& [name, stored] : stored_texts())
+    for (const stored_number& n : stored_numbers()) {
+        known.push_back(n.name);
+        if (!registry_query_string(key, n.name, &text, stored_text_room)) continue;
+        bool usable = parse_whole_number(text.c_str(), n.low, n.high, &value);
+        *n.value = usable ? value : n.factory;
+        if (!usable)
+            report.unusable(n.name, text,
+                            "a number from " + std::to_string(n.low) + " to " +
+                                std::to_string(n.high),
+                            std::to_string(n.factory));
+    }
+    for (const auto& [name, stored] : stored_texts()) {
+        known.push_back(name);
         if (registry_query_string(key, name, &text, stored_text_room)) stored->set(text);
+    }
+    report.unknown(key, known);
     registry_close_key(key);
     settings_show();
+    report.show();
 }
 
 void listen_family_read() {
@@ -212,6 +240,7 @@ void settings_show() {
     ui_set_text(IDC_MAX_WINDOW_SIZE, std::to_string(MaxWindowSize.load()));
     ui_set_text(IDC_MAX_TRANSFERS, std::to_string(MaxTransfers.load()));
     ui_set_text(IDC_MAX_PER_CLIENT, std::to_string(MaxPerClient.load()));
+    ui_set_text(IDC_PORT, std::to_string(ListenPort.load()));
     ui_set_text(IDC_LISTEN_ADDRESSES, ListenAddresses.get());
     ui_set_text(IDC_PORT_RANGE, PortRange.get());
     ui_list_select(IDC_LISTEN_FAMILY, ListenFamily == 4 ? 1 : ListenFamily == 6 ? 2 : 0);

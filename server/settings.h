@@ -22,6 +22,8 @@ extern std::atomic<int> MaxWindowSize;
 // Where the server listens: the IP families (0 both, 4 or 6 only), the addresses (none: every
 // address of those families), and the range of the transfers' ports ("LOW:HIGH", none: any).
 extern std::atomic<int> ListenFamily;
+// The port it listens on; the factory value is TFTP's, which the service database gives.
+extern std::atomic<int> ListenPort;
 extern shared_text ListenAddresses;
 extern shared_text PortRange;
 // How many transfers run at once (1: one, every further request is busy), and how many of them

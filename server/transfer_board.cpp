@@ -17,6 +17,7 @@
 using namespace tftps_controls;
 
 std::atomic<int> board_rows_printed{0};
+std::atomic<int> board_totals_shown{1};
 
 namespace {
 
@@ -169,7 +170,7 @@ int board_tick() {
     const uint64_t now = clock_ms();
     if (b.next_show_ms > now) return static_cast<int>(b.next_show_ms - now);
     show(b);
-    if (running && MaxTransfers > 1 && !stop_flag && role().serving())
+    if (running && MaxTransfers > 1 && board_totals_shown && !stop_flag && role().serving())
         status_text(totals_line(b.rows));
     b.changed = false;
     b.next_show_ms = clock_ms() + tick_ms;

@@ -12,6 +12,9 @@
 
 // Set by the headless server: a finished transfer's row also goes to standard output.
 extern std::atomic<int> board_rows_printed;
+// Cleared by the headless server when standard output is no terminal: a journal gets what
+// changed, not the totals once a second.
+extern std::atomic<int> board_totals_shown;
 
 // A transfer whose request has been judged, accepted or refused.
 void board_begin(const transfer& t);

@@ -11,6 +11,7 @@ namespace {
 
 std::atomic<int> status_control{0};
 std::atomic<int> meter_bar{0}, meter_rate{0};
+std::atomic<bool> status_shown{true};
 std::mutex output;
 bool meter_drawn = false; // the last thing written is the meter, without its line's end
 
@@ -23,10 +24,7 @@ void draw_meter() {
     meter_drawn = true;
 }
 
-void console_set_text(int id, const std::string& text) {
-    store_set_text(id, text);
-    if (id != 0 && (id == meter_bar || id == meter_rate)) return draw_meter();
-    if (id != status_control) return;
+void print_status(const std::string& text) {
     time_of_day t = clock_time_of_day();
     std::lock_guard<std::mutex> lock(output);
     // A status line takes the meter's place; the meter comes back below it at its next change.
@@ -34,6 +32,12 @@ void console_set_text(int id, const std::string& text) {
     meter_drawn = false;
     std::printf("%02d:%02d:%02d %s\n", t.hours, t.minutes, t.seconds, text.c_str());
     std::fflush(stdout);
+}
+
+void console_set_text(int id, const std::string& text) {
+    store_set_text(id, text);
+    if (id != 0 && (id == meter_bar || id == meter_rate)) return draw_meter();
+    if (id == status_control && status_shown) print_status(text);
 }
 
 ui_answer console_message_box(const std::string& text, const std::string& title, ui_icon,
@@ -67,6 +71,10 @@ void ui_console_meter(int bar_id, int rate_id) {
     meter_bar = bar_id;
     meter_rate = rate_id;
 }
+
+void ui_console_status_shown(bool shown) { status_shown = shown; }
+
+void ui_console_say(const std::string& text) { print_status(text); }
 
 void ui_console_install(int status_id) {
     status_control = status_id;

@@ -2,8 +2,14 @@
 // day, message boxes to standard error answered with their default button, choosers are cancelled.
 #pragma once
 
+#include <string>
+
 // status_id names the control that is the program's status line.
 void ui_console_install(int status_id);
 // For a terminal: the texts of a progress bar and of its rate label are drawn as one line,
 // redrawn in place as they change; a status line takes its place.
 void ui_console_meter(int bar_id, int rate_id);
+// Whether status lines go to standard output as they come (by default they do); say() prints
+// one all the same.
+void ui_console_status_shown(bool shown);
+void ui_console_say(const std::string& text);

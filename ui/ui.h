@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-enum class ui_icon { information, error, question };
+enum class ui_icon { information, warning, error, question };
 enum class ui_buttons { ok, yes_no, yes_no_cancel };
 enum class ui_answer { ok, yes, no, cancel };
 

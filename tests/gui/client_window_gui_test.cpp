@@ -7,8 +7,8 @@
 #include "diag/role.h"
 #include "engine_fixture.h"
 #include "gui_support.h"
-#include "qt/client_window_qt.h"
 #include "process.h"
+#include "qt/client_window_qt.h"
 #include "server_process.h"
 #include "udp_peer.h"
 
@@ -56,7 +56,7 @@ class client_gui : public engine_test {
 // the recording backend.
 TEST_F(client_gui, its_widgets_reach_the_logic_and_close_asks_during_a_transfer) {
     open();
-    EXPECT_EQ(window->windowTitle(), "PelloryTFTP client v1.0");
+    EXPECT_EQ(window->windowTitle(), "PelloryTFTP client v" PELL_VERSION);
     EXPECT_EQ(status(), "PelloryTFTP client started.");
     type(IDC_HOST, "tftp.lab");
     click(window, IDC_UPLOAD);

@@ -4,7 +4,6 @@
 #include "engine_fixture.h"
 #include "gui_support.h"
 #include "platform/folders.h"
-#include "settings_store.h"
 #include "platform/socket.h"
 #include "qt/icons.h"
 #include "qt/server_window_qt.h"
@@ -13,6 +12,7 @@
 #include "server/server_role.h"
 #include "server/server_window.h"
 #include "server/settings.h"
+#include "settings_store.h"
 #include "udp_peer.h"
 
 #include <QCheckBox>
@@ -69,7 +69,7 @@ TEST_F(server_gui, shows_the_logic_and_its_controls_reach_it) {
     open();
     ASSERT_EQ(boxes.seen().size(), 1u);
     EXPECT_EQ(boxes.seen()[0].title, "Configuration advice");
-    EXPECT_EQ(window->windowTitle(), "PelloryTFTP server v1.0");
+    EXPECT_EQ(window->windowTitle(), "PelloryTFTP server v" PELL_VERSION);
     EXPECT_TRUE(checked(IDC_RESTRICT_UPLOAD));
     EXPECT_EQ(text(IDC_UPLOAD_ROOT).toStdString(), current_folder());
     EXPECT_FALSE(control<QLineEdit>(window, IDC_COMMAND)->isEnabled());

@@ -156,7 +156,9 @@ TEST_F(client_window, stored_choices_are_read_without_regard_to_case) {
     EXPECT_TRUE(ui_is_checked(IDC_ASCII));
     EXPECT_TRUE(ui_is_checked(IDC_LOG_TRACES));
     EXPECT_TRUE(ui_is_enabled(IDC_TRACE_FILE));
-    EXPECT_EQ(ui_list_selection(IDC_PACKET_TIMEOUT), -1); // out of range: no entry
+    EXPECT_EQ(ui_list_selection(IDC_PACKET_TIMEOUT), 118); // out of range: said, 120 used
+    EXPECT_EQ(last_box_shown().text, "Some stored settings cannot be used:\nTimeout is '500', "
+                                     "not a number from 2 to 120; 120 is used.");
 }
 
 TEST_F(client_window, closing_during_a_transfer_asks_first) {

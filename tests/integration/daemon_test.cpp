@@ -52,19 +52,22 @@ TEST(daemon, refuses_to_start_on_a_port_in_use) {
     child_process server(PELLSD_PATH, {"--headless", "--port", std::to_string(holder.port())},
                          folder.path(), folder.path(), {"TMPDIR=" + folder.path()});
     EXPECT_EQ(server.wait_exit(10000), 1);
-    EXPECT_NE(server.err().find("Error: net_init: can't bind local address."), std::string::npos)
+    EXPECT_NE(server.err().find("Error: net_init: can't bind local address 0.0.0.0, port " +
+                                std::to_string(holder.port()) + ": Address already in use."),
+              std::string::npos)
         << server.err();
     EXPECT_NE(server.out().find("PelloryTFTP server transfer thread aborted."), std::string::npos);
 }
 
 TEST(daemon, refuses_to_start_without_its_root_folder) {
     temp_folder_owner folder;
-    child_process server(
-        PELLSD_PATH,
-        {"--headless", "--port", std::to_string(free_udp_port()), "--root", folder.file("missing")},
-        folder.path(), folder.path(), {"TMPDIR=" + folder.path()});
+    child_process server(PELLSD_PATH,
+                         {"--headless", "--port", std::to_string(free_udp_port()), "--root",
+                          folder.file("missing"), "--allow-download"},
+                         folder.path(), folder.path(), {"TMPDIR=" + folder.path()});
     EXPECT_EQ(server.wait_exit(10000), 1);
-    EXPECT_NE(server.err().find("Upload root '" + folder.file("missing") + "' does not exist."),
+    // The direction allowed, whose root is used.
+    EXPECT_NE(server.err().find("Download root '" + folder.file("missing") + "' does not exist."),
               std::string::npos)
         << server.err();
 }

@@ -49,9 +49,8 @@ TEST_F(endpoint_recv_test, takes_what_is_queued_without_waiting) {
     EXPECT_EQ(net_take(*t), -1);
 }
 
-TEST_F(endpoint_recv_test, times_out_after_the_packet_timeout_and_not_before) {
-    t->timeout_seconds = 2;
-    net_wait_begin(*t);
+TEST_F(endpoint_recv_test, times_out_after_the_wait_and_not_before) {
+    net_wait_begin(*t, 2000);
     auto start = steady_clock::now();
     EXPECT_EQ(net_recv(*t), NET_TIMED_OUT);
     long waited = elapsed_ms(start);
@@ -90,8 +89,7 @@ TEST_F(endpoint_recv_test, answers_strays_with_error_5_and_keeps_waiting_for_the
         std::this_thread::sleep_for(milliseconds(300));
         peer->send_to(engine_port(), "from the peer");
     });
-    t->timeout_seconds = 5;
-    net_wait_begin(*t);
+    net_wait_begin(*t, 5000);
     int length = net_recv(*t);
     late_peer.join();
     EXPECT_EQ(length, 13);
@@ -106,7 +104,6 @@ TEST_F(endpoint_recv_test, answers_strays_with_error_5_and_keeps_waiting_for_the
 }
 
 TEST_F(endpoint_recv_test, strays_do_not_stretch_the_timeout) {
-    t->timeout_seconds = 2;
     std::atomic<bool> done{false};
     // The receiver traces every stray into a pipe that is read slowly, so that it falls behind
     // the senders and something is always waiting to be read. They give up after eight seconds.
@@ -126,7 +123,7 @@ TEST_F(endpoint_recv_test, strays_do_not_stretch_the_timeout) {
             stray.send_burst(engine_port(), "noise", 64);
     };
     std::thread first(chatter), second(chatter);
-    net_wait_begin(*t);
+    net_wait_begin(*t, 2000);
     auto start = steady_clock::now();
     EXPECT_EQ(net_recv(*t), NET_TIMED_OUT);
     long waited = elapsed_ms(start);

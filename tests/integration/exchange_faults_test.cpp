@@ -181,6 +181,7 @@ TEST_F(server_faults, disabling_stops_a_transfer_and_closes_its_file) {
     udp_peer client;
     begin_download(client, 1500);
     server_disable();
+    EXPECT_EQ(next_bytes(client), tftp_packet(5, 0, std::string("Server shutting down.") + '\0'));
     ASSERT_TRUE(wait_until([] { return daemon_running == 0; }, 5000));
     EXPECT_NE(trace().find("File transfer stopped."), std::string::npos);
     EXPECT_FALSE(holds_open(root()));
@@ -287,8 +288,6 @@ TEST_F(client_faults, an_error_answering_the_request_ends_the_transfer_quietly) 
     server_side.send_to(engine_port_, tftp_packet(5, 1, std::string("File not found.") + '\0'));
     EXPECT_TRUE(finish());
     EXPECT_EQ(last_transfer_end, END_REFUSED);
-    ASSERT_EQ(ui_test_boxes().size(), 1u);
-    EXPECT_EQ(ui_test_boxes()[0].title, "Transfer error");
 }
 
 TEST_F(client_faults, a_download_that_needs_block_65536) {

@@ -32,6 +32,7 @@ struct stepped_client {
     uint16_t transfer_port = 0;
     int block = 0;
     bool done = false;
+    std::string last; // the packet taken last
 
     stepped_client(bool up, std::string file, std::string bytes, uint32_t address = 0x7f000001)
         : peer(std::make_unique<udp_peer>(address)), upload(up), name(std::move(file)),
@@ -41,10 +42,17 @@ struct stepped_client {
         peer->send_to(port, tftp_request(upload ? 2 : 1, name, "octet"));
     }
 
-    // Takes the server's next packet and answers it.
+    // Takes the server's next packet and answers it. One the server sent again, as its wait ran
+    // out while the test moved the others, is passed over.
     void step() {
-        datagram got = expect_packet(*peer, upload ? 4 : 3, upload ? block : block + 1);
-        if (got.bytes.empty()) return void(done = true);
+        std::optional<datagram> again;
+        while ((again = peer->receive(5000)) && again->bytes == last) {
+        }
+        const std::string expected = tftp_packet(upload ? 4 : 3, upload ? block : block + 1);
+        EXPECT_TRUE(again && again->bytes.substr(0, 4) == expected) << name << " " << block;
+        if (!again) return void(done = true);
+        datagram got = *again;
+        last = got.bytes;
         transfer_port = got.from_port;
         if (upload) {
             if (block * 512 > static_cast<int>(content.size())) return void(done = true);

@@ -76,14 +76,21 @@ TEST_F(network, transfers_come_from_the_port_range_and_its_end_is_said) {
     uint16_t port = free_udp_port();
     serve({"--port-range", std::to_string(port) + ":" + std::to_string(port)});
     udp_peer client;
+    // Refusals leave from the range too, or, with none of it free, from the listening port: a
+    // firewall lets nothing else through.
     {
         udp_peer holder(0x7f000001, port); // the range's one port is taken
         client.send_to(server->port(), request);
-        EXPECT_EQ(next_bytes(client),
+        datagram refusal = expect_packet(client, 5, 0);
+        EXPECT_EQ(refusal.bytes,
                   tftp_packet(5, 0, "No free transfer port." + std::string(1, '\0')));
+        EXPECT_EQ(refusal.from_port, server->port());
     }
     client.send_to(server->port(), request); // the server listened on
     EXPECT_EQ(expect_packet(client, 3, 1).from_port, port);
+    udp_peer second;
+    second.send_to(server->port(), request);
+    EXPECT_EQ(expect_packet(second, 5, 2).from_port, server->port()); // busy
 }
 
 // Inside a namespace of the test's own, where addresses can be added.

@@ -53,7 +53,7 @@ TEST_F(package, names_itself_depends_on_qt_alone_and_holds_every_part) {
           "./usr/share/applications/pellcl.desktop",
           "./usr/share/icons/hicolor/scalable/apps/pellsd.svg", "./usr/share/man/man8/pellsd.8.gz",
           "./usr/share/man/man1/pellcl.1.gz", "./usr/lib/systemd/system/pellsd.service",
-          "./etc/pellory/pellsd.conf"})
+          "./usr/share/doc/pellory-tftp/copyright", "./etc/pellory/pellsd.conf"})
         EXPECT_NE(files.find(std::string(path) + "\n"), std::string::npos) << path;
     EXPECT_EQ(read_file(root("/DEBIAN/conffiles")), "/etc/pellory/pellsd.conf\n");
     // The service's user and folders come from the package's own script.

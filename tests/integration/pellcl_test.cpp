@@ -22,7 +22,7 @@ TEST_F(pellcl, gets_and_puts_against_pellsd) {
     server_process server({"--allow-download", "--allow-upload"});
     write_file(server.root() + "/remote.bin", pattern_bytes(3000, 1));
     std::string host = "127.0.0.1:" + std::to_string(server.port());
-    run_result get = run({"--get", host, "remote.bin"}); // into the current folder
+    run_result get = run({"--get", host, "remote.bin", "--verbose"}); // into the current folder
     EXPECT_EQ(get.status, 0) << get.err;
     EXPECT_TRUE(read_file(local.file("remote.bin")) == pattern_bytes(3000, 1));
     EXPECT_NE(get.out.find("Commencing file download..."), std::string::npos) << get.out;
@@ -33,6 +33,7 @@ TEST_F(pellcl, gets_and_puts_against_pellsd) {
                           std::to_string(server.port()), "--ascii"});
     EXPECT_EQ(put.status, 0) << put.err;
     EXPECT_NE(put.out.find("6 bytes transmitted in"), std::string::npos) << put.out;
+    EXPECT_EQ(put.out.find("Sending"), std::string::npos) << put.out; // the steps when asked only
     ASSERT_TRUE(server.summaries_shown(2));
     EXPECT_EQ(read_file(server.root() + "/up.txt"), "line\n");
 }
@@ -77,12 +78,17 @@ TEST_F(pellcl, an_unknown_host_fails_with_its_name) {
         << get.err;
 }
 
-TEST_F(pellcl, a_silent_server_fails_with_the_timeout) {
+TEST_F(pellcl, a_silent_server_fails_with_the_timeout_and_a_closed_port_at_once) {
     udp_peer silent;
     run_result get =
         run({"--get", "127.0.0.1:" + std::to_string(silent.port()), "a.bin", "--timeout", "2"});
     EXPECT_EQ(get.status, 1);
-    EXPECT_NE(get.err.find("The file transfer timed out."), std::string::npos) << get.err;
+    EXPECT_EQ(get.err, "The file transfer timed out.\n"); // once
+    // Nothing listens: the network says so, and the client believes it.
+    run_result closed = run({"--get", "127.0.0.1:" + std::to_string(free_udp_port()), "a.bin"});
+    EXPECT_EQ(closed.status, 1);
+    EXPECT_EQ(closed.err, "net_recv: A recvfrom error occurred while attempting to receive. "
+                          "(Connection refused)\n");
 }
 
 TEST_F(pellcl, sigint_presses_stop_and_leaves_the_local_file) {
@@ -99,6 +105,9 @@ TEST_F(pellcl, sigint_presses_stop_and_leaves_the_local_file) {
     expect_packet(transfer, 4, 1);
     client.signal(SIGINT);
     EXPECT_EQ(client.wait_exit(10000), 1);
+    // The server is told, and need not wait out its timeouts.
+    EXPECT_EQ(next_bytes(transfer),
+              tftp_packet(5, 0, std::string("Transfer cancelled by the user.") + '\0'));
     EXPECT_NE(client.err().find("File transfer aborted by user."), std::string::npos)
         << client.err();
     EXPECT_EQ(read_file(local.file("a.bin")), "precious");

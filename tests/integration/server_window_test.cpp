@@ -5,12 +5,12 @@
 #include "engine_fixture.h"
 #include "platform/folders.h"
 #include "platform/registry.h"
-#include "settings_store.h"
 #include "platform/socket.h"
 #include "server/daemon.h"
 #include "server/server_controls.h"
 #include "server/server_window.h"
 #include "server/settings.h"
+#include "settings_store.h"
 #include "udp_peer.h"
 #include "ui/test_backend.h"
 #include "ui/ui.h"
@@ -56,7 +56,10 @@ TEST_F(server_window, a_first_start_advises_and_keeps_the_factory_defaults) {
     ASSERT_EQ(ui_test_boxes().size(), 1u);
     EXPECT_EQ(ui_test_boxes()[0].title, "Configuration advice");
     EXPECT_EQ(ui_test_boxes()[0].text, "The TFTP server has reverted to factory settings.\nIt is "
-                                       "recommended that you modify them for your needs.");
+                                       "recommended that you modify them for your needs.\nNo "
+                                       "settings are stored in " +
+                                           folder.file("config/Drumvale/PelloryTFTP server.ini") +
+                                           " yet; saving them creates it.");
     EXPECT_FALSE(ui_is_checked(IDC_ALLOW_UPLOAD));
     EXPECT_FALSE(ui_is_checked(IDC_ALLOW_DOWNLOAD));
     EXPECT_TRUE(ui_is_checked(IDC_RESTRICT_UPLOAD));
@@ -67,6 +70,7 @@ TEST_F(server_window, a_first_start_advises_and_keeps_the_factory_defaults) {
     EXPECT_EQ(ServerEnabled, 0);
 }
 
+// What cannot be used is said, once, with what stands in its place.
 TEST_F(server_window, a_stored_yes_in_any_case_enables_the_server_as_the_window_opens) {
     store({{"ServerEnabled", "yes"},
            {"AllowDownload", "YES"},
@@ -74,9 +78,16 @@ TEST_F(server_window, a_stored_yes_in_any_case_enables_the_server_as_the_window_
            {"RestrictDownload", "Yes"},
            {"RestrictDownloadPath", folder.path()},
            {"RestrictUpload", "No"},
-           {"Timeout", "30"}});
+           {"Timeout", "30"},
+           {"MaxTransfers", "0"},
+           {"MaxTransfer", "8"}});
     server_window_open();
-    EXPECT_TRUE(ui_test_boxes().empty());
+    ASSERT_EQ(ui_test_boxes().size(), 1u);
+    EXPECT_EQ(ui_test_boxes()[0].text,
+              "Some stored settings cannot be used:\n"
+              "AllowUpload is 'Yess', not Yes or No; No is used.\n"
+              "MaxTransfers is '0', not a number from 1 to 1024; 1 is used.\n"
+              "MaxTransfer is not a setting of this program; it is ignored.");
     EXPECT_EQ(ServerEnabled, 1);
     EXPECT_EQ(ui_get_text(IDC_STATUS_ICON, 20), ICON_ENABLED);
     EXPECT_TRUE(ui_is_checked(IDC_ALLOW_DOWNLOAD));
@@ -176,7 +187,7 @@ TEST_F(server_window, a_new_enable_waits_for_a_daemon_still_ending_and_never_run
         server_command(IDC_ENABLE);
         ASSERT_TRUE(wait_until([] { return !ui_test_boxes().empty(); }, 5000));
     }
-    EXPECT_EQ(last_box(), "net_init: can't bind local address.");
+    EXPECT_EQ(last_box().rfind("net_init: can't bind local address 0.0.0.0, port ", 0), 0u);
     server_command(IDC_ENABLE); // Disable
     server_command(IDC_ENABLE); // and Enable again, with the port free now
     EXPECT_TRUE(wait_until([] { return status() == "Waiting for the previous server to stop..."; },
@@ -198,11 +209,14 @@ TEST_F(server_window, a_new_enable_waits_for_a_daemon_still_ending_and_never_run
 
 TEST_F(server_window, an_unknown_service_is_reported_and_a_port_given_serves) {
     EXPECT_EQ(net_listen_port("no-such-service"), listen_port_override);
-    EXPECT_EQ(last_box(), "net_init: unknown service: no-such-service/udp.");
     listen_port_override = 0;
     trace_open(true, folder.file("trace.log"));
     EXPECT_EQ(net_listen_port("no-such-service"), 69);
+    EXPECT_EQ(last_box(), "net_init: unknown service: no-such-service/udp.");
     EXPECT_NE(trace().find("net_init: Listening on port 69, the port of TFTP."), std::string::npos);
+    ui_set_text(IDC_PORT, "6970"); // the window's own port
+    server_command(IDC_PORT);
+    EXPECT_EQ(net_listen_port("no-such-service"), 6970);
 }
 
 TEST_F(server_window, the_extensions_limits_are_stored_checked_and_fall_back_out_of_range) {
@@ -276,6 +290,8 @@ TEST_F(server_window, the_network_fields_are_checked_at_enable_and_stored) {
 
 TEST_F(server_window, enable_refuses_missing_roots_and_commands) {
     server_window_open();
+    click(IDC_ALLOW_UPLOAD);
+    click(IDC_ALLOW_DOWNLOAD);
     ui_set_text(IDC_UPLOAD_ROOT, "");
     server_command(IDC_ENABLE);
     EXPECT_EQ(last_box(), "Please provide an upload root path.");
@@ -286,6 +302,11 @@ TEST_F(server_window, enable_refuses_missing_roots_and_commands) {
     ui_set_text(IDC_DOWNLOAD_ROOT, folder.file("missing"));
     server_command(IDC_ENABLE);
     EXPECT_EQ(last_box(), "Download root '" + folder.file("missing") + "' does not exist.");
+
+    write_file(folder.file("a.txt"), "x");
+    ui_set_text(IDC_DOWNLOAD_ROOT, folder.file("a.txt"));
+    server_command(IDC_ENABLE);
+    EXPECT_EQ(last_box(), "Download root '" + folder.file("a.txt") + "' is not a folder.");
 
     ui_set_text(IDC_DOWNLOAD_ROOT, folder.path() + "/" + std::string(140, 'x'));
     server_command(IDC_ENABLE);

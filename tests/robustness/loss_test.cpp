@@ -1,11 +1,13 @@
 // Lost, duplicated and reordered datagrams between real peers, through a relay that follows a
 // fixed schedule: our server with the tftp-hpa client, our client with tftpd-hpa. Files arrive
-// byte for byte, or the fifth timeout of a transfer gives up.
+// byte for byte, or the fifth timeout in a row gives up.
 #include "lossy_relay.h"
+#include "packet_expect.h"
 #include "peers.h"
 #include "server_process.h"
 #include "tftpd_hpa.h"
 
+#include <chrono>
 #include <gtest/gtest.h>
 
 namespace {
@@ -93,21 +95,42 @@ TEST_F(pellsd_through_relay, an_upload_whose_final_ack_is_lost_is_stored_whole) 
     EXPECT_TRUE(read_file(server.root() + "/up.bin") == content);
 }
 
-TEST_F(pellsd_through_relay, four_losses_in_one_transfer_still_complete) {
-    lossy_relay relay(server.port(), drop_first(false, DATA, {10, 20, 30, 40}));
+// Each loss is made good about a second after it: they never add up to giving up.
+TEST_F(pellsd_through_relay, losses_spread_over_a_transfer_never_add_up) {
+    lossy_relay relay(server.port(), drop_first(false, DATA, {10, 20, 30, 40, 50, 60}));
+    auto start = std::chrono::steady_clock::now();
     get(relay);
     EXPECT_TRUE(got_whole_file());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
     EXPECT_EQ(server.process().out().find("timed out"), std::string::npos);
 }
 
-TEST_F(pellsd_through_relay, the_fifth_loss_gives_up) {
-    lossy_relay relay(server.port(), drop_first(false, DATA, {10, 20, 30, 40, 50}));
+TEST_F(pellsd_through_relay, the_fifth_timeout_in_a_row_gives_up) {
+    lossy_relay relay(server.port(), drop_first(false, DATA, {10}, 100));
     auto client = start(relay, "get");
     EXPECT_TRUE(timed_out());
     EXPECT_TRUE(server.trace_shows("The file transfer timed out."));
-    // It got as far as the fifth loss, and no further.
-    EXPECT_EQ(relay.count(false, DATA, 49), 1);
-    EXPECT_EQ(relay.count(false, DATA, 51), 0);
+    EXPECT_EQ(relay.count(false, DATA, 10), 5);
+    EXPECT_EQ(relay.count(false, DATA, 11), 0);
+}
+
+// With the factory settings a client that vanished without a word holds its slot for half a
+// minute, not ten: the next client is served then.
+TEST(vanished_client, frees_the_only_slot_well_within_a_minute) {
+    server_process server({"--allow-download"});
+    write_file(server.root() + "/a.bin", pattern_bytes(3000, 3));
+    udp_peer vanished, next;
+    vanished.send_to(server.port(), tftp_request(1, "a.bin", "octet"));
+    expect_packet(vanished, 3, 1);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(wait_until(
+        [&] {
+            next.send_to(server.port(), tftp_request(1, "a.bin", "octet"));
+            auto got = next.receive(1000);
+            return got && got->bytes.substr(0, 4) == tftp_packet(3, 1);
+        },
+        50000));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(50));
 }
 
 TEST_F(pellsd_through_relay, every_datagram_twice_brings_no_storm) {
@@ -166,8 +189,8 @@ TEST_F(pellcl_through_relay, four_timeouts_in_one_transfer_still_complete) {
         EXPECT_GE(relay.count(true, ACK, block), 2) << block;
 }
 
-TEST_F(pellcl_through_relay, the_fifth_timeout_gives_up) {
-    lossy_relay relay(server.port(), drop_first(false, DATA, {10, 20, 30, 40, 50}, 2));
+TEST_F(pellcl_through_relay, the_fifth_timeout_in_a_row_gives_up) {
+    lossy_relay relay(server.port(), drop_first(false, DATA, {10}, 100));
     run_result r = get(relay);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("The file transfer timed out."), std::string::npos) << r.err;
@@ -199,7 +222,7 @@ TEST_F(pellcl_through_relay, a_block_overtaken_by_its_own_retransmission) {
 }
 
 // Windows of eight blocks between our programs: what is lost or doubled inside a window, and the
-// OACK and its ACK lost, end byte for byte, and a doubled datagram never sends a window twice.
+// OACK and its ACK lost, end byte for byte.
 struct pellsd_extended : server_process {
     pellsd_extended()
         : server_process({"--allow-download", "--allow-upload", "--extensions", "--timeout", "2"}) {}
@@ -251,15 +274,17 @@ TEST_F(windows_through_relay, blocks_lost_inside_a_window_are_sent_again_from_th
     EXPECT_TRUE(put_whole_file());
 }
 
-TEST_F(windows_through_relay, every_datagram_twice_sends_each_block_once) {
+// A doubled ACK may stand for a window whose first block was lost: each window goes again once
+// at most for it, and no storm follows.
+TEST_F(windows_through_relay, every_datagram_twice_sends_each_block_at_most_twice) {
     lossy_relay relay(server.port(), duplicate_all());
     EXPECT_EQ(transfer(relay, "--get", "30").status, 0);
     EXPECT_TRUE(got_whole_file());
-    EXPECT_EQ(relay.count(false, DATA), blocks);
+    EXPECT_LE(relay.count(false, DATA), 2 * blocks);
     lossy_relay upload(server.port(), duplicate_all());
     EXPECT_EQ(transfer(upload, "--put", "30").status, 0);
     EXPECT_TRUE(put_whole_file());
-    EXPECT_EQ(upload.count(true, DATA), blocks);
+    EXPECT_LE(upload.count(true, DATA), 2 * blocks);
 }
 
 } // namespace

@@ -14,7 +14,7 @@ void endpoint_test::SetUp() {
     t->peer = ipv4_endpoint(0x7f000001, peer->port());
     t->peer_host = "127.0.0.1";
     t->timeout_seconds = packet_timeout;
-    net_wait_begin(*t);
+    net_wait_begin(*t, packet_timeout * 1000);
 }
 
 void endpoint_test::TearDown() {
