@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
                                 {"RestrictDownload", "Yes"},
                                 {"RestrictDownloadPath", qPrintable(root)},
                                 {"ServiceIP", "Yes"},
-                                {"ServiceIPC", "10.0.0.5, router.lab"},
+                                {"ServiceIPC", "10.0.0.5, 10.0.8.1"},
                                 {"ServiceIPR", "10.0.20.1 - 10.0.25.254"},
                                 {"ServiceIPW", "192.168.1.*"},
                                 {"Timeout", "5"}});
@@ -90,6 +90,7 @@ int main(int argc, char** argv) {
                   "09:40:52\t10.0.0.5\tstartup-config\tupload\t4127\t0.1\tcompleted",
                   "09:40:13\t192.168.1.77\tboot.img\tdownload\t0\t0.0\trefused: File not found."});
     ui_set_text(tftps_controls::IDC_BUSY_ANSWERS, "2 requests answered busy");
+    ui_set_text(tftps_controls::IDC_STATUS, "Listening on 0.0.0.0:16969, [::]:16969.");
     QApplication::processEvents();
     save(server, out + "server-window.png");
     auto* access = server->findChild<QDialog*>("TFTPIPS");

@@ -141,16 +141,18 @@ qt_main_window* server_window_create() {
     addresses->setPlaceholderText("every address");
     network_grid->addWidget(addresses, 0, 1);
     auto* families = bound(IDC_LISTEN_FAMILY, new QComboBox);
-    families->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // Filled later, so sized for its longest entry now.
+    families->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    families->setMinimumContentsLength(14);
+    network_grid->addWidget(families, 0, 2);
+    network_grid->addWidget(new QLabel("Port"), 1, 0);
     auto* port_row = new QHBoxLayout;
-    port_row->addWidget(families);
-    port_row->addWidget(new QLabel("Port"));
     port_row->addWidget(number_field(IDC_PORT));
-    network_grid->addLayout(port_row, 0, 2);
-    network_grid->addWidget(new QLabel("Transfer ports"), 1, 0);
+    port_row->addWidget(new QLabel("transfers from"));
     auto* ports = bound(IDC_PORT_RANGE, new QLineEdit);
-    ports->setPlaceholderText("any, or a range such as 50000:50099");
-    network_grid->addWidget(ports, 1, 1);
+    ports->setPlaceholderText("any port, or a range such as 50000:50099");
+    port_row->addWidget(ports, 1);
+    network_grid->addLayout(port_row, 1, 1, 1, 2);
     network_grid->addWidget(new QLabel("Simultaneous transfers"), 2, 0);
     auto* transfer_limits = new QHBoxLayout;
     transfer_limits->addWidget(number_field(IDC_MAX_TRANSFERS));

@@ -274,6 +274,26 @@ TEST_F(windows_through_relay, blocks_lost_inside_a_window_are_sent_again_from_th
     EXPECT_TRUE(put_whole_file());
 }
 
+// The second window's first block lost: the receiver's repeated ACK of the first window (after
+// that window's own) says so, and the window goes again at once, where the receiver's wait
+// running out would have sent it a third time. atftp's windowed client is answered as well.
+TEST_F(windows_through_relay, a_window_whose_first_block_is_lost_goes_again_at_once) {
+    for (bool get : {true, false}) {
+        lossy_relay relay(server.port(), drop_first(!get, DATA, {9}));
+        EXPECT_EQ(transfer(relay, get ? "--get" : "--put").status, 0);
+        EXPECT_EQ(relay.count(get, ACK, 8), 2) << get;
+    }
+    EXPECT_TRUE(got_whole_file() && put_whole_file());
+    if (program_path("atftp").empty()) GTEST_SKIP() << "atftp is not installed";
+    lossy_relay relay(server.port(), drop_first(false, DATA, {9}));
+    run_result atftp = run_program({"atftp", "--option", "windowsize 8", "--option", "blksize 512",
+                                    "-g", "-r", "file.bin", "-l", local.file("atftp.bin"),
+                                    "127.0.0.1", std::to_string(relay.port())},
+                                   local.path(), 60000);
+    EXPECT_EQ(atftp.status, 0) << atftp.err;
+    EXPECT_TRUE(read_file(local.file("atftp.bin")) == content);
+}
+
 // A doubled ACK may stand for a window whose first block was lost: each window goes again once
 // at most for it, and no storm follows.
 TEST_F(windows_through_relay, every_datagram_twice_sends_each_block_at_most_twice) {

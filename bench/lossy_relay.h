@@ -1,7 +1,7 @@
-// A UDP relay between a TFTP client and server for tests: the client talks to the relay as if it
-// were the server; every port the server answers from gets a port of its own on the relay, so
-// the client sees the server's ports change as they do. Each datagram passes, or is dropped,
-// duplicated or held back, as a rule decides.
+// A UDP relay between a TFTP client and server for tests and benchmarks: the client talks to the
+// relay as if it were the server; every port the server answers from gets a port of its own on the
+// relay, so the client sees the server's ports change as they do. Each datagram passes, or is
+// dropped, duplicated or held back, as a rule decides.
 #pragma once
 
 #include <atomic>
@@ -57,3 +57,5 @@ class lossy_relay {
 // Drops the first `times` transmissions of the datagrams that match.
 lossy_relay::rule drop_first(bool to_server, int opcode, std::vector<int> numbers, int times = 1);
 lossy_relay::rule duplicate_all();
+// Drops each datagram with the chance given, the same ones for the same seed.
+lossy_relay::rule random_loss(double chance, unsigned seed);

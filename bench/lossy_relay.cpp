@@ -6,6 +6,7 @@
 #include <map>
 #include <netinet/in.h>
 #include <poll.h>
+#include <random>
 #include <stdexcept>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -164,6 +165,13 @@ lossy_relay::rule drop_first(bool to_server, int opcode, std::vector<int> number
         bool match = r.to_server == to_server && r.opcode == opcode &&
                      std::find(numbers.begin(), numbers.end(), r.number) != numbers.end();
         return relay_action{match && r.seen < times ? relay_action::drop : relay_action::pass};
+    };
+}
+
+lossy_relay::rule random_loss(double chance, unsigned seed) {
+    return [chance, random = std::mt19937(seed)](const relayed&) mutable {
+        bool lost = std::uniform_real_distribution<double>(0, 1)(random) < chance;
+        return relay_action{lost ? relay_action::drop : relay_action::pass};
     };
 }
 
