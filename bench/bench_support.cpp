@@ -151,8 +151,9 @@ workspace::~workspace() { std::filesystem::remove_all(work); }
 
 server_pair::server_pair(const std::string& folder, const std::vector<std::string>& pellsd_options)
     : ours(free_port()), theirs(free_port()) {
-    std::vector<std::string> command = {PELLSD_PATH,          "--headless", "--port",
-                                        std::to_string(ours), "--root",     folder};
+    // As tftpd-hpa is (-u root): the benchmark's folders are root's.
+    std::vector<std::string> command = {PELLSD_PATH, "--headless", "--port", std::to_string(ours),
+                                        "--root",    folder,       "--user", "root"};
     command.insert(command.end(), pellsd_options.begin(), pellsd_options.end());
     pellsd = spawn(command, folder);
     tftpd = spawn({which("in.tftpd"), "-L", "-a", "127.0.0.1:" + std::to_string(theirs), "-s",

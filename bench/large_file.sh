@@ -15,7 +15,7 @@ head -c 1048576 /dev/urandom > "$work/chunk"
 for ((i = 0; i < size_mib; i++)); do cat "$work/chunk"; done > "$work/served/large.bin"
 port=$((20000 + RANDOM % 20000))
 XDG_CONFIG_HOME="$work/config" "$bin/server/pellsd" --headless --port "$port" \
-    --root "$work/served" --allow-download --allow-upload --extensions >/dev/null &
+    --root "$work/served" --allow-download --allow-upload --extensions --user root >/dev/null &
 server=$!
 sleep 1
 options=(--blksize 65464 --windowsize 16)

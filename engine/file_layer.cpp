@@ -34,10 +34,14 @@ void put(transfer& t, int c) {
 
 } // namespace
 
-bool file_open(transfer& t, const std::string& path, const char* open_mode, int32_t initial_block) {
+bool file_open(transfer& t, const file_place& place, const char* open_mode, int32_t initial_block) {
     int error = 0;
-    t.file = open_mode[0] == 'w' ? staged_open(path, role().server, &t.staged, &error)
-                                 : stream_open(path, role().server);
+    // A server's new file is not the client's to run: 0644 less the mask, a client's as any
+    // program makes one.
+    t.file = open_mode[0] == 'w'
+                 ? staged_open(place, role().server, role().server ? 0644 : 0666, &t.staged, &error)
+                 : stream_open(place, role().server);
+    const std::string& path = place.path;
     if (!t.file) return false;
     t.nextblknum = initial_block;
     t.saw_cr = 0;
@@ -45,7 +49,7 @@ bool file_open(transfer& t, const std::string& path, const char* open_mode, int3
     t.path = path;
     // A binary file read whole is what the transfer moves; the bytes of a netascii one change
     // on the way.
-    if (open_mode[0] == 'r' && t.mode == MODE_OCTET) t.meter->total = file_size(path);
+    if (open_mode[0] == 'r' && t.mode == MODE_OCTET) t.meter->total = file_size(place);
     trace_line("file_open: opened %s, mode = %s.", path.c_str(), open_mode);
     status_file_write(path, &t);
     return true;
@@ -136,7 +140,7 @@ void file_close(transfer& t) {
     t.file = nullptr;
     // A file written takes its name here, once it is whole and on the disk.
     int error = 0;
-    if (!t.staged.target.empty())
+    if (!t.staged.name.empty())
         error = staged_commit(stream, t.staged, t.keep_existing);
     else if (std::fclose(stream) != 0)
         error = errno;

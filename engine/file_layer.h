@@ -3,6 +3,7 @@
 // each direction (kept in the transfer). A local line ends with LF, as on the platform we run on.
 #pragma once
 
+#include "platform/files.h"
 #include <cstdint>
 #include <string>
 
@@ -10,7 +11,7 @@ struct transfer;
 
 // Opens path for the transfer with a C open mode and resets its conversion state; false when it
 // cannot be opened. The server opens regular files only.
-bool file_open(transfer& t, const std::string& path, const char* open_mode, int32_t initial_block);
+bool file_open(transfer& t, const file_place& place, const char* open_mode, int32_t initial_block);
 // Fills buffer with up to count bytes for the wire; fewer only at the end of the file.
 int file_read(transfer& t, uint8_t* buffer, int count);
 // Stores count bytes received from the wire.

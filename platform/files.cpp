@@ -46,24 +46,55 @@ std::string random_letters() {
     return text;
 }
 
-// Gives the file at from the name to, replacing a file there unless keep_existing; 0 or the
-// error number.
-int rename_into_place(const std::string& from, const std::string& to, bool keep_existing) {
-    if (!keep_existing) return rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
-    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+// Gives the file temp in folder the name name, replacing a file there unless keep_existing; 0 or
+// the error number.
+int rename_into_place(int folder, const std::string& temp, const std::string& name,
+                      bool keep_existing) {
+    if (!keep_existing)
+        return renameat(folder, temp.c_str(), folder, name.c_str()) == 0 ? 0 : errno;
+    if (renameat2(folder, temp.c_str(), folder, name.c_str(), RENAME_NOREPLACE) == 0) return 0;
     // A file system without the flag: a hard link is refused as well when the name is taken.
     if (errno != EINVAL && errno != ENOSYS) return errno;
-    if (link(from.c_str(), to.c_str()) != 0) return errno;
-    unlink(from.c_str());
+    if (linkat(folder, temp.c_str(), folder, name.c_str(), 0) != 0) return errno;
+    unlinkat(folder, temp.c_str(), 0);
     return 0;
 }
 
+int native(const confined_folder& folder) { return static_cast<int>(folder.native()); }
+
+// Opens the place with the system's open flags: beneath its root, or at its path.
+int open_place(const file_place& place, int flags) {
+    if (place.root) return place.root->open(place.beneath, flags);
+    return open(place.path.c_str(), flags | O_CLOEXEC);
+}
+
+// The folder that holds the place, and the place's name in it; nullptr, with *error, when the
+// folder cannot be opened.
+std::shared_ptr<const confined_folder> folder_of(const file_place& place, std::string* name,
+                                                 int* error) {
+    const std::string& whole = place.root ? place.beneath : place.path;
+    size_t slash = whole.rfind('/');
+    std::string folder = slash == std::string::npos ? "" : whole.substr(0, slash + 1);
+    *name = whole.substr(folder.size());
+    if (place.root) return place.root->folder(folder, error);
+    auto opened = std::make_shared<confined_folder>(folder.empty() ? "." : folder);
+    *error = errno;
+    return opened->usable() ? opened : nullptr;
+}
+
+struct descriptor {
+    int fd;
+    ~descriptor() {
+        if (fd >= 0) close(fd);
+    }
+};
+
 } // namespace
 
-FILE* stream_open(const std::string& path, bool regular_only) {
-    if (!regular_only) return stream_of(open(path.c_str(), O_RDONLY | O_CLOEXEC), "r");
+FILE* stream_open(const file_place& place, bool regular_only) {
+    if (!regular_only) return stream_of(open_place(place, O_RDONLY), "r");
     // Without O_NONBLOCK a FIFO would hold the caller until a peer opened its other end.
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    int fd = open_place(place, O_RDONLY | O_NONBLOCK);
     if (fd < 0) return nullptr;
     struct stat info {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
@@ -74,41 +105,51 @@ FILE* stream_open(const std::string& path, bool regular_only) {
     return stream_of(fd, "r");
 }
 
-FILE* staged_open(const std::string& path, bool regular_only, staged_file* staged, int* error) {
+FILE* staged_open(const file_place& place, bool regular_only, int new_mode, staged_file* staged,
+                  int* error) {
     *staged = {};
-    // A link is written through, as any program writing to its name would.
+    // A path that is a link is written through, as any program writing to its name would.
+    file_place target = place;
     std::vector<char> resolved(PATH_MAX);
-    std::string target = realpath(path.c_str(), resolved.data()) ? resolved.data() : path;
-    struct stat existing {};
-    bool replaces = stat(target.c_str(), &existing) == 0;
-    if (replaces && !S_ISREG(existing.st_mode)) {
-        *error = regular_only ? EINVAL : 0;
-        FILE* stream =
-            regular_only ? nullptr : stream_of(open(target.c_str(), O_WRONLY | O_CLOEXEC), "w");
-        if (!stream && !*error) *error = errno;
-        return stream;
-    }
-    // The new file may replace the old only where the old one could be written.
-    if (replaces && access(target.c_str(), W_OK) != 0) {
+    if (!place.root && realpath(place.path.c_str(), resolved.data())) target.path = resolved.data();
+    // What is there now: through a link beneath a root, refused when it leads out.
+    descriptor existing{open_place(target, O_PATH)};
+    if (existing.fd < 0 && errno != ENOENT) {
         *error = errno;
         return nullptr;
     }
-    size_t slash = target.rfind('/');
-    std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    std::string name = target.substr(folder.size()).substr(0, 100);
+    struct stat info {};
+    bool replaces = existing.fd >= 0 && fstat(existing.fd, &info) == 0;
+    if (replaces && !S_ISREG(info.st_mode)) {
+        *error = regular_only ? EINVAL : 0;
+        FILE* stream = regular_only ? nullptr : stream_of(open_place(target, O_WRONLY), "w");
+        if (!stream && !*error) *error = errno;
+        if (stream) staged->name = target.path;
+        return stream;
+    }
+    // The new file may replace the old only where the old one could be written.
+    if (replaces && faccessat(existing.fd, "", W_OK, AT_EMPTY_PATH) != 0) {
+        *error = errno;
+        return nullptr;
+    }
+    std::string name;
+    std::shared_ptr<const confined_folder> folder = folder_of(target, &name, error);
+    if (!folder) return nullptr;
     for (int attempt = 0; attempt < 16; ++attempt) {
-        std::string temp = folder + staged_name_prefix + random_letters() + "-" + name;
-        int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        std::string temp = staged_name_prefix + random_letters() + "-" + name.substr(0, 100);
+        int fd = openat(native(*folder), temp.c_str(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                        static_cast<mode_t>(new_mode));
         if (fd < 0 && errno == EEXIST) continue;
         if (fd < 0) break;
-        if (replaces) fchmod(fd, existing.st_mode & 07777);
+        if (replaces) fchmod(fd, info.st_mode & 07777);
         FILE* stream = stream_of(fd, "w");
         if (!stream) {
             *error = errno;
-            unlink(temp.c_str());
+            unlinkat(native(*folder), temp.c_str(), 0);
             return nullptr;
         }
-        *staged = {temp, target};
+        *staged = {folder, temp, name};
         return stream;
     }
     *error = errno;
@@ -117,30 +158,36 @@ FILE* staged_open(const std::string& path, bool regular_only, staged_file* stage
 
 int staged_commit(FILE* stream, const staged_file& staged, bool keep_existing) {
     int error = 0;
-    if (std::fflush(stream) != 0 || (!staged.temp.empty() && fsync(fileno(stream)) != 0))
-        error = errno;
+    if (std::fflush(stream) != 0 || (staged.folder && fsync(fileno(stream)) != 0)) error = errno;
     if (std::fclose(stream) != 0 && error == 0) error = errno;
-    if (staged.temp.empty()) return error;
-    if (error == 0) error = rename_into_place(staged.temp, staged.target, keep_existing);
-    if (error != 0) unlink(staged.temp.c_str());
+    if (!staged.folder) return error;
+    const int folder = native(*staged.folder);
+    if (error == 0) error = rename_into_place(folder, staged.temp, staged.name, keep_existing);
+    if (error != 0) unlinkat(folder, staged.temp.c_str(), 0);
     return error;
 }
 
 void staged_discard(FILE* stream, const staged_file& staged) {
     std::fclose(stream);
-    if (!staged.temp.empty()) unlink(staged.temp.c_str());
+    if (staged.folder) unlinkat(native(*staged.folder), staged.temp.c_str(), 0);
 }
 
-std::string file_identity(const std::string& path) {
-    std::vector<char> resolved(PATH_MAX);
-    if (realpath(path.c_str(), resolved.data())) return resolved.data();
-    size_t slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    return (realpath(folder.c_str(), resolved.data()) ? resolved.data() : folder) + "/" + name;
+std::string file_identity(const file_place& place) {
+    std::string name;
+    int error = 0;
+    std::shared_ptr<const confined_folder> folder = folder_of(place, &name, &error);
+    struct stat info {};
+    if (!folder || fstat(native(*folder), &info) != 0) return place.path;
+    return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino) + "/" + name;
 }
 
 bool error_is_disk_full(int error) { return error == ENOSPC || error == EDQUOT || error == EFBIG; }
+
+bool path_leads_out(const file_place& place) {
+    if (!place.root) return false;
+    descriptor fd{open_place(place, O_PATH)};
+    return fd.fd < 0 && errno == EXDEV;
+}
 
 long stream_read_raw(FILE* stream, void* buffer, size_t count) {
     return read(fileno(stream), buffer, count);
@@ -150,9 +197,9 @@ long stream_write_raw(FILE* stream, const void* buffer, size_t count) {
     return write(fileno(stream), buffer, count);
 }
 
-bool path_exists(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0;
+bool path_exists(const file_place& place) {
+    descriptor fd{open_place(place, O_PATH)};
+    return fd.fd >= 0;
 }
 
 bool path_is_folder(const std::string& path) {
@@ -160,12 +207,17 @@ bool path_is_folder(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool path_readable(const std::string& path) { return access(path.c_str(), R_OK) == 0; }
+bool path_readable(const file_place& place) {
+    descriptor fd{open_place(place, O_PATH)};
+    return fd.fd >= 0 && faccessat(fd.fd, "", R_OK, AT_EMPTY_PATH) == 0;
+}
 
-bool path_read_only(const std::string& path) {
+bool path_read_only(const file_place& place) {
+    descriptor fd{open_place(place, O_PATH)};
     struct stat info {};
-    if (stat(path.c_str(), &info) != 0) return false;
-    return (info.st_mode & S_IWUSR) == 0 || (access(path.c_str(), W_OK) != 0 && errno == EACCES);
+    if (fd.fd < 0 || fstat(fd.fd, &info) != 0) return false;
+    return (info.st_mode & S_IWUSR) == 0 ||
+           (faccessat(fd.fd, "", W_OK, AT_EMPTY_PATH) != 0 && errno == EACCES);
 }
 
 bool file_readable(const std::string& path) {
@@ -177,15 +229,17 @@ bool file_readable(const std::string& path) {
     return readable;
 }
 
-int64_t file_size(const std::string& path) {
+int64_t file_size(const file_place& place) {
+    descriptor fd{open_place(place, O_PATH)};
     struct stat info {};
-    return stat(path.c_str(), &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
+    return fd.fd >= 0 && fstat(fd.fd, &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
 }
 
-bool room_for(const std::string& path, int64_t bytes) {
-    size_t slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+bool room_for(const file_place& place, int64_t bytes) {
+    std::string name;
+    int error = 0;
+    std::shared_ptr<const confined_folder> folder = folder_of(place, &name, &error);
     struct statvfs info {};
-    if (statvfs(folder.c_str(), &info) != 0) return true;
+    if (!folder || fstatvfs(native(*folder), &info) != 0) return true;
     return static_cast<int64_t>(info.f_bavail) * static_cast<int64_t>(info.f_frsize) >= bytes;
 }

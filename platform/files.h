@@ -1,8 +1,10 @@
 // File facts and small file operations, behind calls that do not show the system underneath.
 #pragma once
 
+#include "confined_folder.h"
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 // The system's text for an error number.
@@ -13,35 +15,51 @@ bool file_replace_private(const std::string& path, const std::string& content);
 // Removes the file at path; a file that is not there is no failure.
 void file_remove(const std::string& path);
 
-// Opens path for reading as a buffered stream. With regular_only, anything but a regular file is
-// refused, without waiting on a FIFO.
-FILE* stream_open(const std::string& path, bool regular_only);
+// Where a file is: a path of this system, or a name beneath a confined folder (a server's root),
+// which no name, link or ".." leads out of.
+struct file_place {
+    file_place(std::string whole) : path(std::move(whole)) {} // NOLINT: a path is a place
+    file_place(std::shared_ptr<const confined_folder> folder, std::string name, std::string whole)
+        : root(std::move(folder)), beneath(std::move(name)), path(std::move(whole)) {}
+    std::shared_ptr<const confined_folder> root; // names resolve beneath it; none: the path alone
+    std::string beneath;                         // the name beneath root
+    std::string path;                            // the whole path, as people read it
+};
+
+// Opens the place for reading as a buffered stream. With regular_only, anything but a regular
+// file is refused, without waiting on a FIFO.
+FILE* stream_open(const file_place& place, bool regular_only);
 
 // A file written under a temporary name beside the one it is for, which it replaces only once
 // it is whole and on the disk: a reader finds the old file or the new one, never a part, and a
 // write that fails leaves the old one as it was. Devices and FIFOs are written in place.
 struct staged_file {
-    std::string temp;   // the temporary name; empty when written in place
-    std::string target; // the name it takes
+    std::shared_ptr<const confined_folder> folder; // where it is written; none: in place
+    std::string temp, name; // in folder: its temporary name and the name it takes (in place: the
+                            // path written)
 };
 // Temporary names begin with this, so that a server can refuse to serve them.
 constexpr const char* staged_name_prefix = ".pell-";
-// Opens the file that will become path, for writing. It takes the mode of a file it replaces, or
-// the usual one of a new file. With regular_only anything but a regular file at path is refused.
-// nullptr, with the system's error number in *error, when it cannot be opened: the folder takes
-// no new file, or a file at path may not be written.
-FILE* staged_open(const std::string& path, bool regular_only, staged_file* staged, int* error);
+// Opens the file that will be at place, for writing. It takes the mode of a file it replaces, or
+// new_mode less the process's mask. A path that is a link is written through; beneath a confined
+// folder a link is replaced, and refused when it leads out. With regular_only anything but a
+// regular file is refused. nullptr, with the system's error number in *error, when it cannot be
+// opened: the folder takes no new file, or a file there may not be written.
+FILE* staged_open(const file_place& place, bool regular_only, int new_mode, staged_file* staged,
+                  int* error);
 // Writes the stream out to the disk, closes it and gives the file its name. With keep_existing
 // a file that has appeared under that name meanwhile stays, and the new one goes (EEXIST). 0,
 // or the system's error number, when the temporary file is gone.
 int staged_commit(FILE* stream, const staged_file& staged, bool keep_existing);
 // Closes the stream and removes the temporary file: the file it was for stays as it was.
 void staged_discard(FILE* stream, const staged_file& staged);
-// The same text for every path that names one file, through links and repeated separators, so
-// long as its folder exists.
-std::string file_identity(const std::string& path);
+// The same text for every name of one file, through links and repeated separators, so long as
+// its folder exists.
+std::string file_identity(const file_place& place);
 // Whether an error number says that the disk or the user's share of it is full.
 bool error_is_disk_full(int error);
+// Whether the place's name leads out of its confined folder, through a link or otherwise.
+bool path_leads_out(const file_place& place);
 
 // One character through the stream's buffer; the stream belongs to one thread, so no lock.
 // NOLINTBEGIN(concurrency-mt-unsafe)
@@ -54,22 +72,22 @@ inline int stream_putc(int c, FILE* stream) { return putc_unlocked(c, stream); }
 long stream_read_raw(FILE* stream, void* buffer, size_t count);
 long stream_write_raw(FILE* stream, const void* buffer, size_t count);
 
-// A file or folder exists at path.
-bool path_exists(const std::string& path);
+// A file or folder exists at the place.
+bool path_exists(const file_place& place);
 // A folder exists at path.
 bool path_is_folder(const std::string& path);
 
-// The access checks of a path: it exists; this process may read it; it may not be written (its
-// owner has no write permission, or the system refuses this process).
-bool path_readable(const std::string& path);
-bool path_read_only(const std::string& path);
+// The access checks of a place: this process may read it; it may not be written (its owner has
+// no write permission, or the system refuses this process).
+bool path_readable(const file_place& place);
+bool path_read_only(const file_place& place);
 
 // A file that can be opened for reading and is not a folder.
 bool file_readable(const std::string& path);
-// The size of the file at path in bytes; -1 when it cannot be told.
-int64_t file_size(const std::string& path);
+// The size of the file at the place in bytes; -1 when it cannot be told.
+int64_t file_size(const file_place& place);
 // Whether standard output is a terminal (not a file or a pipe).
 bool stdout_is_terminal();
-// Whether the file system that would hold a new file at path has bytes to spare for it (true
-// when it cannot be told).
-bool room_for(const std::string& path, int64_t bytes);
+// Whether the file system that would hold a new file at the place has bytes to spare for it
+// (true when it cannot be told).
+bool room_for(const file_place& place, int64_t bytes);

@@ -117,6 +117,10 @@ qt_main_window* server_window_create() {
     timeout_row->addWidget(bound(IDC_TIMEOUT, new QComboBox));
     timeout_row->addWidget(new QLabel("second(s)"));
     timeout_row->addStretch();
+    timeout_row->addWidget(new QLabel("New files' mask"));
+    auto* mask = number_field(IDC_UMASK);
+    mask->setPlaceholderText("022");
+    timeout_row->addWidget(mask);
     grid->addLayout(timeout_row, 6, 0);
     grid->addWidget(bound(IDC_TRACE, new QCheckBox("Log all activity to file")), 6, 1,
                     Qt::AlignRight);

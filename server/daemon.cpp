@@ -15,6 +15,7 @@
 #include "platform/socket.h"
 #include "platform/thread.h"
 #include "platform/wait_set.h"
+#include "run_as.h"
 #include "settings.h"
 #include "transfer_board.h"
 #include "transfer_ports.h"
@@ -234,6 +235,10 @@ void TFTPStartDaemon(const std::shared_ptr<stop_request>& stop) {
     } shown;
     daemon_state d;
     listen(d, *stop);
+    // Bound: what root was needed for is done before the first request is read.
+    std::string refusal;
+    if (!run_as_now(&refusal))
+        report_fatal(("pellsd cannot go on as its user: " + refusal + ".").c_str());
     event_set(daemon_listening_event());
     while (!stop->raised()) {
         // An idle server sleeps here until a datagram, a wait's end or the stop: it never polls.

@@ -53,7 +53,7 @@ int denied(const std::string& name) {
 
 } // namespace
 
-int tftp_checkfilename(std::string& name, int kind) {
+int tftp_checkfilename(std::string& name, int kind, std::string* beneath) {
     if (name.empty() || starts_badly(static_cast<unsigned char>(name[0]))) {
         trace_line("tftp_checkfilename: Filename started with whitespace.");
         return -1;
@@ -71,11 +71,17 @@ int tftp_checkfilename(std::string& name, int kind) {
     bool restricted = (kind == 1 ? RestrictDownload : RestrictUpload) == 1;
     if (restricted) {
         std::string root = (kind == 1 ? RestrictDownloadPath : RestrictUploadPath).get();
-        if (!absolute) {
-            name = root + "\\" + name;
-            return 0;
+        std::string below = name;
+        if (absolute) {
+            if (!under_root(name, policy_form(root))) return denied(name);
+            below = name.substr(root.size());
         }
-        return under_root(name, policy_form(root)) ? 0 : denied(name);
+        if (beneath)
+            *beneath = local_path(below.substr(below.find_first_not_of('\\') == std::string::npos
+                                                   ? below.size()
+                                                   : below.find_first_not_of('\\')));
+        if (!absolute) name = root + "\\" + name;
+        return 0;
     }
     if (!absolute) name = current_folder() + "\\" + name;
     return 0;

@@ -12,8 +12,10 @@
 #include "listeners.h"
 #include "platform/command_line.h"
 #include "platform/files.h"
+#include "platform/privileges.h"
 #include "platform/signals.h"
 #include "platform/socket.h"
+#include "run_as.h"
 #include "server_controls.h"
 #include "server_role.h"
 #include "server_window.h"
@@ -91,6 +93,16 @@ const std::vector<command_option>& headless_options() {
         {"max-per-client", "at most N of them for one client address (default: 8)", "N",
          "a number of transfers from 1 to 1024"},
         {"log", "append a timestamped trace of every step to FILE", "FILE", "a file name"},
+        {"user",
+         "started as root, go on as USER once the ports are bound\n(default: pellsd where that "
+         "user "
+         "exists, else nobody;\nroot stays root); uploads, the --run command and a\nreload run as "
+         "USER, who must be able to read the\nsettings and the roots and write the upload root",
+         "USER", "a user name"},
+        {"umask",
+         "take new files' permissions through MASK (octal,\n022: nobody else may write them; "
+         "default: the\nprocess's own)",
+         "MASK", "an octal mask such as 022"},
         {"save",
          "store the settings, options included, once the server\nis enabled; the window and "
          "later runs start from them",
@@ -103,7 +115,7 @@ struct options {
     int port = 0, timeout = 0, max_blksize = 0, max_windowsize = 0, max_transfers = 0,
         max_per_client = 0, family = -1;
     std::string root, upload_root, download_root, clients, ranges, masks, run, log, addresses,
-        port_range;
+        port_range, user, umask;
     bool lists = false, allow_upload = false, allow_download = false, no_overwrite = false,
          no_root_restriction = false, save = false, extensions = false;
 };
@@ -150,7 +162,9 @@ int parse(int argc, char** argv, options* o) {
                                {"run", &options::run},
                                {"log", &options::log},
                                {"address", &options::addresses},
-                               {"port-range", &options::port_range}})
+                               {"port-range", &options::port_range},
+                               {"user", &options::user},
+                               {"umask", &options::umask}})
         o->*field = line.value(name);
     o->lists =
         line.is_set("clients") || line.is_set("client-ranges") || line.is_set("client-masks");
@@ -160,6 +174,8 @@ int parse(int argc, char** argv, options* o) {
     o->no_root_restriction = line.is_set("no-root-restriction");
     o->save = line.is_set("save");
     if (o->lists && !access_lists_check(o->clients, o->ranges, o->masks, false)) return 2;
+    if (line.is_set("umask") && file_mask_parse(o->umask) < 0)
+        return fail("--umask needs an octal mask such as 022, not '" + o->umask + "'.");
     return -1;
 }
 
@@ -198,6 +214,8 @@ void apply(const options& o) {
     if (o.family >= 0) ListenFamily = o.family;
     if (!o.addresses.empty()) ListenAddresses.set(o.addresses);
     if (!o.port_range.empty()) PortRange.set(o.port_range);
+    if (!o.user.empty()) RunAsUser.set(o.user);
+    if (!o.umask.empty()) FileMask.set(o.umask);
     if (!o.log.empty()) {
         TracePath.set(o.log);
         trace_enabled = 1;
@@ -220,6 +238,28 @@ void warn_unconfined() {
                      which);
 }
 
+// Started as root, the server goes on as its user once bound, unless told to stay root. False
+// (after saying why) when that cannot work.
+bool run_as_planned() {
+    if (!running_as_root()) return true;
+    const std::string user = run_as_user();
+    if (user == "root") return true;
+    int low = 0, high = 0;
+    port_range_parse(PortRange.get(), &low, &high);
+    if (low > 0 && low < 1024) {
+        std::fprintf(stderr, "pellsd: transfer ports below 1024 need root for every transfer; "
+                             "choose a range from 1024 up, or --user root.\n");
+        return false;
+    }
+    if (!user_exists(user)) {
+        std::fprintf(stderr, "pellsd: there is no user '%s' to serve as; name one with --user.\n",
+                     user.c_str());
+        return false;
+    }
+    run_as_after_binding(user);
+    return true;
+}
+
 // SIGHUP: the stored settings read again with the options over them, as at the start. The next
 // request is judged by them; running transfers go on as they began. Where the server listens
 // changes only with a restart.
@@ -237,8 +277,10 @@ void reload(const options& o) {
         report_error("Failed to open the log file.");
     warn_unconfined();
     if (ListenAddresses.get() != addresses || ListenFamily != family || ListenPort != port)
-        std::fprintf(stderr, "pellsd: warning: the addresses, families and port the server "
-                             "listens on change only when it starts again.\n");
+        std::fprintf(stderr,
+                     "pellsd: warning: the addresses, families and port the server "
+                     "listens on change only when it starts again%s.\n",
+                     running_as_root() ? "" : " (as root, for a port below 1024)");
     status_text("The settings have been read again.");
 }
 
@@ -285,6 +327,7 @@ int headless_main(int argc, char** argv) {
     settings_defaults();
     apply(o);
     warn_unconfined();
+    if (!run_as_planned()) return 1;
     server_enable();
     if (o.save && ServerEnabled == 1) settings_save();
     // Refused before any daemon started: nothing to close.

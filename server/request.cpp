@@ -12,6 +12,7 @@
 #include "engine/transfer.h"
 #include "filename_policy.h"
 #include "platform/files.h"
+#include "roots.h"
 #include "settings.h"
 #include "ui/timeout_list.h"
 #include "upload_claims.h"
@@ -29,7 +30,7 @@ int refuse(transfer& t, int code, const char* text) {
 }
 
 // Refuses with its ERROR (-1) a path that the permissions do not allow; 0 when they do.
-int check_permissions(transfer& t, int kind, const std::string& path) {
+int check_permissions(transfer& t, int kind, const file_place& path) {
     if (kind == OP_RRQ) {
         if (AllowDownload != 1) return refuse(t, 2, "File download permission denied.");
         if (!path_exists(path)) return refuse(t, 1, "File not found.");
@@ -45,7 +46,7 @@ int check_permissions(transfer& t, int kind, const std::string& path) {
 
 // What the server agrees to of the options asked, within the RFCs' limits and its own: a value
 // too large is lowered, one it cannot take is left out. -1 when the request is refused.
-int negotiate(transfer& t, int kind, const option_set& asked, const std::string& path,
+int negotiate(transfer& t, int kind, const option_set& asked, const file_place& path,
               option_set* agreed) {
     for (const option_value& o : asked.values) {
         switch (o.name) {
@@ -116,25 +117,31 @@ int recv_xRQ(transfer& t, int kind, const uint8_t* data, int length, option_set*
 
     trace_line("recv_xRQ: Detected %s request from %s for %s.", kind == OP_RRQ ? "read" : "write",
                t.peer_host.c_str(), name.c_str());
-    if (tftp_checkfilename(name, kind) < 0) return refuse(t, 2, "File request failed.");
-    std::string path = local_path(name);
-    if (check_permissions(t, kind, path) < 0) return -1;
+    std::string beneath;
+    if (tftp_checkfilename(name, kind, &beneath) < 0) return refuse(t, 2, "File request failed.");
+    const file_place place = root_place(kind, beneath, local_path(name));
+    // Out of the root through a link is out of the root all the same.
+    if (path_leads_out(place)) {
+        trace_line("tftp_checkfilename: %s leads out of its root.", place.path.c_str());
+        return refuse(t, 2, "File request failed.");
+    }
+    if (check_permissions(t, kind, place) < 0) return -1;
     if (Extensions == 1) {
         t.rollover = true;
         option_set asked = options_parse(at, end);
         if (!asked.empty()) {
             trace_line("recv_xRQ: Options asked: %s.", options_text(asked).c_str());
-            if (negotiate(t, kind, asked, path, agreed) < 0) return -1;
+            if (negotiate(t, kind, asked, place, agreed) < 0) return -1;
             t.take_options(*agreed);
         }
     }
 
     if (kind == OP_WRQ) {
-        t.claim = upload_claim(path);
+        t.claim = upload_claim(place);
         if (!t.claim) return refuse(t, 2, "The file is being uploaded by another client.");
         t.keep_existing = AllowOverwrite == 1;
     }
-    if (!file_open(t, path, kind == OP_RRQ ? "r" : "w", 0))
+    if (!file_open(t, place, kind == OP_RRQ ? "r" : "w", 0))
         return refuse(t, 2, "Failed to open file.");
     t.meter->kind = kind;
     // With many at once, the totals show instead.

@@ -50,6 +50,8 @@ enum : int {
     IDC_BUSY_ANSWERS = 1049,
     // The port the server listens on.
     IDC_PORT = 1050,
+    // The mask uploaded files' permissions are taken through.
+    IDC_UMASK = 1051,
     IDD_ACCESS_LISTS = 1100,
 };
 

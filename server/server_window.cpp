@@ -15,8 +15,10 @@
 #include "listeners.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/privileges.h"
 #include "platform/socket.h"
 #include "platform/thread.h"
+#include "roots.h"
 #include "server_controls.h"
 #include "settings.h"
 #include "transfer_ports.h"
@@ -121,6 +123,12 @@ void show_state(bool enabled) {
 
 void server_window_open() {
     settings_defaults();
+    // The window keeps the user's desktop session, so it never changes users: it says how not to
+    // need root instead.
+    if (running_as_root())
+        status_text("Running as root. To serve port 69 without it, give the program "
+                    "CAP_NET_BIND_SERVICE (sudo setcap cap_net_bind_service=+ep /usr/bin/pellsd) "
+                    "or choose a port from 1024 up, and open the window as yourself.");
     if (stored_server_enabled == 1) server_enable();
 }
 
@@ -238,6 +246,8 @@ void server_command(int id) {
         return ListenAddresses.set(ui_get_text(id, setting_text_limit));
     case IDC_PORT_RANGE:
         return PortRange.set(ui_get_text(id, setting_text_limit));
+    case IDC_UMASK:
+        return FileMask.set(ui_get_text(id, 4));
     case IDC_MAX_BLOCK_SIZE:
     case IDC_MAX_WINDOW_SIZE:
     case IDC_MAX_TRANSFERS:
@@ -301,6 +311,15 @@ void server_enable() {
           limit_field_read(IDC_PORT)))
         return;
     if (!network_fields_read()) return;
+    FileMask.set(ui_get_text(IDC_UMASK, 4));
+    if (!FileMask.get().empty()) {
+        int mask = file_mask_parse(FileMask.get());
+        if (mask < 0) {
+            report_error("The permissions mask must be octal, such as 022.");
+            return;
+        }
+        file_mask_set(mask);
+    }
     packet_timeout = timeout_list_seconds(IDC_TIMEOUT);
     access_lists_resolve();
 
@@ -330,6 +349,7 @@ void server_disable() {
     ServerEnabled = 0;
     stop_raise();
     daemon_stop();
+    roots_release();
     status_file_delete();
     trace_line("TFTP server is disabled.");
     status_final("TFTP server is disabled.");

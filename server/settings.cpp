@@ -43,6 +43,8 @@ shared_text ServiceIPC;
 shared_text ServiceIPR;
 shared_text ServiceIPW;
 shared_text RunExternalExe;
+shared_text RunAsUser;
+shared_text FileMask;
 std::atomic<int> stored_server_enabled{0};
 std::shared_mutex settings_change;
 
@@ -110,6 +112,8 @@ const std::vector<std::pair<const char*, shared_text*>>& stored_texts() {
     static const std::vector<std::pair<const char*, shared_text*>> texts = {
         {"ListenAddresses", &ListenAddresses},
         {"PortRange", &PortRange},
+        {"User", &RunAsUser},
+        {"Umask", &FileMask},
     };
     return texts;
 }
@@ -192,10 +196,21 @@ void settings_load() {
         known.push_back(name);
         if (registry_query_string(key, name, &text, stored_text_room)) stored->set(text);
     }
+    if (!FileMask.get().empty() && file_mask_parse(FileMask.get()) < 0) {
+        report.unusable("Umask", FileMask.get(), "an octal mask such as 022", "the process's own");
+        FileMask.set("");
+    }
     report.unknown(key, known);
     registry_close_key(key);
     settings_show();
     report.show();
+}
+
+int file_mask_parse(const std::string& text) {
+    if (text.empty() || text.size() > 4 || text.find_first_not_of("01234567") != std::string::npos)
+        return -1;
+    int mask = std::stoi(text, nullptr, 8);
+    return mask <= 0777 ? mask : -1;
 }
 
 void listen_family_read() {
@@ -243,6 +258,7 @@ void settings_show() {
     ui_set_text(IDC_PORT, std::to_string(ListenPort.load()));
     ui_set_text(IDC_LISTEN_ADDRESSES, ListenAddresses.get());
     ui_set_text(IDC_PORT_RANGE, PortRange.get());
+    ui_set_text(IDC_UMASK, FileMask.get());
     ui_list_select(IDC_LISTEN_FAMILY, ListenFamily == 4 ? 1 : ListenFamily == 6 ? 2 : 0);
 
     ui_enable(IDC_TRACE_CHOOSER, trace_enabled == 1);

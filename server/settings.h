@@ -37,6 +37,11 @@ extern shared_text ServiceIPC;
 extern shared_text ServiceIPR;
 extern shared_text ServiceIPW;
 extern shared_text RunExternalExe;
+// Started as root, headless, the server binds its ports and goes on as this user (none: pellsd
+// where that user exists, else nobody; "root" stays root).
+extern shared_text RunAsUser;
+// The mask new files' permissions are taken through, in octal ("022"); none: the process's own.
+extern shared_text FileMask;
 
 // The ranges of the limits, and what they are when nothing (or nothing usable) is stored.
 constexpr int max_block_size_default = 65464;
@@ -58,6 +63,9 @@ extern std::atomic<int> stored_server_enabled;
 // Held shared while the daemon judges a request, exclusively while the settings are read again:
 // no request ever sees them half read.
 extern std::shared_mutex settings_change;
+
+// A mask of permissions in octal, 0 to 777; -1 for anything else.
+int file_mask_parse(const std::string& text);
 
 // Factory defaults, then the stored settings.
 void settings_defaults();

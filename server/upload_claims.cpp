@@ -20,8 +20,8 @@ claims& all_claims() {
 
 } // namespace
 
-std::shared_ptr<const void> upload_claim(const std::string& path) {
-    std::string identity = file_identity(path);
+std::shared_ptr<const void> upload_claim(const file_place& place) {
+    std::string identity = file_identity(place);
     claims& c = all_claims();
     std::lock_guard<std::mutex> lock(c.mutex);
     if (!c.held.insert(identity).second) return nullptr;

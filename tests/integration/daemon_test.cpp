@@ -9,6 +9,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <regex>
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -114,7 +115,8 @@ TEST(daemon, save_stores_the_options_and_a_later_run_starts_from_them) {
 
     write_file(first.root() + "/a.txt", "stored root");
     uint16_t port = free_udp_port();
-    child_process second(PELLSD_PATH, {"--headless", "--port", std::to_string(port)},
+    child_process second(PELLSD_PATH,
+                         {"--headless", "--port", std::to_string(port), "--user", "root"},
                          first.logs.path(), first.logs.path(), {"TMPDIR=" + first.logs.path()});
     udp_peer client;
     EXPECT_TRUE(wait_until(
@@ -173,6 +175,33 @@ TEST(daemon, a_config_file_holds_the_settings_and_sighup_reads_it_again) {
         },
         5000))
         << server.process().out();
+}
+
+// Started as root it binds, then serves as its user: uploads are that user's, with the mask it
+// was given, and so is the command run after them.
+TEST(daemon, started_as_root_it_serves_as_its_user) {
+    if (geteuid() != 0) GTEST_SKIP() << "switching users needs root";
+    temp_folder_owner shared;
+    chmod(shared.path().c_str(), 0777);
+    server_process server({"--allow-upload", "--user", "nobody", "--umask", "027", "--run",
+                           std::string(RECORD_ARGS_PATH) + " " + shared.file("ran") + " ?"});
+    chmod(server.root().c_str(), 0777);
+    ASSERT_TRUE(wait_until(
+        [&] { return server.process().out().find("Serving as user nobody.") != std::string::npos; },
+        10000));
+    struct stat process {};
+    ASSERT_EQ(stat(("/proc/" + std::to_string(server.process().pid())).c_str(), &process), 0);
+    EXPECT_EQ(process.st_uid, 65534u);
+    udp_peer writer;
+    writer.send_to(server.port(), tftp_request(2, "up.bin", "octet"));
+    EXPECT_TRUE(send_blocks(writer, expect_packet(writer, 4, 0).from_port, "up").completed);
+    struct stat uploaded {
+    }, ran{};
+    ASSERT_EQ(stat((server.root() + "/up.bin").c_str(), &uploaded), 0);
+    EXPECT_EQ(uploaded.st_uid, 65534u);
+    EXPECT_EQ(uploaded.st_mode & 0777, 0640u);
+    ASSERT_TRUE(wait_until([&] { return stat(shared.file("ran").c_str(), &ran) == 0; }, 5000));
+    EXPECT_EQ(ran.st_uid, 65534u);
 }
 
 TEST(daemon, uses_no_processor_time_while_idle) {

@@ -91,9 +91,10 @@ TEST_F(package, its_configuration_serves_downloads_only) {
     write_file(config,
                replaced(read_file(root("/etc/pellory/pellsd.conf")), "/srv/tftp", served.path()));
     const uint16_t port = free_udp_port();
-    child_process server(root("/usr/bin/pellsd"),
-                         {"--headless", "--config", config, "--port", std::to_string(port)},
-                         served.path(), served.path(), {"TMPDIR=" + served.path()});
+    child_process server(
+        root("/usr/bin/pellsd"),
+        {"--headless", "--config", config, "--port", std::to_string(port), "--user", "root"},
+        served.path(), served.path(), {"TMPDIR=" + served.path()});
     udp_peer client;
     ASSERT_TRUE(wait_until(
         [&] {

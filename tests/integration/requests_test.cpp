@@ -156,6 +156,59 @@ TEST(requests, no_overwrite_keeps_a_file_that_appears_during_the_upload) {
     EXPECT_EQ(names_in(server.root()), std::vector<std::string>{"new.bin"});
 }
 
+// Links beneath the root: one that stays inside works; one that leads out (to a file, a folder,
+// through a chain, upwards) is refused as any name out of the root is, both ways; a link swapped
+// during a transfer changes nothing of it, and the next request is judged anew.
+TEST(requests, links_lead_nowhere_out_of_the_root) {
+    server_process server({"--allow-download", "--allow-upload", "--max-transfers", "2"});
+    const std::string root = server.root();
+    write_file(root + "/inside.txt", "inside");
+    std::filesystem::create_directories(root + "/sub/deeper");
+    write_file(root + "/sub/a.txt", "in sub");
+    for (auto [target, link] : {std::pair{"inside.txt", "/link_in"},
+                                {"link_in", "/chain_in"},
+                                {"sub", "/docs"},
+                                {"/etc/hostname", "/link_out"},
+                                {"link_out", "/chain_out"},
+                                {"/etc", "/sub/etc"},
+                                {"../../..", "/sub/deeper/up"}})
+        std::filesystem::create_symlink(target, root + link);
+    const std::string refused = error_packet(2, "File request failed.");
+    const struct {
+        int opcode;
+        const char* name;
+        std::string reply;
+    } cases[] = {
+        {1, "link_in", tftp_packet(3, 1, "inside")},
+        {1, "chain_in", tftp_packet(3, 1, "inside")},
+        {1, "docs/a.txt", tftp_packet(3, 1, "in sub")},
+        {2, "docs/new.txt", tftp_packet(4, 0)},
+        {1, "link_out", refused},
+        {1, "chain_out", refused},
+        {1, "sub/etc/hostname", refused},
+        {1, "sub/deeper/up/etc/hostname", refused},
+        {2, "sub/etc/pwn.txt", refused},
+        {2, "chain_out", refused},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(answer_to(server, tftp_request(c.opcode, c.name, "octet")).bytes, c.reply)
+            << c.name;
+    EXPECT_FALSE(file_exists("/etc/pwn.txt"));
+    EXPECT_TRUE(file_exists(root + "/sub/new.txt"));
+
+    const std::string big = pattern_bytes(5000, 4);
+    write_file(root + "/big.bin", big);
+    std::filesystem::create_symlink("big.bin", root + "/swap");
+    udp_peer reader;
+    reader.send_to(server.port(), tftp_request(1, "swap", "octet"));
+    datagram first = expect_packet(reader, 3, 1);
+    std::filesystem::remove(root + "/swap");
+    std::filesystem::create_symlink("/etc/passwd", root + "/swap");
+    reader.send_to(first.from_port, tftp_packet(4, 1));
+    EXPECT_TRUE(first.bytes.substr(4) + take_blocks(reader, first.from_port, 5000, 2).wire == big);
+    EXPECT_EQ(answer_to(server, tftp_request(1, "swap", "octet")).bytes, refused);
+}
+
 TEST(requests, names_are_completed_with_their_root) {
     temp_folder_owner uploads;
     server_process server({"--allow-download", "--allow-upload", "--upload-root", uploads.path()});

@@ -16,6 +16,8 @@
 #include "ui/ui.h"
 #include "wait_until.h"
 
+#include <unistd.h>
+
 using namespace tftps_controls;
 
 namespace {
@@ -68,6 +70,10 @@ TEST_F(server_window, a_first_start_advises_and_keeps_the_factory_defaults) {
     EXPECT_EQ(ui_get_text(IDC_DOWNLOAD_ROOT, 300), current_folder());
     EXPECT_EQ(ui_list_entry(IDC_TIMEOUT, ui_list_selection(IDC_TIMEOUT)), "120");
     EXPECT_EQ(ServerEnabled, 0);
+    // As root, the window says how to do without.
+    if (geteuid() == 0) {
+        EXPECT_EQ(status().rfind("Running as root. To serve port 69 without", 0), 0u);
+    }
 }
 
 // What cannot be used is said, once, with what stands in its place.

@@ -15,8 +15,10 @@ server_process::server_process(const std::vector<std::string>& args,
                                logs.path() + "\nRestrictUploadPath=" + logs.path() +
                                "\nTimeout=30\n");
     std::vector<std::string> all = prefix;
+    // A test that runs as root serves as root from folders of its own; going on as another user
+    // has a test of its own.
     all.insert(all.end(), {PELLSD_PATH, "--headless", "--port", std::to_string(port_), "--root",
-                           served.path(), "--log", logs.file("trace.log")});
+                           served.path(), "--log", logs.file("trace.log"), "--user", "root"});
     all.insert(all.end(), args.begin(), args.end());
     std::string program = all.front();
     all.erase(all.begin());

@@ -5,11 +5,15 @@
 #include "engine/packet.h"
 #include "engine/transfer.h"
 #include "engine_fixture.h"
+#include "platform/confined_folder.h"
 #include "server/server_controls.h"
 #include "ui/test_backend.h"
 #include "ui/ui.h"
 
+#include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tftps_controls;
 
@@ -143,7 +147,42 @@ TEST_F(file_layer_test, the_server_opens_regular_files_only) {
     EXPECT_FALSE(file_open(t, folder.file("missing/x"), "w", 0));
 
     use_role(client_like_role());
-    EXPECT_TRUE(file_open(t, "/dev/null", "wb", 1)); // a client may download into a device
+    EXPECT_TRUE(
+        file_open(t, std::string("/dev/null"), "wb", 1)); // a client may download into a device
+}
+
+// Beneath a folder, the kernel's resolution and the walk of older kernels answer alike: a link
+// that stays inside works, any way out is refused, an absolute link even to inside.
+TEST_F(file_layer_test, names_beneath_a_folder_never_lead_out_of_it) {
+    const std::string root = folder.file("root");
+    std::filesystem::create_directories(root + "/sub");
+    write_file(root + "/a.txt", "a");
+    for (auto [target, link] : {std::pair{std::string("a.txt"), "/in"},
+                                {"/etc/hostname", "/out"},
+                                {"..", "/up"},
+                                {"../a.txt", "/sub/back"},
+                                {root + "/a.txt", "/sub/absolute"}})
+        std::filesystem::create_symlink(target, root + link);
+    const struct {
+        const char* name;
+        int error;
+    } cases[] = {{"a.txt", 0},
+                 {"in", 0},
+                 {"sub/back", 0},
+                 {"sub/../a.txt", 0},
+                 {"out", EXDEV},
+                 {"up/x", EXDEV},
+                 {"../a.txt", EXDEV},
+                 {"/etc/hostname", EXDEV},
+                 {"sub/absolute", EXDEV},
+                 {"missing", ENOENT}};
+    confined_folder beneath(root);
+    for (const auto& c : cases)
+        for (bool walk : {false, true}) {
+            int fd = walk ? beneath.open_by_walk(c.name, O_RDONLY) : beneath.open(c.name, O_RDONLY);
+            EXPECT_EQ(fd >= 0 ? 0 : errno, c.error) << c.name << (walk ? " walked" : "");
+            if (fd >= 0) close(fd);
+        }
 }
 
 TEST_F(file_layer_test, an_unknown_mode_is_fatal) {

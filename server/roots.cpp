@@ -1,0 +1,38 @@
+#include "roots.h"
+
+#include "settings.h"
+
+#include <mutex>
+
+namespace {
+
+struct opened_root {
+    std::string path;
+    std::shared_ptr<const confined_folder> folder;
+};
+
+std::mutex roots_mutex;
+opened_root roots[2]; // downloads, uploads
+
+} // namespace
+
+void roots_release() {
+    std::lock_guard<std::mutex> lock(roots_mutex);
+    for (opened_root& root : roots)
+        root = {};
+}
+
+file_place root_place(int kind, const std::string& beneath, const std::string& whole) {
+    const bool download = kind == 1;
+    if ((download ? RestrictDownload : RestrictUpload) != 1) return file_place(whole);
+    const std::string path = (download ? RestrictDownloadPath : RestrictUploadPath).get();
+    std::lock_guard<std::mutex> lock(roots_mutex);
+    opened_root& root = roots[download ? 0 : 1];
+    if (!root.folder || root.path != path) {
+        auto folder = std::make_shared<confined_folder>(path);
+        root = {path, folder->usable() ? folder : nullptr};
+    }
+    // A root that cannot be opened confines all the same: nothing beneath it can be reached.
+    if (!root.folder) return file_place(std::make_shared<confined_folder>(""), beneath, whole);
+    return file_place(root.folder, beneath, whole);
+}

@@ -1,0 +1,13 @@
+// The folders the two directions are confined to, each opened once for as long as its setting
+// names it, so that the kernel resolves every requested name beneath them.
+#pragma once
+
+#include "platform/files.h"
+
+#include <string>
+
+// Where a name the filename policy took lies: beneath the root of the direction (kind 1 download,
+// 2 upload) when that is confined, else at the whole path.
+file_place root_place(int kind, const std::string& beneath, const std::string& whole);
+// Lets go of the roots: a disabled server holds nothing open.
+void roots_release();

@@ -1,0 +1,27 @@
+#include "run_as.h"
+
+#include "diag/status.h"
+#include "platform/privileges.h"
+#include "platform/shared_text.h"
+#include "settings.h"
+
+namespace {
+shared_text pending;
+} // namespace
+
+std::string run_as_user() {
+    std::string user = RunAsUser.get();
+    if (!user.empty()) return user;
+    return user_exists("pellsd") ? "pellsd" : "nobody";
+}
+
+void run_as_after_binding(const std::string& user) { pending.set(user); }
+
+bool run_as_now(std::string* error) {
+    const std::string user = pending.get();
+    if (user.empty() || !running_as_root()) return true;
+    if (!privileges_drop(user, error)) return false;
+    pending.set("");
+    status_text("Serving as user " + user + ".");
+    return true;
+}
