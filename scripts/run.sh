@@ -11,7 +11,9 @@ bash "$top/scripts/build.sh" "$top/build/release" -DCMAKE_BUILD_TYPE=Release -DP
 server="$top/build/release/server/pellsd"
 
 for port in $(seq 6969 7069); do
-    "$server" --headless --port "$port" --root "$folder" --allow-download &
+    # Started as root (by sudo), it serves as the user who can read the folder.
+    "$server" --headless --port "$port" --root "$folder" --allow-download \
+        --user "${SUDO_USER:-$(id -un)}" &
     pid=$!
     sleep 0.5
     if kill -0 "$pid" 2>/dev/null; then
