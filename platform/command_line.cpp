@@ -1,22 +1,31 @@
 #include "command_line.h"
 
-#include <QCommandLineParser>
-#include <QStringList>
+#include <CLI/CLI.hpp>
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 
+// CLI11 reads the options: "--name value" or "--name=value", one-letter names after a single dash.
 struct command_line::parser {
-    QCommandLineParser qt;
+    CLI::App app;
+    std::map<std::string, std::vector<std::string>> values; // by first name, in the order given
+    std::map<std::string, int> switches;                    // how often each was given
+    std::vector<std::string> words;
 };
 
 namespace {
 
-QStringList names_of(const command_option& o) { return QString::fromStdString(o.name).split('|'); }
-
-std::string dashed(const QString& name) {
-    return (name.size() > 1 ? "--" : "-") + name.toStdString();
+std::vector<std::string> names_of(const command_option& o) {
+    std::vector<std::string> names;
+    size_t at = 0;
+    for (size_t bar; (bar = o.name.find('|', at)) != std::string::npos; at = bar + 1)
+        names.push_back(o.name.substr(at, bar - at));
+    names.push_back(o.name.substr(at));
+    return names;
 }
+
+std::string dashed(const std::string& name) { return (name.size() > 1 ? "--" : "-") + name; }
 
 } // namespace
 
@@ -42,38 +51,54 @@ command_line::command_line(const std::vector<command_option>& options)
                       "FILE", "a file name"},
                      {"help|h", "show this help", "", ""},
                      {"version", "show the version", "", ""}});
-    parser_->qt.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    CLI::App& app = parser_->app;
+    app.set_help_flag();
+    app.allow_extras();
+    app.allow_windows_style_options(false);
     for (const command_option& o : options_) {
-        QCommandLineOption option(names_of(o), QString::fromStdString(o.help));
-        if (!o.value_name.empty()) option.setValueName(QString::fromStdString(o.value_name));
-        parser_->qt.addOption(option);
+        std::string names;
+        for (const std::string& name : names_of(o))
+            names += (names.empty() ? "" : ",") + dashed(name);
+        const std::string first = names_of(o).front();
+        if (o.value_name.empty())
+            app.add_flag(names, parser_->switches[first]);
+        else
+            app.add_option(names, parser_->values[first])
+                ->type_size(1)
+                ->expected(1)
+                ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+                ->allow_extra_args(false);
     }
 }
 
 command_line::~command_line() = default;
 
 bool command_line::parse(int argc, char** argv) {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
     // A value option at the very end has no value: said in the option's own words.
     if (argc > 1) {
         std::string last = argv[argc - 1];
         for (const command_option& o : options_)
-            for (const QString& name : names_of(o))
+            for (const std::string& name : names_of(o))
                 if (!o.value_name.empty() && last == dashed(name)) {
                     error_ = last + " needs " + (o.what.empty() ? o.value_name : o.what) + ".";
                     return false;
                 }
     }
-    if (parser_->qt.parse(arguments)) return true;
-    QStringList unknown = parser_->qt.unknownOptionNames();
-    if (!unknown.isEmpty()) {
-        error_ = "unknown option '" + dashed(unknown.first()) + "'.";
-    } else {
-        error_ = parser_->qt.errorText().toStdString();
+    try {
+        parser_->app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        error_ = e.what();
+        return false;
     }
-    return false;
+    // What no option took: words, unless it looks like an option.
+    for (const std::string& word : parser_->app.remaining()) {
+        if (word.size() > 1 && word[0] == '-') {
+            error_ = "unknown option '" + word.substr(0, word.find('=')) + "'.";
+            return false;
+        }
+        parser_->words.push_back(word);
+    }
+    return true;
 }
 
 int command_line::parse_or_answer(int argc, char** argv, const command_program& program) {
@@ -90,29 +115,27 @@ int command_line::parse_or_answer(int argc, char** argv, const command_program& 
 }
 
 bool command_line::is_set(const std::string& name) const {
-    return parser_->qt.isSet(QString::fromStdString(name));
+    auto given = parser_->switches.find(name);
+    if (given != parser_->switches.end()) return given->second > 0;
+    auto values = parser_->values.find(name);
+    return values != parser_->values.end() && !values->second.empty();
 }
 
 std::string command_line::value(const std::string& name) const {
-    QStringList values = parser_->qt.values(QString::fromStdString(name));
-    return values.isEmpty() ? std::string() : values.last().toStdString();
+    auto values = parser_->values.find(name);
+    return values == parser_->values.end() || values->second.empty() ? std::string()
+                                                                      : values->second.back();
 }
 
 bool command_line::number(const std::string& name, int low, int high, int* number) {
     if (!is_set(name) || parse_whole_number(value(name).c_str(), low, high, number)) return true;
     for (const command_option& o : options_)
-        if (names_of(o).first().toStdString() == name)
-            error_ = dashed(QString::fromStdString(name)) + " needs " + o.what + ", not '" +
-                     value(name) + "'.";
+        if (names_of(o).front() == name)
+            error_ = dashed(name) + " needs " + o.what + ", not '" + value(name) + "'.";
     return false;
 }
 
-std::vector<std::string> command_line::words() const {
-    std::vector<std::string> found;
-    for (const QString& word : parser_->qt.positionalArguments())
-        found.push_back(word.toStdString());
-    return found;
-}
+std::vector<std::string> command_line::words() const { return parser_->words; }
 
 std::string command_line::options_help() const {
     constexpr size_t column = 25;
@@ -121,7 +144,7 @@ std::string command_line::options_help() const {
     for (const command_option& o : options_) {
         std::string left = " ";
         bool first = true;
-        for (const QString& name : names_of(o)) {
+        for (const std::string& name : names_of(o)) {
             left += (first ? " " : ", ") + dashed(name);
             first = false;
         }

@@ -1,4 +1,4 @@
-// A program's command line, read with Qt's parser: options as "--name value" or "--name=value",
+// A program's command line, read with CLI11: options as "--name value" or "--name=value",
 // each with its line of help, and the words that are not options.
 #pragma once
 

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need, when any is missing:
-# the compilers and build tools, Qt 6, GoogleTest, clang's fuzzer runtime, the TFTP peers the
+# the compilers and build tools, Qt 6, GoogleTest, CLI11, clang's fuzzer runtime, the TFTP peers the
 # tests talk to, and what builds and checks the package (dpkg-dev, the manual-page linter).
 set -euo pipefail
 
-packages=(cmake g++ make qt6-base-dev libgtest-dev clang libclang-rt-14-dev
+packages=(cmake g++ make qt6-base-dev libgtest-dev libcli11-dev clang libclang-rt-14-dev
           tftp-hpa tftpd-hpa atftp busybox curl dpkg-dev mandoc)
 
 missing=()

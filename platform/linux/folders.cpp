@@ -1,4 +1,4 @@
-#include "folders.h"
+#include "platform/folders.h"
 
 #include <cstdlib>
 #include <unistd.h>

@@ -1,6 +1,6 @@
-#include "privileges.h"
+#include "platform/privileges.h"
 
-#include "files.h"
+#include "platform/files.h"
 
 #include <cerrno>
 #include <grp.h>

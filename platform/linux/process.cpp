@@ -1,6 +1,6 @@
-#include "process.h"
+#include "platform/process.h"
 
-#include "thread.h"
+#include "platform/thread.h"
 
 #include <fcntl.h>
 #include <spawn.h>

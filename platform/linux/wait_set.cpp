@@ -1,4 +1,4 @@
-#include "wait_set.h"
+#include "platform/wait_set.h"
 
 #include <cerrno>
 #include <sys/epoll.h>

@@ -1,4 +1,4 @@
-#include "signals.h"
+#include "platform/signals.h"
 
 #include <csignal>
 #include <pthread.h>

@@ -1,4 +1,4 @@
-#include "confined_folder.h"
+#include "platform/confined_folder.h"
 
 #include <cerrno>
 #include <climits>

@@ -1,4 +1,4 @@
-#include "window_module.h"
+#include "platform/window_module.h"
 
 #include <climits>
 #include <cstdio>

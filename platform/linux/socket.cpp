@@ -1,4 +1,4 @@
-#include "socket.h"
+#include "platform/socket.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
