@@ -22,7 +22,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz_transfer t;
     if ((data[0] & 1) == 0) {
         recv_ERROR(t, packet.data(), static_cast<int>(packet.size()));
-        last_server_error_text();
         return 0;
     }
     t.kind = data[0] & 2 ? OP_WRQ : OP_RRQ;
