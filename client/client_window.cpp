@@ -65,7 +65,7 @@ void choose_local_file() {
     std::string path;
     if (!ui_choose_file(chooser, &path)) return;
     ui_set_text(IDC_LOCAL_FILE, path);
-    size_t slash = path.rfind('/');
+    size_t slash = path.find_last_of(path_separators);
     ui_set_text(IDC_REMOTE_FILE, slash == std::string::npos ? path : path.substr(slash + 1));
 }
 

@@ -9,6 +9,8 @@
 #include "engine/options.h"
 #include "platform/command_line.h"
 #include "platform/files.h"
+#include "platform/folders.h"
+#include "platform/process.h"
 #include "platform/signals.h"
 #include "platform/socket.h"
 #include "session.h"
@@ -93,7 +95,7 @@ int parse(int argc, char** argv, request* r) {
 }
 
 std::string base_name(const std::string& path) {
-    size_t slash = path.rfind('/');
+    size_t slash = path.find_last_of(path_separators);
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
@@ -209,5 +211,5 @@ int command_line_main(int argc, char** argv) {
     std::fflush(stdout);
     std::fflush(stderr);
     // The progress thread may not have seen the end yet: no static is destroyed under it.
-    std::quick_exit(exit_status);
+    process_end_now(exit_status);
 }

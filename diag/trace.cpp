@@ -27,7 +27,7 @@ int trace_open(bool switch_on, const std::string& path) {
                        ui_icon::error, ui_buttons::ok);
         return 0;
     }
-    FILE* stream = std::fopen(path.c_str(), "ae");
+    FILE* stream = log_open(path);
     if (!stream) {
         ui_message_box("Failed to open the log file. Transfer aborted.", error_text(errno),
                        ui_icon::error, ui_buttons::ok);

@@ -38,9 +38,10 @@ bool file_open(transfer& t, const file_place& place, const char* open_mode, int3
     int error = 0;
     // A server's new file is not the client's to run: 0644 less the mask, a client's as any
     // program makes one.
-    t.file = open_mode[0] == 'w'
-                 ? staged_open(place, role().server, role().server ? 0644 : 0666, &t.staged, &error)
-                 : stream_open(place, role().server);
+    const bool text = t.mode == MODE_NETASCII;
+    t.file = open_mode[0] == 'w' ? staged_open(place, role().server, text,
+                                               role().server ? 0644 : 0666, &t.staged, &error)
+                                 : stream_open(place, role().server, text);
     const std::string& path = place.path;
     if (!t.file) return false;
     t.nextblknum = initial_block;

@@ -1,10 +1,41 @@
 #include "address.h"
 
+#include "socket.h"
+
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cstring>
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
 #include <net/if.h>
 #include <netdb.h>
+#endif
+
+namespace {
+
+// A link's scope is its interface: by number on both systems, by name on Linux, whose
+// names (eth0) are what its users know; Windows shows the number.
+uint32_t scope_parse(const std::string& text) {
+    if (!text.empty() && text.find_first_not_of("0123456789") == std::string::npos)
+        return text.size() < 10 ? static_cast<uint32_t>(std::stoul(text)) : 0;
+#ifdef _WIN32
+    return 0;
+#else
+    return if_nametoindex(text.c_str());
+#endif
+}
+
+std::string scope_text(uint32_t scope) {
+#ifndef _WIN32
+    char name[IF_NAMESIZE] = {};
+    if (if_indextoname(scope, name)) return name;
+#endif
+    return std::to_string(scope);
+}
+
+} // namespace
 
 net_endpoint ipv4_endpoint(uint32_t address, uint16_t port) {
     net_endpoint e;
@@ -53,14 +84,13 @@ bool same_prefix(const net_endpoint& a, const net_endpoint& b, int bits) {
 }
 
 std::string address_text(const net_endpoint& endpoint) {
-    char text[INET6_ADDRSTRLEN + IF_NAMESIZE + 1] = {};
+    char text[INET6_ADDRSTRLEN] = {};
     if (endpoint.family == net_family::v4)
         return inet_ntop(AF_INET, endpoint.address.data(), text, sizeof text) ? text : "";
     if (endpoint.family != net_family::v6) return "";
     if (!inet_ntop(AF_INET6, endpoint.address.data(), text, sizeof text)) return "";
     std::string result = text;
-    char name[IF_NAMESIZE] = {};
-    if (endpoint.scope && if_indextoname(endpoint.scope, name)) result += std::string("%") + name;
+    if (endpoint.scope) result.append("%").append(scope_text(endpoint.scope));
     return result;
 }
 
@@ -101,11 +131,12 @@ bool host_port_split(const std::string& text, std::string* host, int* port) {
 std::string ipv4_text(uint32_t address) { return address_text(ipv4_endpoint(address)); }
 
 bool ipv4_parse(const std::string& text, uint32_t* address) {
-    // inet_aton stops at the first blank and takes what came before it: the whole text counts.
-    if (text.find_first_not_of("0123456789abcdefABCDEFxX.") != std::string::npos) return false;
-    in_addr in{};
-    if (inet_aton(text.c_str(), &in) == 0 || in.s_addr == INADDR_NONE) return false;
-    *address = ntohl(in.s_addr);
+    // inet_addr stops at the first blank and takes what came before it: the whole text counts.
+    if (text.empty() || text.find_first_not_of("0123456789abcdefABCDEFxX.") != std::string::npos)
+        return false;
+    unsigned long network = inet_addr(text.c_str());
+    if (network == INADDR_NONE) return false;
+    *address = ntohl(static_cast<uint32_t>(network));
     return true;
 }
 
@@ -123,7 +154,7 @@ bool address_parse(const std::string& text, net_endpoint* endpoint) {
         return false;
     uint32_t scope = 0;
     if (address.size() < text.size()) {
-        scope = if_nametoindex(text.substr(address.size() + 1).c_str());
+        scope = scope_parse(text.substr(address.size() + 1));
         if (scope == 0) return false;
     }
     endpoint->family = net_family::v6;
@@ -140,6 +171,7 @@ bool host_resolve(const std::string& host, host_lookup* result, net_family only)
     hints.ai_socktype = SOCK_DGRAM;
     hints.ai_flags = AI_CANONNAME;
     addrinfo* list = nullptr;
+    sockets_ready();
     if (host.empty() || getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0) return false;
     result->official_name = list->ai_canonname ? list->ai_canonname : host;
     result->addresses.clear();

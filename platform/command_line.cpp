@@ -124,7 +124,7 @@ bool command_line::is_set(const std::string& name) const {
 std::string command_line::value(const std::string& name) const {
     auto values = parser_->values.find(name);
     return values == parser_->values.end() || values->second.empty() ? std::string()
-                                                                      : values->second.back();
+                                                                     : values->second.back();
 }
 
 bool command_line::number(const std::string& name, int low, int high, int* number) {

@@ -26,8 +26,11 @@ class confined_folder {
     // resolve beneath a folder itself (before Linux 5.6), with the same answers.
     int open_by_walk(const std::string& name, int flags) const;
     intptr_t native() const { return native_; }
+    // The folder's path, as it was named or, beneath another, as the system resolved it.
+    const std::string& path() const { return path_; }
 
   private:
-    explicit confined_folder(intptr_t native) : native_(native) {}
+    confined_folder(intptr_t native, std::string path) : native_(native), path_(std::move(path)) {}
     intptr_t native_;
+    std::string path_;
 };

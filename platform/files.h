@@ -14,6 +14,8 @@ std::string error_text(int error);
 bool file_replace_private(const std::string& path, const std::string& content);
 // Removes the file at path; a file that is not there is no failure.
 void file_remove(const std::string& path);
+// Opens a log at path to add lines to its end, as a text file of this system; errno says why not.
+FILE* log_open(const std::string& path);
 
 // Where a file is: a path of this system, or a name beneath a confined folder (a server's root),
 // which no name, link or ".." leads out of.
@@ -27,8 +29,9 @@ struct file_place {
 };
 
 // Opens the place for reading as a buffered stream. With regular_only, anything but a regular
-// file is refused, without waiting on a FIFO.
-FILE* stream_open(const file_place& place, bool regular_only);
+// file is refused, without waiting on a FIFO. A text is read with this system's line ends
+// turned into LF (CR LF on Windows), anything else byte for byte.
+FILE* stream_open(const file_place& place, bool regular_only, bool text);
 
 // A file written under a temporary name beside the one it is for, which it replaces only once
 // it is whole and on the disk: a reader finds the old file or the new one, never a part, and a
@@ -45,8 +48,8 @@ constexpr const char* staged_name_prefix = ".pell-";
 // folder a link is replaced, and refused when it leads out. With regular_only anything but a
 // regular file is refused. nullptr, with the system's error number in *error, when it cannot be
 // opened: the folder takes no new file, or a file there may not be written.
-FILE* staged_open(const file_place& place, bool regular_only, int new_mode, staged_file* staged,
-                  int* error);
+FILE* staged_open(const file_place& place, bool regular_only, bool text, int new_mode,
+                  staged_file* staged, int* error);
 // Writes the stream out to the disk, closes it and gives the file its name. With keep_existing
 // a file that has appeared under that name meanwhile stays, and the new one goes (EEXIST). 0,
 // or the system's error number, when the temporary file is gone.
@@ -63,8 +66,13 @@ bool path_leads_out(const file_place& place);
 
 // One character through the stream's buffer; the stream belongs to one thread, so no lock.
 // NOLINTBEGIN(concurrency-mt-unsafe)
+#ifdef _WIN32
+inline int stream_getc(FILE* stream) { return _getc_nolock(stream); }
+inline int stream_putc(int c, FILE* stream) { return _putc_nolock(c, stream); }
+#else
 inline int stream_getc(FILE* stream) { return getc_unlocked(stream); }
 inline int stream_putc(int c, FILE* stream) { return putc_unlocked(c, stream); }
+#endif
 // NOLINTEND(concurrency-mt-unsafe)
 
 // One unbuffered read or write on the descriptor under a stream, bypassing the stream's buffer.

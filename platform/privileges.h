@@ -4,6 +4,9 @@
 
 #include <string>
 
+// Whether files have owners and permission bits that a server steers with its user and its mask
+// (not on Windows, where the folder's own permissions pass to new files).
+extern const bool users_own_files;
 // Whether the process runs with the privileges of root.
 bool running_as_root();
 // Whether the system knows a user of that name.

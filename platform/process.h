@@ -8,3 +8,6 @@
 // its own, with none of this process's descriptors (its standard streams read and write
 // /dev/null). Nothing waits for it; it is reaped when it ends. 0, or the system's error number.
 int process_start_detached(const std::vector<std::string>& argv);
+// Leaves the process at once with status, without destroying the statics that workers still
+// running may use; what is to be kept of the output has been flushed.
+[[noreturn]] void process_end_now(int status);

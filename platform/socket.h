@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <string>
 
+// Makes the system's sockets ready for use, once; every call here that needs them does so itself.
+void sockets_ready();
+
 // The port the system's service database gives for the named UDP service; 0 when it has none.
 int service_port(const char* service);
 
@@ -33,7 +36,7 @@ int sock_set_buffers(int fd, int bytes);
 // Where a datagram arrived: the local address it was sent to, and the interface.
 struct arrival {
     net_endpoint local;
-    int interface = 0; // 0 when unknown
+    int interface_index = 0; // 0 when unknown
 };
 // Asks the system to tell, with each datagram, where it arrived.
 int sock_want_arrival(int fd);
@@ -49,10 +52,8 @@ bool sock_take_error(int fd, net_endpoint* about);
 // network might lose it, and nothing is wrong with the peer.
 bool sock_dropped_here();
 // The largest datagram an interface carries (its MTU); 0 when the system does not say.
-int interface_mtu(int interface);
+int interface_mtu(int interface_index);
 void sock_close(int fd);
-// A second descriptor of the same socket, for another owner; -1 on failure.
-int sock_duplicate(int fd);
 int sock_last_error();
 bool sock_would_block(); // the last failure was "nothing queued" on a non-blocking socket
 // The last bind was refused for want of privileges (a port below 1024).

@@ -2,6 +2,7 @@
 // its transfers' sockets and the stop event, in one wait.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 class wait_set {
@@ -12,7 +13,7 @@ class wait_set {
     wait_set& operator=(const wait_set&) = delete;
 
     // False when the system could not make the set (then every wait returns nothing at once).
-    bool usable() const { return fd_ >= 0; }
+    bool usable() const;
     // Adds a descriptor to wait on for reading; false when the system refused it.
     bool add(int fd);
     // Takes a descriptor out before it is closed.
@@ -21,5 +22,6 @@ class wait_set {
     std::vector<int> wait(int milliseconds);
 
   private:
-    int fd_;
+    struct state;
+    std::unique_ptr<state> state_;
 };

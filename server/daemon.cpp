@@ -142,7 +142,7 @@ void start_transfer(daemon_state& d, const listener& l, const net_endpoint& from
     t.peer = from;
     t.peer_host = host;
     t.timeout_seconds = packet_timeout;
-    t.path_mtu = interface_mtu(at.interface);
+    t.path_mtu = interface_mtu(at.interface_index);
     t.request.assign(reinterpret_cast<const char*>(d.request), static_cast<size_t>(length));
     std::copy(d.request, d.request + length, t.recv_buf.begin());
     d.transfers.begin(t, length);

@@ -46,6 +46,37 @@ bool names_a_staged_file(const std::string& name) {
     }
 }
 
+// Names that Windows reads as something else than the file they seem to name: a device (CON,
+// NUL, COM1, with or without an extension), a stream of a file (a colon), a name that loses its
+// trailing dots and blanks, a short 8.3 name (PROGRA~1). Refused on every system, so that a
+// server behaves alike on both and a folder shared with Windows holds no trap.
+bool windows_alias(const std::string& name) {
+    static const char* const devices[] = {"con", "prn", "aux", "nul"};
+    const bool drive = name.size() >= 3 && name[1] == ':' && name[2] == '\\';
+    if (name.find(':', drive ? 2 : 0) != std::string::npos) return true;
+    for (size_t at = 0; at <= name.size();) {
+        size_t end = name.find_first_of("\\/", at);
+        if (end == std::string::npos) end = name.size();
+        std::string part = name.substr(at, end - at);
+        at = end + 1;
+        if (part.empty() || part == "." || part == "..") continue; // the folders' own names
+        if (part.back() == '.' || part.back() == ' ') return true;
+        std::string stem = part.substr(0, part.find('.'));
+        std::transform(stem.begin(), stem.end(), stem.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        for (const char* device : devices)
+            if (stem == device) return true;
+        if (stem.size() == 4 && (stem.rfind("com", 0) == 0 || stem.rfind("lpt", 0) == 0) &&
+            stem[3] >= '1' && stem[3] <= '9')
+            return true;
+        size_t tilde = part.find('~');
+        if (tilde != std::string::npos && tilde + 1 < part.size() &&
+            std::isdigit(static_cast<unsigned char>(part[tilde + 1])))
+            return true;
+    }
+    return false;
+}
+
 int denied(const std::string& name) {
     trace_line("tftp_checkfilename: Denied access for %s.", name.c_str());
     return -1;
@@ -59,7 +90,7 @@ int tftp_checkfilename(std::string& name, int kind, std::string* beneath) {
         return -1;
     }
     if (name.size() > request_field_limit || name.find("..") != std::string::npos ||
-        names_a_staged_file(name))
+        names_a_staged_file(name) || windows_alias(name))
         return denied(name);
     std::replace(name.begin(), name.end(), '/', '\\');
 

@@ -13,6 +13,7 @@
 #include "platform/command_line.h"
 #include "platform/files.h"
 #include "platform/privileges.h"
+#include "platform/process.h"
 #include "platform/signals.h"
 #include "platform/socket.h"
 #include "run_as.h"
@@ -37,77 +38,87 @@ using namespace tftps_controls;
 namespace {
 
 const std::vector<command_option>& headless_options() {
-    static const std::vector<command_option> options = {
-        {"headless", "serve from the console, without the window", "", ""},
-        {"port", "listen on UDP port N instead of the tftp port (69)", "N", "a port number"},
-        {"address",
-         "listen only on these addresses (commas between them;\nADDR:PORT and [IPv6]:PORT give "
-         "one a port of its own);\nan address the machine does not have yet is waited for",
-         "LIST", "a list of addresses"},
-        {"ipv4", "listen on IPv4 only (default: IPv4 and IPv6)", "", ""},
-        {"ipv6", "listen on IPv6 only", "", ""},
-        {"port-range",
-         "serve each transfer from a port of LOW:HIGH, for a\nfirewall in front of the server "
-         "(default: any port)",
-         "LOW:HIGH", "a range of ports such as 50000:50099"},
-        {"root",
-         "serve downloads from and take uploads into DIR, names\nconfined below it (default: the "
-         "current folder)",
-         "DIR", "a folder"},
-        {"upload-root", "take uploads into DIR, confined below it", "DIR", "a folder"},
-        {"download-root", "serve downloads from DIR, confined below it", "DIR", "a folder"},
-        {"no-root-restriction",
-         "let absolute names reach any file this user can\n(a warning says so at start)", "", ""},
-        {"allow-download", "let clients download files (default: refused)", "", ""},
-        {"allow-upload", "let clients upload files (default: refused)", "", ""},
-        {"no-overwrite", "refuse uploads that would replace an existing file", "", ""},
-        {"clients",
-         "serve only these hosts (names or addresses, separated\nby commas or blanks), and", "LIST",
-         "a list of hosts"},
-        {"client-ranges",
-         "the addresses in these ranges (10.0.0.1-10.0.0.9,\nseparated by commas), and", "LIST",
-         "a list of address ranges"},
-        {"client-masks",
-         "the addresses these masks match (10.0.20.*);\nany of the three lists turns the "
-         "restriction on",
-         "LIST", "a list of address masks"},
-        {"run",
-         "after every completed upload run CMD, each ? in it\nreplaced by the uploaded file's "
-         "path; "
-         "no shell is\ninvolved, double quotes keep blanks in one argument",
-         "CMD", "a command"},
-        {"timeout", "packet timeout in seconds, 2 to 120 (default: 120)", "S",
-         "a number of seconds"},
-        {"extensions",
-         "negotiate the TFTP extensions that clients ask for:\nlarger blocks, windows, the "
-         "transfer size, files over\n32 MiB (block numbers roll over)",
-         "", ""},
-        {"max-blksize", "the largest block the server agrees to, 8 to 65464\n(default: 65464)", "N",
-         "a block size from 8 to 65464"},
-        {"max-windowsize", "the largest window the server agrees to, 1 to 512\n(default: 64)", "N",
-         "a window size from 1 to 512"},
-        {"max-transfers",
-         "run up to N transfers at once, 1 to 1024 (default: 1,\nevery further request is "
-         "answered busy)",
-         "N", "a number of transfers from 1 to 1024"},
-        {"max-per-client", "at most N of them for one client address (default: 8)", "N",
-         "a number of transfers from 1 to 1024"},
-        {"log", "append a timestamped trace of every step to FILE", "FILE", "a file name"},
-        {"user",
-         "started as root, go on as USER once the ports are bound\n(default: pellsd where that "
-         "user "
-         "exists, else nobody;\nroot stays root); uploads, the --run command and a\nreload run as "
-         "USER, who must be able to read the\nsettings and the roots and write the upload root",
-         "USER", "a user name"},
-        {"umask",
-         "take new files' permissions through MASK (octal,\n022: nobody else may write them; "
-         "default: the\nprocess's own)",
-         "MASK", "an octal mask such as 022"},
-        {"save",
-         "store the settings, options included, once the server\nis enabled; the window and "
-         "later runs start from them",
-         "", ""},
-    };
+    static const std::vector<command_option> options = [] {
+        std::vector<command_option> all = {
+            {"headless", "serve from the console, without the window", "", ""},
+            {"port", "listen on UDP port N instead of the tftp port (69)", "N", "a port number"},
+            {"address",
+             "listen only on these addresses (commas between them;\nADDR:PORT and [IPv6]:PORT give "
+             "one a port of its own);\nan address the machine does not have yet is waited for",
+             "LIST", "a list of addresses"},
+            {"ipv4", "listen on IPv4 only (default: IPv4 and IPv6)", "", ""},
+            {"ipv6", "listen on IPv6 only", "", ""},
+            {"port-range",
+             "serve each transfer from a port of LOW:HIGH, for a\nfirewall in front of the server "
+             "(default: any port)",
+             "LOW:HIGH", "a range of ports such as 50000:50099"},
+            {"root",
+             "serve downloads from and take uploads into DIR, names\nconfined below it (default: "
+             "the "
+             "current folder)",
+             "DIR", "a folder"},
+            {"upload-root", "take uploads into DIR, confined below it", "DIR", "a folder"},
+            {"download-root", "serve downloads from DIR, confined below it", "DIR", "a folder"},
+            {"no-root-restriction",
+             "let absolute names reach any file this user can\n(a warning says so at start)", "",
+             ""},
+            {"allow-download", "let clients download files (default: refused)", "", ""},
+            {"allow-upload", "let clients upload files (default: refused)", "", ""},
+            {"no-overwrite", "refuse uploads that would replace an existing file", "", ""},
+            {"clients",
+             "serve only these hosts (names or addresses, separated\nby commas or blanks), and",
+             "LIST", "a list of hosts"},
+            {"client-ranges",
+             "the addresses in these ranges (10.0.0.1-10.0.0.9,\nseparated by commas), and", "LIST",
+             "a list of address ranges"},
+            {"client-masks",
+             "the addresses these masks match (10.0.20.*);\nany of the three lists turns the "
+             "restriction on",
+             "LIST", "a list of address masks"},
+            {"run",
+             "after every completed upload run CMD, each ? in it\nreplaced by the uploaded file's "
+             "path; "
+             "no shell is\ninvolved, double quotes keep blanks in one argument",
+             "CMD", "a command"},
+            {"timeout", "packet timeout in seconds, 2 to 120 (default: 120)", "S",
+             "a number of seconds"},
+            {"extensions",
+             "negotiate the TFTP extensions that clients ask for:\nlarger blocks, windows, the "
+             "transfer size, files over\n32 MiB (block numbers roll over)",
+             "", ""},
+            {"max-blksize", "the largest block the server agrees to, 8 to 65464\n(default: 65464)",
+             "N", "a block size from 8 to 65464"},
+            {"max-windowsize", "the largest window the server agrees to, 1 to 512\n(default: 64)",
+             "N", "a window size from 1 to 512"},
+            {"max-transfers",
+             "run up to N transfers at once, 1 to 1024 (default: 1,\nevery further request is "
+             "answered busy)",
+             "N", "a number of transfers from 1 to 1024"},
+            {"max-per-client", "at most N of them for one client address (default: 8)", "N",
+             "a number of transfers from 1 to 1024"},
+            {"log", "append a timestamped trace of every step to FILE", "FILE", "a file name"},
+            {"save",
+             "store the settings, options included, once the server\nis enabled; the window and "
+             "later runs start from them",
+             "", ""},
+        };
+        // Who owns a new file, and with what permissions, only where the system has such things.
+        const std::vector<command_option> ownership = {
+            {"user",
+             "started as root, go on as USER once the ports are bound\n(default: pellsd where that "
+             "user "
+             "exists, else nobody;\nroot stays root); uploads, the --run command and a\nreload run "
+             "as "
+             "USER, who must be able to read the\nsettings and the roots and write the upload root",
+             "USER", "a user name"},
+            {"umask",
+             "take new files' permissions through MASK (octal,\n022: nobody else may write them; "
+             "default: the\nprocess's own)",
+             "MASK", "an octal mask such as 022"},
+        };
+        if (users_own_files) all.insert(all.end() - 1, ownership.begin(), ownership.end());
+        return all;
+    }();
     return options;
 }
 
@@ -284,6 +295,15 @@ void reload(const options& o) {
     status_text("The settings have been read again.");
 }
 
+// The example at the end of --help, in the system's own terms.
+#ifdef _WIN32
+const char* const example_root = "C:\\TFTP";
+const char* const example_client = "pellcl --get 127.0.0.1:6969 FILE";
+#else
+const char* const example_root = "/srv/tftp";
+const char* const example_client = "tftp 127.0.0.1 6969 -m binary -c get FILE";
+#endif
+
 } // namespace
 
 void headless_usage(const char* program) {
@@ -292,15 +312,19 @@ void headless_usage(const char* program) {
         "\n"
         "PelloryTFTP server v%s: a TFTP server (RFC 1350, UDP, IPv4 and IPv6).\n"
         "Without --headless it opens its window; with it, it serves from the console until\n"
-        "interrupted (Ctrl-C or SIGTERM). SIGHUP reads the stored settings again.\n"
+        "interrupted (%s).\n%s\n"
         "\n"
         "Headless options (they change the stored settings for this run only, unless\n"
         "--save is given):\n"
         "%s"
         "\n"
-        "Example: %s --headless --port 6969 --root /srv/tftp --allow-download\n"
-        "         then: tftp 127.0.0.1 6969 -m binary -c get FILE\n",
-        program, PELL_VERSION, command_line(headless_options()).options_help().c_str(), program);
+        "Example: %s --headless --port 6969 --root %s --allow-download\n"
+        "         then: %s\n",
+        program, PELL_VERSION, signals_stop_text,
+        signals_can_reload ? "SIGHUP reads the stored settings again."
+                           : "The stored settings are read again at the next start.",
+        command_line(headless_options()).options_help().c_str(), program, example_root,
+        example_client);
 }
 
 int headless_main(int argc, char** argv) {
@@ -339,11 +363,11 @@ int headless_main(int argc, char** argv) {
     for (;;) {
         if (wait_readable(signals, server_disabled_event(), -1)) {
             int signal = signals_take(signals);
-            if (signal == SIGHUP) {
+            if (signal == SIGNAL_RELOAD) {
                 reload(o);
                 continue;
             }
-            if (signal) break;
+            if (signal == SIGNAL_STOP) break;
         }
         if (ServerEnabled != 1) { // an abort disabled the server: nothing is served any more
             exit_status = 1;
@@ -354,5 +378,5 @@ int headless_main(int argc, char** argv) {
     std::fflush(stdout);
     std::fflush(stderr);
     // Workers that have not ended yet must not see the statics destroyed under them.
-    std::quick_exit(exit_status);
+    process_end_now(exit_status);
 }

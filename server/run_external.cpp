@@ -3,6 +3,7 @@
 #include "diag/trace.h"
 #include "engine/packet.h"
 #include "engine/transfer.h"
+#include "platform/folders.h"
 #include "platform/process.h"
 #include "settings.h"
 
@@ -44,7 +45,7 @@ std::vector<std::string> command_words(const std::string& command, const std::st
 
 void TFTP_RunExternal(const transfer& t) {
     if (t.kind != OP_WRQ || RunExternal != 1) return;
-    const std::string& path = t.path;
+    const std::string path = native_path(t.path);
     std::string command = RunExternalExe.get();
     std::string line = replace_marks(command, path);
     if (path.size() + command.size() >= command_line_room || line.size() >= command_line_room) {

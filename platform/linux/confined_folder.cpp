@@ -81,7 +81,7 @@ int walk_beneath(int root, const std::string& name, int flags) {
 } // namespace
 
 confined_folder::confined_folder(const std::string& path)
-    : native_(::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
+    : native_(::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)), path_(path) {}
 
 confined_folder::~confined_folder() {
     if (native_ >= 0) close(static_cast<int>(native_));
@@ -108,5 +108,6 @@ std::shared_ptr<confined_folder> confined_folder::folder(const std::string& name
         *error = errno;
         return nullptr;
     }
-    return std::shared_ptr<confined_folder>(new confined_folder(static_cast<intptr_t>(fd)));
+    return std::shared_ptr<confined_folder>(
+        new confined_folder(static_cast<intptr_t>(fd), path_ + "/" + name));
 }

@@ -26,6 +26,8 @@ bool file_replace_private(const std::string& path, const std::string& content) {
 
 void file_remove(const std::string& path) { unlink(path.c_str()); }
 
+FILE* log_open(const std::string& path) { return std::fopen(path.c_str(), "ae"); }
+
 bool stdout_is_terminal() { return isatty(STDOUT_FILENO) == 1; }
 
 namespace {
@@ -91,7 +93,7 @@ struct descriptor {
 
 } // namespace
 
-FILE* stream_open(const file_place& place, bool regular_only) {
+FILE* stream_open(const file_place& place, bool regular_only, bool /*text: LF already*/) {
     if (!regular_only) return stream_of(open_place(place, O_RDONLY), "r");
     // Without O_NONBLOCK a FIFO would hold the caller until a peer opened its other end.
     int fd = open_place(place, O_RDONLY | O_NONBLOCK);
@@ -105,8 +107,8 @@ FILE* stream_open(const file_place& place, bool regular_only) {
     return stream_of(fd, "r");
 }
 
-FILE* staged_open(const file_place& place, bool regular_only, int new_mode, staged_file* staged,
-                  int* error) {
+FILE* staged_open(const file_place& place, bool regular_only, bool /*text: LF already*/,
+                  int new_mode, staged_file* staged, int* error) {
     *staged = {};
     // A path that is a link is written through, as any program writing to its name would.
     file_place target = place;

@@ -16,3 +16,7 @@ std::string current_folder() {
     std::vector<char> buffer(4096);
     return getcwd(buffer.data(), buffer.size()) ? std::string(buffer.data()) : std::string();
 }
+
+const char* const path_separators = "/";
+
+std::string native_path(const std::string& path) { return path; }

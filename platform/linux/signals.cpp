@@ -16,6 +16,9 @@ sigset_t termination_set() {
 }
 } // namespace
 
+const bool signals_can_reload = true;
+const char* const signals_stop_text = "Ctrl-C, SIGTERM, the console closing";
+
 void signals_hold_termination() {
     // A shell without job control starts background programs with SIGINT ignored, and an
     // ignored signal never reaches a waiter.
@@ -33,7 +36,6 @@ int signals_termination_fd() {
 
 int signals_take(int fd) {
     signalfd_siginfo info{};
-    return read(fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)
-               ? static_cast<int>(info.ssi_signo)
-               : 0;
+    if (read(fd, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) return SIGNAL_NONE;
+    return info.ssi_signo == SIGHUP ? SIGNAL_RELOAD : SIGNAL_STOP;
 }

@@ -1,5 +1,7 @@
 #include "platform/socket.h"
 
+#include "platform/socket_address.h"
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -19,48 +21,6 @@
 
 namespace {
 
-struct socket_address {
-    sockaddr_storage storage{};
-    socklen_t length = 0;
-    sockaddr* get() { return reinterpret_cast<sockaddr*>(&storage); }
-};
-
-socket_address to_sockaddr(const net_endpoint& endpoint) {
-    socket_address sa;
-    if (endpoint.family == net_family::v6) {
-        auto* six = reinterpret_cast<sockaddr_in6*>(&sa.storage);
-        six->sin6_family = AF_INET6;
-        six->sin6_port = htons(endpoint.port);
-        std::memcpy(&six->sin6_addr, endpoint.address.data(), 16);
-        six->sin6_scope_id = endpoint.scope;
-        sa.length = sizeof(sockaddr_in6);
-    } else {
-        auto* four = reinterpret_cast<sockaddr_in*>(&sa.storage);
-        four->sin_family = AF_INET;
-        four->sin_port = htons(endpoint.port);
-        std::memcpy(&four->sin_addr, endpoint.address.data(), 4);
-        sa.length = sizeof(sockaddr_in);
-    }
-    return sa;
-}
-
-net_endpoint from_sockaddr(const sockaddr_storage& storage) {
-    net_endpoint e;
-    if (storage.ss_family == AF_INET6) {
-        const auto* six = reinterpret_cast<const sockaddr_in6*>(&storage);
-        e.family = net_family::v6;
-        std::memcpy(e.address.data(), &six->sin6_addr, 16);
-        e.port = ntohs(six->sin6_port);
-        e.scope = six->sin6_scope_id;
-    } else if (storage.ss_family == AF_INET) {
-        const auto* four = reinterpret_cast<const sockaddr_in*>(&storage);
-        e.family = net_family::v4;
-        std::memcpy(e.address.data(), &four->sin_addr, 4);
-        e.port = ntohs(four->sin_port);
-    }
-    return e;
-}
-
 net_family family_of(int fd) {
     sockaddr_storage storage{};
     socklen_t length = sizeof storage;
@@ -76,6 +36,8 @@ int fail() {
 }
 
 } // namespace
+
+void sockets_ready() {}
 
 int service_port(const char* service) {
     servent entry{};
@@ -185,12 +147,12 @@ int sock_recv_arrival(int fd, void* buffer, size_t capacity, net_endpoint* from,
             in_pktinfo info{};
             std::memcpy(&info, CMSG_DATA(c), sizeof info);
             std::memcpy(at->local.address.data(), &info.ipi_addr, 4);
-            at->interface = info.ipi_ifindex;
+            at->interface_index = info.ipi_ifindex;
         } else if (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_PKTINFO) {
             in6_pktinfo info{};
             std::memcpy(&info, CMSG_DATA(c), sizeof info);
             std::memcpy(at->local.address.data(), &info.ipi6_addr, 16);
-            at->interface = static_cast<int>(info.ipi6_ifindex);
+            at->interface_index = static_cast<int>(info.ipi6_ifindex);
             // A link-local address is only whole with its interface.
             if (info.ipi6_addr.s6_addr[0] == 0xfe && (info.ipi6_addr.s6_addr[1] & 0xc0) == 0x80)
                 at->local.scope = info.ipi6_ifindex;
@@ -233,9 +195,10 @@ bool sock_take_error(int fd, net_endpoint* about) {
 
 bool sock_dropped_here() { return last_error == ENOBUFS; }
 
-int interface_mtu(int interface) {
+int interface_mtu(int interface_index) {
     char name[IF_NAMESIZE] = {};
-    if (interface <= 0 || !if_indextoname(static_cast<unsigned>(interface), name)) return 0;
+    if (interface_index <= 0 || !if_indextoname(static_cast<unsigned>(interface_index), name))
+        return 0;
     socket_owner probe(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
     ifreq request{};
     std::memcpy(request.ifr_name, name, sizeof request.ifr_name);
@@ -244,11 +207,6 @@ int interface_mtu(int interface) {
 }
 
 void sock_close(int fd) { close(fd); }
-
-int sock_duplicate(int fd) {
-    int copy = fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    return copy < 0 ? fail() : copy;
-}
 
 int sock_last_error() { return last_error; }
 

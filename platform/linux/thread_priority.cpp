@@ -5,13 +5,9 @@
 #include <sched.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
-
-// Raised by thread_end(); private so that no other code can catch it by name.
-struct thread_ending {};
 
 // The nice value the process started with; "normal" and "below normal" are relative to it.
 const int base_nice = getpriority(PRIO_PROCESS, 0);
@@ -37,17 +33,6 @@ bool nice_is_undoable() {
 }
 
 } // namespace
-
-void thread_start(std::function<void()> fn) {
-    std::thread([fn = std::move(fn)] {
-        try {
-            fn();
-        } catch (const thread_ending&) {
-        }
-    }).detach();
-}
-
-void thread_end() { throw thread_ending{}; }
 
 void thread_priority_normal() { set_nice(base_nice); }
 

@@ -1,5 +1,6 @@
 // The client window "TFTPC" as a user sees it: its settings kept from one start to the next,
 // the question before closing during a transfer, and a whole download from pellsd.
+#include "child_process.h"
 #include "client/client_controls.h"
 #include "client/client_role.h"
 #include "client/client_window.h"
@@ -7,7 +8,6 @@
 #include "diag/role.h"
 #include "engine_fixture.h"
 #include "gui_support.h"
-#include "process.h"
 #include "qt/client_window_qt.h"
 #include "server_process.h"
 #include "udp_peer.h"
@@ -130,13 +130,13 @@ TEST_F(client_gui, downloads_from_pellsd_when_start_is_pressed) {
 
 // Started without arguments, each program loads its window's module and runs its window.
 TEST(window_modules, each_program_runs_its_window_from_its_module) {
-    for (auto [program, module] : {std::pair{PELLSD_PATH, "pellsd-window.so"},
-                                   std::pair{PELLCL_PATH, "pellcl-window.so"}}) {
+    for (auto [program, module] :
+         {std::pair{PELLSD_PATH, "pellsd-window.so"}, std::pair{PELLCL_PATH, "pellcl-window.so"}}) {
         temp_folder_owner folder;
         child_process window(program, {}, folder.path(), folder.path());
         std::string maps = "/proc/" + std::to_string(window.pid()) + "/maps";
-        EXPECT_TRUE(wait_until(
-            [&] { return read_file(maps).find(module) != std::string::npos; }, 10000))
+        EXPECT_TRUE(
+            wait_until([&] { return read_file(maps).find(module) != std::string::npos; }, 10000))
             << module << window.err();
         EXPECT_TRUE(window.running()) << window.err();
     }

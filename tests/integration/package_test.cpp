@@ -1,6 +1,6 @@
 // The Debian package as dpkg sees it, its service as systemd and as the server itself read it,
 // and the manual pages as a linter reads them, each naming every option of its program.
-#include "process.h"
+#include "child_process.h"
 #include "temp_folder.h"
 #include "transfer_data.h"
 #include "udp_peer.h"

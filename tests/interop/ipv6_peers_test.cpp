@@ -1,7 +1,7 @@
 // The peers over IPv6 on ::1, byte for byte both ways: tftp-hpa (-6) and curl with pellsd,
 // pellcl with tftpd-hpa listening on ::1.
+#include "child_process.h"
 #include "peers.h"
-#include "process.h"
 #include "server_process.h"
 #include "tftpd_hpa.h"
 
@@ -33,8 +33,8 @@ TEST(ipv6_peers, tftp_hpa_and_curl_with_pellsd) {
         EXPECT_EQ(put.status, 0) << put.out << put.err;
         summaries += 2;
         ASSERT_TRUE(server.summaries_shown(summaries));
-        EXPECT_TRUE(read_file(server.root() + "/" + c.put.back().substr(c.put.back().rfind('/') + 1)) ==
-                    content)
+        EXPECT_TRUE(read_file(server.root() + "/" +
+                              c.put.back().substr(c.put.back().rfind('/') + 1)) == content)
             << c.put[0];
     }
     EXPECT_NE(server.trace().find("from host ::1,"), std::string::npos);
@@ -47,12 +47,12 @@ TEST(ipv6_peers, pellcl_with_tftpd_hpa_on_ipv6) {
     std::string content = pattern_bytes(3000, 42);
     write_file(server.root() + "/remote.bin", content);
     std::string host = server.host() + ":" + std::to_string(server.port());
-    run_result get =
-        run_program({PELLCL_PATH, "--get", host, "remote.bin", local.file("got.bin")}, local.path());
+    run_result get = run_program({PELLCL_PATH, "--get", host, "remote.bin", local.file("got.bin")},
+                                 local.path());
     EXPECT_EQ(get.status, 0) << get.err;
     EXPECT_TRUE(read_file(local.file("got.bin")) == content);
-    run_result put = run_program({PELLCL_PATH, "--put", host, local.file("got.bin"), "back.bin", "-6"},
-                                 local.path());
+    run_result put = run_program(
+        {PELLCL_PATH, "--put", host, local.file("got.bin"), "back.bin", "-6"}, local.path());
     EXPECT_EQ(put.status, 0) << put.err;
     EXPECT_TRUE(read_file(server.root() + "/back.bin") == content);
 }

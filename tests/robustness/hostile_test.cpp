@@ -1,11 +1,11 @@
 // Hostile and heavy traffic at pellsd: thousands of malformed datagrams from many ports and
 // addresses, forged sources that no answer can reach, and a flood of requests during a long
 // download. The server stays enabled, never reads or writes outside its root, and keeps serving.
+#include "child_process.h"
 #include "lockstep.h"
 #include "network_namespace.h"
 #include "packet_expect.h"
 #include "peers.h"
-#include "process.h"
 #include "server_process.h"
 #include "udp_peer.h"
 
@@ -180,7 +180,8 @@ TEST(forged_sources, datagrams_from_port_0_are_dropped_and_the_server_serves_on)
     write_file(server.root() + "/probe.bin", probe);
     std::string request = tftp_request(1, "probe.bin", "octet");
     ASSERT_TRUE(send_forged({}, "127.0.0.1", 0, server.port(), request));
-    EXPECT_TRUE(server.trace_shows("tftp_listen: Dropped a datagram from port 0 of host 127.0.0.1."));
+    EXPECT_TRUE(
+        server.trace_shows("tftp_listen: Dropped a datagram from port 0 of host 127.0.0.1."));
 
     udp_peer owner; // and to the port of a running transfer
     owner.send_to(server.port(), request);

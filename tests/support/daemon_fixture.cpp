@@ -3,12 +3,12 @@
 #include "diag/shared_flags.h"
 #include "diag/trace.h"
 #include "lockstep.h"
-#include "settings_store.h"
 #include "platform/socket.h"
 #include "server/daemon.h"
 #include "server/server_controls.h"
 #include "server/server_window.h"
 #include "server/settings.h"
+#include "settings_store.h"
 #include "ui/ui.h"
 #include "wait_until.h"
 

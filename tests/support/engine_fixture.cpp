@@ -4,6 +4,7 @@
 #include "diag/shared_flags.h"
 #include "diag/trace.h"
 #include "engine/endpoint.h"
+#include "platform/registry.h"
 #include "platform/thread.h"
 #include "server/server_role.h"
 #include "server/settings.h"
@@ -17,8 +18,13 @@
 std::atomic<int> client_like_aborts{0};
 
 void engine_test::SetUp() {
-    setenv("TMPDIR", folder.path().c_str(), 1);
-    setenv("XDG_CONFIG_HOME", folder.file("config").c_str(), 1);
+    for (const char* temp : {"TMPDIR", "TMP"})
+        set_environment(temp, folder.path());
+    set_environment("XDG_CONFIG_HOME", folder.file("config"));
+#ifdef _WIN32
+    // The registry outlives a test: each keeps its settings in a file of its own instead.
+    registry_use_file(folder.file("settings.ini"));
+#endif
     ui_test_install();
     role_install(&server_role);
     ServerEnabled = 0;
@@ -29,8 +35,8 @@ void engine_test::SetUp() {
 
 void engine_test::TearDown() {
     trace_close();
-    unsetenv("TMPDIR");
-    unsetenv("XDG_CONFIG_HOME");
+    for (const char* name : {"TMPDIR", "TMP", "XDG_CONFIG_HOME"})
+        unset_environment(name);
 }
 
 void engine_test::use_role(const role_profile& profile) { role_install(&profile); }
@@ -64,6 +70,8 @@ std::string last_call() {
 }
 
 bool holds_open(const std::string& folder) {
+    // Only Linux lists a process's open files where a test can read them.
+    if (!std::filesystem::exists("/proc/self/fd")) return false;
     for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
         std::error_code ignored;
         std::string target = std::filesystem::read_symlink(entry.path(), ignored).string();

@@ -16,7 +16,7 @@ class engine_test : public ::testing::Test {
     void TearDown() override;
     // Installs profile in place of the server's.
     void use_role(const role_profile& profile);
-    std::string trace() const { return read_file(folder.file("trace.log")); }
+    std::string trace() const { return read_text_file(folder.file("trace.log")); }
 
     temp_folder_owner folder;
 };

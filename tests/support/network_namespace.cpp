@@ -1,6 +1,6 @@
 #include "network_namespace.h"
 
-#include "process.h"
+#include "child_process.h"
 #include "temp_folder.h"
 
 #include <filesystem>

@@ -3,7 +3,8 @@
 std::vector<std::string> tftp_hpa(const std::string& port, const std::string& direction,
                                   const std::string& first, const std::string& second,
                                   const std::string& mode, const std::string& host) {
-    std::vector<std::string> command = {"tftp", host, port, "-m", mode, "-c", direction, first, second};
+    std::vector<std::string> command = {"tftp", host,      port,  "-m",  mode,
+                                        "-c",   direction, first, second};
     if (host.find(':') != std::string::npos) command.insert(command.begin() + 1, "-6");
     return command;
 }
@@ -13,7 +14,9 @@ const std::vector<peer_client>& peer_clients() {
     static const std::vector<peer_client> clients = {
         {"tftp_hpa", "tftp", 0, "Error code 1: File not found",
          [](auto& port, auto& remote, auto& local) { return tftp_hpa(port, "get", remote, local); },
-         [](auto& port, auto& local, auto& remote) { return tftp_hpa(port, "put", local, remote); }},
+         [](auto& port, auto& local, auto& remote) {
+             return tftp_hpa(port, "put", local, remote);
+         }},
         {"curl", "curl", 68, "",
          [](auto& port, auto& remote, auto& local) {
              return words{"curl", "-s", "-o", local, "tftp://127.0.0.1:" + port + "/" + remote};

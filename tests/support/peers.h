@@ -6,9 +6,9 @@
 #include <vector>
 
 struct peer_client {
-    const char* name;    // as the tests name it
-    const char* program; // what must be installed
-    int refused_status;  // the exit status for a TFTP error (tftp-hpa exits 0 all the same)
+    const char* name;         // as the tests name it
+    const char* program;      // what must be installed
+    int refused_status;       // the exit status for a TFTP error (tftp-hpa exits 0 all the same)
     const char* refused_says; // what it prints of the refusal (curl's status names the error)
     std::vector<std::string> (*get)(const std::string& port, const std::string& remote,
                                     const std::string& local);

@@ -4,7 +4,7 @@
 // option has to take effect for a test to pass.
 #pragma once
 
-#include "process.h"
+#include "child_process.h"
 #include "temp_folder.h"
 
 #include <memory>

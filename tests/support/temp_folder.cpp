@@ -4,13 +4,24 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
 temp_folder_owner::temp_folder_owner() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pelltest.XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+    static std::mt19937 random{std::random_device{}()};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        auto candidate = std::filesystem::temp_directory_path() /
+                         ("pelltest." + std::to_string(random() % 100000000u));
+        std::error_code failed;
+        if (std::filesystem::create_directory(candidate, failed)) {
+            // Private to the user, as mkdtemp makes it.
+            std::filesystem::permissions(candidate, std::filesystem::perms::owner_all, failed);
+            path_ = candidate.string();
+            return;
+        }
+    }
+    throw std::runtime_error("no temporary folder could be made");
 }
 
 temp_folder_owner::~temp_folder_owner() {
@@ -25,6 +36,13 @@ std::string read_file(const std::string& path) {
     return out.str();
 }
 
+std::string read_text_file(const std::string& path) {
+    std::ifstream in(path);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
 void write_file(const std::string& path, const std::string& content) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << content;
@@ -33,6 +51,22 @@ void write_file(const std::string& path, const std::string& content) {
 bool file_exists(const std::string& path) {
     std::error_code ignored;
     return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+}
+
+void set_environment(const std::string& name, const std::string& value) {
+#ifdef _WIN32
+    _putenv_s(name.c_str(), value.c_str());
+#else
+    setenv(name.c_str(), value.c_str(), 1);
+#endif
+}
+
+void unset_environment(const std::string& name) {
+#ifdef _WIN32
+    _putenv_s(name.c_str(), "");
+#else
+    unsetenv(name.c_str());
+#endif
 }
 
 std::vector<std::string> names_in(const std::string& folder) {

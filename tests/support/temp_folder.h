@@ -19,9 +19,14 @@ class temp_folder_owner {
 };
 
 std::string read_file(const std::string& path);
+// A text file's content with the system's line ends read as '\n'.
+std::string read_text_file(const std::string& path);
 void write_file(const std::string& path, const std::string& content);
 bool file_exists(const std::string& path);
 // The names in a folder, in order: a file left behind shows.
 std::vector<std::string> names_in(const std::string& folder);
+// Sets or removes a variable of the test's own environment, which the programs it starts inherit.
+void set_environment(const std::string& name, const std::string& value);
+void unset_environment(const std::string& name);
 // Bytes 0..size-1 of a fixed pseudo-random sequence, so that a misplaced block shows.
 std::string pattern_bytes(size_t size, unsigned seed = 1);

@@ -3,7 +3,7 @@
 // anyone else it is not started, and unavailable() says so for the test to skip.
 #pragma once
 
-#include "process.h"
+#include "child_process.h"
 #include "temp_folder.h"
 
 #include <memory>

@@ -1,76 +1,61 @@
 #include "udp_peer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
+#include "platform/socket.h"
+
 #include <stdexcept>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <vector>
+#ifdef __linux__
+#include <arpa/inet.h>
+#include <sys/socket.h>
+#endif
 
 namespace {
-sockaddr_in endpoint(uint32_t address, uint16_t port) {
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(address);
-    sa.sin_port = htons(port);
-    return sa;
+
+// A socket of the platform layer, bound to where; its descriptor.
+int bound_socket(const net_endpoint& where) {
+    int fd = sock_open_udp(where.family);
+    if (fd < 0 || sock_bind(fd, where) < 0)
+        throw std::runtime_error("udp_peer: cannot bind " + endpoint_text(where));
+    return fd;
 }
 
-// An address of either family from its text, with a port.
-sockaddr_storage endpoint(const std::string& address, uint16_t port, socklen_t* length) {
-    sockaddr_storage storage{};
-    auto* six = reinterpret_cast<sockaddr_in6*>(&storage);
-    if (inet_pton(AF_INET6, address.c_str(), &six->sin6_addr) == 1) {
-        six->sin6_family = AF_INET6;
-        six->sin6_port = htons(port);
-        *length = sizeof(sockaddr_in6);
-        return storage;
-    }
-    auto* four = reinterpret_cast<sockaddr_in*>(&storage);
-    four->sin_family = AF_INET;
-    four->sin_port = htons(port);
-    if (inet_pton(AF_INET, address.c_str(), &four->sin_addr) != 1)
+net_endpoint endpoint_of(const std::string& address, uint16_t port) {
+    net_endpoint where;
+    if (!address_parse(address, &where))
         throw std::runtime_error("udp_peer: no address " + address);
-    *length = sizeof(sockaddr_in);
-    return storage;
+    where.port = port;
+    return where;
 }
+
 } // namespace
 
-udp_peer::udp_peer(const std::string& address) : fd_(-1) {
-    socklen_t length = 0;
-    sockaddr_storage sa = endpoint(address, 0, &length);
-    fd_ = socket(sa.ss_family, SOCK_DGRAM, 0);
-    if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&sa), length) < 0)
-        throw std::runtime_error("udp_peer: cannot bind " + address);
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &length);
-    port_ = ntohs(reinterpret_cast<sockaddr_in*>(&sa)->sin_port); // the same place in both
+udp_peer::udp_peer(const std::string& address) : fd_(bound_socket(endpoint_of(address, 0))) {
+    port_ = static_cast<uint16_t>(sock_local_port(fd_));
 }
+
+udp_peer::udp_peer(uint32_t address, uint16_t port)
+    : fd_(bound_socket(ipv4_endpoint(address, port))) {
+    port_ = static_cast<uint16_t>(sock_local_port(fd_));
+}
+
+udp_peer::~udp_peer() { sock_close(fd_); }
 
 void udp_peer::send_to(const std::string& address, uint16_t port, const std::string& bytes) const {
-    socklen_t length = 0;
-    sockaddr_storage sa = endpoint(address, port, &length);
-    sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&sa), length);
+    sock_send_to(fd_, bytes.data(), bytes.size(), endpoint_of(address, port));
 }
-
-udp_peer::udp_peer(uint32_t address, uint16_t port) : fd_(socket(AF_INET, SOCK_DGRAM, 0)) {
-    sockaddr_in sa = endpoint(address, port);
-    if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) < 0)
-        throw std::runtime_error("udp_peer: cannot bind");
-    socklen_t len = sizeof sa;
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &len);
-    port_ = ntohs(sa.sin_port);
-}
-
-udp_peer::~udp_peer() { close(fd_); }
 
 void udp_peer::send_to(uint16_t port, const std::string& bytes, uint32_t address) const {
-    sockaddr_in sa = endpoint(address, port);
-    sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    sock_send_to(fd_, bytes.data(), bytes.size(), ipv4_endpoint(address, port));
 }
 
+// Linux sends many datagrams in one call, so that they leave in one instant; elsewhere they go
+// one after the other, as fast as the system takes them.
 void udp_peer::send_burst(uint16_t port, const std::string& bytes, int count) const {
-    sockaddr_in sa = endpoint(0x7f000001, port);
+#ifdef __linux__
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(0x7f000001);
+    sa.sin_port = htons(port);
     iovec data{const_cast<char*>(bytes.data()), bytes.size()};
     std::vector<mmsghdr> messages(static_cast<size_t>(count));
     for (mmsghdr& m : messages) {
@@ -81,11 +66,21 @@ void udp_peer::send_burst(uint16_t port, const std::string& bytes, int count) co
         m.msg_hdr.msg_iovlen = 1;
     }
     sendmmsg(fd_, messages.data(), static_cast<unsigned>(count), 0);
+#else
+    for (int i = 0; i < count; ++i)
+        send_to(port, bytes);
+#endif
 }
 
 void udp_peer::send_both(uint16_t first_port, const std::string& first, uint16_t second_port,
                          const std::string& second) const {
-    sockaddr_in to[2] = {endpoint(0x7f000001, first_port), endpoint(0x7f000001, second_port)};
+#ifdef __linux__
+    sockaddr_in to[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        to[i].sin_family = AF_INET;
+        to[i].sin_addr.s_addr = htonl(0x7f000001);
+        to[i].sin_port = htons(i == 0 ? first_port : second_port);
+    }
     iovec data[2] = {{const_cast<char*>(first.data()), first.size()},
                      {const_cast<char*>(second.data()), second.size()}};
     mmsghdr messages[2] = {};
@@ -96,28 +91,20 @@ void udp_peer::send_both(uint16_t first_port, const std::string& first, uint16_t
         messages[i].msg_hdr.msg_iovlen = 1;
     }
     sendmmsg(fd_, messages, 2, 0);
+#else
+    send_to(first_port, first);
+    send_to(second_port, second);
+#endif
 }
 
 std::optional<datagram> udp_peer::receive(int milliseconds) const {
-    pollfd p{fd_, POLLIN, 0};
-    if (poll(&p, 1, milliseconds) <= 0) return std::nullopt;
-    char buffer[65536];
-    sockaddr_storage sa{};
-    socklen_t len = sizeof sa;
-    ssize_t n = recvfrom(fd_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&sa), &len);
+    if (!wait_readable(fd_, -1, milliseconds)) return std::nullopt;
+    std::vector<char> buffer(65536);
+    net_endpoint from;
+    int n = sock_recv_from(fd_, buffer.data(), buffer.size(), &from);
     if (n < 0) return std::nullopt;
-    datagram d{std::string(buffer, static_cast<size_t>(n)), 0, 0, ""};
-    char text[INET6_ADDRSTRLEN] = {};
-    if (sa.ss_family == AF_INET6) {
-        auto* six = reinterpret_cast<sockaddr_in6*>(&sa);
-        d.from_port = ntohs(six->sin6_port);
-        d.from_text = inet_ntop(AF_INET6, &six->sin6_addr, text, sizeof text);
-    } else {
-        auto* four = reinterpret_cast<sockaddr_in*>(&sa);
-        d.from_port = ntohs(four->sin_port);
-        d.from_address = ntohl(four->sin_addr.s_addr);
-        d.from_text = inet_ntop(AF_INET, &four->sin_addr, text, sizeof text);
-    }
+    datagram d{std::string(buffer.data(), static_cast<size_t>(n)), from.port, ipv4_of(from),
+               address_text(from)};
     return d;
 }
 

@@ -42,6 +42,16 @@ TEST_F(filename_policy, refuses_every_parent_reference) {
     EXPECT_NE(trace().find("tftp_checkfilename: Denied access for x..y."), std::string::npos);
 }
 
+// What Windows would read as another thing than the file named, refused on every system.
+TEST_F(filename_policy, refuses_what_windows_reads_as_something_else) {
+    for (std::string name : {"CON", "nul", "Aux.txt", "docs/com1", "LPT9.log", "prn.", "a.txt:s",
+                             "a.txt::$DATA", "a.txt.", "a.txt ", "dir./a", "PROGRA~1/x",
+                             "\\\\?\\C:\\a", "\\\\host\\share\\a", "C:a.txt"})
+        EXPECT_EQ(download(name), "refused") << name;
+    for (std::string name : {"console.txt", "com10", "lpt0", "a~b.txt", "con-fig", "D:\\pub\\a.b"})
+        EXPECT_NE(download(name), "refused") << name;
+}
+
 TEST_F(filename_policy, completes_relative_names_with_the_root) {
     EXPECT_EQ(download("docs/a.txt"), "D:\\pub\\docs\\a.txt");
     EXPECT_EQ(download("\\a.txt"), "D:\\pub\\\\a.txt");

@@ -2,6 +2,7 @@
 #include "engine/packet.h"
 #include "engine/transfer.h"
 #include "engine_fixture.h"
+#include "platform/folders.h"
 #include "server/run_external.h"
 #include "server/settings.h"
 #include "wait_until.h"
@@ -42,9 +43,9 @@ TEST_F(run_external, runs_the_command_with_the_path) {
     TFTP_RunExternal(upload);
     ASSERT_TRUE(
         wait_until([&] { return read_file(record()).find("size") != std::string::npos; }, 5000));
-    EXPECT_EQ(read_file(record()), upload.path + "\nsize 5\n");
+    EXPECT_EQ(read_text_file(record()), native_path(upload.path) + "\nsize 5\n");
     EXPECT_NE(trace().find("TFTP_RunExternal: Ran '" + std::string(RECORD_ARGS_PATH) + " " +
-                           record() + " " + upload.path + "'."),
+                           record() + " " + native_path(upload.path) + "'."),
               std::string::npos);
 }
 
