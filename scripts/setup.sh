@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need, when any is missing:
 # the compilers and build tools, Qt 6, GoogleTest, CLI11, clang's fuzzer runtime, the TFTP peers the
-# tests talk to, and what builds and checks the package (dpkg-dev, the manual-page linter).
+# tests talk to, what builds and checks the package (dpkg-dev, the manual-page linter), and the
+# cross compiler for Windows with Wine to run what it builds.
 set -euo pipefail
 
 packages=(cmake g++ make qt6-base-dev libgtest-dev libcli11-dev clang libclang-rt-14-dev
-          tftp-hpa tftpd-hpa atftp busybox curl dpkg-dev mandoc)
+          tftp-hpa tftpd-hpa atftp busybox curl dpkg-dev mandoc
+          g++-mingw-w64-x86-64-posix googletest wine wine64)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# The Windows programs under Wine with Linux's TFTP programs as their peers, on loopback only:
+# tftp-hpa, curl and atftp against pellsd.exe over IPv4 and IPv6, pellcl.exe against pellsd.exe
+# and tftpd-hpa, a stop by Ctrl-C, and the settings' round trip through the registry.
+#   bash tests/windows/peers.sh PELLSD.EXE PELLCL.EXE
+set -euo pipefail
+pellsd="$(realpath "$1")" pellcl="$(realpath "$2")"
+export WINEDEBUG=-all
+scratch="$(mktemp -d)"
+server_pid="" hpa_pid=""
+cleanup() {
+    for pid in $server_pid $hpa_pid; do kill "$pid" 2>/dev/null || true; done
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAILED: $*"
+    cat "$scratch/server.out" 2>/dev/null || true
+    exit 1
+}
+same() { cmp -s "$1" "$2" || fail "$3: the files differ"; echo "ok: $3"; }
+
+mkdir -p "$scratch/root" "$scratch/got"
+head -c 300000 /dev/urandom >"$scratch/firmware.bin"
+cp "$scratch/firmware.bin" "$scratch/root/"
+printf 'interface eth0\n ip address 10.0.0.1\n\nend\n' >"$scratch/config.txt"
+
+# pellsd.exe serving the scratch root on a free port of 127.0.0.1 and ::1, until stop_server.
+start_server() {
+    local attempt tick
+    for attempt in 1 2 3 4 5; do
+        port=$(shuf -i 20000-59999 -n 1)
+        wine "$pellsd" --headless --port "$port" --address "127.0.0.1,::1" "$@" \
+            >"$scratch/server.out" 2>&1 </dev/null &
+        server_pid=$!
+        for tick in $(seq 100); do
+            grep -q "Listening on" "$scratch/server.out" && return 0
+            kill -0 "$server_pid" 2>/dev/null || break # the port was taken: another one
+            sleep 0.2
+        done
+        kill "$server_pid" 2>/dev/null || true
+        wait "$server_pid" || true
+    done
+    fail "pellsd.exe did not start listening"
+}
+# Ctrl-C, as the console sends it: the server must end its run cleanly.
+stop_server() {
+    kill -INT "$server_pid"
+    wait "$server_pid" || fail "pellsd.exe exited $? after Ctrl-C"
+    server_pid=""
+    grep -q "TFTP server is disabled." "$scratch/server.out" || fail "no farewell after Ctrl-C"
+}
+
+root_windows="$(winepath -w "$scratch/root")"
+start_server --root "$root_windows" --allow-download --allow-upload --extensions \
+    --max-transfers 4
+for host in 127.0.0.1 ::1; do
+    family=$([ "$host" = ::1 ] && echo -6 || echo -4)
+    tftp "$family" "$host" "$port" -m binary -c get firmware.bin "$scratch/got/hpa$family"
+    same "$scratch/firmware.bin" "$scratch/got/hpa$family" "tftp-hpa download over $host"
+    tftp "$family" "$host" "$port" -m binary -c put "$scratch/firmware.bin" "up$family.bin"
+    same "$scratch/firmware.bin" "$scratch/root/up$family.bin" "tftp-hpa upload over $host"
+done
+curl -s --tftp-blksize 1468 -o "$scratch/got/curl" "tftp://127.0.0.1:$port/firmware.bin"
+same "$scratch/firmware.bin" "$scratch/got/curl" "curl download, 1468-byte blocks"
+curl -s -T "$scratch/firmware.bin" "tftp://[::1]:$port/curl.bin"
+same "$scratch/firmware.bin" "$scratch/root/curl.bin" "curl upload over IPv6"
+atftp --option "windowsize 8" --option "blksize 1428" -g -r firmware.bin \
+    -l "$scratch/got/atftp" 127.0.0.1 "$port" >/dev/null 2>&1
+same "$scratch/firmware.bin" "$scratch/got/atftp" "atftp download, windows of 8"
+
+# A text goes to a Windows disk with Windows' line ends and comes back as it went.
+tftp 127.0.0.1 "$port" -m ascii -c put "$scratch/config.txt" config.txt
+sed 's/$/\r/' "$scratch/config.txt" >"$scratch/config.crlf"
+same "$scratch/config.crlf" "$scratch/root/config.txt" "netascii upload stored with CR LF"
+tftp 127.0.0.1 "$port" -m ascii -c get config.txt "$scratch/got/config.txt"
+same "$scratch/config.txt" "$scratch/got/config.txt" "netascii download"
+
+# The client, against its own server.
+(cd "$scratch/got" && wine "$pellcl" --get "127.0.0.1:$port" firmware.bin pellcl.bin \
+    --extensions >/dev/null) || fail "pellcl.exe --get exited $?"
+same "$scratch/firmware.bin" "$scratch/got/pellcl.bin" "pellcl.exe download from pellsd.exe"
+(cd "$scratch" && wine "$pellcl" --put "[::1]:$port" firmware.bin from-pellcl.bin \
+    --windowsize 8 >/dev/null) || fail "pellcl.exe --put exited $?"
+same "$scratch/firmware.bin" "$scratch/root/from-pellcl.bin" "pellcl.exe upload over IPv6"
+stop_server
+echo "ok: Ctrl-C stops pellsd.exe, exit status 0"
+
+# The client against tftpd-hpa, which changes root into its folder: only root may start it.
+if [ "$(id -u)" = 0 ]; then
+    mkdir -p "$scratch/hpa"
+    cp "$scratch/firmware.bin" "$scratch/hpa/"
+    hpa_port=$(shuf -i 20000-59999 -n 1)
+    in.tftpd -L -a "127.0.0.1:$hpa_port" -s "$scratch/hpa" -c -p -u root &
+    hpa_pid=$!
+    sleep 0.5
+    (cd "$scratch/got" && wine "$pellcl" --get "127.0.0.1:$hpa_port" firmware.bin hpa.bin \
+        --blksize 1024 >/dev/null) || fail "pellcl.exe --get from tftpd-hpa exited $?"
+    same "$scratch/firmware.bin" "$scratch/got/hpa.bin" "pellcl.exe download from tftpd-hpa"
+    (cd "$scratch" && wine "$pellcl" --put "127.0.0.1:$hpa_port" firmware.bin up.bin \
+        >/dev/null) || fail "pellcl.exe --put to tftpd-hpa exited $?"
+    same "$scratch/firmware.bin" "$scratch/hpa/up.bin" "pellcl.exe upload to tftpd-hpa"
+    kill "$hpa_pid"
+    hpa_pid=""
+else
+    echo "skipped: pellcl.exe against tftpd-hpa (starting tftpd-hpa needs root)"
+fi
+
+# Saved settings land in the registry and are what a bare start serves with.
+key='HKCU\Software\Drumvale\PelloryTFTP server'
+wine reg export "$key" "$(winepath -w "$scratch/kept.reg")" /y >/dev/null 2>&1 || true
+start_server --root "$root_windows" --allow-download --save
+stop_server
+wine reg query "$key" >"$scratch/registry.txt" 2>/dev/null || fail "no settings in $key"
+grep -qF "$root_windows" "$scratch/registry.txt" || fail "the root is not in the registry"
+saved_port=$port
+wine "$pellsd" --headless >"$scratch/server.out" 2>&1 </dev/null &
+server_pid=$!
+for tick in $(seq 100); do
+    grep -q "Listening on" "$scratch/server.out" && break
+    sleep 0.2
+done
+tftp 127.0.0.1 "$saved_port" -m binary -c get firmware.bin "$scratch/got/saved"
+same "$scratch/firmware.bin" "$scratch/got/saved" "a bare start serves with the saved settings"
+stop_server
+wine reg delete "$key" /f >/dev/null 2>&1
+[ -f "$scratch/kept.reg" ] && wine regedit /s "$(winepath -w "$scratch/kept.reg")"
+echo "all Windows peer checks passed"
