@@ -51,6 +51,10 @@ stop_server() {
     grep -q "TFTP server is disabled." "$scratch/server.out" || fail "no farewell after Ctrl-C"
 }
 
+# Links as Wine shows them: one that stays beneath the root serves, one that leads out is refused.
+echo "outside the root" >"$scratch/secret.txt"
+ln -s ../secret.txt "$scratch/root/out.txt"
+ln -s firmware.bin "$scratch/root/in.bin"
 root_windows="$(winepath -w "$scratch/root")"
 start_server --root "$root_windows" --allow-download --allow-upload --extensions \
     --max-transfers 4
@@ -68,6 +72,12 @@ same "$scratch/firmware.bin" "$scratch/root/curl.bin" "curl upload over IPv6"
 atftp --option "windowsize 8" --option "blksize 1428" -g -r firmware.bin \
     -l "$scratch/got/atftp" 127.0.0.1 "$port" >/dev/null 2>&1
 same "$scratch/firmware.bin" "$scratch/got/atftp" "atftp download, windows of 8"
+tftp 127.0.0.1 "$port" -m binary -c get in.bin "$scratch/got/in.bin"
+same "$scratch/firmware.bin" "$scratch/got/in.bin" "a link that stays beneath the root"
+tftp 127.0.0.1 "$port" -m binary -c get out.txt "$scratch/got/out.txt" >"$scratch/hpa.out" || true
+grep -q "Error code 2" "$scratch/hpa.out" && ! cmp -s "$scratch/secret.txt" "$scratch/got/out.txt" ||
+    fail "a link out of the root: $(cat "$scratch/hpa.out")"
+echo "ok: a link out of the root is refused"
 
 # A text goes to a Windows disk with Windows' line ends and comes back as it went.
 tftp 127.0.0.1 "$port" -m ascii -c put "$scratch/config.txt" config.txt
