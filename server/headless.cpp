@@ -20,6 +20,7 @@
 #include "server_controls.h"
 #include "server_role.h"
 #include "server_window.h"
+#include "service_command.h"
 #include "settings.h"
 #include "transfer_board.h"
 #include "transfer_ports.h"
@@ -298,10 +299,12 @@ void reload(const options& o) {
 // The example at the end of --help, in the system's own terms.
 #ifdef _WIN32
 const char* const example_root = "C:\\TFTP";
+const char* const system_usage = service_usage;
 const char* const example_client = "pellcl --get 127.0.0.1:6969 FILE";
 #else
 const char* const example_root = "/srv/tftp";
 const char* const example_client = "tftp 127.0.0.1 6969 -m binary -c get FILE";
+const char* const system_usage = "";
 #endif
 
 } // namespace
@@ -318,13 +321,14 @@ void headless_usage(const char* program) {
         "--save is given):\n"
         "%s"
         "\n"
+        "%s"
         "Example: %s --headless --port 6969 --root %s --allow-download\n"
         "         then: %s\n",
         program, PELL_VERSION, signals_stop_text,
         signals_can_reload ? "SIGHUP reads the stored settings again."
                            : "The stored settings are read again at the next start.",
-        command_line(headless_options()).options_help().c_str(), program, example_root,
-        example_client);
+        command_line(headless_options()).options_help().c_str(), system_usage, program,
+        example_root, example_client);
 }
 
 int headless_main(int argc, char** argv) {

@@ -2,12 +2,17 @@
 #include "headless.h"
 #include "platform/registry.h"
 #include "platform/window_module.h"
+#include "service_command.h"
 
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    int status = 0;
+    if (service_command(argc, argv, &status)) return status;
+#endif
     std::string error;
     if (!registry_config_option(&argc, argv, &error)) {
         std::fprintf(stderr, "pellsd: %s Try 'pellsd --help'.\n", error.c_str());

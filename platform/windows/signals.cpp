@@ -1,6 +1,7 @@
 #include "platform/signals.h"
 
 #include "platform/socket.h"
+#include "service_hooks.h"
 
 #include <atomic>
 #include <windows.h>
@@ -15,8 +16,7 @@ int event() {
 std::atomic<bool> asked{false};
 
 BOOL WINAPI on_console(DWORD kind) {
-    asked = true;
-    event_set(event());
+    signals_ask_stop();
     // Closing the console ends the process once this returns: time for the clean stop.
     if (kind == CTRL_CLOSE_EVENT || kind == CTRL_LOGOFF_EVENT || kind == CTRL_SHUTDOWN_EVENT)
         Sleep(3000);
@@ -27,6 +27,11 @@ BOOL WINAPI on_console(DWORD kind) {
 
 const bool signals_can_reload = false;
 const char* const signals_stop_text = "Ctrl-C, Ctrl-Break, the console closing";
+
+void signals_ask_stop() {
+    asked = true;
+    event_set(event());
+}
 
 void signals_hold_termination() { SetConsoleCtrlHandler(on_console, TRUE); }
 
