@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(cmake g++ make qt6-base-dev libgtest-dev libcli11-dev clang libclang-rt-14-dev
           tftp-hpa tftpd-hpa atftp busybox curl dpkg-dev mandoc
-          g++-mingw-w64-x86-64-posix googletest wine wine64)
+          g++-mingw-w64-x86-64-posix googletest wine wine64 nsis librsvg2-bin icoutils)
 
 missing=()
 for package in "${packages[@]}"; do

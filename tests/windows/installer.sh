@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# The installer under Wine, silently: it installs both programs with their shortcuts, its entry
+# among the installed programs and, asked, the service; its uninstaller takes all of that away
+# and leaves the user's settings unless asked to remove them too.
+#   bash tests/windows/installer.sh PelloryTFTP-setup.exe
+set -euo pipefail
+setup="$(realpath "$1")"
+export WINEDEBUG=-all
+drive="$(winepath -u 'C:\')"
+folder='C:\PelloryTFTP-test'
+installed="$(winepath -u "$folder")"
+menu="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/PelloryTFTP"
+entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\PelloryTFTP'
+settings='HKCU\SOFTWARE\Drumvale\PelloryTFTP client'
+fail() {
+    echo "FAILED: $*"
+    exit 1
+}
+registered() { wine reg query "$1" >/dev/null 2>&1; }
+# The uninstaller copies itself away and returns at once: its work is done when the folder goes.
+uninstall() {
+    wine "$folder\\uninstall.exe" /S "$@"
+    for tick in $(seq 100); do
+        [ -e "$installed" ] || return 0
+        sleep 0.2
+    done
+    fail "the uninstaller left $folder"
+}
+
+wine "$setup" /S /SERVICE "/D=$folder" || fail "the installer exited $?"
+for file in pellsd.exe pellcl.exe README.md uninstall.exe; do
+    [ -f "$installed/$file" ] || fail "$file is not installed"
+done
+wine "$folder\\pellsd.exe" --version | grep -q "PelloryTFTP server" || fail "pellsd.exe does not run"
+strings -el "$menu/PelloryTFTP console.lnk" | grep -qF "$folder\\pellcl.exe" ||
+    fail "the console's shortcut does not start the programs"
+[ -f "$menu/Uninstall PelloryTFTP.lnk" ] || fail "no shortcut to the uninstaller"
+wine reg query "$entry" /v UninstallString | grep -qF "$folder\\uninstall.exe" ||
+    fail "not among the installed programs"
+registered 'HKLM\System\CurrentControlSet\Services\pellsd' || fail "the service is not registered"
+echo "ok: installed silently, with shortcuts, its entry and the service"
+
+wine reg add "$settings" /v Timeout /d 5 /f >/dev/null
+uninstall
+[ ! -e "$menu" ] || fail "the shortcuts stay"
+! registered "$entry" || fail "the entry among the installed programs stays"
+! registered 'HKLM\System\CurrentControlSet\Services\pellsd' || fail "the service stays"
+registered "$settings" || fail "the user's settings went without being asked"
+echo "ok: uninstalled silently, the user's settings kept"
+
+wine "$setup" /S "/D=$folder" || fail "the second installation exited $?"
+uninstall /SETTINGS
+! registered "$settings" || fail "/SETTINGS left the user's settings"
+echo "ok: uninstalled with /SETTINGS, the settings gone too"
