@@ -6,7 +6,7 @@ set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 folder="$top/build/windows"
 
-bash "$top/scripts/setup.sh"
+bash "$top/scripts/setup.sh" --windows
 bash "$top/scripts/build.sh" "$folder" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64.cmake" \
     -DCMAKE_BUILD_TYPE=Release
 
