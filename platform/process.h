@@ -1,4 +1,4 @@
-// Starting a program that runs on its own, without a shell.
+// The process's own start and end, and starting a program that runs on its own, without a shell.
 #pragma once
 
 #include <string>
@@ -11,3 +11,7 @@ int process_start_detached(const std::vector<std::string>& argv);
 // Leaves the process at once with status, without destroying the statics that workers still
 // running may use; what is to be kept of the output has been flushed.
 [[noreturn]] void process_end_now(int status);
+// Makes the arguments and the console speak UTF-8, as everything above this layer does: on
+// Windows the arguments are read again from the wide command line (argv comes in the ANSI code
+// page) and the console is told to show UTF-8; elsewhere they are so already.
+void process_use_utf8(int* argc, char*** argv);

@@ -1,5 +1,6 @@
 // pellsd: the PelloryTFTP server.
 #include "headless.h"
+#include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/window_module.h"
 #include "service_command.h"
@@ -9,6 +10,7 @@
 #include <initializer_list>
 
 int main(int argc, char** argv) {
+    process_use_utf8(&argc, &argv);
 #ifdef _WIN32
     int status = 0;
     if (service_command(argc, argv, &status)) return status;

@@ -11,6 +11,8 @@ extern char** environ;
 
 void process_end_now(int status) { std::quick_exit(status); }
 
+void process_use_utf8(int*, char***) {}
+
 int process_start_detached(const std::vector<std::string>& argv) {
     if (argv.empty()) return ENOENT;
     std::vector<char*> args;

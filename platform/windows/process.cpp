@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <shellapi.h>
 
 int process_start_detached(const std::vector<std::string>& argv) {
     if (argv.empty()) return ENOENT;
@@ -35,6 +37,24 @@ int process_start_detached(const std::vector<std::string>& argv) {
     CloseHandle(started.hThread);
     CloseHandle(started.hProcess);
     return 0;
+}
+
+void process_use_utf8(int* argc, char*** argv) {
+    SetConsoleOutputCP(CP_UTF8);
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!wide) return;
+    // Kept for the life of the process, as argv is.
+    static std::vector<std::string> texts;
+    static std::vector<char*> pointers;
+    for (int i = 0; i < count; ++i)
+        texts.push_back(narrow(wide[i]));
+    LocalFree(wide);
+    for (std::string& text : texts)
+        pointers.push_back(text.data());
+    pointers.push_back(nullptr);
+    *argc = count;
+    *argv = pointers.data();
 }
 
 void process_end_now(int status) {

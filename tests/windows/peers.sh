@@ -20,9 +20,9 @@ fail() {
 }
 same() { cmp -s "$1" "$2" || fail "$3: the files differ"; echo "ok: $3"; }
 
-mkdir -p "$scratch/root" "$scratch/got"
+mkdir -p "$scratch/racine-été" "$scratch/got"
 head -c 300000 /dev/urandom >"$scratch/firmware.bin"
-cp "$scratch/firmware.bin" "$scratch/root/"
+cp "$scratch/firmware.bin" "$scratch/racine-été/"
 printf 'interface eth0\n ip address 10.0.0.1\n\nend\n' >"$scratch/config.txt"
 
 # pellsd.exe serving the scratch root on a free port of 127.0.0.1 and ::1, until stop_server.
@@ -53,9 +53,9 @@ stop_server() {
 
 # Links as Wine shows them: one that stays beneath the root serves, one that leads out is refused.
 echo "outside the root" >"$scratch/secret.txt"
-ln -s ../secret.txt "$scratch/root/out.txt"
-ln -s firmware.bin "$scratch/root/in.bin"
-root_windows="$(winepath -w "$scratch/root")"
+ln -s ../secret.txt "$scratch/racine-été/out.txt"
+ln -s firmware.bin "$scratch/racine-été/in.bin"
+root_windows="$(winepath -w "$scratch/racine-été")"
 start_server --root "$root_windows" --allow-download --allow-upload --extensions \
     --max-transfers 4
 for host in 127.0.0.1 ::1; do
@@ -63,12 +63,12 @@ for host in 127.0.0.1 ::1; do
     tftp "$family" "$host" "$port" -m binary -c get firmware.bin "$scratch/got/hpa$family"
     same "$scratch/firmware.bin" "$scratch/got/hpa$family" "tftp-hpa download over $host"
     tftp "$family" "$host" "$port" -m binary -c put "$scratch/firmware.bin" "up$family.bin"
-    same "$scratch/firmware.bin" "$scratch/root/up$family.bin" "tftp-hpa upload over $host"
+    same "$scratch/firmware.bin" "$scratch/racine-été/up$family.bin" "tftp-hpa upload over $host"
 done
 curl -s --tftp-blksize 1468 -o "$scratch/got/curl" "tftp://127.0.0.1:$port/firmware.bin"
 same "$scratch/firmware.bin" "$scratch/got/curl" "curl download, 1468-byte blocks"
 curl -s -T "$scratch/firmware.bin" "tftp://[::1]:$port/curl.bin"
-same "$scratch/firmware.bin" "$scratch/root/curl.bin" "curl upload over IPv6"
+same "$scratch/firmware.bin" "$scratch/racine-été/curl.bin" "curl upload over IPv6"
 atftp --option "windowsize 8" --option "blksize 1428" -g -r firmware.bin \
     -l "$scratch/got/atftp" 127.0.0.1 "$port" >/dev/null 2>&1
 same "$scratch/firmware.bin" "$scratch/got/atftp" "atftp download, windows of 8"
@@ -82,7 +82,7 @@ echo "ok: a link out of the root is refused"
 # A text goes to a Windows disk with Windows' line ends and comes back as it went.
 tftp 127.0.0.1 "$port" -m ascii -c put "$scratch/config.txt" config.txt
 sed 's/$/\r/' "$scratch/config.txt" >"$scratch/config.crlf"
-same "$scratch/config.crlf" "$scratch/root/config.txt" "netascii upload stored with CR LF"
+same "$scratch/config.crlf" "$scratch/racine-été/config.txt" "netascii upload stored with CR LF"
 tftp 127.0.0.1 "$port" -m ascii -c get config.txt "$scratch/got/config.txt"
 same "$scratch/config.txt" "$scratch/got/config.txt" "netascii download"
 
@@ -92,7 +92,7 @@ same "$scratch/config.txt" "$scratch/got/config.txt" "netascii download"
 same "$scratch/firmware.bin" "$scratch/got/pellcl.bin" "pellcl.exe download from pellsd.exe"
 (cd "$scratch" && wine "$pellcl" --put "[::1]:$port" firmware.bin from-pellcl.bin \
     --windowsize 8 >/dev/null) || fail "pellcl.exe --put exited $?"
-same "$scratch/firmware.bin" "$scratch/root/from-pellcl.bin" "pellcl.exe upload over IPv6"
+same "$scratch/firmware.bin" "$scratch/racine-été/from-pellcl.bin" "pellcl.exe upload over IPv6"
 stop_server
 echo "ok: Ctrl-C stops pellsd.exe, exit status 0"
 
@@ -121,8 +121,11 @@ key='HKCU\Software\Drumvale\PelloryTFTP server'
 wine reg export "$key" "$(winepath -w "$scratch/kept.reg")" /y >/dev/null 2>&1 || true
 start_server --root "$root_windows" --allow-download --save
 stop_server
-wine reg query "$key" >"$scratch/registry.txt" 2>/dev/null || fail "no settings in $key"
-grep -qF "$root_windows" "$scratch/registry.txt" || fail "the root is not in the registry"
+# Exported, the values come as UTF-16 whatever the console's code page, backslashes doubled.
+wine reg export "$key" "$(winepath -w "$scratch/saved.reg")" /y >/dev/null 2>&1 ||
+    fail "no settings in $key"
+iconv -f UTF-16LE -t UTF-8 "$scratch/saved.reg" | grep -qF "${root_windows//\\/\\\\}" ||
+    fail "the root is not in the registry as it was given"
 saved_port=$port
 wine "$pellsd" --headless >"$scratch/server.out" 2>&1 </dev/null &
 server_pid=$!
