@@ -1,11 +1,11 @@
 #include "platform/files.h"
+#include "platform/staged_steps.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <random>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -36,16 +36,6 @@ FILE* stream_of(int fd, const char* mode) {
     FILE* stream = fd < 0 ? nullptr : fdopen(fd, mode);
     if (!stream && fd >= 0) close(fd);
     return stream;
-}
-
-// Eight letters that no other writer in the folder is likely to pick.
-std::string random_letters() {
-    static thread_local std::mt19937 random{std::random_device{}()};
-    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::string text(8, ' ');
-    for (char& c : text)
-        c = letters[std::uniform_int_distribution<size_t>(0, sizeof letters - 2)(random)];
-    return text;
 }
 
 // Gives the file temp in folder the name name, replacing a file there unless keep_existing; 0 or
@@ -138,7 +128,7 @@ FILE* staged_open(const file_place& place, bool regular_only, bool /*text: LF al
     std::shared_ptr<const confined_folder> folder = folder_of(target, &name, error);
     if (!folder) return nullptr;
     for (int attempt = 0; attempt < 16; ++attempt) {
-        std::string temp = staged_name_prefix + random_letters() + "-" + name.substr(0, 100);
+        std::string temp = staged_temp_name(name);
         int fd = openat(native(*folder), temp.c_str(),
                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                         static_cast<mode_t>(new_mode));
@@ -158,20 +148,14 @@ FILE* staged_open(const file_place& place, bool regular_only, bool /*text: LF al
     return nullptr;
 }
 
-int staged_commit(FILE* stream, const staged_file& staged, bool keep_existing) {
-    int error = 0;
-    if (std::fflush(stream) != 0 || (staged.folder && fsync(fileno(stream)) != 0)) error = errno;
-    if (std::fclose(stream) != 0 && error == 0) error = errno;
-    if (!staged.folder) return error;
-    const int folder = native(*staged.folder);
-    if (error == 0) error = rename_into_place(folder, staged.temp, staged.name, keep_existing);
-    if (error != 0) unlinkat(folder, staged.temp.c_str(), 0);
-    return error;
+bool staged_sync(FILE* stream) { return fsync(fileno(stream)) == 0; }
+
+int staged_rename(const staged_file& staged, bool keep_existing) {
+    return rename_into_place(native(*staged.folder), staged.temp, staged.name, keep_existing);
 }
 
-void staged_discard(FILE* stream, const staged_file& staged) {
-    std::fclose(stream);
-    if (staged.folder) unlinkat(native(*staged.folder), staged.temp.c_str(), 0);
+void staged_remove(const staged_file& staged) {
+    unlinkat(native(*staged.folder), staged.temp.c_str(), 0);
 }
 
 std::string file_identity(const file_place& place) {

@@ -1,5 +1,8 @@
 #include "platform/files.h"
 
+#include "platform/folders.h"
+#include "platform/staged_steps.h"
+
 #include "text.h"
 
 #include <cerrno>
@@ -7,21 +10,12 @@
 #include <cwctype>
 #include <fcntl.h>
 #include <io.h>
-#include <random>
 #include <sys/stat.h>
 #include <windows.h>
 
 namespace {
 
 std::wstring wide_of(const std::string& path) { return widen(path); }
-
-// The place's path with the backslashes Windows' own calls expect.
-std::string native_path(const std::string& path) {
-    std::string native = path;
-    for (char& c : native)
-        if (c == '/') c = '\\';
-    return native;
-}
 
 // The whole path of a place: beneath its root's real path, or its own.
 std::string whole_path(const file_place& place) {
@@ -58,15 +52,6 @@ int open_place(const file_place& place, int flags) {
 
 bool is_disk_file(int fd) {
     return GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) == FILE_TYPE_DISK;
-}
-
-std::string random_letters() {
-    static thread_local std::mt19937 random{std::random_device{}()};
-    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::string text(8, ' ');
-    for (char& c : text)
-        c = letters[std::uniform_int_distribution<size_t>(0, sizeof letters - 2)(random)];
-    return text;
 }
 
 // The folder that holds the place, and the place's name in it.
@@ -174,7 +159,7 @@ FILE* staged_open(const file_place& place, bool regular_only, bool text, int /*n
     std::shared_ptr<const confined_folder> folder = folder_of(place, &name, error);
     if (!folder) return nullptr;
     for (int attempt = 0; attempt < 16; ++attempt) {
-        std::string temp = staged_name_prefix + random_letters() + "-" + name.substr(0, 100);
+        std::string temp = staged_temp_name(name);
         HANDLE handle =
             CreateFileW(wide_of(folder->path() + "\\" + temp).c_str(), GENERIC_WRITE,
                         FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -199,24 +184,19 @@ FILE* staged_open(const file_place& place, bool regular_only, bool text, int /*n
     return nullptr;
 }
 
-int staged_commit(FILE* stream, const staged_file& staged, bool keep_existing) {
-    int error = 0;
-    if (std::fflush(stream) != 0 || (staged.folder && _commit(_fileno(stream)) != 0)) error = errno;
-    if (std::fclose(stream) != 0 && error == 0) error = errno;
-    if (!staged.folder) return error;
+bool staged_sync(FILE* stream) { return _commit(_fileno(stream)) == 0; }
+
+int staged_rename(const staged_file& staged, bool keep_existing) {
     const std::wstring temp = wide_of(staged.folder->path() + "\\" + staged.temp);
     const std::wstring name = wide_of(staged.folder->path() + "\\" + staged.name);
-    if (error == 0 &&
-        !MoveFileExW(temp.c_str(), name.c_str(),
-                     MOVEFILE_WRITE_THROUGH | (keep_existing ? 0 : MOVEFILE_REPLACE_EXISTING)))
-        error = errno_of(GetLastError());
-    if (error != 0) DeleteFileW(temp.c_str());
-    return error;
+    return MoveFileExW(temp.c_str(), name.c_str(),
+                       MOVEFILE_WRITE_THROUGH | (keep_existing ? 0 : MOVEFILE_REPLACE_EXISTING))
+               ? 0
+               : errno_of(GetLastError());
 }
 
-void staged_discard(FILE* stream, const staged_file& staged) {
-    std::fclose(stream);
-    if (staged.folder) DeleteFileW(wide_of(staged.folder->path() + "\\" + staged.temp).c_str());
+void staged_remove(const staged_file& staged) {
+    DeleteFileW(wide_of(staged.folder->path() + "\\" + staged.temp).c_str());
 }
 
 std::string file_identity(const file_place& place) {
