@@ -10,7 +10,10 @@
 int main(int argc, char** argv) {
     process_use_utf8(&argc, &argv);
     std::string error;
-    if (!registry_config_option(&argc, argv, &error)) {
+    bool config_read = registry_config_option(&argc, argv, &error);
+    // Anything but the window speaks to a console.
+    if (!config_read || argc > 1) process_use_console();
+    if (!config_read) {
         std::fprintf(stderr, "pellcl: %s Try 'pellcl --help'.\n", error.c_str());
         return 2;
     }

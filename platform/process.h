@@ -15,3 +15,8 @@ int process_start_detached(const std::vector<std::string>& argv);
 // Windows the arguments are read again from the wide command line (argv comes in the ANSI code
 // page) and the console is told to show UTF-8; elsewhere they are so already.
 void process_use_utf8(int* argc, char*** argv);
+// Gives a program that speaks to a console (headless, the command line, --help) its standard
+// streams: on Windows, where the programs are windowed programs, those it was started with when
+// they lead somewhere (a pipe, a file), else the console of the program that started it, else a
+// console of its own. Elsewhere they are there already.
+void process_use_console();

@@ -16,7 +16,10 @@ int main(int argc, char** argv) {
     if (service_command(argc, argv, &status)) return status;
 #endif
     std::string error;
-    if (!registry_config_option(&argc, argv, &error)) {
+    bool config_read = registry_config_option(&argc, argv, &error);
+    // Anything but the window speaks to a console.
+    if (!config_read || argc > 1) process_use_console();
+    if (!config_read) {
         std::fprintf(stderr, "pellsd: %s Try 'pellsd --help'.\n", error.c_str());
         return 2;
     }

@@ -1,6 +1,7 @@
 #include "service_command.h"
 
 #include "headless.h"
+#include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/service.h"
 
@@ -125,6 +126,8 @@ int run(int argc, char** argv) {
 bool service_command(int argc, char** argv, int* status) {
     if (argc < 2) return false;
     std::string command = argv[1];
+    // Installing and removing speak to the administrator's console; the service to its log.
+    if (command == "--service-install" || command == "--service-remove") process_use_console();
     if (command == "--service-install")
         *status = install(argc, argv);
     else if (command == "--service-remove")

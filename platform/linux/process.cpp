@@ -12,6 +12,7 @@ extern char** environ;
 void process_end_now(int status) { std::quick_exit(status); }
 
 void process_use_utf8(int*, char***) {}
+void process_use_console() {}
 
 int process_start_detached(const std::vector<std::string>& argv) {
     if (argv.empty()) return ENOENT;

@@ -1,10 +1,14 @@
 #include "platform/process.h"
 
 #include "service_hooks.h"
+#include "standard_streams.h"
 #include "text.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 // After windows.h, whose types it uses.
 #include <shellapi.h>
@@ -57,7 +61,37 @@ void process_use_utf8(int* argc, char*** argv) {
     *argv = pointers.data();
 }
 
+void standard_streams_to(int descriptor) {
+    _dup2(descriptor, 1);
+    _dup2(descriptor, 2);
+    _close(descriptor);
+    // A program started without standard handles has streams marked as having no descriptor
+    // (-2), which freopen refuses: they are pointed at the descriptors 1 and 2 instead.
+    stdout->_file = 1;
+    stderr->_file = 2;
+    // Each line out as it is said (this runtime buffers "line buffered" whole).
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    std::setvbuf(stderr, nullptr, _IONBF, 0);
+}
+
+void process_use_console() {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    bool output_leads_somewhere =
+        out && out != INVALID_HANDLE_VALUE && GetFileType(out) != FILE_TYPE_UNKNOWN;
+    // The console it was started from, for Ctrl-C and closing, even when the output goes to a
+    // file; a console of its own only to write to, since one started by another program with its
+    // output taken would flash a console window up.
+    if (AttachConsole(ATTACH_PARENT_PROCESS) || (!output_leads_somewhere && AllocConsole()))
+        SetConsoleOutputCP(CP_UTF8);
+    if (output_leads_somewhere) return;
+    int console = _wopen(L"CONOUT$", _O_WRONLY | _O_TEXT);
+    if (console >= 0) standard_streams_to(console);
+}
+
 void process_end_now(int status) {
     service_report_ended(status);
+    // Not ExitProcess, which would still run the threads' own destructors: on the way out they
+    // would meet what the workers it stopped left behind.
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
     std::_Exit(status);
 }

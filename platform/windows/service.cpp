@@ -1,6 +1,7 @@
 #include "platform/service.h"
 
 #include "service_hooks.h"
+#include "standard_streams.h"
 #include "text.h"
 
 #include <accctrl.h>
@@ -131,21 +132,10 @@ std::string service_remove(const std::string& name) {
 int service_run(const std::string& name, const std::string& log_path, int (*body)(int, char**),
                 int argc, char** argv) {
     call = {widen(name), body, argc, argv};
-    // A service has no console: what it says goes to its log. It starts without standard
-    // handles, and the C runtime may mark its streams as having no descriptor (-2), which
-    // freopen refuses: the log takes the descriptors 1 and 2, and the streams are pointed at them.
+    // A service has no console: what it says goes to its log.
     int log = _wopen(widen(log_path).c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_TEXT,
                      _S_IREAD | _S_IWRITE);
-    if (log >= 0) {
-        _dup2(log, 1);
-        _dup2(log, 2);
-        _close(log);
-        stdout->_file = 1;
-        stderr->_file = 2;
-        // Each line on the disk as it is said (this runtime buffers "line buffered" whole).
-        std::setvbuf(stdout, nullptr, _IONBF, 0);
-        std::setvbuf(stderr, nullptr, _IONBF, 0);
-    }
+    if (log >= 0) standard_streams_to(log);
     SERVICE_TABLE_ENTRYW table[] = {{call.name.data(), service_main}, {nullptr, nullptr}};
     if (!StartServiceCtrlDispatcherW(table)) return -1;
     return call.status;

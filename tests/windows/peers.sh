@@ -25,27 +25,34 @@ head -c 300000 /dev/urandom >"$scratch/firmware.bin"
 cp "$scratch/firmware.bin" "$scratch/racine-été/"
 printf 'interface eth0\n ip address 10.0.0.1\n\nend\n' >"$scratch/config.txt"
 
+# pellsd.exe, headless with ARGS, as a console starts it: from cmd, whose console it takes.
+# server_pid is cmd's, which ends with pellsd.exe's status.
+serve() {
+    : >"$scratch/server.out" # emptied before the start, or the last run's lines would count
+    wine cmd /c "$(winepath -w "$pellsd")" --headless "$@" >>"$scratch/server.out" 2>&1 </dev/null &
+    server_pid=$!
+    for tick in $(seq 100); do
+        grep -q "Listening on" "$scratch/server.out" && return 0
+        kill -0 "$server_pid" 2>/dev/null || return 1
+        sleep 0.2
+    done
+    return 1
+}
 # pellsd.exe serving the scratch root on a free port of 127.0.0.1 and ::1, until stop_server.
 start_server() {
-    local attempt tick
+    local attempt
     for attempt in 1 2 3 4 5; do
         port=$(shuf -i 20000-59999 -n 1)
-        wine "$pellsd" --headless --port "$port" --address "127.0.0.1,::1" "$@" \
-            >"$scratch/server.out" 2>&1 </dev/null &
-        server_pid=$!
-        for tick in $(seq 100); do
-            grep -q "Listening on" "$scratch/server.out" && return 0
-            kill -0 "$server_pid" 2>/dev/null || break # the port was taken: another one
-            sleep 0.2
-        done
-        kill "$server_pid" 2>/dev/null || true
+        serve --port "$port" --address "127.0.0.1,::1" "$@" && return 0
+        kill "$server_pid" 2>/dev/null || true # the port was taken: another one
         wait "$server_pid" || true
     done
     fail "pellsd.exe did not start listening"
 }
-# Ctrl-C, as the console sends it: the server must end its run cleanly.
+# Ctrl-C, as the console sends it to the programs attached to it: the server must end its run
+# cleanly.
 stop_server() {
-    kill -INT "$server_pid"
+    pkill -INT -f "pellsd.exe --headless" || fail "no pellsd.exe to stop"
     wait "$server_pid" || fail "pellsd.exe exited $? after Ctrl-C"
     server_pid=""
     grep -q "TFTP server is disabled." "$scratch/server.out" || fail "no farewell after Ctrl-C"
@@ -127,12 +134,7 @@ wine reg export "$key" "$(winepath -w "$scratch/saved.reg")" /y >/dev/null 2>&1 
 iconv -f UTF-16LE -t UTF-8 "$scratch/saved.reg" | grep -qF "${root_windows//\\/\\\\}" ||
     fail "the root is not in the registry as it was given"
 saved_port=$port
-wine "$pellsd" --headless >"$scratch/server.out" 2>&1 </dev/null &
-server_pid=$!
-for tick in $(seq 100); do
-    grep -q "Listening on" "$scratch/server.out" && break
-    sleep 0.2
-done
+serve || fail "a bare start did not listen"
 tftp 127.0.0.1 "$saved_port" -m binary -c get firmware.bin "$scratch/got/saved"
 same "$scratch/firmware.bin" "$scratch/got/saved" "a bare start serves with the saved settings"
 stop_server
