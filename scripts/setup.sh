@@ -3,13 +3,14 @@
 # the compilers and build tools, Qt 6, GoogleTest, CLI11, clang's fuzzer runtime, the TFTP peers the
 # tests talk to, what builds and checks the package (dpkg-dev, the manual-page linter). With
 # --windows also the cross compiler for Windows, Wine to run what it builds, and what makes the
-# installer and its icons.
+# installer and its icons, and the virtual display the windows are tested on.
 set -euo pipefail
 
 packages=(cmake g++ make qt6-base-dev libgtest-dev libcli11-dev clang libclang-rt-14-dev
           tftp-hpa tftpd-hpa atftp busybox curl dpkg-dev mandoc)
 if [ "${1:-}" = "--windows" ]; then
-    packages+=(g++-mingw-w64-x86-64-posix googletest wine wine64 nsis librsvg2-bin icoutils)
+    packages+=(g++-mingw-w64-x86-64-posix googletest wine wine64 nsis librsvg2-bin icoutils
+              xvfb fonts-wine)
 fi
 
 missing=()

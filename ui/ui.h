@@ -1,6 +1,6 @@
 // The window interface that the program logic talks to. Controls are addressed by their numeric
-// identifiers; a backend (Qt widgets, the console, or the test recorder) carries out each call.
-// Any thread may call these.
+// identifiers; a backend (Qt widgets, Windows' own controls, the console, or the test recorder)
+// carries out each call. Any thread may call these.
 #pragma once
 
 #include <string>

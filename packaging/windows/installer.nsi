@@ -38,8 +38,10 @@ Section "PelloryTFTP server and client" programs
     File "/oname=pellcl.exe" "${PELLCL}"
     File "/oname=README.md" "${README}"
     WriteUninstaller "$INSTDIR\uninstall.exe"
-    ; Both programs run from a console until their windows come: a console in their folder.
+    ; Each program opens its window; the console, in their folder, is for their command lines.
     CreateDirectory "$SMPROGRAMS\${PRODUCT}"
+    CreateShortcut "$SMPROGRAMS\${PRODUCT}\PelloryTFTP server.lnk" "$INSTDIR\pellsd.exe"
+    CreateShortcut "$SMPROGRAMS\${PRODUCT}\PelloryTFTP client.lnk" "$INSTDIR\pellcl.exe"
     CreateShortcut "$SMPROGRAMS\${PRODUCT}\PelloryTFTP console.lnk" "$SYSDIR\cmd.exe" \
         '/k "$INSTDIR\pellsd.exe" --help & "$INSTDIR\pellcl.exe" --help' "$INSTDIR\pellsd.exe"
     CreateShortcut "$SMPROGRAMS\${PRODUCT}\Uninstall PelloryTFTP.lnk" "$INSTDIR\uninstall.exe"
@@ -93,6 +95,8 @@ Section "Uninstall"
     Delete "$INSTDIR\README.md"
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"
+    Delete "$SMPROGRAMS\${PRODUCT}\PelloryTFTP server.lnk"
+    Delete "$SMPROGRAMS\${PRODUCT}\PelloryTFTP client.lnk"
     Delete "$SMPROGRAMS\${PRODUCT}\PelloryTFTP console.lnk"
     Delete "$SMPROGRAMS\${PRODUCT}\Uninstall PelloryTFTP.lnk"
     RMDir "$SMPROGRAMS\${PRODUCT}"

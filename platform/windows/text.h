@@ -1,5 +1,6 @@
 // UTF-8 above the platform layer, UTF-16 in the Win32 calls; and the errors of Win32 calls as the
-// C library's error numbers, which the layer above reads. For the Windows files of this layer.
+// C library's error numbers, which the layer above reads. For the Windows files of this layer
+// and the Windows windows (win32/).
 #pragma once
 
 #include <string>

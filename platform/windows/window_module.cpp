@@ -1,10 +1,7 @@
 #include "platform/window_module.h"
 
-#include <cstdio>
+// On Windows the window is part of the program, made of the system's own controls: there is no
+// module to load, and no graphical library to keep away from the console front ends.
+extern "C" int pellory_window_main(int argc, char** argv);
 
-int window_module_run(const char* module, int, char** argv) {
-    std::fprintf(stderr,
-                 "%s: this build has no window (%s); run it from the console, see --help.\n",
-                 argv[0], module);
-    return 1;
-}
+int window_module_run(const char*, int argc, char** argv) { return pellory_window_main(argc, argv); }

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# The installer under Wine, silently: it installs both programs with their shortcuts, its entry
-# among the installed programs and, asked, the service; its uninstaller takes all of that away
-# and leaves the user's settings unless asked to remove them too.
-#   bash tests/windows/installer.sh PelloryTFTP-setup.exe
+# The installer under Wine, silently: it installs both programs with their shortcuts, which open
+# the programs' windows, its entry among the installed programs and, asked, the service; its
+# uninstaller takes all of that away and leaves the user's settings unless asked to remove them.
+#   bash tests/windows/installer.sh PelloryTFTP-setup.exe WINDOW_DRIVER.EXE
 set -euo pipefail
-setup="$(realpath "$1")"
+setup="$(realpath "$1")" driver="$(realpath "$2")"
 export WINEDEBUG=-all
 drive="$(winepath -u 'C:\')"
 folder='C:\PelloryTFTP-test'
@@ -34,6 +34,17 @@ done
 wine "$folder\\pellsd.exe" --version | grep -q "PelloryTFTP server" || fail "pellsd.exe does not run"
 strings -el "$menu/PelloryTFTP console.lnk" | grep -qF "$folder\\pellcl.exe" ||
     fail "the console's shortcut does not start the programs"
+# Each program's shortcut opens its window, which its Close button closes.
+for shortcut in "server TFTPS 1019" "client TFTPC 115"; do
+    set -- $shortcut
+    wine start /unix "$menu/PelloryTFTP $1.lnk"
+    wine "$driver" wait "$2" click "$2" "$3" gone "$2" || fail "the $1's shortcut opens no window"
+done
+# Wine lets a closed window's program go only once the display has withdrawn the window.
+for tick in $(seq 100); do
+    pgrep -f "PelloryTFTP-test" >/dev/null || break
+    sleep 0.2
+done
 [ -f "$menu/Uninstall PelloryTFTP.lnk" ] || fail "no shortcut to the uninstaller"
 wine reg query "$entry" /v UninstallString | grep -qF "$folder\\uninstall.exe" ||
     fail "not among the installed programs"

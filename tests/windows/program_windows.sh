@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# The programs' windows under Wine, used as a user uses them, with Linux's TFTP programs as
+# peers on loopback: the server enabled in its window serves tftp-hpa, the access dialog's lists
+# take effect, the options are saved to the registry; the client window downloads from and
+# uploads to tftpd-hpa and keeps its fields in the registry.
+#   bash tests/windows/program_windows.sh PELLSD.EXE PELLCL.EXE WINDOW_DRIVER.EXE
+set -euo pipefail
+pellsd="$(realpath "$1")" pellcl="$(realpath "$2")" driver="$(realpath "$3")"
+export WINEDEBUG=-all
+scratch="$(mktemp -d)"
+server_key='HKCU\Software\Drumvale\PelloryTFTP server'
+client_key='HKCU\Software\Drumvale\PelloryTFTP client'
+pids=""
+cleanup() {
+    for pid in $pids; do kill "$pid" 2>/dev/null || true; done
+    # The user's own settings come back.
+    for key in "$server_key" "$client_key"; do wine reg delete "$key" /f >/dev/null 2>&1 || true; done
+    for kept in "$scratch"/kept-*.reg; do
+        [ -f "$kept" ] && wine regedit /s "$(winepath -w "$kept")"
+    done
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAILED: $*"
+    exit 1
+}
+same() { cmp -s "$1" "$2" || fail "$3: the files differ"; echo "ok: $3"; }
+drive() { wine "$driver" "$@" || fail "the window did not do: $*"; }
+saved() { # KEY TEXT: the key, exported (UTF-16), holds TEXT
+    wine reg export "$1" "$(winepath -w "$scratch/saved.reg")" /y >/dev/null 2>&1 || return 1
+    iconv -f UTF-16LE -t UTF-8 "$scratch/saved.reg" | grep -qF "$2"
+}
+
+# Both windows open on the factory settings.
+n=0
+for key in "$server_key" "$client_key"; do
+    n=$((n + 1))
+    wine reg export "$key" "$(winepath -w "$scratch/kept-$n.reg")" /y >/dev/null 2>&1 || true
+    wine reg delete "$key" /f >/dev/null 2>&1 || true
+done
+mkdir -p "$scratch/root" "$scratch/got" "$scratch/hpa"
+head -c 300000 /dev/urandom >"$scratch/firmware.bin"
+cp "$scratch/firmware.bin" "$scratch/root/"
+cp "$scratch/firmware.bin" "$scratch/hpa/"
+
+# The server, enabled from its window with a root, a port and downloads allowed.
+port=$(shuf -i 20000-59999 -n 1)
+wine "$pellsd" </dev/null >/dev/null 2>&1 &
+server_pid=$!
+pids="$server_pid"
+drive wait TFTPS set TFTPS 1050 "$port" set TFTPS 1043 127.0.0.1 click TFTPS 1003 \
+    set TFTPS 1014 "$(winepath -w "$scratch/root")" click TFTPS 1023 \
+    until TFTPS 1026 "currently enabled" until TFTPS 1027 "Listening on"
+tftp 127.0.0.1 "$port" -m binary -c get firmware.bin "$scratch/got/enabled.bin"
+same "$scratch/firmware.bin" "$scratch/got/enabled.bin" "tftp-hpa download from the server window"
+
+# The access dialog: a list without this client shuts it out, one with it lets it in again.
+admit() { # CLIENTS
+    drive click TFTPS 1018 wait TFTPIPS set TFTPIPS 1030 "$1" click TFTPIPS 1033 gone TFTPIPS
+}
+drive click TFTPS 1008 until TFTPS 1027 "Only selected clients"
+admit 192.0.2.1
+! timeout 6 tftp 127.0.0.1 "$port" -m binary -c get firmware.bin "$scratch/got/shut.bin" ||
+    fail "a client outside the access lists was served"
+echo "ok: the access dialog's list shuts out a client not on it"
+admit 127.0.0.1
+tftp 127.0.0.1 "$port" -m binary -c get firmware.bin "$scratch/got/admitted.bin"
+same "$scratch/firmware.bin" "$scratch/got/admitted.bin" "a client on the access list is served"
+
+# Saved options land in the registry; Close ends the program.
+drive click TFTPS 1020 answer "Saved options"
+saved "$server_key" '"ServiceIPC"="127.0.0.1"' || fail "the access list is not in the registry"
+saved "$server_key" "\"ListenPort\"=\"$port\"" || fail "the port is not in the registry"
+echo "ok: Save options writes the registry"
+drive click TFTPS 1019
+wait "$server_pid" || fail "the server window exited $?"
+echo "ok: Close ends the server's window"
+
+# The client window against tftpd-hpa, which changes root into its folder: only root may start it.
+if [ "$(id -u)" != 0 ]; then
+    echo "skipped: the client window against tftpd-hpa (starting tftpd-hpa needs root)"
+    exit 0
+fi
+hpa_port=$(shuf -i 20000-59999 -n 1)
+in.tftpd -L -a "127.0.0.1:$hpa_port" -s "$scratch/hpa" -c -p -u root &
+pids="$pids $!"
+wine "$pellcl" </dev/null >/dev/null 2>&1 &
+client_pid=$!
+pids="$pids $client_pid"
+drive wait TFTPC set TFTPC 102 "127.0.0.1:$hpa_port" click TFTPC 107 set TFTPC 108 firmware.bin \
+    set TFTPC 110 "$(winepath -w "$scratch/got/client.bin")" click TFTPC 114 \
+    until TFTPC 116 "bytes received in"
+same "$scratch/firmware.bin" "$scratch/got/client.bin" "the client window's download"
+drive click TFTPC 106 set TFTPC 110 "$(winepath -w "$scratch/firmware.bin")" \
+    set TFTPC 108 up.bin click TFTPC 114 until TFTPC 116 "bytes transmitted in"
+same "$scratch/firmware.bin" "$scratch/hpa/up.bin" "the client window's upload"
+drive click TFTPC 115
+wait "$client_pid" || fail "the client window exited $?"
+saved "$client_key" "\"Hostname\"=\"127.0.0.1:$hpa_port\"" || fail "the client's fields are not in the registry"
+echo "ok: closing the client window keeps its fields in the registry"
+echo "all window checks passed"

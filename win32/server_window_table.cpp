@@ -1,0 +1,97 @@
+#include "server/server_controls.h"
+#include "window_tables.h"
+
+using namespace tftps_controls;
+
+win32_dialog server_window_table() {
+    return {L"TFTPS",
+            icon_server,
+            "PelloryTFTP server v" PELL_VERSION,
+            346,
+            424,
+            {
+                frame("Status", 7, 4, 332, 34),
+                picture(IDC_STATUS_ICON, icon_server_disabled, 14, 14),
+                sentence(IDC_STATUS_SENTENCE, "The Trivial FTP server is currently disabled.", 42,
+                         21, 290),
+
+                frame("Options", 7, 42, 332, 154),
+                check_box(IDC_ALLOW_UPLOAD, "Allow uploads", 14, 54, 140),
+                check_box(IDC_ALLOW_DOWNLOAD, "Allow downloads", 170, 54, 140),
+                check_box(IDC_NO_OVERWRITE, "Do not overwrite existing files", 14, 67, 200),
+                check_box(IDC_SERVICE_ONLY, "Service only clients", 14, 81, 120),
+                chooser_button(IDC_ACCESS_LISTS, 314, 79, WS_DISABLED),
+                check_box(IDC_RESTRICT_UPLOAD, "Restrict uploads to folder", 14, 97, 122),
+                field(IDC_UPLOAD_ROOT, 140, 95, 170, WS_DISABLED),
+                chooser_button(IDC_UPLOAD_ROOT_CHOOSER, 314, 95, WS_DISABLED),
+                check_box(IDC_RESTRICT_DOWNLOAD, "Restrict downloads to folder", 14, 113, 122),
+                field(IDC_DOWNLOAD_ROOT, 140, 111, 170, WS_DISABLED),
+                chooser_button(IDC_DOWNLOAD_ROOT_CHOOSER, 314, 111, WS_DISABLED),
+                check_box(IDC_RUN_EXTERNAL, "Launch after every upload", 14, 129, 122),
+                field(IDC_COMMAND, 140, 127, 170, WS_DISABLED),
+                chooser_button(IDC_COMMAND_CHOOSER, 314, 127, WS_DISABLED),
+                label("Timeout", 14, 147, 30),
+                drop_down(IDC_TIMEOUT, 46, 145, 34),
+                label("second(s)", 84, 147, 36),
+                label("New files' mask", 124, 147, 54),
+                field(IDC_UMASK, 180, 145, 26, 0, "022"),
+                check_box(IDC_TRACE, "Log all activity to file", 214, 146, 96),
+                chooser_button(IDC_TRACE_CHOOSER, 314, 145, WS_DISABLED),
+                check_box(IDC_EXTENSIONS, "TFTP extensions (block size, window, files over 32 MiB)",
+                          14, 163, 296),
+                label("Largest block", 14, 179, 50),
+                field(IDC_MAX_BLOCK_SIZE, 66, 177, 34),
+                label("bytes, window", 104, 179, 50),
+                field(IDC_MAX_WINDOW_SIZE, 156, 177, 26),
+                label("blocks", 186, 179, 30),
+
+                frame("Network", 7, 200, 332, 66),
+                label("Listen on", 14, 214, 82),
+                field(IDC_LISTEN_ADDRESSES, 98, 212, 150, 0, "every address"),
+                drop_down(IDC_LISTEN_FAMILY, 252, 212, 80),
+                label("Port", 14, 231, 82),
+                field(IDC_PORT, 98, 229, 34),
+                label("transfers from", 136, 231, 50),
+                field(IDC_PORT_RANGE, 188, 229, 144, 0, "any port, or a range such as 50000:50099"),
+                label("Simultaneous transfers", 14, 248, 82),
+                field(IDC_MAX_TRANSFERS, 98, 246, 34),
+                label("at most", 136, 248, 28),
+                field(IDC_MAX_PER_CLIENT, 166, 246, 34),
+                label("per client", 204, 248, 50),
+
+                frame("Recent transfers", 7, 270, 332, 108),
+                table(IDC_RECENT_TRANSFERS, "Time\tClient\tFile\tDirection\tBytes\tSeconds\tResult",
+                      14, 282, 318, 78),
+                sentence(IDC_BUSY_ANSWERS, "0 requests answered busy", 14, 365, 318),
+
+                push_button(IDC_ENABLE, "&Enable server", 7, 384, 79),
+                push_button(IDC_SAVE, "&Save options", 91, 384, 79),
+                push_button(IDC_RESET, "&Reset options", 175, 384, 79),
+                push_button(IDC_CLOSE, "&Close", 260, 384, 79),
+                status_line(IDC_STATUS, "PelloryTFTP server v" PELL_VERSION, 7, 404, 332),
+            }};
+}
+
+win32_dialog access_dialog_table() {
+    return {L"TFTPIPS",
+            icon_server,
+            "Serviceable clients",
+            290,
+            160,
+            {
+                label("Enter addresses of clients which are allowed to use this server.\n"
+                      "Separate entries with commas.",
+                      7, 7, 276, 18),
+                label("Individual clients\n(IPv4 or IPv6 addresses, or FQDNs)", 7, 30, 136, 26),
+                text_area(IDC_INDIVIDUAL_CLIENTS, 146, 30, 137, 30),
+                label("IP address ranges\n(like 10.0.20.1 - 10.0.25.254\nor 2001:db8::1 - "
+                      "2001:db8::ff)",
+                      7, 66, 136, 26),
+                text_area(IDC_CLIENT_RANGES, 146, 66, 137, 30),
+                label("IP address masks\n(like 10.0.20.*, 10.0.20.0/24\nor 2001:db8::/48)", 7,
+                      102, 136, 26),
+                text_area(IDC_CLIENT_MASKS, 146, 102, 137, 30),
+                push_button(IDC_ACCESS_OK, "OK", 179, 140),
+                push_button(IDC_ACCESS_CANCEL, "Cancel", 233, 140),
+            }};
+}
