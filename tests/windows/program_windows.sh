@@ -76,6 +76,15 @@ echo "ok: Save options writes the registry"
 drive click TFTPS 1019
 wait "$server_pid" || fail "the server window exited $?"
 echo "ok: Close ends the server's window"
+# Opened again, the window reads them back, and a server saved enabled enables itself.
+wine "$pellsd" </dev/null >/dev/null 2>&1 &
+server_pid=$!
+pids="$server_pid"
+drive wait TFTPS until TFTPS 1050 "$port" until TFTPS 1027 "Listening on"
+tftp 127.0.0.1 "$port" -m binary -c get firmware.bin "$scratch/got/reopened.bin"
+same "$scratch/firmware.bin" "$scratch/got/reopened.bin" "the saved options, read back, serve"
+drive click TFTPS 1019
+wait "$server_pid" || fail "the server window exited $?"
 
 # The client window against tftpd-hpa, which changes root into its folder: only root may start it.
 if [ "$(id -u)" != 0 ]; then
@@ -85,18 +94,25 @@ fi
 hpa_port=$(shuf -i 20000-59999 -n 1)
 in.tftpd -L -a "127.0.0.1:$hpa_port" -s "$scratch/hpa" -c -p -u root &
 pids="$pids $!"
-wine "$pellcl" </dev/null >/dev/null 2>&1 &
-client_pid=$!
-pids="$pids $client_pid"
+client() { # the client window, started in the folder of the downloads
+    (cd "$scratch/got" && exec wine "$pellcl" </dev/null >/dev/null 2>&1) &
+    client_pid=$!
+    pids="$pids $client_pid"
+}
+client
+# The local file chosen in Windows' save dialog, which proposes the remote file's name.
 drive wait TFTPC set TFTPC 102 "127.0.0.1:$hpa_port" click TFTPC 107 set TFTPC 108 firmware.bin \
-    set TFTPC 110 "$(winepath -w "$scratch/got/client.bin")" click TFTPC 114 \
-    until TFTPC 116 "bytes received in"
-same "$scratch/firmware.bin" "$scratch/got/client.bin" "the client window's download"
+    click TFTPC 109 answer "Save downloaded file as..." until TFTPC 110 'got\firmware.bin' \
+    click TFTPC 114 until TFTPC 116 "bytes received in"
+same "$scratch/firmware.bin" "$scratch/got/firmware.bin" "the client window's download"
 drive click TFTPC 106 set TFTPC 110 "$(winepath -w "$scratch/firmware.bin")" \
     set TFTPC 108 up.bin click TFTPC 114 until TFTPC 116 "bytes transmitted in"
 same "$scratch/firmware.bin" "$scratch/hpa/up.bin" "the client window's upload"
 drive click TFTPC 115
 wait "$client_pid" || fail "the client window exited $?"
 saved "$client_key" "\"Hostname\"=\"127.0.0.1:$hpa_port\"" || fail "the client's fields are not in the registry"
-echo "ok: closing the client window keeps its fields in the registry"
+client
+drive wait TFTPC until TFTPC 102 "127.0.0.1:$hpa_port" click TFTPC 115
+wait "$client_pid" || fail "the client window exited $?"
+echo "ok: closing the client window keeps its fields in the registry, and they come back"
 echo "all window checks passed"
