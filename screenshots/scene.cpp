@@ -15,8 +15,7 @@
 
 namespace {
 
-void store(const char* key,
-           std::initializer_list<std::pair<const char*, std::string>> values) {
+void store(const char* key, std::initializer_list<std::pair<const char*, std::string>> values) {
     registry_key* k = registry_create_key(key);
     for (const auto& [name, text] : values)
         registry_set_string(k, name, text);

@@ -90,8 +90,8 @@ win32_control field(int id, short x, short y, short cx, DWORD style, const char*
     return {L"Edit", ES_AUTOHSCROLL | WS_TABSTOP | style, id, cue, x, y, cx, 13, WS_EX_CLIENTEDGE};
 }
 win32_control text_area(int id, short x, short y, short cx, short cy) {
-    return {L"Edit", ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP, id,
-            "", x, y, cx, cy, WS_EX_CLIENTEDGE};
+    DWORD style = ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP;
+    return {L"Edit", style, id, "", x, y, cx, cy, WS_EX_CLIENTEDGE};
 }
 win32_control drop_down(int id, short x, short y, short cx) {
     // The height includes the open list.
@@ -101,15 +101,15 @@ win32_control sentence(int id, const char* text, short x, short y, short cx, DWO
     return {L"Static", alignment | SS_NOPREFIX, id, text, x, y, cx, 8};
 }
 win32_control status_line(int id, const char* text, short x, short y, short cx) {
-    return {L"Static", SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_SUNKEN | SS_CENTERIMAGE, id, text,
-            x, y, cx, 12};
+    DWORD style = SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_SUNKEN | SS_CENTERIMAGE;
+    return {L"Static", style, id, text, x, y, cx, 12};
 }
 win32_control picture(int id, WORD icon, short x, short y) {
     return {L"Static", SS_ICON | SS_REALSIZECONTROL, id, "", x, y, 20, 20, 0, icon};
 }
 win32_control table(int id, const char* columns, short x, short y, short cx, short cy) {
-    return {WC_LISTVIEWW, LVS_REPORT | LVS_SINGLESEL | LVS_NOSORTHEADER | WS_TABSTOP, id,
-            columns, x, y, cx, cy, WS_EX_CLIENTEDGE};
+    DWORD style = LVS_REPORT | LVS_SINGLESEL | LVS_NOSORTHEADER | WS_TABSTOP;
+    return {WC_LISTVIEWW, style, id, columns, x, y, cx, cy, WS_EX_CLIENTEDGE};
 }
 win32_control progress_bar(int id, short x, short y, short cx, short cy) {
     return {PROGRESS_CLASSW, 0, id, "", x, y, cx, cy};

@@ -38,8 +38,8 @@ kind kind_of(HWND control) {
     wchar_t name[32] = {};
     GetClassNameW(control, name, 32);
     const std::pair<const wchar_t*, kind> kinds[] = {
-        {L"Button", kind::button},     {L"Edit", kind::edit},       {L"Static", kind::label},
-        {L"ComboBox", kind::combo},    {WC_LISTVIEWW, kind::table}, {PROGRESS_CLASSW, kind::bar}};
+        {L"Button", kind::button},  {L"Edit", kind::edit},       {L"Static", kind::label},
+        {L"ComboBox", kind::combo}, {WC_LISTVIEWW, kind::table}, {PROGRESS_CLASSW, kind::bar}};
     for (auto [class_name, k] : kinds)
         if (lstrcmpiW(name, class_name) == 0) return k;
     return kind::other;
@@ -290,7 +290,8 @@ void w_set_progress(int id, int permille) {
         HWND bar = control(id);
         // Marquee: work under way whose share is unknown.
         LONG_PTR style = GetWindowLongPtrW(bar, GWL_STYLE);
-        SetWindowLongPtrW(bar, GWL_STYLE, permille < 0 ? style | PBS_MARQUEE : style & ~PBS_MARQUEE);
+        SetWindowLongPtrW(bar, GWL_STYLE,
+                          permille < 0 ? style | PBS_MARQUEE : style & ~PBS_MARQUEE);
         SendMessageW(bar, PBM_SETMARQUEE, permille < 0, 0);
         SendMessageW(bar, PBM_SETRANGE32, 0, 1000);
         SendMessageW(bar, PBM_SETPOS, permille < 0 ? 0 : permille, 0);
@@ -303,6 +304,12 @@ const ui_backend win32 = {
     w_list_selection, w_list_entry, w_message_box, w_choose_file, w_choose_folder,
     w_run_dialog,     w_end_dialog, w_beep,        w_close,       w_set_progress,
 };
+
+// The user's edit of a one-line field; a list of lines is read when its dialog ends.
+bool users_edit(HWND field) {
+    return !quiet && kind_of(field) == kind::edit &&
+           !(GetWindowLongW(field, GWL_STYLE) & ES_MULTILINE);
+}
 
 INT_PTR CALLBACK dialog_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
@@ -319,8 +326,6 @@ INT_PTR CALLBACK dialog_procedure(HWND dialog, UINT message, WPARAM wparam, LPAR
         return TRUE;
     }
     case WM_COMMAND: {
-        // Clicks, and the user's edits of a field (a list of lines is read when its dialog
-        // ends).
         HWND from = reinterpret_cast<HWND>(lparam);
         int code = HIWORD(wparam);
         if (!from) {
@@ -328,7 +333,7 @@ INT_PTR CALLBACK dialog_procedure(HWND dialog, UINT message, WPARAM wparam, LPAR
             // would, and does nothing in the main window, which only the program closes.
             if (LOWORD(wparam) == IDCANCEL && dialog != main_window) end_dialog(dialog);
         } else if ((code == BN_CLICKED && kind_of(from) == kind::button) ||
-                   (code == EN_CHANGE && !quiet && !(GetWindowLongW(from, GWL_STYLE) & ES_MULTILINE))) {
+                   (code == EN_CHANGE && users_edit(from))) {
             handlers.command(LOWORD(wparam));
         }
         return TRUE;
@@ -353,7 +358,8 @@ LRESULT CALLBACK bar_with_text(HWND bar, UINT message, WPARAM wparam, LPARAM lpa
         RECT area;
         GetClientRect(bar, &area);
         SetBkMode(dc, TRANSPARENT);
-        HGDIOBJ font = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(bar, WM_GETFONT, 0, 0)));
+        HGDIOBJ font =
+            SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(bar, WM_GETFONT, 0, 0)));
         DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area,
                   DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
         SelectObject(dc, font);
@@ -424,8 +430,8 @@ HWND win32_backend_install(const win32_dialog& window, const std::vector<win32_m
     handlers = h;
     // The folder chooser is a shell object.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES |
-                                                      ICC_PROGRESS_CLASS};
+    INITCOMMONCONTROLSEX classes{sizeof classes,
+                                 ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&classes);
     HWND w = create(window, nullptr);
     if (!w) return nullptr;
@@ -436,8 +442,8 @@ HWND win32_backend_install(const win32_dialog& window, const std::vector<win32_m
     int size = MulDiv(32, static_cast<int>(GetDpiForWindow(w)), 96);
     for (const win32_icon& icon : icon_names)
         icons[icon.id][icon.name] = static_cast<HICON>(
-            LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(icon.resource), IMAGE_ICON,
-                       size, size, LR_DEFAULTCOLOR));
+            LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(icon.resource), IMAGE_ICON, size,
+                       size, LR_DEFAULTCOLOR));
     ui_install(&win32);
     return w;
 }

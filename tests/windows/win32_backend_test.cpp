@@ -60,8 +60,8 @@ TEST_F(win32_backend, every_control_of_the_tables_is_made_with_its_kind_and_stat
     HWND access = FindWindowW(L"TFTPIPS", nullptr);
     ASSERT_TRUE(window && access);
     EXPECT_FALSE(IsWindowVisible(access));
-    for (auto [dialog, table] : {std::pair{window, server_window_table()},
-                                 std::pair{access, access_dialog_table()}})
+    for (auto [dialog, table] :
+         {std::pair{window, server_window_table()}, std::pair{access, access_dialog_table()}})
         for (const win32_control& c : table.controls) {
             if (c.id < 0) continue;
             HWND control = GetDlgItem(dialog, c.id);
