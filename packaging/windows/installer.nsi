@@ -42,8 +42,11 @@ Section "PelloryTFTP server and client" programs
     CreateDirectory "$SMPROGRAMS\${PRODUCT}"
     CreateShortcut "$SMPROGRAMS\${PRODUCT}\PelloryTFTP server.lnk" "$INSTDIR\pellsd.exe"
     CreateShortcut "$SMPROGRAMS\${PRODUCT}\PelloryTFTP client.lnk" "$INSTDIR\pellcl.exe"
+    ; cmd does not wait for a windowed program unless told: start /wait keeps the help before
+    ; the prompt.
     CreateShortcut "$SMPROGRAMS\${PRODUCT}\PelloryTFTP console.lnk" "$SYSDIR\cmd.exe" \
-        '/k "$INSTDIR\pellsd.exe" --help & "$INSTDIR\pellcl.exe" --help' "$INSTDIR\pellsd.exe"
+        '/k start "" /b /wait "$INSTDIR\pellsd.exe" --help & start "" /b /wait "$INSTDIR\pellcl.exe" --help' \
+        "$INSTDIR\pellsd.exe"
     CreateShortcut "$SMPROGRAMS\${PRODUCT}\Uninstall PelloryTFTP.lnk" "$INSTDIR\uninstall.exe"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT} ${VERSION}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
