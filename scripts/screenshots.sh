@@ -9,11 +9,15 @@ if [ "${1:-}" = "--windows" ]; then
     bash "$top/scripts/build.sh" "$folder" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64.cmake" \
         -DCMAKE_BUILD_TYPE=Release >/dev/null
     source "$top/scripts/wine_session.sh" "$folder"
-    # From the factory settings.
-    for side in server client; do
-        wine reg delete "HKCU\\Software\\Drumvale\\PelloryTFTP $side" /f >/dev/null 2>&1 || true
-    done
+    # From the factory settings; the scene's are not left behind for the tests.
+    forget() {
+        for side in server client; do
+            wine reg delete "HKCU\\Software\\Drumvale\\PelloryTFTP $side" /f >/dev/null 2>&1 || true
+        done
+    }
+    forget
     wine "$folder/win32/pell-screenshots.exe" "$(winepath -w "$top/docs")"
+    forget
     ls "$top/docs"/*-windows.png
     exit 0
 fi

@@ -33,8 +33,7 @@ win32_dialog server_window_table() {
                 label("Timeout", 14, 147, 30),
                 drop_down(IDC_TIMEOUT, 46, 145, 34),
                 label("second(s)", 84, 147, 36),
-                label("New files' mask", 124, 147, 54),
-                field(IDC_UMASK, 180, 145, 26, 0, "022"),
+                // No mask of new files: Windows gives them the folder's permissions.
                 check_box(IDC_TRACE, "Log all activity to file", 214, 146, 96),
                 chooser_button(IDC_TRACE_CHOOSER, 314, 145, WS_DISABLED),
                 check_box(IDC_EXTENSIONS, "TFTP extensions (block size, window, files over 32 MiB)",

@@ -7,12 +7,19 @@ set -euo pipefail
 pellsd="$(realpath "$1")" pellcl="$(realpath "$2")"
 export WINEDEBUG=-all
 scratch="$(mktemp -d)"
-server_pid="" hpa_pid=""
+key='HKCU\Software\Drumvale\PelloryTFTP server'
+server_pid="" exe_pid="" hpa_pid=""
 cleanup() {
-    for pid in $server_pid $hpa_pid; do kill "$pid" 2>/dev/null || true; done
+    for pid in $exe_pid $server_pid $hpa_pid; do kill "$pid" 2>/dev/null || true; done
+    # The user's own settings come back.
+    wine reg delete "$key" /f >/dev/null 2>&1 || true
+    [ -f "$scratch/kept.reg" ] && wine regedit /s "$(winepath -w "$scratch/kept.reg")"
     rm -rf "$scratch"
 }
 trap cleanup EXIT
+# The server starts from the factory settings.
+wine reg export "$key" "$(winepath -w "$scratch/kept.reg")" /y >/dev/null 2>&1 || true
+wine reg delete "$key" /f >/dev/null 2>&1 || true
 fail() {
     echo "FAILED: $*"
     cat "$scratch/server.out" 2>/dev/null || true
@@ -26,13 +33,15 @@ cp "$scratch/firmware.bin" "$scratch/racine-été/"
 printf 'interface eth0\n ip address 10.0.0.1\n\nend\n' >"$scratch/config.txt"
 
 # pellsd.exe, headless with ARGS, as a console starts it: from cmd, whose console it takes.
-# server_pid is cmd's, which ends with pellsd.exe's status.
+# server_pid is cmd's, which ends with pellsd.exe's status; exe_pid is pellsd.exe's own (cmd's
+# command line names it too).
 serve() {
     : >"$scratch/server.out" # emptied before the start, or the last run's lines would count
     wine cmd /c "$(winepath -w "$pellsd")" --headless "$@" >>"$scratch/server.out" 2>&1 </dev/null &
     server_pid=$!
     for tick in $(seq 100); do
-        grep -q "Listening on" "$scratch/server.out" && return 0
+        grep -q "Listening on" "$scratch/server.out" &&
+            exe_pid=$(pgrep -n -f "^[^ ]*pellsd\.exe --headless") && return 0
         kill -0 "$server_pid" 2>/dev/null || return 1
         sleep 0.2
     done
@@ -52,9 +61,9 @@ start_server() {
 # Ctrl-C, as the console sends it to the programs attached to it: the server must end its run
 # cleanly.
 stop_server() {
-    pkill -INT -f "pellsd.exe --headless" || fail "no pellsd.exe to stop"
+    kill -INT "$exe_pid"
     wait "$server_pid" || fail "pellsd.exe exited $? after Ctrl-C"
-    server_pid=""
+    server_pid="" exe_pid=""
     grep -q "TFTP server is disabled." "$scratch/server.out" || fail "no farewell after Ctrl-C"
 }
 
@@ -124,8 +133,6 @@ else
 fi
 
 # Saved settings land in the registry and are what a bare start serves with.
-key='HKCU\Software\Drumvale\PelloryTFTP server'
-wine reg export "$key" "$(winepath -w "$scratch/kept.reg")" /y >/dev/null 2>&1 || true
 start_server --root "$root_windows" --allow-download --save
 stop_server
 # Exported, the values come as UTF-16 whatever the console's code page, backslashes doubled.
@@ -138,6 +145,4 @@ serve || fail "a bare start did not listen"
 tftp 127.0.0.1 "$saved_port" -m binary -c get firmware.bin "$scratch/got/saved"
 same "$scratch/firmware.bin" "$scratch/got/saved" "a bare start serves with the saved settings"
 stop_server
-wine reg delete "$key" /f >/dev/null 2>&1
-[ -f "$scratch/kept.reg" ] && wine regedit /s "$(winepath -w "$scratch/kept.reg")"
 echo "all Windows peer checks passed"
