@@ -59,8 +59,10 @@ daemon_runs& runs() {
     return *shared;
 }
 
-// The run a daemon thread serves; none on any other thread.
-thread_local std::shared_ptr<stop_request> run_of_this_thread;
+// The run a daemon thread serves, which that thread owns; none on any other thread. A plain
+// pointer: MinGW's runtime may free a thread's storage before it runs the destructors of the
+// thread's own variables, and a shared_ptr's would then read freed memory as the thread ends.
+thread_local const stop_request* run_of_this_thread = nullptr;
 
 // A daemon's turn to serve: it begins once the previous run's daemon has let go (saying so on the
 // status line if that takes a while) and ends with the daemon.
@@ -226,7 +228,7 @@ int net_listen_port(const char* service) {
 // Entry of a run's daemon thread; it returns when the run's stop is raised.
 void TFTPStartDaemon(const std::shared_ptr<stop_request>& stop) {
     end_mark mark;
-    run_of_this_thread = stop;
+    run_of_this_thread = stop.get();
     serving_turn turn;
     if (stop->raised()) return;
     // After everything the daemon owned is closed, however it ends: the list shows the last.
@@ -281,7 +283,7 @@ void daemon_stop() {
 bool daemon_run_is_current() {
     daemon_runs& r = runs();
     std::lock_guard<std::mutex> lock(r.current_mutex);
-    return !run_of_this_thread || run_of_this_thread == r.current_stop;
+    return !run_of_this_thread || run_of_this_thread == r.current_stop.get();
 }
 
 bool daemon_wait_end(int milliseconds) {

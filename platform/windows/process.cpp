@@ -90,8 +90,8 @@ void process_use_console() {
 
 void process_end_now(int status) {
     service_report_ended(status);
-    // Not ExitProcess, which would still run the threads' own destructors: on the way out they
-    // would meet what the workers it stopped left behind.
+    // Not ExitProcess, which still runs the libraries' detach code and this thread's own
+    // destructors while the workers it stops may hold what those touch.
     TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
     std::_Exit(status);
 }
