@@ -10,6 +10,8 @@
 //   answer TITLE            a message box of that title shows; its text is printed and its
 //                           default button pressed
 // Every wait is bounded (30 s); the first step that fails ends the run with status 1.
+#include "platform/windows/text.h"
+
 #include <windows.h>
 
 #include <shellapi.h>
@@ -19,13 +21,6 @@
 #include <string>
 
 namespace {
-
-std::string narrow(const std::wstring& text) {
-    int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(length > 0 ? length - 1 : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), length, nullptr, nullptr);
-    return out;
-}
 
 bool eventually(const std::function<bool()>& done) {
     for (int tick = 0; tick < 300; ++tick) {

@@ -7,19 +7,17 @@ set -euo pipefail
 pellsd="$(realpath "$1")" pellcl="$(realpath "$2")"
 export WINEDEBUG=-all
 scratch="$(mktemp -d)"
-key='HKCU\Software\Drumvale\PelloryTFTP server'
+source "$(dirname "${BASH_SOURCE[0]}")/settings.sh"
+key=${settings_keys[0]}
 server_pid="" exe_pid="" hpa_pid=""
 cleanup() {
     for pid in $exe_pid $server_pid $hpa_pid; do kill "$pid" 2>/dev/null || true; done
-    # The user's own settings come back.
-    wine reg delete "$key" /f >/dev/null 2>&1 || true
-    [ -f "$scratch/kept.reg" ] && wine regedit /s "$(winepath -w "$scratch/kept.reg")"
+    settings_restore "$scratch"
     rm -rf "$scratch"
 }
 trap cleanup EXIT
 # The server starts from the factory settings.
-wine reg export "$key" "$(winepath -w "$scratch/kept.reg")" /y >/dev/null 2>&1 || true
-wine reg delete "$key" /f >/dev/null 2>&1 || true
+settings_set_aside "$scratch"
 fail() {
     echo "FAILED: $*"
     cat "$scratch/server.out" 2>/dev/null || true
@@ -136,9 +134,7 @@ fi
 start_server --root "$root_windows" --allow-download --save
 stop_server
 # Exported, the values come as UTF-16 whatever the console's code page, backslashes doubled.
-wine reg export "$key" "$(winepath -w "$scratch/saved.reg")" /y >/dev/null 2>&1 ||
-    fail "no settings in $key"
-iconv -f UTF-16LE -t UTF-8 "$scratch/saved.reg" | grep -qF "${root_windows//\\/\\\\}" ||
+settings_hold "$scratch" "$key" "${root_windows//\\/\\\\}" ||
     fail "the root is not in the registry as it was given"
 saved_port=$port
 serve || fail "a bare start did not listen"

@@ -8,16 +8,12 @@ set -euo pipefail
 pellsd="$(realpath "$1")" pellcl="$(realpath "$2")" driver="$(realpath "$3")"
 export WINEDEBUG=-all
 scratch="$(mktemp -d)"
-server_key='HKCU\Software\Drumvale\PelloryTFTP server'
-client_key='HKCU\Software\Drumvale\PelloryTFTP client'
+source "$(dirname "${BASH_SOURCE[0]}")/settings.sh"
+server_key=${settings_keys[0]} client_key=${settings_keys[1]}
 pids=""
 cleanup() {
     for pid in $pids; do kill "$pid" 2>/dev/null || true; done
-    # The user's own settings come back.
-    for key in "$server_key" "$client_key"; do wine reg delete "$key" /f >/dev/null 2>&1 || true; done
-    for kept in "$scratch"/kept-*.reg; do
-        [ -f "$kept" ] && wine regedit /s "$(winepath -w "$kept")"
-    done
+    settings_restore "$scratch"
     rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -27,18 +23,10 @@ fail() {
 }
 same() { cmp -s "$1" "$2" || fail "$3: the files differ"; echo "ok: $3"; }
 drive() { wine "$driver" "$@" || fail "the window did not do: $*"; }
-saved() { # KEY TEXT: the key, exported (UTF-16), holds TEXT
-    wine reg export "$1" "$(winepath -w "$scratch/saved.reg")" /y >/dev/null 2>&1 || return 1
-    iconv -f UTF-16LE -t UTF-8 "$scratch/saved.reg" | grep -qF "$2"
-}
+saved() { settings_hold "$scratch" "$@"; }
 
 # Both windows open on the factory settings.
-n=0
-for key in "$server_key" "$client_key"; do
-    n=$((n + 1))
-    wine reg export "$key" "$(winepath -w "$scratch/kept-$n.reg")" /y >/dev/null 2>&1 || true
-    wine reg delete "$key" /f >/dev/null 2>&1 || true
-done
+settings_set_aside "$scratch"
 mkdir -p "$scratch/root" "$scratch/got" "$scratch/hpa"
 head -c 300000 /dev/urandom >"$scratch/firmware.bin"
 cp "$scratch/firmware.bin" "$scratch/root/"
