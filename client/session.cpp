@@ -328,7 +328,13 @@ void client_start() {
     // Cleared here, not by the thread, so that a Stop pressed as the thread starts is kept.
     stop_clear();
     session_running = 1;
-    thread_start(upload ? upload_thread : download_thread);
+    if (int error = thread_start(upload ? upload_thread : download_thread); error != 0) {
+        last_transfer_end = END_FAILED;
+        buttons_idle();
+        session_running = 0;
+        event_set(session_end_event());
+        return report_error("Cannot start the transfer: %s.", error_text(error).c_str());
+    }
     // After the start, so that the transfer thread keeps the normal priority.
     thread_priority_below_normal();
 }

@@ -102,7 +102,8 @@ void gauge_start(std::shared_ptr<transfer_meter> meter) {
     int generation = ++g.generation;
     g.meter = meter;
     ui_set_progress(IDC_PROGRESS, share(0, meter->total));
-    thread_start([generation, meter = std::move(meter)] { gauge_thread(generation, meter); });
+    // Without a thread to spare the bar rests until the end; the transfer goes on all the same.
+    (void)thread_start([generation, meter = std::move(meter)] { gauge_thread(generation, meter); });
 }
 
 void gauge_end(bool completed, double seconds) {

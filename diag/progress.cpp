@@ -87,7 +87,9 @@ void progress_start(std::shared_ptr<transfer_meter> meter) {
         generation = ++current_generation;
         changed.notify_all();
     }
-    thread_start([generation, meter = std::move(meter)] { progress_thread(generation, meter); });
+    // Without a thread to spare there is no progress line; the transfer goes on all the same.
+    (void)thread_start(
+        [generation, meter = std::move(meter)] { progress_thread(generation, meter); });
 }
 
 void summary_received(int64_t bytes, double elapsed) {

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,8 @@ struct transfer {
     std::string file_name;      // server: the file the request names, as it names it
     std::string outcome;        // how it ended, as the list of recent transfers shows it
     std::shared_ptr<const void> claim; // server: an upload's hold on the file it writes
+    // server: the command to run once the upload is whole, as the settings stood at its request
+    std::optional<std::string> after_upload;
 
     // Takes the options agreed in an OACK, and makes room in the buffers for them.
     void take_options(const option_set& agreed);

@@ -11,6 +11,10 @@ extern const bool users_own_files;
 bool running_as_root();
 // Whether the system knows a user of that name.
 bool user_exists(const std::string& name);
+// Before any thread starts, for a process that will go on as an ordinary user: no program it
+// starts may gain privileges, and none is left in the bounding set to gain. Threads take both
+// from the thread that starts them. False, with the reason in *error, when the system refuses.
+bool privileges_prepare_drop(std::string* error);
 // Goes on as the user for good: the user's own and supplementary groups, no capabilities, and no
 // program it starts may gain any. False, with the reason in *error, when the system refuses.
 bool privileges_drop(const std::string& user, std::string* error);

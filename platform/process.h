@@ -1,13 +1,18 @@
 // The process's own start and end, and starting a program that runs on its own, without a shell.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
+// A program this process started, until process_wait has seen it end.
+using process_id = intptr_t;
 // Starts argv[0] (found on PATH when it has no slash) with argv as its arguments, in a session of
 // its own, with none of this process's descriptors (its standard streams read and write
-// /dev/null). Nothing waits for it; it is reaped when it ends. 0, or the system's error number.
-int process_start_detached(const std::vector<std::string>& argv);
+// /dev/null). 0, with *started to wait for, or the system's error number.
+int process_start(const std::vector<std::string>& argv, process_id* started);
+// Waits until the program has ended, and lets go of it.
+void process_wait(process_id started);
 // Leaves the process at once with status, without destroying the statics that workers still
 // running may use; what is to be kept of the output has been flushed.
 [[noreturn]] void process_end_now(int status);

@@ -1,5 +1,6 @@
 #include "thread.h"
 
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -7,13 +8,18 @@ namespace {
 struct thread_ending {};
 } // namespace
 
-void thread_start(std::function<void()> fn) {
-    std::thread([fn = std::move(fn)] {
-        try {
-            fn();
-        } catch (const thread_ending&) {
-        }
-    }).detach();
+int thread_start(std::function<void()> fn) {
+    try {
+        std::thread([fn = std::move(fn)] {
+            try {
+                fn();
+            } catch (const thread_ending&) {
+            }
+        }).detach();
+    } catch (const std::system_error& refused) {
+        return refused.code().value();
+    }
+    return 0;
 }
 
 void thread_end() { throw thread_ending{}; }

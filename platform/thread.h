@@ -3,8 +3,9 @@
 
 #include <functional>
 
-// Starts fn on a detached thread whose entry catches the ending that thread_end() raises.
-void thread_start(std::function<void()> fn);
+// Starts fn on a detached thread whose entry catches the ending that thread_end() raises. 0, or
+// the system's error number when it has no thread to give (a task limit reached): fn never runs.
+[[nodiscard]] int thread_start(std::function<void()> fn);
 // Ends the calling worker thread: unwinds its stack (closing what its frames own) to its entry.
 [[noreturn]] void thread_end();
 

@@ -112,6 +112,14 @@ qt_main_window* server_window_create() {
     grid->addWidget(bound(IDC_RUN_EXTERNAL, new QCheckBox("Launch after every upload")), 5, 0);
     grid->addWidget(path_field(IDC_COMMAND), 5, 1);
     grid->addWidget(idle_chooser(IDC_COMMAND_CHOOSER), 5, 2);
+    auto* commands_row = new QHBoxLayout;
+    commands_row->addWidget(new QLabel("at most"));
+    auto* commands = number_field(IDC_MAX_COMMANDS);
+    commands->setEnabled(false);
+    commands_row->addWidget(commands);
+    commands_row->addWidget(new QLabel("at once, further ones wait their turn"));
+    commands_row->addStretch();
+    grid->addLayout(commands_row, 6, 1, 1, 2);
     auto* timeout_row = new QHBoxLayout;
     timeout_row->addWidget(new QLabel("Timeout"));
     timeout_row->addWidget(bound(IDC_TIMEOUT, new QComboBox));
@@ -121,13 +129,13 @@ qt_main_window* server_window_create() {
     auto* mask = number_field(IDC_UMASK);
     mask->setPlaceholderText("022");
     timeout_row->addWidget(mask);
-    grid->addLayout(timeout_row, 6, 0);
-    grid->addWidget(bound(IDC_TRACE, new QCheckBox("Log all activity to file")), 6, 1,
+    grid->addLayout(timeout_row, 7, 0);
+    grid->addWidget(bound(IDC_TRACE, new QCheckBox("Log all activity to file")), 7, 1,
                     Qt::AlignRight);
-    grid->addWidget(idle_chooser(IDC_TRACE_CHOOSER), 6, 2);
+    grid->addWidget(idle_chooser(IDC_TRACE_CHOOSER), 7, 2);
     grid->addWidget(bound(IDC_EXTENSIONS,
                           new QCheckBox("TFTP extensions (block size, window, files over 32 MiB)")),
-                    7, 0, 1, 2);
+                    8, 0, 1, 2);
     auto* limits = new QHBoxLayout;
     limits->addWidget(new QLabel("Largest block"));
     limits->addWidget(number_field(IDC_MAX_BLOCK_SIZE));
@@ -135,7 +143,7 @@ qt_main_window* server_window_create() {
     limits->addWidget(number_field(IDC_MAX_WINDOW_SIZE));
     limits->addWidget(new QLabel("blocks"));
     limits->addStretch();
-    grid->addLayout(limits, 8, 0, 1, 3);
+    grid->addLayout(limits, 9, 0, 1, 3);
     layout->addWidget(options);
 
     auto* network = new QGroupBox("Network");

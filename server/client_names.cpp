@@ -84,10 +84,8 @@ void resolver_thread() {
 // Queues a name for the resolver, starting its thread the first time. The caller holds the lock.
 void queue(resolver_state& r, const std::string& name) {
     r.due.insert(name);
-    if (!r.running) {
-        r.running = true;
-        thread_start(resolver_thread);
-    }
+    // Without a thread to spare the name waits, unresolved, for the next try.
+    if (!r.running) r.running = thread_start(resolver_thread) == 0;
     r.wake.notify_one();
 }
 

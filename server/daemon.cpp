@@ -259,7 +259,7 @@ void TFTPStartDaemon(const std::shared_ptr<stop_request>& stop) {
     trace_line("TFTPStartDaemon: Shutting down server socket.");
 }
 
-void daemon_start() {
+int daemon_start() {
     auto stop = std::make_shared<stop_request>();
     daemon_runs& r = runs();
     {
@@ -271,7 +271,12 @@ void daemon_start() {
         std::lock_guard<std::mutex> lock(r.threads_mutex);
         daemon_running = ++r.threads_alive;
     }
-    thread_start([stop] { TFTPStartDaemon(stop); });
+    int error = thread_start([stop] { TFTPStartDaemon(stop); });
+    if (error != 0) {
+        end_mark never_started;
+        stop->raise();
+    }
+    return error;
 }
 
 void daemon_stop() {

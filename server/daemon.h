@@ -18,8 +18,9 @@ int daemon_listening_event();
 
 // Starts the daemon of a new run of the server. It waits until the previous run's daemon has let
 // go of everything before it listens (saying so on the status line if that takes a while), and
-// the previous run's stop stays raised for that daemon: two daemons never serve at once.
-void daemon_start();
+// the previous run's stop stays raised for that daemon: two daemons never serve at once. 0, or
+// the system's error number when it has no thread to give.
+int daemon_start();
 // Stops the current run's daemon; it closes its transfers and its socket and ends.
 void daemon_stop();
 // False on the daemon thread of a run that has been stopped since (a later Enable may have begun

@@ -81,6 +81,10 @@ const std::vector<command_option>& headless_options() {
              "path; "
              "no shell is\ninvolved, double quotes keep blanks in one argument",
              "CMD", "a command"},
+            {"max-commands",
+             "run at most N of those commands at once, 1 to 256\n(default: 4); further ones wait "
+             "their turn",
+             "N", "a number of commands from 1 to 256"},
             {"timeout", "packet timeout in seconds, 2 to 120 (default: 120)", "S",
              "a number of seconds"},
             {"extensions",
@@ -125,7 +129,7 @@ const std::vector<command_option>& headless_options() {
 
 struct options {
     int port = 0, timeout = 0, max_blksize = 0, max_windowsize = 0, max_transfers = 0,
-        max_per_client = 0, family = -1;
+        max_per_client = 0, max_commands = 0, family = -1;
     std::string root, upload_root, download_root, clients, ranges, masks, run, log, addresses,
         port_range, user, umask;
     bool lists = false, allow_upload = false, allow_download = false, no_overwrite = false,
@@ -152,7 +156,8 @@ int parse(int argc, char** argv, options* o) {
     if (!(line.number("max-blksize", blksize_min, blksize_max, &o->max_blksize) &&
           line.number("max-windowsize", 1, window_size_limit, &o->max_windowsize) &&
           line.number("max-transfers", 1, max_transfers_limit, &o->max_transfers) &&
-          line.number("max-per-client", 1, max_transfers_limit, &o->max_per_client)))
+          line.number("max-per-client", 1, max_transfers_limit, &o->max_per_client) &&
+          line.number("max-commands", 1, max_commands_limit, &o->max_commands)))
         return fail(line.error());
     o->extensions = line.is_set("extensions");
     if (line.is_set("ipv4") || line.is_set("ipv6"))
@@ -223,6 +228,7 @@ void apply(const options& o) {
     if (o.max_windowsize) MaxWindowSize = o.max_windowsize;
     if (o.max_transfers) MaxTransfers = o.max_transfers;
     if (o.max_per_client) MaxPerClient = o.max_per_client;
+    if (o.max_commands) MaxCommands = o.max_commands;
     if (o.family >= 0) ListenFamily = o.family;
     if (!o.addresses.empty()) ListenAddresses.set(o.addresses);
     if (!o.port_range.empty()) PortRange.set(o.port_range);
@@ -266,6 +272,12 @@ bool run_as_planned() {
     if (!user_exists(user)) {
         std::fprintf(stderr, "pellsd: there is no user '%s' to serve as; name one with --user.\n",
                      user.c_str());
+        return false;
+    }
+    std::string refusal;
+    if (!privileges_prepare_drop(&refusal)) {
+        std::fprintf(stderr, "pellsd: cannot prepare to serve as '%s': %s.\n", user.c_str(),
+                     refusal.c_str());
         return false;
     }
     run_as_after_binding(user);

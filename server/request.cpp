@@ -140,6 +140,8 @@ int recv_xRQ(transfer& t, int kind, const uint8_t* data, int length, option_set*
         t.claim = upload_claim(place);
         if (!t.claim) return refuse(t, 2, "The file is being uploaded by another client.");
         t.keep_existing = AllowOverwrite == 1;
+        // A reload while the file comes in changes nothing of what happens once it is whole.
+        if (RunExternal == 1) t.after_upload = RunExternalExe.get();
     }
     if (!file_open(t, place, kind == OP_RRQ ? "r" : "w", 0))
         return refuse(t, 2, "Failed to open file.");

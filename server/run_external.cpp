@@ -1,11 +1,10 @@
 #include "run_external.h"
 
+#include "command_runner.h"
 #include "diag/trace.h"
 #include "engine/packet.h"
 #include "engine/transfer.h"
 #include "platform/folders.h"
-#include "platform/process.h"
-#include "settings.h"
 
 namespace {
 
@@ -44,18 +43,14 @@ std::vector<std::string> command_words(const std::string& command, const std::st
 }
 
 void TFTP_RunExternal(const transfer& t) {
-    if (t.kind != OP_WRQ || RunExternal != 1) return;
+    if (t.kind != OP_WRQ || !t.after_upload) return;
     const std::string path = native_path(t.path);
-    std::string command = RunExternalExe.get();
+    const std::string& command = *t.after_upload;
     std::string line = replace_marks(command, path);
     if (path.size() + command.size() >= command_line_room || line.size() >= command_line_room) {
         trace_line("TFTP_RunExternal: External command might be too long. Not attempting it.");
         return;
     }
     // Never through a shell: the path comes from the client's request.
-    int error = process_start_detached(command_words(command, path));
-    if (error == 0)
-        trace_line("TFTP_RunExternal: Ran '%s'.", line.c_str());
-    else
-        trace_line("TFTP_RunExternal: Error %d creating process.", error);
+    command_run(command_words(command, path), line);
 }

@@ -10,7 +10,8 @@ constexpr size_t command_line_room = 260;
 
 struct transfer;
 
-// Runs the command after a completed upload; nothing after a download or with the option off.
+// Runs the command after a completed upload, as the settings stood at its request; nothing after
+// a download or with the option off.
 void TFTP_RunExternal(const transfer& t);
 // The command split into words (double quotes keep blanks inside one), each "?" inside a word
 // replaced by path: the path is always one whole argument.

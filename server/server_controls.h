@@ -52,6 +52,8 @@ enum : int {
     IDC_PORT = 1050,
     // The mask uploaded files' permissions are taken through.
     IDC_UMASK = 1051,
+    // How many post-upload commands run at once.
+    IDC_MAX_COMMANDS = 1052,
     IDD_ACCESS_LISTS = 1100,
 };
 

@@ -3,6 +3,7 @@
 #include "access_dialog.h"
 #include "access_lists.h"
 #include "choosers.h"
+#include "command_runner.h"
 #include "daemon.h"
 #include "diag/progress.h"
 #include "diag/report.h"
@@ -79,6 +80,8 @@ const limit_field limit_fields[] = {
     {IDC_MAX_PER_CLIENT, &MaxPerClient, 1, max_transfers_limit,
      "The transfers per client must be a number from 1 to 1024."},
     {IDC_PORT, &ListenPort, 1, 65535, "The port must be a number from 1 to 65535."},
+    {IDC_MAX_COMMANDS, &MaxCommands, 1, max_commands_limit,
+     "The commands at once must be a number from 1 to 256."},
 };
 
 // Reads a limit's field into its setting at Enable; false (after telling the user) when it is no
@@ -177,7 +180,7 @@ const std::vector<option_box>& option_boxes() {
          "The server may be accessed by any client."},
         {IDC_RUN_EXTERNAL,
          &RunExternal,
-         {IDC_COMMAND, IDC_COMMAND_CHOOSER},
+         {IDC_COMMAND, IDC_COMMAND_CHOOSER, IDC_MAX_COMMANDS},
          "An external program will run after uploads.",
          "No external progam will be launched."},
         {IDC_EXTENSIONS,
@@ -252,6 +255,7 @@ void server_command(int id) {
     case IDC_MAX_WINDOW_SIZE:
     case IDC_MAX_TRANSFERS:
     case IDC_MAX_PER_CLIENT:
+    case IDC_MAX_COMMANDS:
     case IDC_PORT:
         // Taken as the user types whenever it is a number of its range; Enable says otherwise.
         for (const limit_field& f : limit_fields)
@@ -303,6 +307,7 @@ void server_enable() {
             report_error("Please provide a command to run after each uploaded file.");
             return;
         }
+        if (!limit_field_read(IDC_MAX_COMMANDS)) return;
     }
     if (Extensions == 1 &&
         !(limit_field_read(IDC_MAX_BLOCK_SIZE) && limit_field_read(IDC_MAX_WINDOW_SIZE)))
@@ -333,7 +338,10 @@ void server_enable() {
     status_text("TFTP server is enabled.");
     // Started before the window thread lowers its priority, so that it runs at normal priority;
     // a daemon that a quick Disable has stopped is waited for by the new one, not by the window.
-    daemon_start();
+    if (int error = daemon_start(); error != 0) {
+        report_error("The server could not start its thread: %s.", error_text(error).c_str());
+        return server_disable();
+    }
     thread_priority_below_normal_undoable();
 }
 
@@ -361,6 +369,7 @@ void server_window_close() {
     trace_line("PelloryTFTP server exiting...");
     // The daemon closes its own sockets and local file when it sees the stop.
     daemon_wait_end(daemon_end_wait_ms);
+    commands_start_waiting();
     trace_drop_log();
     status_file_delete();
     status_text("Thank you for using the PelloryTFTP server.");

@@ -36,6 +36,7 @@ shared_text ListenAddresses;
 shared_text PortRange;
 std::atomic<int> MaxTransfers{1};
 std::atomic<int> MaxPerClient{max_per_client_default};
+std::atomic<int> MaxCommands{max_commands_default};
 shared_text TracePath;
 shared_text RestrictUploadPath;
 shared_text RestrictDownloadPath;
@@ -103,6 +104,7 @@ const std::vector<stored_number>& stored_numbers() {
         {"ListenPort", &ListenPort, 1, 65535, tftp_well_known_port},
         {"MaxTransfers", &MaxTransfers, 1, max_transfers_limit, 1},
         {"MaxPerClient", &MaxPerClient, 1, max_transfers_limit, max_per_client_default},
+        {"MaxCommands", &MaxCommands, 1, max_commands_limit, max_commands_default},
     };
     return numbers;
 }
@@ -255,6 +257,7 @@ void settings_show() {
     ui_set_text(IDC_MAX_WINDOW_SIZE, std::to_string(MaxWindowSize.load()));
     ui_set_text(IDC_MAX_TRANSFERS, std::to_string(MaxTransfers.load()));
     ui_set_text(IDC_MAX_PER_CLIENT, std::to_string(MaxPerClient.load()));
+    ui_set_text(IDC_MAX_COMMANDS, std::to_string(MaxCommands.load()));
     ui_set_text(IDC_PORT, std::to_string(ListenPort.load()));
     ui_set_text(IDC_LISTEN_ADDRESSES, ListenAddresses.get());
     ui_set_text(IDC_PORT_RANGE, PortRange.get());
@@ -269,6 +272,7 @@ void settings_show() {
     ui_enable(IDC_ACCESS_LISTS, ServiceIP == 1);
     ui_enable(IDC_COMMAND, RunExternal == 1);
     ui_enable(IDC_COMMAND_CHOOSER, RunExternal == 1);
+    ui_enable(IDC_MAX_COMMANDS, RunExternal == 1);
     ui_enable(IDC_MAX_BLOCK_SIZE, Extensions == 1);
     ui_enable(IDC_MAX_WINDOW_SIZE, Extensions == 1);
 }

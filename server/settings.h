@@ -30,6 +30,8 @@ extern shared_text PortRange;
 // one client address may have.
 extern std::atomic<int> MaxTransfers;
 extern std::atomic<int> MaxPerClient;
+// How many post-upload commands run at once; further ones wait their turn.
+extern std::atomic<int> MaxCommands;
 extern shared_text TracePath;
 extern shared_text RestrictUploadPath;
 extern shared_text RestrictDownloadPath;
@@ -48,6 +50,8 @@ constexpr int max_block_size_default = 65464;
 constexpr int max_window_size_default = 64;
 constexpr int max_transfers_limit = 1024;
 constexpr int max_per_client_default = 8;
+constexpr int max_commands_limit = 256;
+constexpr int max_commands_default = 4;
 
 // Longest text a field copies into its setting.
 constexpr size_t setting_text_limit = 259;

@@ -30,6 +30,20 @@ bool user_exists(const std::string& name) {
     return find_user(name, &entry, &scratch);
 }
 
+bool privileges_prepare_drop(std::string* error) {
+    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) {
+        *error = error_text(errno);
+        return false;
+    }
+    // Every capability the kernel knows, up to the first it does not.
+    for (int capability = 0; prctl(PR_CAPBSET_READ, capability, 0, 0, 0) >= 0; ++capability)
+        if (prctl(PR_CAPBSET_DROP, capability, 0, 0, 0) != 0) {
+            *error = error_text(errno);
+            return false;
+        }
+    return true;
+}
+
 bool privileges_drop(const std::string& user, std::string* error) {
     passwd entry{};
     std::vector<char> scratch;

@@ -1,7 +1,6 @@
 #include "platform/process.h"
 
-#include "platform/thread.h"
-
+#include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
 #include <spawn.h>
@@ -14,7 +13,7 @@ void process_end_now(int status) { std::quick_exit(status); }
 void process_use_utf8(int*, char***) {}
 void process_use_console() {}
 
-int process_start_detached(const std::vector<std::string>& argv) {
+int process_start(const std::vector<std::string>& argv, process_id* started) {
     if (argv.empty()) return ENOENT;
     std::vector<char*> args;
     args.reserve(argv.size() + 1);
@@ -35,8 +34,11 @@ int process_start_detached(const std::vector<std::string>& argv) {
     int error = posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
-    if (error != 0) return error;
-    // Reaped by a thread of its own, so that no finished command lingers as a zombie.
-    thread_start([pid] { waitpid(pid, nullptr, 0); });
-    return 0;
+    if (error == 0) *started = pid;
+    return error;
+}
+
+void process_wait(process_id started) {
+    while (waitpid(static_cast<pid_t>(started), nullptr, 0) < 0 && errno == EINTR) {
+    }
 }

@@ -10,6 +10,8 @@ bool running_as_root() { return false; }
 
 bool user_exists(const std::string&) { return false; }
 
+bool privileges_prepare_drop(std::string*) { return true; }
+
 bool privileges_drop(const std::string&, std::string* error) {
     *error = "Windows programs do not change users";
     return false;

@@ -13,7 +13,7 @@
 // After windows.h, whose types it uses.
 #include <shellapi.h>
 
-int process_start_detached(const std::vector<std::string>& argv) {
+int process_start(const std::vector<std::string>& argv, process_id* started) {
     if (argv.empty()) return ENOENT;
     std::wstring line;
     for (const std::string& a : argv)
@@ -29,18 +29,23 @@ int process_start_detached(const std::vector<std::string>& argv) {
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = null_in;
     startup.hStdOutput = startup.hStdError = null_out;
-    PROCESS_INFORMATION started{};
+    PROCESS_INFORMATION process{};
     BOOL ok = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
                              CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr,
-                             &startup, &started);
+                             &startup, &process);
     int error = ok ? 0 : errno_of(GetLastError());
     CloseHandle(null_in);
     CloseHandle(null_out);
     if (!ok) return error;
-    // Nothing waits for it: Windows reaps it.
-    CloseHandle(started.hThread);
-    CloseHandle(started.hProcess);
+    CloseHandle(process.hThread);
+    *started = reinterpret_cast<process_id>(process.hProcess);
     return 0;
+}
+
+void process_wait(process_id started) {
+    auto process = reinterpret_cast<HANDLE>(started);
+    WaitForSingleObject(process, INFINITE);
+    CloseHandle(process);
 }
 
 void process_use_utf8(int* argc, char*** argv) {

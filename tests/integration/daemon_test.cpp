@@ -7,6 +7,7 @@
 #include "udp_peer.h"
 
 #include <csignal>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <regex>
 #include <sys/stat.h>
@@ -202,6 +203,40 @@ TEST(daemon, started_as_root_it_serves_as_its_user) {
     EXPECT_EQ(uploaded.st_mode & 0777, 0640u);
     ASSERT_TRUE(wait_until([&] { return stat(shared.file("ran").c_str(), &ran) == 0; }, 5000));
     EXPECT_EQ(ran.st_uid, 65534u);
+    // Every thread, the first included, may gain no privilege back, and none is left to gain.
+    const std::string tasks = "/proc/" + std::to_string(server.process().pid()) + "/task";
+    for (const auto& task : std::filesystem::directory_iterator(tasks)) {
+        std::string status = read_file(task.path() / "status");
+        EXPECT_NE(status.find("NoNewPrivs:\t1"), std::string::npos) << task.path();
+        EXPECT_NE(status.find("CapBnd:\t0000000000000000"), std::string::npos) << task.path();
+    }
+}
+
+// Slow commands after a stream of uploads reach the serving user's task limit: a command that
+// cannot start is said, and the server serves on.
+TEST(daemon, a_task_limit_costs_only_the_commands_beyond_it) {
+    if (geteuid() != 0) GTEST_SKIP() << "a task limit of the serving user's own needs root";
+    const std::string slow = std::string(RECORD_ARGS_PATH) + " --wait 4000";
+    // A user nothing else on the machine runs as: the limit counts this server's tasks alone.
+    server_process server({"--allow-upload", "--user", "games", "--max-commands", "16", "--run",
+                           slow},
+                          {program_path("prlimit"), "--nproc=6"});
+    chmod(server.root().c_str(), 0777);
+    ASSERT_TRUE(wait_until(
+        [&] { return server.process().out().find("Serving as user games.") != std::string::npos; },
+        10000));
+    for (int i = 0; i < 5; ++i) {
+        udp_peer writer;
+        writer.send_to(server.port(), tftp_request(2, "up" + std::to_string(i), "octet"));
+        ASSERT_TRUE(send_blocks(writer, expect_packet(writer, 4, 0).from_port, "up").completed);
+    }
+    EXPECT_TRUE(wait_until(
+        [&] {
+            return server.process().out().find("Could not start '" + slow + "': ") !=
+                   std::string::npos;
+        },
+        5000));
+    EXPECT_TRUE(server.process().running());
 }
 
 TEST(daemon, uses_no_processor_time_while_idle) {

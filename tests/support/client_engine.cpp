@@ -31,7 +31,7 @@ void client_engine_test::start(int op, int mode, const std::string& local,
     transfer* engine = t.get();
     engine->timeout_seconds = packet_timeout;
     // The worker uses the fixture's transfer; TearDown waits for the worker before it goes.
-    thread_start([state, engine, op, mode, local, remote] {
+    (void)thread_start([state, engine, op, mode, local, remote] {
         struct mark_end {
             run& r;
             ~mark_end() { r.ended = 1; }

@@ -85,7 +85,7 @@ bool run_on_worker(const std::function<void()>& fn, int timeout_ms) {
         std::atomic<int> ended{0}, returned{0};
     };
     auto state = std::make_shared<outcome>();
-    thread_start([state, fn] {
+    (void)thread_start([state, fn] {
         struct mark_end {
             outcome& o;
             ~mark_end() { o.ended = 1; }

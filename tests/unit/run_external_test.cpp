@@ -25,21 +25,16 @@ class run_external : public engine_test {
   protected:
     void SetUp() override {
         engine_test::SetUp();
-        RunExternal = 1;
         upload.kind = OP_WRQ;
         upload.path = folder.file("up load.bin");
         write_file(upload.path, "12345");
-    }
-    void TearDown() override {
-        RunExternal = 0;
-        engine_test::TearDown();
     }
     std::string record() const { return folder.file("record.txt"); }
     transfer upload;
 };
 
 TEST_F(run_external, runs_the_command_with_the_path) {
-    RunExternalExe.set(std::string(RECORD_ARGS_PATH) + " " + record() + " ?");
+    upload.after_upload = std::string(RECORD_ARGS_PATH) + " " + record() + " ?";
     TFTP_RunExternal(upload);
     ASSERT_TRUE(
         wait_until([&] { return read_file(record()).find("size") != std::string::npos; }, 5000));
@@ -50,24 +45,24 @@ TEST_F(run_external, runs_the_command_with_the_path) {
 }
 
 TEST_F(run_external, runs_nothing_after_a_download_or_with_the_option_off) {
-    RunExternalExe.set(std::string(RECORD_ARGS_PATH) + " " + record() + " ?");
     transfer download;
     download.kind = OP_RRQ;
     download.path = upload.path;
+    download.after_upload = std::string(RECORD_ARGS_PATH) + " " + record() + " ?";
     TFTP_RunExternal(download);
-    RunExternal = 0;
     TFTP_RunExternal(upload);
     // Every start, and every failure to start, leaves a trace line at once.
     EXPECT_EQ(trace(), "");
     EXPECT_FALSE(file_exists(record()));
 }
 
-TEST_F(run_external, a_command_that_cannot_start_is_only_traced) {
-    RunExternalExe.set("");
+TEST_F(run_external, a_command_that_cannot_start_is_traced_and_said) {
+    upload.after_upload = "";
     TFTP_RunExternal(upload);
     EXPECT_NE(trace().find("TFTP_RunExternal: Error 2 creating process."), std::string::npos);
+    EXPECT_EQ(ui_test_log().back(), "set_text 1027 Could not start '': " + error_text(2) + ".");
     std::string before = trace();
-    RunExternalExe.set("no-such-program-anywhere ?");
+    upload.after_upload = "no-such-program-anywhere ?";
     TFTP_RunExternal(upload);
     // The error is the system's: 2 where every folder of the search path can be looked into.
     EXPECT_NE(trace().find("TFTP_RunExternal: Error ", before.size()), std::string::npos);
@@ -76,11 +71,37 @@ TEST_F(run_external, a_command_that_cannot_start_is_only_traced) {
 
 TEST_F(run_external, a_command_line_too_long_is_not_attempted) {
     // The path and the command together take the whole 260 characters.
-    RunExternalExe.set("echo " + std::string(253 - upload.path.size(), 'x') + " ?");
+    upload.after_upload = "echo " + std::string(253 - upload.path.size(), 'x') + " ?";
     TFTP_RunExternal(upload);
     EXPECT_NE(
         trace().find("TFTP_RunExternal: External command might be too long. Not attempting it."),
         std::string::npos);
+}
+
+} // namespace
+
+namespace {
+
+// Commands beyond the bound wait their turn and run in order, however many come: none is lost.
+TEST_F(run_external, commands_beyond_the_bound_wait_their_turn_in_order) {
+    MaxCommands = 1;
+    upload.after_upload = std::string(RECORD_ARGS_PATH) + " --wait 1000";
+    TFTP_RunExternal(upload);
+    for (int i = 0; i < 3; ++i) {
+        upload.path = folder.file(std::to_string(i));
+        write_file(upload.path, std::to_string(i));
+        upload.after_upload = std::string(RECORD_ARGS_PATH) + " " + record() + " ?";
+        TFTP_RunExternal(upload);
+    }
+    EXPECT_NE(trace().find("waits its turn: 1 commands run at once."), std::string::npos);
+    EXPECT_FALSE(file_exists(record())); // the first still runs
+    ASSERT_TRUE(wait_until(
+        [&] { return read_file(record()).find(native_path(folder.file("2"))) != std::string::npos; },
+        10000));
+    std::string recorded = read_text_file(record());
+    EXPECT_LT(recorded.find(native_path(folder.file("0"))),
+              recorded.find(native_path(folder.file("1"))));
+    MaxCommands = max_commands_default;
 }
 
 } // namespace
