@@ -6,18 +6,55 @@
 #include "diag/trace.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "packet.h"
 #include "transfer.h"
 
 #include <algorithm>
+#include <mutex>
+#include <vector>
 
 std::atomic<int> packet_timeout{120};
 
 namespace {
 
+// Strays read in one turn at most: a socket flooded with them never keeps the one who runs the
+// transfer (the server's daemon runs them all) from its other work.
+constexpr int strays_per_turn = 16;
+// A stray is told "Unknown transfer ID." at most once a second: two ports that each answer the
+// other's answer would otherwise talk for ever.
+constexpr uint64_t stray_answer_interval_ms = 1000;
+// The strays answered within that second; a flood from many ports gets few answers in all.
+constexpr size_t strays_remembered = 64;
+
+struct stray_answers {
+    std::mutex mutex;
+    std::vector<std::pair<net_endpoint, uint64_t>> recent; // who, and when
+};
+
+// Whether a stray may be told, now that it is; false when it was told within the second, or when
+// as many others were.
+bool stray_may_be_told(const net_endpoint& from) {
+    static stray_answers* const answers = new stray_answers;
+    std::lock_guard<std::mutex> lock(answers->mutex);
+    const uint64_t now = clock_ms();
+    auto& recent = answers->recent;
+    recent.erase(std::remove_if(recent.begin(), recent.end(),
+                                [now](const auto& told) {
+                                    return now - told.second >= stray_answer_interval_ms;
+                                }),
+                 recent.end());
+    for (const auto& told : recent)
+        if (told.first == from) return false;
+    if (recent.size() >= strays_remembered) return false;
+    recent.emplace_back(from, now);
+    return true;
+}
+
 // Decides whether a datagram belongs to the transfer. The client's first answer must come from
 // the address its request went to, from a port of the server's own. Anything else is answered
-// with ERROR 5 and otherwise dropped, so that no third host can end or feed the transfer.
-bool from_peer(transfer& t, const net_endpoint& from) {
+// with ERROR 5 (never an ERROR itself, and at most once a second) and otherwise dropped, so that
+// no third host can end or feed the transfer.
+bool from_peer(transfer& t, const net_endpoint& from, int length) {
     if (!role().server && t.first_receive && same_address(from, t.peer)) {
         if (from.port == t.peer.port)
             report_fatal("net_recv: First receive from port %d.\nThe server's port should have "
@@ -30,9 +67,11 @@ bool from_peer(transfer& t, const net_endpoint& from) {
     if (from == t.peer) return true;
     trace_line("net_recv: Received from %s, port %d, expected from port %d.",
                address_text(from).c_str(), from.port, t.peer.port);
+    const bool error = length >= 2 && get16(t.recv_buf.data()) == OP_ERROR;
+    if (error || !stray_may_be_told(from)) return false;
     uint8_t packet[64];
-    int length = build_error(packet, 5, "Unknown transfer ID.");
-    sock_send_to(t.socket, packet, static_cast<size_t>(length), from);
+    int size = build_error(packet, 5, "Unknown transfer ID.");
+    sock_send_to(t.socket, packet, static_cast<size_t>(size), from);
     return false;
 }
 
@@ -82,7 +121,7 @@ int net_wait_left(const transfer& t) {
 
 int net_take(transfer& t) {
     const int capacity = static_cast<int>(t.recv_buf.size());
-    for (;;) {
+    for (int strays = 0; strays < strays_per_turn; ++strays) {
         net_endpoint from;
         int length = sock_recv_from(t.socket, t.recv_buf.data(), t.recv_buf.size(), &from);
         if (length < 0) {
@@ -104,7 +143,7 @@ int net_take(transfer& t) {
         if (trace_enabled)
             trace_line("net_recv: got %d bytes from host %s, port# %d.", length,
                        address_text(from).c_str(), from.port);
-        if (!from_peer(t, from)) {
+        if (!from_peer(t, from, std::min(length, capacity))) {
             // A stream of strays must not keep the wait from running out.
             if (net_wait_left(t) == 0) return -1;
             continue;
@@ -115,6 +154,7 @@ int net_take(transfer& t) {
                                "net_recv: A recvfrom error occurred while attempting to receive.");
         return length;
     }
+    return -1;
 }
 
 int net_recv(transfer& t) {

@@ -21,7 +21,8 @@ void net_wait_begin(transfer& t, int milliseconds);
 // Milliseconds left of the current wait, 0 once it has run out.
 int net_wait_left(const transfer& t);
 // The next datagram from the peer, read into recv_buf without waiting: its length, or -1 when
-// nothing from the peer is queued (or the wait ran out while strays were dropped).
+// nothing from the peer is queued (or the wait ran out while strays were dropped, or a turn's
+// worth of strays was: what waits behind them is read at the next turn).
 int net_take(transfer& t);
 // Waits within the current wait for the next datagram from the peer: its length, NET_TIMED_OUT,
 // or NET_STOPPED when a stop was raised (the server drops a datagram that came with the stop).

@@ -15,6 +15,7 @@
 #include "platform/socket.h"
 #include "platform/thread.h"
 #include "platform/wait_set.h"
+#include "request.h"
 #include "run_as.h"
 #include "settings.h"
 #include "transfer_board.h"
@@ -197,6 +198,10 @@ void tftp_listen(daemon_state& d, const listener& l) {
     }
     if (busy) {
         d.transfers.drain();
+        // Only a request is told: a busy server must not answer whatever anyone sends it.
+        if (no_room(d, from) && !request_well_formed(d.request, length))
+            return trace_line("tftp_listen: Dropped %d bytes from host %s that are no request.",
+                              length, host.c_str());
         if (no_room(d, from)) return TFTP_Refuserequests(l.socket.get(), at.local, from);
     }
     trace_line("tftp_listen: got %d bytes from host %s, port# %d.", length, host.c_str(),

@@ -151,6 +151,15 @@ int recv_xRQ(transfer& t, int kind, const uint8_t* data, int length, option_set*
     return 0;
 }
 
+bool request_well_formed(const uint8_t* datagram, int length) {
+    if (length < 4) return false;
+    const int opcode = get16(datagram);
+    const uint8_t *at = datagram + 2, *end = datagram + length;
+    std::string name, mode;
+    return (opcode == OP_RRQ || opcode == OP_WRQ) && take_text(at, end, &name) &&
+           take_text(at, end, &mode);
+}
+
 int read_request(transfer& t, const uint8_t* packet, int length) {
     option_set agreed;
     if (recv_xRQ(t, OP_RRQ, packet, length, &agreed) < 0) return -1;

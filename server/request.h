@@ -17,6 +17,9 @@ int oack_followed_by_data(transfer& t, const uint8_t* packet, int length);
 int options_refused(transfer& t, const uint8_t* packet, int length);
 struct option_set;
 
+// Whether a datagram is a read or write request with its name and mode, each ended by its NUL:
+// only such a datagram is worth an answer before a transfer begins.
+bool request_well_formed(const uint8_t* datagram, int length);
 // 0 when the request is accepted (file open, progress started), with the options the server
 // agrees to in agreed (none when the extensions are off); -1 when refused with an ERROR.
 int recv_xRQ(transfer& t, int kind, const uint8_t* data, int length, option_set* agreed);

@@ -101,6 +101,15 @@ TEST_F(endpoint_recv_test, answers_strays_with_error_5_and_keeps_waiting_for_the
     EXPECT_EQ(next_bytes(other_port), unknown_tid);
     EXPECT_EQ(next_bytes(other_host), unknown_tid);
     EXPECT_FALSE(peer->receive(0)); // the transfer itself is not disturbed
+
+    // Told once a second at most, and an ERROR never: two ports never answer each other for ever.
+    udp_peer error_port;
+    error_port.send_to(engine_port(), unknown_tid);
+    other_port.send_to(engine_port(), "stray three");
+    peer->send_to(engine_port(), "from the peer");
+    EXPECT_EQ(net_recv(*t), 13);
+    EXPECT_FALSE(error_port.receive(200));
+    EXPECT_FALSE(other_port.receive(0));
 }
 
 TEST_F(endpoint_recv_test, strays_do_not_stretch_the_timeout) {

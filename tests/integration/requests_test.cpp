@@ -329,6 +329,9 @@ TEST(requests, a_second_client_is_refused_as_busy_while_a_transfer_runs) {
     first.send_to(server.port(), request); // its own request again: its transfer runs already
     ASSERT_TRUE(server.trace_shows("came again; its transfer runs."));
     expect_silence(first, 0);
+    second.send_to(server.port(), "x"); // no request at all: busy is no answer to it
+    ASSERT_TRUE(server.trace_shows("Dropped 1 bytes from host 127.0.0.1 that are no request."));
+    expect_silence(second, 0);
     udp_peer stranger(other_host); // not on the list: nothing at all
     stranger.send_to(server.port(), request);
     expect_silence(stranger, 500);

@@ -194,6 +194,39 @@ TEST(forged_sources, datagrams_from_port_0_are_dropped_and_the_server_serves_on)
     EXPECT_EQ(server.process().out().find("TFTP server is disabled."), std::string::npos);
 }
 
+// A forged ERROR from one transfer's port to another's, or to its own, is answered by neither:
+// two ports of the server never talk to each other, and both transfers go on.
+TEST(forged_sources, an_error_between_transfer_ports_is_never_answered) {
+    if (!raw_sockets_usable()) GTEST_SKIP() << "a forged source takes a raw socket";
+    server_process server({"--allow-download", "--max-transfers", "2", "--timeout", "2"});
+    std::string probe = pattern_bytes(3000, 5);
+    write_file(server.root() + "/probe.bin", probe);
+    udp_peer a, b;
+    datagram first[2];
+    for (udp_peer* client : {&a, &b})
+        client->send_to(server.port(), tftp_request(1, "probe.bin", "octet"));
+    first[0] = expect_packet(a, 3, 1);
+    first[1] = expect_packet(b, 3, 1);
+    const std::string unknown = tftp_packet(5, 5, std::string("Unknown transfer ID.") + '\0');
+    for (uint16_t to : {first[1].from_port, first[0].from_port})
+        ASSERT_TRUE(send_forged({}, "127.0.0.1", first[0].from_port, to, unknown));
+    const std::string stray =
+        "net_recv: Received from 127.0.0.1, port " + std::to_string(first[0].from_port) + ",";
+    ASSERT_TRUE(server.trace_shows(stray));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::string trace = server.trace();
+    size_t strays = 0;
+    for (size_t at = 0; (at = trace.find(stray, at)) != std::string::npos; ++at)
+        ++strays;
+    EXPECT_EQ(strays, 2u);
+    for (int i = 0; i < 2; ++i) {
+        udp_peer& client = i == 0 ? a : b;
+        client.send_to(first[i].from_port, tftp_packet(4, 1));
+        lockstep_outcome rest = take_blocks(client, first[i].from_port, 5000, 2);
+        EXPECT_TRUE(rest.completed && first[i].bytes.substr(4) + rest.wire == probe);
+    }
+}
+
 // Inside a namespace of the test's own, requests come from addresses that no answer can reach;
 // each ends at most its own transfer or busy answer, with the system's reason traced.
 TEST(unroutable_peers, end_only_their_own_transfer_or_busy_answer) {
