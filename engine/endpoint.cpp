@@ -6,6 +6,7 @@
 #include "diag/trace.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "options.h"
 #include "packet.h"
 #include "transfer.h"
 
@@ -54,7 +55,7 @@ bool stray_may_be_told(const net_endpoint& from) {
 // the address its request went to, from a port of the server's own. Anything else is answered
 // with ERROR 5 (never an ERROR itself, and at most once a second) and otherwise dropped, so that
 // no third host can end or feed the transfer.
-bool from_peer(transfer& t, const net_endpoint& from, int length) {
+bool from_peer(transfer& t, const net_endpoint& from, const uint8_t* datagram, int length) {
     if (!role().server && t.first_receive && same_address(from, t.peer)) {
         if (from.port == t.peer.port)
             report_fatal("net_recv: First receive from port %d.\nThe server's port should have "
@@ -67,7 +68,7 @@ bool from_peer(transfer& t, const net_endpoint& from, int length) {
     if (from == t.peer) return true;
     trace_line("net_recv: Received from %s, port %d, expected from port %d.",
                address_text(from).c_str(), from.port, t.peer.port);
-    const bool error = length >= 2 && get16(t.recv_buf.data()) == OP_ERROR;
+    const bool error = length >= 2 && get16(datagram) == OP_ERROR;
     if (error || !stray_may_be_told(from)) return false;
     uint8_t packet[64];
     int size = build_error(packet, 5, "Unknown transfer ID.");
@@ -120,10 +121,15 @@ int net_wait_left(const transfer& t) {
 }
 
 int net_take(transfer& t) {
-    const int capacity = static_cast<int>(t.recv_buf.size());
+    // A receiver's buffer grows to a whole block only once a block comes: until then the datagram
+    // is read here, so that a request that is never answered holds a few kilobytes.
+    const size_t room = std::max(t.recv_buf.size(), static_cast<size_t>(t.block_size) + 4);
+    const int capacity = static_cast<int>(room);
+    uint8_t scratch[blksize_max + 4];
+    uint8_t* into = t.recv_buf.size() >= room ? t.recv_buf.data() : scratch;
     for (int strays = 0; strays < strays_per_turn; ++strays) {
         net_endpoint from;
-        int length = sock_recv_from(t.socket, t.recv_buf.data(), t.recv_buf.size(), &from);
+        int length = sock_recv_from(t.socket, into, room, &from);
         if (length < 0) {
             const char* failure =
                 "net_recv: A recvfrom error occurred while attempting to receive.";
@@ -143,7 +149,7 @@ int net_take(transfer& t) {
         if (trace_enabled)
             trace_line("net_recv: got %d bytes from host %s, port# %d.", length,
                        address_text(from).c_str(), from.port);
-        if (!from_peer(t, from, std::min(length, capacity))) {
+        if (!from_peer(t, from, into, std::min(length, capacity))) {
             // A stream of strays must not keep the wait from running out.
             if (net_wait_left(t) == 0) return -1;
             continue;
@@ -152,6 +158,10 @@ int net_take(transfer& t) {
         if (length > capacity)
             protocol_violation(t,
                                "net_recv: A recvfrom error occurred while attempting to receive.");
+        if (into == scratch) {
+            if (static_cast<size_t>(length) > t.recv_buf.size()) t.recv_buf.resize(room);
+            std::copy(scratch, scratch + length, t.recv_buf.begin());
+        }
         return length;
     }
     return -1;

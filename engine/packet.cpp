@@ -49,8 +49,11 @@ void send_ACK(transfer& t, int64_t block) {
 }
 
 uint8_t* block_slot(transfer& t, int64_t block) {
-    size_t slot = static_cast<size_t>(block % t.window_size);
-    return t.send_buf.data() + slot * (static_cast<size_t>(t.block_size) + 4);
+    const size_t packet = static_cast<size_t>(t.block_size) + 4;
+    const size_t slot = static_cast<size_t>(block % t.window_size);
+    // The window takes its memory as it fills.
+    if (t.send_buf.size() < (slot + 1) * packet) t.send_buf.resize((slot + 1) * packet);
+    return t.send_buf.data() + slot * packet;
 }
 
 void send_DATA(transfer& t, int64_t block, int size) {

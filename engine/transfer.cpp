@@ -19,10 +19,6 @@ void transfer::take_options(const option_set& agreed) {
         tsize = agreed.get(option_name::tsize);
         if (mode == MODE_OCTET) meter->total = tsize;
     }
-    size_t packet = static_cast<size_t>(block_size) + 4;
-    if (recv_buf.size() < packet) recv_buf.resize(packet);
-    size_t window = packet * static_cast<size_t>(window_size);
-    if (send_buf.size() < window) send_buf.resize(window);
 }
 
 transfer::~transfer() {

@@ -59,7 +59,8 @@ struct transfer {
     // server: the command to run once the upload is whole, as the settings stood at its request
     std::optional<std::string> after_upload;
 
-    // Takes the options agreed in an OACK, and makes room in the buffers for them.
+    // Takes the options agreed in an OACK. The buffers grow only as blocks come and go: until
+    // the peer answers, a transfer holds a few kilobytes whatever it agreed to.
     void take_options(const option_set& agreed);
 
     // The endpoint.

@@ -16,6 +16,7 @@
 #include "platform/thread.h"
 #include "platform/wait_set.h"
 #include "request.h"
+#include "request_intake.h"
 #include "run_as.h"
 #include "settings.h"
 #include "transfer_board.h"
@@ -96,7 +97,8 @@ struct daemon_state {
     std::vector<std::unique_ptr<listener>> listeners;
     wait_set waits;
     transfer_table transfers{waits};
-    uint8_t request[packet_buffer_size] = {};
+    request_intake intake;
+    refusal_sockets refusals;
 };
 
 // The shorter of two waits in milliseconds, -1 standing for none.
@@ -120,18 +122,24 @@ void listen(daemon_state& d, const stop_request& stop) {
     for (const auto& l : d.listeners) {
         if (!d.waits.add(l->socket.get()))
             report_fatal("net_init: can't create the datagram socket.");
-        // A room of machines that boot at once sends its requests in one burst: they wait in
-        // the queue instead of being dropped.
-        if (MaxTransfers > 1) sock_set_buffers(l->socket.get(), burst_queue_bytes);
+        // A room of machines that boot at once sends its requests in one burst, and a flood
+        // from one address comes faster than it is read: what comes meanwhile waits in the
+        // queue instead of being dropped.
+        sock_set_buffers(l->socket.get(), burst_queue_bytes);
     }
 }
 
-void start_transfer(daemon_state& d, const listener& l, const net_endpoint& from,
-                    const std::string& host, int length, const arrival& at) {
+void start_transfer(daemon_state& d, const listener& l, const intake_datagram& request,
+                    const std::string& host) {
+    const net_endpoint& from = request.from;
+    const arrival& at = request.at;
     bool no_free_port = false;
     int fd = transfer_socket_open(at.local, &no_free_port);
+    // The refusals' own ports go back to the transfers that need them.
+    if (no_free_port && d.refusals.release()) fd = transfer_socket_open(at.local, &no_free_port);
     if (no_free_port)
-        return refuse_from(l.socket.get(), at.local, from, 0, "No free transfer port.");
+        return refuse_from(d.refusals.socket_for(l.socket.get(), at.local), from, 0,
+                           "No free transfer port.");
     // Nothing can answer it now; the client asks again once transfers have ended.
     if (fd < 0 && sock_out_of_descriptors())
         return trace_line("tftp_listen: No descriptor is left for a transfer of host %s.",
@@ -146,9 +154,9 @@ void start_transfer(daemon_state& d, const listener& l, const net_endpoint& from
     t.peer_host = host;
     t.timeout_seconds = packet_timeout;
     t.path_mtu = interface_mtu(at.interface_index);
-    t.request.assign(reinterpret_cast<const char*>(d.request), static_cast<size_t>(length));
-    std::copy(d.request, d.request + length, t.recv_buf.begin());
-    d.transfers.begin(t, length);
+    t.request = request.bytes;
+    std::copy(request.bytes.begin(), request.bytes.end(), t.recv_buf.begin());
+    d.transfers.begin(t, request.length);
 }
 
 // Whether a new request from the client must wait: every slot is taken, or the client's own.
@@ -157,19 +165,11 @@ bool no_room(const daemon_state& d, const net_endpoint& client) {
            d.transfers.of_client(client) >= MaxPerClient.load();
 }
 
-// Reads one datagram at a listening socket and serves, refuses or drops it.
-void tftp_listen(daemon_state& d, const listener& l) {
-    net_endpoint from;
-    arrival at;
-    int length = sock_recv_arrival(l.socket.get(), d.request, sizeof d.request, &from, &at);
-    if (length < 0) {
-        // An earlier answer's network trouble can surface here; it is no fault of this socket,
-        // and no other failure of one datagram stops the server.
-        if (!sock_would_block() && !sock_peer_fault())
-            trace_line("tftp_listen: A recvfrom error occurred while listening: %s.",
-                       error_text(sock_last_error()).c_str());
-        return;
-    }
+// Serves, refuses or drops one datagram read at a listening socket.
+void tftp_listen(daemon_state& d, const listener& l, intake_datagram& request) {
+    const net_endpoint& from = request.from;
+    arrival& at = request.at;
+    const int length = request.length;
     const bool busy = no_room(d, from);
     std::string host = address_text(from);
     // Answers leave from the address the request came to.
@@ -188,27 +188,29 @@ void tftp_listen(daemon_state& d, const listener& l) {
         trace_line("tftp_listen: Dropped a datagram from port 0 of host %s.", host.c_str());
         return;
     }
+    // No request is that long: a datagram cut to the buffer would be read as another one.
+    const bool whole = length <= packet_buffer_size;
     // A client whose answer was lost sends its request again: its transfer is already running.
-    if (length <= static_cast<int>(sizeof d.request) &&
-        d.transfers.running(from, std::string(reinterpret_cast<const char*>(d.request),
-                                              static_cast<size_t>(length)))) {
+    if (whole && d.transfers.running(from, request.bytes)) {
         trace_line("tftp_listen: Request from host %s, port# %d came again; its transfer runs.",
                    host.c_str(), from.port);
         return;
     }
     if (busy) {
         d.transfers.drain();
+        const bool still_busy = no_room(d, from);
         // Only a request is told: a busy server must not answer whatever anyone sends it.
-        if (no_room(d, from) && !request_well_formed(d.request, length))
+        const auto* bytes = reinterpret_cast<const uint8_t*>(request.bytes.data());
+        if (still_busy && !(whole && request_well_formed(bytes, length)))
             return trace_line("tftp_listen: Dropped %d bytes from host %s that are no request.",
                               length, host.c_str());
-        if (no_room(d, from)) return TFTP_Refuserequests(l.socket.get(), at.local, from);
+        if (still_busy)
+            return TFTP_Refuserequests(d.refusals.socket_for(l.socket.get(), at.local), from);
     }
     trace_line("tftp_listen: got %d bytes from host %s, port# %d.", length, host.c_str(),
                from.port);
-    // No request is that long: a datagram cut to the buffer would be read as another one.
-    if (length > static_cast<int>(sizeof d.request)) return;
-    start_transfer(d, l, from, host, length, at);
+    if (!whole) return;
+    start_transfer(d, l, request, host);
 }
 
 } // namespace
@@ -249,7 +251,8 @@ void TFTPStartDaemon(const std::shared_ptr<stop_request>& stop) {
     event_set(daemon_listening_event());
     while (!stop->raised()) {
         // An idle server sleeps here until a datagram, a wait's end or the stop: it never polls.
-        std::vector<int> ready = d.waits.wait(sooner(d.transfers.expire(), board_tick()));
+        std::vector<int> ready =
+            d.waits.wait(sooner(sooner(d.transfers.expire(), board_tick()), d.intake.report()));
         if (stop->raised()) break;
         // What came for the transfers first: a request is answered only after them.
         for (int fd : ready)
@@ -257,7 +260,10 @@ void TFTPStartDaemon(const std::shared_ptr<stop_request>& stop) {
         for (const auto& l : d.listeners)
             if (std::find(ready.begin(), ready.end(), l->socket.get()) != ready.end()) {
                 std::shared_lock<std::shared_mutex> settled(settings_change);
-                tftp_listen(d, *l);
+                d.intake.read(l->socket.get());
+                intake_datagram request;
+                while (d.intake.next(&request))
+                    tftp_listen(d, *l, request);
             }
     }
     d.transfers.stop_all();

@@ -325,6 +325,8 @@ TEST(requests, a_second_client_is_refused_as_busy_while_a_transfer_runs) {
     EXPECT_EQ(busy->bytes.size(), 52u);
     EXPECT_NE(busy->from_port, server.port());
     EXPECT_NE(busy->from_port, block.from_port);
+    second.send_to(server.port(), tftp_request(1, "other.bin", "octet"));
+    EXPECT_EQ(expect_packet(second, 5, 2).from_port, busy->from_port); // no socket per refusal
 
     first.send_to(server.port(), request); // its own request again: its transfer runs already
     ASSERT_TRUE(server.trace_shows("came again; its transfer runs."));
