@@ -1,6 +1,7 @@
 #include "trace.h"
 
 #include "platform/files.h"
+#include "status.h"
 #include "ui/ui.h"
 
 #include <cerrno>
@@ -16,6 +17,7 @@ constexpr size_t trace_text_limit = 199;
 
 std::mutex log_mutex;
 FILE* log_stream = nullptr;
+std::string log_path; // where log_stream writes
 
 } // namespace
 
@@ -38,9 +40,35 @@ int trace_open(bool switch_on, const std::string& path) {
         std::lock_guard<std::mutex> lock(log_mutex);
         if (log_stream) std::fclose(log_stream);
         log_stream = stream;
+        log_path = path;
     }
     trace_enabled = 1;
     return 1;
+}
+
+void trace_reopen(bool switch_on, const std::string& path) {
+    std::string kept;
+    {
+        std::lock_guard<std::mutex> lock(log_mutex);
+        if (log_stream) kept = log_path;
+    }
+    // Nothing open to keep: opened as at the start, a failure said as there.
+    if (!switch_on || kept.empty()) {
+        trace_open(switch_on, path);
+        return;
+    }
+    trace_enabled = 1;
+    if (path == kept) return;
+    FILE* stream = log_open(path);
+    if (!stream) {
+        status_text("The log " + path + " cannot be opened (" + error_text(errno) +
+                    "); tracing goes on in " + kept + ".");
+        return;
+    }
+    std::lock_guard<std::mutex> lock(log_mutex);
+    std::fclose(log_stream);
+    log_stream = stream;
+    log_path = path;
 }
 
 void trace_close() {

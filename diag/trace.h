@@ -14,6 +14,10 @@ extern std::atomic<int> trace_enabled;
 // for appending. 1 when the program may go on, 0 when the switch is on but the log is not open
 // (the user has been told why).
 int trace_open(bool switch_on, const std::string& path);
+// As trace_open, for settings read again while serving: a log open at path stays open (a server
+// that has become its user may not open it again), and where a log at another path cannot be
+// opened the one open stays, which the status line says.
+void trace_reopen(bool switch_on, const std::string& path);
 // Turns tracing off and closes the log.
 void trace_close();
 // Closes the log without touching trace_enabled; later lines are dropped until it is reopened.

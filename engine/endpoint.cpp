@@ -97,8 +97,9 @@ void net_send(transfer& t, const uint8_t* buffer, int length) {
             report_transfer_fault(failure);
         }
         // A full send queue drains as the link takes what it holds. A datagram that finds no
-        // room within a packet timeout is lost, as the network itself might lose it.
-        if (!wait_writable(t.socket, t.timeout_seconds * 1000)) {
+        // room within a packet timeout is lost, as the network itself might lose it; a stop
+        // meanwhile is seen at once.
+        if (!wait_writable(t.socket, stop_event(), t.timeout_seconds * 1000)) {
             trace_line("net_send: The send queue stayed full; the datagram is dropped.");
             return;
         }

@@ -16,6 +16,8 @@ class confined_folder {
     confined_folder& operator=(const confined_folder&) = delete;
 
     bool usable() const { return native_ >= 0; }
+    // Whether path still names this folder: it was not moved away, or replaced by another.
+    bool still_at(const std::string& path) const;
     // The folder name leads to beneath this one; nullptr, with the system's error number in
     // *error (EXDEV for a name that would lead out), when there is none.
     std::shared_ptr<confined_folder> folder(const std::string& name, int* error) const;

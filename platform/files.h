@@ -56,6 +56,10 @@ FILE* staged_open(const file_place& place, bool regular_only, bool text, int new
 int staged_commit(FILE* stream, const staged_file& staged, bool keep_existing);
 // Closes the stream and removes the temporary file: the file it was for stays as it was.
 void staged_discard(FILE* stream, const staged_file& staged);
+// Removes the temporary files that staged writes left beneath folder when their process ended
+// before they were whole (a crash, a kill), and that nothing writes now; how many. Links are not
+// followed, and a folder too large to look through whole is looked through in part.
+int staged_leftovers_remove(const std::string& folder);
 // The same text for every name of one file, through links and repeated separators, so long as
 // its folder exists.
 std::string file_identity(const file_place& place);

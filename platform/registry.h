@@ -28,5 +28,5 @@ void registry_set_string(registry_key* key, const std::string& name, const std::
 std::vector<std::string> registry_value_names(registry_key* key);
 // Where the key is kept, as a user would look for it: the file, or the registry's path.
 std::string registry_location(const std::string& path);
-// Writes the key out and lets go of it.
-void registry_close_key(registry_key* key);
+// Writes the key out and lets go of it; false when something written did not reach the store.
+bool registry_close_key(registry_key* key);

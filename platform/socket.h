@@ -74,8 +74,9 @@ void descriptor_limit_raise();
 // readable, 0 otherwise.
 int wait_readable(int fd, int wake, int milliseconds);
 
-// Waits until the socket's send queue has room, at most milliseconds; whether it has.
-bool wait_writable(int fd, int milliseconds);
+// Waits until the socket's send queue has room, the event wake is set, or milliseconds have
+// passed; whether the queue has room.
+bool wait_writable(int fd, int wake, int milliseconds);
 
 // An event that any thread sets and every waiter on it sees until it is cleared.
 int event_create();

@@ -1,6 +1,9 @@
 #include "platform/staged_steps.h"
 
+#include "platform/folders.h"
+
 #include <cerrno>
+#include <filesystem>
 #include <random>
 
 std::string staged_temp_name(const std::string& name) {
@@ -20,6 +23,26 @@ int staged_commit(FILE* stream, const staged_file& staged, bool keep_existing) {
     if (error == 0) error = staged_rename(staged, keep_existing);
     if (error != 0) staged_remove(staged);
     return error;
+}
+
+int staged_leftovers_remove(const std::string& folder) {
+    namespace fs = std::filesystem;
+    constexpr int entries_looked_at = 100000;
+    // UTF-8 both ways, whatever the system's own narrow text is.
+    const std::string native = native_path(folder);
+    const auto utf8 = [](const std::u8string& text) { return std::string(text.begin(), text.end()); };
+    std::error_code error;
+    fs::recursive_directory_iterator entry(fs::path(std::u8string(native.begin(), native.end())),
+                                           fs::directory_options::skip_permission_denied, error);
+    int removed = 0, looked = 0;
+    for (; !error && entry != fs::recursive_directory_iterator() && looked < entries_looked_at;
+         entry.increment(error), ++looked) {
+        const std::string name = utf8(entry->path().filename().u8string());
+        if (name.rfind(staged_name_prefix, 0) == 0 && entry->is_regular_file(error) &&
+            staged_remove_if_idle(utf8(entry->path().u8string())))
+            ++removed;
+    }
+    return removed;
 }
 
 void staged_discard(FILE* stream, const staged_file& staged) {

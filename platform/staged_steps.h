@@ -12,3 +12,5 @@ bool staged_sync(FILE* stream);
 int staged_rename(const staged_file& staged, bool keep_existing);
 // Removes the temporary file.
 void staged_remove(const staged_file& staged);
+// Removes the temporary file at path unless a writer holds it open; whether it did.
+bool staged_remove_if_idle(const std::string& path);

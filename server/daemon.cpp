@@ -17,6 +17,7 @@
 #include "platform/wait_set.h"
 #include "request.h"
 #include "request_intake.h"
+#include "roots.h"
 #include "run_as.h"
 #include "settings.h"
 #include "transfer_board.h"
@@ -248,6 +249,8 @@ void TFTPStartDaemon(const std::shared_ptr<stop_request>& stop) {
     std::string refusal;
     if (!run_as_now(&refusal))
         report_fatal(("pellsd cannot go on as its user: " + refusal + ".").c_str());
+    // As the user the uploads are written as: what it may remove, they could have left.
+    roots_leftovers_remove();
     event_set(daemon_listening_event());
     while (!stop->raised()) {
         // An idle server sleeps here until a datagram, a wait's end or the stop: it never polls.

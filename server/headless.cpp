@@ -14,8 +14,10 @@
 #include "platform/files.h"
 #include "platform/privileges.h"
 #include "platform/process.h"
+#include "platform/registry.h"
 #include "platform/signals.h"
 #include "platform/socket.h"
+#include "roots.h"
 #include "run_as.h"
 #include "server_controls.h"
 #include "server_role.h"
@@ -284,6 +286,13 @@ bool run_as_planned() {
     return true;
 }
 
+bool save_before_serving() {
+    if (settings_save()) return true;
+    std::fprintf(stderr, "pellsd: the settings could not be saved to %s.\n",
+                 registry_location(server_settings_key).c_str());
+    return false;
+}
+
 // SIGHUP: the stored settings read again with the options over them, as at the start. The next
 // request is judged by them; running transfers go on as they began. Where the server listens
 // changes only with a restart.
@@ -297,8 +306,9 @@ void reload(const options& o) {
         packet_timeout = timeout_list_seconds(IDC_TIMEOUT);
     }
     access_lists_resolve();
-    if (!trace_open(trace_enabled == 1, TracePath.get()))
-        report_error("Failed to open the log file.");
+    roots_release();
+    file_mask_apply();
+    trace_reopen(trace_enabled == 1, TracePath.get());
     warn_unconfined();
     if (ListenAddresses.get() != addresses || ListenFamily != family || ListenPort != port)
         std::fprintf(stderr,
@@ -368,8 +378,9 @@ int headless_main(int argc, char** argv) {
     apply(o);
     warn_unconfined();
     if (!run_as_planned()) return 1;
-    server_enable();
-    if (o.save && ServerEnabled == 1) settings_save();
+    // Stored once the options are checked and before the server becomes its user, who may not
+    // write where root keeps them.
+    server_enable(o.save ? save_before_serving : nullptr);
     // Refused before any daemon started: nothing to close.
     if (ServerEnabled != 1 && !daemon_running) return 1;
 

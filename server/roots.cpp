@@ -1,5 +1,6 @@
 #include "roots.h"
 
+#include "diag/status.h"
 #include "settings.h"
 
 #include <mutex>
@@ -22,13 +23,23 @@ void roots_release() {
         root = {};
 }
 
+void roots_leftovers_remove() {
+    if (RestrictUpload != 1 || AllowUpload != 1) return;
+    const std::string root = RestrictUploadPath.get();
+    if (int removed = staged_leftovers_remove(root); removed > 0)
+        status_text("Removed " + std::to_string(removed) +
+                    (removed == 1 ? " unfinished upload" : " unfinished uploads") +
+                    " that an earlier run left in " + root + ".");
+}
+
 file_place root_place(int kind, const std::string& beneath, const std::string& whole) {
     const bool download = kind == 1;
     if ((download ? RestrictDownload : RestrictUpload) != 1) return file_place(whole);
     const std::string path = (download ? RestrictDownloadPath : RestrictUploadPath).get();
     std::lock_guard<std::mutex> lock(roots_mutex);
     opened_root& root = roots[download ? 0 : 1];
-    if (!root.folder || root.path != path) {
+    // A root replaced on the disk (moved away, a new folder made in its place) is the new one.
+    if (!root.folder || root.path != path || !root.folder->still_at(path)) {
         auto folder = std::make_shared<confined_folder>(path);
         root = {path, folder->usable() ? folder : nullptr};
     }

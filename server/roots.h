@@ -11,3 +11,6 @@
 file_place root_place(int kind, const std::string& beneath, const std::string& whole);
 // Lets go of the roots: a disabled server holds nothing open.
 void roots_release();
+// Removes from the upload root what uploads left unfinished when an earlier run ended before it
+// could (a crash, a kill), saying so once on the status line.
+void roots_leftovers_remove();

@@ -17,6 +17,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/privileges.h"
+#include "platform/registry.h"
 #include "platform/socket.h"
 #include "platform/thread.h"
 #include "roots.h"
@@ -215,7 +216,9 @@ void trace_box_clicked() {
 }
 
 void save_options() {
-    settings_save();
+    if (!settings_save())
+        return report_error("The options could not be saved to %s.",
+                            registry_location(server_settings_key).c_str());
     ui_message_box("The current options have been saved.", "Saved options", ui_icon::information,
                    ui_buttons::ok);
     trace_line("TFTP server settings have been saved.");
@@ -287,7 +290,7 @@ void server_command(int id) {
     }
 }
 
-void server_enable() {
+void server_enable(bool (*before_serving)()) {
     if (!trace_open(ui_is_checked(IDC_TRACE), TracePath.get())) {
         report_error("Failed to open the log file.");
         return;
@@ -317,14 +320,12 @@ void server_enable() {
         return;
     if (!network_fields_read()) return;
     FileMask.set(ui_get_text(IDC_UMASK, 4));
-    if (!FileMask.get().empty()) {
-        int mask = file_mask_parse(FileMask.get());
-        if (mask < 0) {
-            report_error("The permissions mask must be octal, such as 022.");
-            return;
-        }
-        file_mask_set(mask);
+    if (!FileMask.get().empty() && file_mask_parse(FileMask.get()) < 0) {
+        report_error("The permissions mask must be octal, such as 022.");
+        return;
     }
+    if (before_serving && !before_serving()) return;
+    file_mask_apply();
     packet_timeout = timeout_list_seconds(IDC_TIMEOUT);
     access_lists_resolve();
 

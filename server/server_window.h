@@ -6,7 +6,9 @@
 void server_window_open();
 // A control was used: a box clicked, a button pressed, a field's text edited by the user.
 void server_command(int id);
-void server_enable();
+// Enables the server with the options shown; before_serving, when given, runs once they have
+// been checked, before the daemon starts, and keeps the server disabled when it returns false.
+void server_enable(bool (*before_serving)() = nullptr);
 void server_disable();
 // Set when the server is disabled, for a front end that waits for it.
 int server_disabled_event();

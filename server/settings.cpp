@@ -6,6 +6,7 @@
 #include "engine/packet.h"
 #include "platform/command_line.h"
 #include "platform/folders.h"
+#include "platform/privileges.h"
 #include "platform/registry.h"
 #include "server_controls.h"
 #include "ui/timeout_list.h"
@@ -215,12 +216,22 @@ int file_mask_parse(const std::string& text) {
     return mask <= 0777 ? mask : -1;
 }
 
+void file_mask_apply() {
+    static const int process_own = [] {
+        int own = file_mask_set(022);
+        file_mask_set(own);
+        return own;
+    }();
+    int mask = file_mask_parse(FileMask.get());
+    file_mask_set(mask >= 0 ? mask : process_own);
+}
+
 void listen_family_read() {
     int chosen = ui_list_selection(IDC_LISTEN_FAMILY);
     ListenFamily = chosen == 1 ? 4 : chosen == 2 ? 6 : 0;
 }
 
-void settings_save() {
+bool settings_save() {
     listen_family_read();
     registry_key* key = registry_create_key(server_settings_key);
     for (const stored_switch& s : stored_switches()) {
@@ -236,7 +247,7 @@ void settings_save() {
         registry_set_string(key, n.name, std::to_string(n.value->load()));
     for (const auto& [name, stored] : stored_texts())
         registry_set_string(key, name, stored->get());
-    registry_close_key(key);
+    return registry_close_key(key);
 }
 
 void settings_show() {

@@ -70,11 +70,15 @@ extern std::shared_mutex settings_change;
 
 // A mask of permissions in octal, 0 to 777; -1 for anything else.
 int file_mask_parse(const std::string& text);
+// New files' permissions are taken through FileMask from now on, or through the process's own
+// mask when it is empty.
+void file_mask_apply();
 
 // Factory defaults, then the stored settings.
 void settings_defaults();
 void settings_load();
-void settings_save();
+// False when the store could not take them (where it is kept says registry_location).
+bool settings_save();
 void settings_show();
 // Takes the family the window's list names into ListenFamily.
 void listen_family_read();

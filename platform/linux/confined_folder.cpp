@@ -87,6 +87,13 @@ confined_folder::~confined_folder() {
     if (native_ >= 0) close(static_cast<int>(native_));
 }
 
+bool confined_folder::still_at(const std::string& path) const {
+    struct stat held {}, named{};
+    return usable() && fstat(static_cast<int>(native_), &held) == 0 &&
+           stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+           held.st_ino == named.st_ino;
+}
+
 int confined_folder::open(const std::string& name, int flags) const {
     const std::string where = name.empty() ? "." : name;
     open_how how{};

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -134,6 +135,8 @@ FILE* staged_open(const file_place& place, bool regular_only, bool /*text: LF al
                         static_cast<mode_t>(new_mode));
         if (fd < 0 && errno == EEXIST) continue;
         if (fd < 0) break;
+        // Held while it is written, so that a server starting meanwhile leaves it be.
+        flock(fd, LOCK_EX);
         if (replaces) fchmod(fd, info.st_mode & 07777);
         FILE* stream = stream_of(fd, "w");
         if (!stream) {
@@ -156,6 +159,12 @@ int staged_rename(const staged_file& staged, bool keep_existing) {
 
 void staged_remove(const staged_file& staged) {
     unlinkat(native(*staged.folder), staged.temp.c_str(), 0);
+}
+
+bool staged_remove_if_idle(const std::string& path) {
+    descriptor fd{open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+    // Its writer holds the lock for as long as it writes.
+    return fd.fd >= 0 && flock(fd.fd, LOCK_EX | LOCK_NB) == 0 && unlink(path.c_str()) == 0;
 }
 
 std::string file_identity(const file_place& place) {

@@ -66,7 +66,9 @@ std::string registry_location(const std::string& path) {
     return store_for(path)->fileName().toStdString();
 }
 
-void registry_close_key(registry_key* key) {
+bool registry_close_key(registry_key* key) {
     key->store->sync();
+    bool written = key->store->status() == QSettings::NoError;
     delete key;
+    return written;
 }

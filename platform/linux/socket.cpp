@@ -252,9 +252,9 @@ int wait_readable(int fd, int wake, int milliseconds) {
     return n > 0 && (p[0].revents & (POLLIN | POLLERR)) ? 1 : 0;
 }
 
-bool wait_writable(int fd, int milliseconds) {
-    pollfd p{fd, POLLOUT, 0};
-    return poll(&p, 1, milliseconds) > 0 && (p.revents & POLLOUT);
+bool wait_writable(int fd, int wake, int milliseconds) {
+    pollfd p[2] = {{fd, POLLOUT, 0}, {wake, POLLIN, 0}};
+    return poll(p, wake >= 0 ? 2 : 1, milliseconds) > 0 && (p[0].revents & POLLOUT);
 }
 
 int event_create() { return eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK); }

@@ -94,6 +94,21 @@ confined_folder::~confined_folder() {
     if (native_ >= 0) CloseHandle(reinterpret_cast<HANDLE>(native_));
 }
 
+bool confined_folder::still_at(const std::string& path) const {
+    if (!usable()) return false;
+    HANDLE named = CreateFileW(widen(path).c_str(), 0,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (named == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION a{}, b{};
+    bool same = GetFileInformationByHandle(reinterpret_cast<HANDLE>(native_), &a) &&
+                GetFileInformationByHandle(named, &b) &&
+                a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+                a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+    CloseHandle(named);
+    return same;
+}
+
 int confined_folder::open(const std::string& name, int flags) const {
     if (!usable()) {
         errno = EBADF;

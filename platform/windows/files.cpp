@@ -199,6 +199,11 @@ void staged_remove(const staged_file& staged) {
     DeleteFileW(wide_of(staged.folder->path() + "\\" + staged.temp).c_str());
 }
 
+bool staged_remove_if_idle(const std::string& path) {
+    // Its writer opens it without letting it be deleted.
+    return DeleteFileW(wide_of(path).c_str()) != 0;
+}
+
 std::string file_identity(const file_place& place) {
     std::string name;
     int error = 0;

@@ -10,6 +10,7 @@
 struct registry_key {
     HKEY key = nullptr;
     std::wstring file;
+    bool failed = false; // a value written did not reach the store
 };
 
 namespace {
@@ -78,13 +79,16 @@ bool registry_query_string(registry_key* key, const std::string& name, std::stri
 void registry_set_string(registry_key* key, const std::string& name, const std::string& text) {
     std::wstring value = widen(text);
     if (!key->file.empty()) {
-        WritePrivateProfileStringW(section, widen(name).c_str(), value.c_str(), key->file.c_str());
+        if (!WritePrivateProfileStringW(section, widen(name).c_str(), value.c_str(),
+                                        key->file.c_str()))
+            key->failed = true;
         return;
     }
-    if (key->key)
+    if (!key->key ||
         RegSetValueExW(key->key, widen(name).c_str(), 0, REG_SZ,
                        reinterpret_cast<const BYTE*>(value.c_str()),
-                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS)
+        key->failed = true;
 }
 
 std::vector<std::string> registry_value_names(registry_key* key) {
@@ -116,7 +120,9 @@ std::string registry_location(const std::string& path) {
     return chosen_file().empty() ? "HKEY_CURRENT_USER\\" + path : narrow(chosen_file());
 }
 
-void registry_close_key(registry_key* key) {
+bool registry_close_key(registry_key* key) {
     if (key->key) RegCloseKey(key->key);
+    bool written = !key->failed;
     delete key;
+    return written;
 }

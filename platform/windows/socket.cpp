@@ -243,9 +243,9 @@ int wait_readable(int fd, int wake, int milliseconds) {
     return n > 0 && (p[0].revents & (POLLRDNORM | POLLERR)) ? 1 : 0;
 }
 
-bool wait_writable(int fd, int milliseconds) {
-    WSAPOLLFD p{of(fd), POLLWRNORM, 0};
-    return WSAPoll(&p, 1, milliseconds) > 0 && (p.revents & POLLWRNORM);
+bool wait_writable(int fd, int wake, int milliseconds) {
+    WSAPOLLFD p[2] = {{of(fd), POLLWRNORM, 0}, {of(wake), POLLRDNORM, 0}};
+    return WSAPoll(p, wake >= 0 ? 2 : 1, milliseconds) > 0 && (p[0].revents & POLLWRNORM);
 }
 
 // An event is a loopback socket that sends itself a byte: a wait on sockets sees it like any.

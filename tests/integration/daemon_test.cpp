@@ -91,6 +91,8 @@ TEST(daemon, rejects_bad_options_with_a_clear_message) {
         {{"--headless", "--max-transfers", "1025"},
          "--max-transfers needs a number of transfers from 1 to 1024, not '1025'."},
         {{"--headless", "--max-per-client"}, "--max-per-client needs a number of transfers"},
+        {{"--headless", "--max-commands", "0"},
+         "--max-commands needs a number of commands from 1 to 256, not '0'."},
     };
     for (const auto& c : cases) {
         child_process server(PELLSD_PATH, c.args, folder.path(), folder.path());
@@ -180,11 +182,14 @@ TEST(daemon, a_config_file_holds_the_settings_and_sighup_reads_it_again) {
 
 // Started as root it binds, then serves as its user: uploads are that user's, with the mask it
 // was given, and so is the command run after them.
-TEST(daemon, started_as_root_it_serves_as_its_user) {
+TEST(daemon, started_as_root_it_serves_and_reads_its_settings_again_as_its_user) {
     if (geteuid() != 0) GTEST_SKIP() << "switching users needs root";
-    temp_folder_owner shared;
+    temp_folder_owner shared, stored;
     chmod(shared.path().c_str(), 0777);
-    server_process server({"--allow-upload", "--user", "nobody", "--umask", "027", "--run",
+    chmod(stored.path().c_str(), 0755); // root writes the settings, the user reads them
+    const std::string config = stored.file("pellsd.conf");
+    write_file(config, "[General]\nUmask=027\n");
+    server_process server({"--allow-upload", "--user", "nobody", "--config", config, "--save", "--run",
                            std::string(RECORD_ARGS_PATH) + " " + shared.file("ran") + " ?"});
     chmod(server.root().c_str(), 0777);
     ASSERT_TRUE(wait_until(
@@ -203,6 +208,19 @@ TEST(daemon, started_as_root_it_serves_as_its_user) {
     EXPECT_EQ(uploaded.st_mode & 0777, 0640u);
     ASSERT_TRUE(wait_until([&] { return stat(shared.file("ran").c_str(), &ran) == 0; }, 5000));
     EXPECT_EQ(ran.st_uid, 65534u);
+    // Saved before the server became its user, who may not write there.
+    EXPECT_NE(read_file(config).find("AllowUpload=Yes"), std::string::npos);
+    // Read again as that user: the log it opened as root goes on, a new mask takes effect.
+    std::string text = read_file(config);
+    write_file(config, text.replace(text.find("Umask=027"), 9, "Umask=077"));
+    server.process().signal(SIGHUP);
+    ASSERT_TRUE(wait_until(
+        [&] { return server.process().out().find("read again.") != std::string::npos; }, 10000));
+    writer.send_to(server.port(), tftp_request(2, "second.bin", "octet"));
+    EXPECT_TRUE(send_blocks(writer, expect_packet(writer, 4, 0).from_port, "up").completed);
+    ASSERT_EQ(stat((server.root() + "/second.bin").c_str(), &uploaded), 0);
+    EXPECT_EQ(uploaded.st_mode & 0777, 0600u);
+    EXPECT_NE(server.trace().find("opened " + server.root() + "/second.bin"), std::string::npos);
     // Every thread, the first included, may gain no privilege back, and none is left to gain.
     const std::string tasks = "/proc/" + std::to_string(server.process().pid()) + "/task";
     for (const auto& task : std::filesystem::directory_iterator(tasks)) {
@@ -237,6 +255,36 @@ TEST(daemon, a_task_limit_costs_only_the_commands_beyond_it) {
         },
         5000));
     EXPECT_TRUE(server.process().running());
+}
+
+// What uploads an earlier run left unfinished is removed at the start, and said; a root moved away
+// and made anew is served anew from the next request.
+TEST(daemon, a_root_made_anew_is_served_and_what_a_crash_left_is_removed) {
+    temp_folder_owner disk;
+    const std::string root = disk.file("srv");
+    std::filesystem::create_directories(root + "/sub");
+    for (const char* left : {"/.pell-abcdefgh-a.txt", "/sub/.pell-ijklmnop-b.txt"})
+        write_file(root + left, "half");
+    write_file(root + "/.pellet", "kept");
+    server_process server({"--allow-download", "--allow-upload", "--root", root});
+    EXPECT_TRUE(wait_until(
+        [&] {
+            return server.process().out().find("Removed 2 unfinished uploads that an earlier run "
+                                               "left in " + root + ".") != std::string::npos;
+        },
+        10000));
+    EXPECT_EQ(names_in(root), (std::vector<std::string>{".pellet", "sub"}));
+    EXPECT_TRUE(names_in(root + "/sub").empty());
+    for (const char* content : {"old", "new"}) {
+        if (std::string(content) == "new") {
+            std::filesystem::rename(root, root + ".old");
+            std::filesystem::create_directory(root);
+        }
+        write_file(root + "/a.txt", content);
+        udp_peer client;
+        client.send_to(server.port(), tftp_request(1, "a.txt", "octet"));
+        EXPECT_EQ(take_blocks(client, 0).wire, content);
+    }
 }
 
 TEST(daemon, uses_no_processor_time_while_idle) {
