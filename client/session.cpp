@@ -165,7 +165,10 @@ void client_transfer(int opcode, const std::string& remote, const std::string& l
     t.mode = transfer_mode;
     t.timeout_seconds = packet_timeout;
     if (!file_open(t, local, download ? "wb" : "rb", download ? 1 : 0)) {
-        report_error(download ? "Cannot open '%s' for writing." : "Cannot open '%s' for reading.",
+        report_error((std::string(download ? "Cannot open '%s' for writing: "
+                                           : "Cannot open '%s' for reading: ") +
+                      error_text(errno) + ".")
+                         .c_str(),
                      local.c_str());
         last_transfer_end = END_FAILED;
         return;

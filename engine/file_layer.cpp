@@ -43,7 +43,10 @@ bool file_open(transfer& t, const file_place& place, const char* open_mode, int3
                                                role().server ? 0644 : 0666, &t.staged, &error)
                                  : stream_open(place, role().server, text);
     const std::string& path = place.path;
-    if (!t.file) return false;
+    if (!t.file) {
+        if (error != 0) errno = error;
+        return false;
+    }
     t.nextblknum = initial_block;
     t.saw_cr = 0;
     t.nextchar = -1;

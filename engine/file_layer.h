@@ -9,8 +9,8 @@
 
 struct transfer;
 
-// Opens path for the transfer with a C open mode and resets its conversion state; false when it
-// cannot be opened. The server opens regular files only.
+// Opens path for the transfer with a C open mode and resets its conversion state; false, with the
+// reason in errno, when it cannot be opened. The server opens regular files only.
 bool file_open(transfer& t, const file_place& place, const char* open_mode, int32_t initial_block);
 // Fills buffer with up to count bytes for the wire; fewer only at the end of the file.
 int file_read(transfer& t, uint8_t* buffer, int count);

@@ -9,6 +9,10 @@
 
 // The system's text for an error number.
 std::string error_text(int error);
+// The error of a path refused because it is a link that another user made in a folder anyone may
+// write to (as the kernel's protected_symlinks refuses it): following it would let that user
+// choose which file is replaced. The system has no number of its own for it.
+constexpr int error_planted_link = 0x10000;
 // Replaces the file at path with content, readable only by its owner, without following a
 // symbolic link that stands in its place. False when it cannot be written.
 bool file_replace_private(const std::string& path, const std::string& content);

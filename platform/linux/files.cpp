@@ -13,6 +13,8 @@
 #include <vector>
 
 std::string error_text(int error) {
+    if (error == error_planted_link)
+        return "it is a link that another user made in a folder anyone may write to";
     char buffer[256];
     return strerror_r(error, buffer, sizeof buffer);
 }
@@ -75,6 +77,27 @@ std::shared_ptr<const confined_folder> folder_of(const file_place& place, std::s
     return opened->usable() ? opened : nullptr;
 }
 
+// Whether following the link at path, or a link it leads to, would let another user choose the
+// file written: a link in a sticky folder that anyone may write to, owned neither by this user
+// nor by the folder's owner.
+bool planted_link(std::string path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat link {}, folder{};
+        if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return false;
+        size_t slash = path.rfind('/');
+        std::string parent = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+        if (stat(parent.c_str(), &folder) == 0 && (folder.st_mode & S_ISVTX) &&
+            (folder.st_mode & S_IWOTH) && link.st_uid != geteuid() && link.st_uid != folder.st_uid)
+            return true;
+        std::vector<char> target(PATH_MAX);
+        ssize_t length = readlink(path.c_str(), target.data(), target.size() - 1);
+        if (length <= 0) return false;
+        std::string next(target.data(), static_cast<size_t>(length));
+        path = next[0] == '/' ? next : parent + next;
+    }
+    return false;
+}
+
 struct descriptor {
     int fd;
     ~descriptor() {
@@ -101,7 +124,12 @@ FILE* stream_open(const file_place& place, bool regular_only, bool /*text: LF al
 FILE* staged_open(const file_place& place, bool regular_only, bool /*text: LF already*/,
                   int new_mode, staged_file* staged, int* error) {
     *staged = {};
-    // A path that is a link is written through, as any program writing to its name would.
+    // A path that is a link is written through, as any program writing to its name would, but for
+    // one that another user planted where anyone may write.
+    if (!place.root && planted_link(place.path)) {
+        *error = error_planted_link;
+        return nullptr;
+    }
     file_place target = place;
     std::vector<char> resolved(PATH_MAX);
     if (!place.root && realpath(place.path.c_str(), resolved.data())) target.path = resolved.data();

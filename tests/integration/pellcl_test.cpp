@@ -4,6 +4,9 @@
 #include "server_process.h"
 
 #include <csignal>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 #include <regex>
 
@@ -68,6 +71,29 @@ TEST_F(pellcl, a_refused_request_fails_with_the_error_text_and_leaves_the_local_
               std::string::npos)
         << get.err;
     EXPECT_NE(get.err.find("The server said: File not found."), std::string::npos) << get.err;
+}
+
+// A link that another user made where anyone may write is not written through (the kernel's
+// protected_symlinks refuses it likewise); the user's own link there is.
+TEST_F(pellcl, a_link_planted_by_another_user_is_not_written_through) {
+    if (geteuid() != 0) GTEST_SKIP() << "a link of another user's needs root";
+    server_process server({"--allow-download"});
+    write_file(server.root() + "/fw.bin", "firmware");
+    temp_folder_owner shared, elsewhere;
+    chmod(shared.path().c_str(), 01777);
+    write_file(elsewhere.file("victim"), "root's own");
+    for (bool planted : {true, false}) {
+        const std::string link = shared.file(planted ? "planted" : "own");
+        std::filesystem::create_symlink(elsewhere.file("victim"), link);
+        ASSERT_EQ(planted ? lchown(link.c_str(), 65534, 65534) : 0, 0);
+        run_result get = run({"--get", "127.0.0.1:" + std::to_string(server.port()), "fw.bin", link});
+        EXPECT_EQ(get.status, planted ? 1 : 0) << get.err;
+        EXPECT_EQ(read_file(elsewhere.file("victim")), planted ? "root's own" : "firmware");
+        const std::string refusal = "Cannot open '" + link +
+                                    "' for writing: it is a link that another user made in a "
+                                    "folder anyone may write to.";
+        EXPECT_EQ(get.err.find(refusal) != std::string::npos, planted) << get.err;
+    }
 }
 
 TEST_F(pellcl, an_unknown_host_fails_with_its_name) {
