@@ -177,12 +177,18 @@ TEST_F(server_faults, an_upload_that_needs_block_65536) {
     expect_ended_by("recv_DATA: recvblknum < nextblknum - 1.");
 }
 
-TEST_F(server_faults, disabling_stops_a_transfer_and_closes_its_file) {
-    udp_peer client;
+TEST_F(server_faults, disabling_stops_every_transfer_tells_its_client_and_closes_its_file) {
+    MaxTransfers = 2;
+    udp_peer client, uploader;
     begin_download(client, 1500);
+    begin_upload(uploader);
     server_disable();
-    EXPECT_EQ(next_bytes(client), tftp_packet(5, 0, std::string("Server shutting down.") + '\0'));
+    MaxTransfers = 1;
+    for (const udp_peer* told : {&client, &uploader})
+        EXPECT_EQ(next_bytes(*told),
+                  tftp_packet(5, 0, std::string("Server shutting down.") + '\0'));
     ASSERT_TRUE(wait_until([] { return daemon_running == 0; }, 5000));
+    EXPECT_EQ(names_in(root()), std::vector<std::string>{"down.bin"}); // no upload half written
     EXPECT_NE(trace().find("File transfer stopped."), std::string::npos);
     EXPECT_FALSE(holds_open(root()));
     EXPECT_FALSE(file_exists(folder.file("PYSStat.tmp")));
