@@ -136,19 +136,21 @@ TEST(daemon, a_config_file_holds_the_settings_and_sighup_reads_it_again) {
     const std::string config = stored.file("pellsd.conf");
     write_file(config, "[General]\nRunExternal=Yes\nRunExternalExe=" +
                            std::string(RECORD_ARGS_PATH) + " " + stored.file("ran") + " ?\n");
-    server_process server({"--config", config, "--allow-download", "--allow-upload", "--save"});
+    server_process server(
+        {"--config", config, "--allow-download", "--allow-upload", "--max-transfers", "3", "--save"});
     ASSERT_TRUE(wait_until(
         [&] { return read_file(config).find("AllowDownload=Yes") != std::string::npos; }, 10000));
     EXPECT_EQ(read_file(server.settings()).find("AllowDownload=Yes"), std::string::npos);
     const std::string content = pattern_bytes(1300, 6);
     write_file(server.root() + "/a.bin", content);
-    udp_peer running;
+    udp_peer running, uploading;
     running.send_to(server.port(), tftp_request(1, "a.bin", "octet"));
     datagram first = expect_packet(running, 3, 1);
+    uploading.send_to(server.port(), tftp_request(2, "early.bin", "octet"));
+    const uint16_t early = expect_packet(uploading, 4, 0).from_port;
 
     std::string text = read_file(config);
     text.replace(text.find("Extensions=No"), 13, "Extensions=Yes");
-    text.replace(text.find("MaxTransfers=1"), 14, "MaxTransfers=2");
     // A key left out of the file goes back to its factory value.
     write_file(config, std::regex_replace(text, std::regex("RunExternal[^\n]*\n"), ""));
     server.process().signal(SIGHUP);
@@ -162,14 +164,18 @@ TEST(daemon, a_config_file_holds_the_settings_and_sighup_reads_it_again) {
     next.send_to(server.port(),
                  tftp_request(1, "a.bin", "octet") + "blksize" + '\0' + "600" + '\0');
     EXPECT_EQ(next_bytes(next), std::string("\0\6blksize\0" "600\0", 14));
-    running.send_to(first.from_port, tftp_packet(4, 1)); // the running one goes on as it began
+    running.send_to(first.from_port, tftp_packet(4, 1)); // the running ones go on as they began
     lockstep_outcome rest = take_blocks(running, first.from_port, 5000, 2);
     EXPECT_TRUE(rest.completed);
     EXPECT_EQ(first.bytes.substr(4) + rest.wire, content);
+    EXPECT_TRUE(send_blocks(uploading, early, "early").completed);
+    EXPECT_TRUE(wait_until(
+        [&] { return read_file(stored.file("ran")).find("early.bin") != std::string::npos; },
+        5000));
     udp_peer writer; // no command runs after an upload any more
     writer.send_to(server.port(), tftp_request(2, "up.bin", "octet"));
     EXPECT_TRUE(send_blocks(writer, expect_packet(writer, 4, 0).from_port, "up").completed);
-    EXPECT_EQ(server.trace().find("TFTP_RunExternal"), std::string::npos);
+    EXPECT_EQ(server.trace().find("/up.bin'."), std::string::npos);
     // Headless, each finished transfer's row of the window's list goes to standard output.
     EXPECT_TRUE(wait_until(
         [&] {
