@@ -4,6 +4,7 @@
 #include "client/client_settings.h"
 #include "platform/registry.h"
 #include "server/daemon.h"
+#include "server/listeners.h"
 #include "server/server_controls.h"
 #include "server/server_window.h"
 #include "server/settings.h"

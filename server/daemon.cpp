@@ -31,7 +31,6 @@
 #include <mutex>
 #include <vector>
 
-std::atomic<int> listen_port_override{0};
 std::atomic<int> daemon_running{0};
 
 namespace {
@@ -221,17 +220,6 @@ int daemon_listening_event() {
     return event;
 }
 
-int net_listen_port(const char* service) {
-    if (listen_port_override) return listen_port_override;
-    if (ListenPort != tftp_well_known_port) return ListenPort;
-    int port = service_port(service);
-    if (port == 0) {
-        report_error("net_init: unknown service: %s/udp.", service);
-        trace_line("net_init: Listening on port %d, the port of TFTP.", tftp_well_known_port);
-        port = tftp_well_known_port;
-    }
-    return port;
-}
 
 // Entry of a run's daemon thread; it returns when the run's stop is raised.
 void TFTPStartDaemon(const std::shared_ptr<stop_request>& stop) {

@@ -6,9 +6,6 @@
 
 #include <atomic>
 
-// A port that replaces the stored one for this run (the screenshots' and the tests' own); 0 keeps
-// the stored one.
-extern std::atomic<int> listen_port_override;
 // Daemon threads that have not ended yet: the current run's, and a stopped one still closing.
 extern std::atomic<int> daemon_running;
 // The transfers running now.
@@ -28,6 +25,3 @@ void daemon_stop();
 bool daemon_run_is_current();
 // Waits up to milliseconds for every daemon thread to have ended; whether they have.
 bool daemon_wait_end(int milliseconds);
-// The port to listen on for the service: the override, the stored port, or, while that is the
-// factory one, the service's port. An unknown service is reported, and 69 serves.
-int net_listen_port(const char* service);

@@ -1,7 +1,8 @@
 #include "listeners.h"
 
-#include "daemon.h"
 #include "diag/report.h"
+#include "engine/packet.h"
+#include "platform/socket.h"
 #include "diag/status.h"
 #include "diag/trace.h"
 #include "platform/files.h"
@@ -36,6 +37,20 @@ std::vector<net_endpoint> wanted(uint16_t port) {
 }
 
 } // namespace
+
+std::atomic<int> listen_port_override{0};
+
+int net_listen_port(const char* service) {
+    if (listen_port_override) return listen_port_override;
+    if (ListenPort != tftp_well_known_port) return ListenPort;
+    int port = service_port(service);
+    if (port == 0) {
+        report_error("net_init: unknown service: %s/udp.", service);
+        trace_line("net_init: Listening on port %d, the port of TFTP.", tftp_well_known_port);
+        port = tftp_well_known_port;
+    }
+    return port;
+}
 
 bool listen_addresses_parse(const std::string& text, uint16_t port,
                             std::vector<net_endpoint>* addresses, std::string* bad) {

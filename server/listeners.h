@@ -6,6 +6,7 @@
 #include "platform/address.h"
 #include "platform/socket.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,13 @@ struct listener {
     socket_owner socket;
     net_endpoint where;
 };
+
+// A port that replaces the stored one for this run (the screenshots' and the tests' own); 0 keeps
+// the stored one.
+extern std::atomic<int> listen_port_override;
+// The port to listen on for the service: the override, the stored port, or, while that is the
+// factory one, the service's port. An unknown service is reported, and 69 serves.
+int net_listen_port(const char* service);
 
 // Reads a list of listening addresses, separated by commas or blanks, each an address, an
 // "address:port" or an "[IPv6 address]:port"; a port left out is port. False, with the entry

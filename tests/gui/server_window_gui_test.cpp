@@ -8,6 +8,7 @@
 #include "qt/icons.h"
 #include "qt/server_window_qt.h"
 #include "server/daemon.h"
+#include "server/listeners.h"
 #include "server/server_controls.h"
 #include "server/server_role.h"
 #include "server/server_window.h"

@@ -7,6 +7,7 @@
 #include "platform/registry.h"
 #include "platform/socket.h"
 #include "server/daemon.h"
+#include "server/listeners.h"
 #include "server/server_controls.h"
 #include "server/server_window.h"
 #include "server/settings.h"

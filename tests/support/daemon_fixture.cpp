@@ -5,6 +5,7 @@
 #include "lockstep.h"
 #include "platform/socket.h"
 #include "server/daemon.h"
+#include "server/listeners.h"
 #include "server/server_controls.h"
 #include "server/server_window.h"
 #include "server/settings.h"
