@@ -1,7 +1,7 @@
 #include "client_settings.h"
 
 #include "client_controls.h"
-#include "diag/settings_report.h"
+#include "settings/settings_report.h"
 #include "engine/options.h"
 #include "platform/command_line.h"
 #include "platform/registry.h"

@@ -77,10 +77,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (address_parse(entry, &ignored)) addresses += entry + " ";
     }
     texts[0] = addresses;
-    ServiceIP = 1;
-    ServiceIPC.set(texts[0]);
-    ServiceIPR.set(texts[1]);
-    ServiceIPW.set(texts[2]);
+    server_settings lists;
+    lists.ServiceIP = 1;
+    lists.ServiceIPC = texts[0];
+    lists.ServiceIPR = texts[1];
+    lists.ServiceIPW = texts[2];
+    settings_serve(lists);
     tftp_netvalidate(sender);
     if (!access_lists_check(texts[0], texts[1], texts[2])) return 0;
     for (const std::string& entry : words(texts[0])) {

@@ -19,16 +19,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     const std::string& folder = fuzz_prepare(server_role);
     int kind = data[0] & 1 ? 2 : 1;
-    RestrictDownload = data[0] & 2 ? 1 : 0;
-    RestrictUpload = data[0] & 4 ? 1 : 0;
+    server_settings settings;
+    settings.RestrictDownload = data[0] & 2 ? 1 : 0;
+    settings.RestrictUpload = data[0] & 4 ? 1 : 0;
     const std::string root = folder + "/root";
-    RestrictDownloadPath.set(root);
-    RestrictUploadPath.set(data[0] & 8 ? root + "/" : root);
-    Extensions = data[0] & 16 ? 1 : 0;
+    settings.RestrictDownloadPath = root;
+    settings.RestrictUploadPath = data[0] & 8 ? root + "/" : root;
+    settings.Extensions = data[0] & 16 ? 1 : 0;
     // Downloads are allowed from an empty root, uploads refused: nothing is opened for writing
     // and no transfer starts, so every input meets every check.
-    AllowDownload = 1;
-    AllowUpload = 0;
+    settings.AllowDownload = 1;
+    settings.AllowUpload = 0;
+    settings_serve(settings);
     {
         fuzz_transfer t;
         try {
@@ -39,8 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     std::string name(reinterpret_cast<const char*>(data + 1), size - 1);
-    bool restricted = (kind == 1 ? RestrictDownload : RestrictUpload) == 1;
-    if (tftp_checkfilename(name, kind) == 0 && restricted) {
+    bool restricted = (kind == 1 ? settings.RestrictDownload : settings.RestrictUpload) == 1;
+    if (tftp_checkfilename(name, kind, settings) == 0 && restricted) {
         std::string path = local_path(name);
         if (path.rfind(root + "/", 0) != 0 || path.find("/../") != std::string::npos) std::abort();
     }

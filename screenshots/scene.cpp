@@ -6,6 +6,7 @@
 #include "server/daemon.h"
 #include "server/listeners.h"
 #include "server/server_controls.h"
+#include "server/server_run.h"
 #include "server/server_window.h"
 #include "server/settings.h"
 #include "ui/ui.h"
@@ -58,9 +59,10 @@ void scene_server_serving() {
 }
 
 void scene_access_lists() {
-    ui_set_text(tftps_controls::IDC_INDIVIDUAL_CLIENTS, ServiceIPC.get());
-    ui_set_text(tftps_controls::IDC_CLIENT_RANGES, ServiceIPR.get());
-    ui_set_text(tftps_controls::IDC_CLIENT_MASKS, ServiceIPW.get());
+    const auto settings = settings_now();
+    ui_set_text(tftps_controls::IDC_INDIVIDUAL_CLIENTS, settings->ServiceIPC);
+    ui_set_text(tftps_controls::IDC_CLIENT_RANGES, settings->ServiceIPR);
+    ui_set_text(tftps_controls::IDC_CLIENT_MASKS, settings->ServiceIPW);
 }
 
 void scene_server_stopped() { server_disable(); }

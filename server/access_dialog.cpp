@@ -7,10 +7,15 @@
 
 using namespace tftps_controls;
 
+namespace {
+constexpr size_t list_text_limit = 259;
+} // namespace
+
 void access_dialog_run() {
-    ui_set_text(IDC_INDIVIDUAL_CLIENTS, ServiceIPC.get());
-    ui_set_text(IDC_CLIENT_RANGES, ServiceIPR.get());
-    ui_set_text(IDC_CLIENT_MASKS, ServiceIPW.get());
+    const auto settings = settings_now();
+    ui_set_text(IDC_INDIVIDUAL_CLIENTS, settings->ServiceIPC);
+    ui_set_text(IDC_CLIENT_RANGES, settings->ServiceIPR);
+    ui_set_text(IDC_CLIENT_MASKS, settings->ServiceIPW);
     ui_focus(IDC_INDIVIDUAL_CLIENTS);
     ui_run_dialog(IDD_ACCESS_LISTS);
 }
@@ -21,13 +26,15 @@ void access_dialog_command(int id) {
         return;
     }
     if (id != IDC_ACCESS_OK) return;
-    std::string clients = ui_get_text(IDC_INDIVIDUAL_CLIENTS, setting_text_limit);
-    std::string ranges = ui_get_text(IDC_CLIENT_RANGES, setting_text_limit);
-    std::string masks = ui_get_text(IDC_CLIENT_MASKS, setting_text_limit);
+    std::string clients = ui_get_text(IDC_INDIVIDUAL_CLIENTS, list_text_limit);
+    std::string ranges = ui_get_text(IDC_CLIENT_RANGES, list_text_limit);
+    std::string masks = ui_get_text(IDC_CLIENT_MASKS, list_text_limit);
     if (!access_lists_check(clients, ranges, masks)) return; // each fault has been shown
-    ServiceIPC.set(clients);
-    ServiceIPR.set(ranges);
-    ServiceIPW.set(masks);
+    server_settings value = *settings_now();
+    value.ServiceIPC = clients;
+    value.ServiceIPR = ranges;
+    value.ServiceIPW = masks;
+    settings_serve(value);
     access_lists_resolve();
     ui_end_dialog(IDD_ACCESS_LISTS);
 }

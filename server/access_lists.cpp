@@ -112,16 +112,16 @@ bool prefix_mask(const std::string& entry, net_endpoint* address, int* bits) {
 
 void access_lists_resolve() {
     std::vector<std::string> names;
-    for (const std::string& entry : entries(ServiceIPC.get(), client_separators)) {
+    for (const std::string& entry : entries(settings_now()->ServiceIPC, client_separators)) {
         net_endpoint address;
         if (!address_parse(entry, &address)) names.push_back(entry);
     }
     client_names_resolve(names);
 }
 
-int tftp_netvalC(const net_endpoint& client) {
+int tftp_netvalC(const net_endpoint& client, const std::string& list) {
     const std::string text = address_text(client);
-    for (const std::string& entry : entries(ServiceIPC.get(), client_separators)) {
+    for (const std::string& entry : entries(list, client_separators)) {
         net_endpoint named;
         bool admitted = false;
         if (address_parse(entry, &named)) {
@@ -141,9 +141,9 @@ int tftp_netvalC(const net_endpoint& client) {
     return -1;
 }
 
-int tftp_netvalR(const net_endpoint& client) {
+int tftp_netvalR(const net_endpoint& client, const std::string& list) {
     const std::string text = address_text(client);
-    for (const std::string& entry : entries(ServiceIPR.get(), range_separators)) {
+    for (const std::string& entry : entries(list, range_separators)) {
         net_endpoint start, end;
         std::string bad;
         range_fault fault = read_range(entry, &start, &end, &bad);
@@ -166,11 +166,11 @@ int tftp_netvalR(const net_endpoint& client) {
     return -1;
 }
 
-int tftp_netvalW(const net_endpoint& client) {
+int tftp_netvalW(const net_endpoint& client, const std::string& list) {
     const std::string text = address_text(client);
     std::vector<std::string> octets;
     bool dotted = client.family == net_family::v4 && mask_parts(text, &octets);
-    for (const std::string& entry : entries(ServiceIPW.get(), mask_separators)) {
+    for (const std::string& entry : entries(list, mask_separators)) {
         net_endpoint prefix;
         int bits = 0;
         if (prefix_mask(entry, &prefix, &bits)) {
@@ -202,13 +202,16 @@ int tftp_netvalW(const net_endpoint& client) {
 }
 
 int tftp_netvalidate(const net_endpoint& sender) {
-    if (ServiceIP != 1) return 0;
+    const auto settings = settings_now();
+    if (settings->ServiceIP != 1) return 0;
     std::string client = address_text(sender);
     if (client.empty()) {
         report_error("tftp_netvalidate: Failed to extract the requesting client's IP address.");
         return -1;
     }
-    if (tftp_netvalC(sender) == 0 || tftp_netvalR(sender) == 0 || tftp_netvalW(sender) == 0)
+    if (tftp_netvalC(sender, settings->ServiceIPC) == 0 ||
+        tftp_netvalR(sender, settings->ServiceIPR) == 0 ||
+        tftp_netvalW(sender, settings->ServiceIPW) == 0)
         return 0;
     trace_line("tftp_netvalidate: Connection refused from client %s.", client.c_str());
     return -1;

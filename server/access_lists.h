@@ -8,15 +8,15 @@
 
 #include <string>
 
-// Resolves the host names of the clients list ahead of the requests they judge: when the settings
-// are read, and whenever the list changes.
+// Resolves the host names of the clients list that serves ahead of the requests it judges: when
+// the settings are read, and whenever the list changes.
 void access_lists_resolve();
 // 0 when the sender is admitted, -1 when refused.
 int tftp_netvalidate(const net_endpoint& sender);
 // Each list's own test of a client: 0 admitted, -1 not (an empty list admits nobody).
-int tftp_netvalC(const net_endpoint& client);
-int tftp_netvalR(const net_endpoint& client);
-int tftp_netvalW(const net_endpoint& client);
+int tftp_netvalC(const net_endpoint& client, const std::string& list);
+int tftp_netvalR(const net_endpoint& client, const std::string& list);
+int tftp_netvalW(const net_endpoint& client, const std::string& list);
 
 // The access dialog's check of the three texts: every fault is reported with report_error;
 // true when there is none. Without resolve_names a host name is left to the resolver, which

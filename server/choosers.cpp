@@ -9,12 +9,30 @@
 
 using namespace tftps_controls;
 
+namespace {
+
+// The longest path a chooser gives a setting.
+constexpr size_t chosen_path_limit = 259;
+
+// The chooser's choice serves from the next request.
+void serve(void (*change)(server_settings& value, const std::string& chosen),
+           const std::string& chosen) {
+    server_settings value = *settings_now();
+    change(value, chosen);
+    settings_serve(value);
+}
+
+} // namespace
+
 void choose_root_folder(int field) {
     std::string folder;
     if (!ui_choose_folder("Choose a root folder...", &folder)) return;
-    folder = folder.substr(0, setting_text_limit);
+    folder = folder.substr(0, chosen_path_limit);
     ui_set_text(field, folder);
-    (field == IDC_UPLOAD_ROOT ? RestrictUploadPath : RestrictDownloadPath).set(folder);
+    serve(field == IDC_UPLOAD_ROOT
+              ? +[](server_settings& v, const std::string& f) { v.RestrictUploadPath = f; }
+              : +[](server_settings& v, const std::string& f) { v.RestrictDownloadPath = f; },
+          folder);
     status_text("Root directory selected.");
 }
 
@@ -22,14 +40,15 @@ void choose_trace_file() {
     ui_file_chooser chooser;
     chooser.title = "Write trace information in...";
     chooser.filters = {{"Log files", "*.log"}};
-    chooser.initial = TracePath.get();
+    chooser.initial = settings_now()->TracePath;
     chooser.save = true;
     std::string path;
     if (!ui_choose_file(chooser, &path)) return;
-    TracePath.set(path.substr(0, setting_text_limit + 1));
+    path = path.substr(0, chosen_path_limit + 1);
+    serve([](server_settings& v, const std::string& chosen) { v.TracePath = chosen; }, path);
     // An open log is not reopened: the new path serves from the next time tracing starts.
     char text[300];
-    std::snprintf(text, sizeof text, "Trace data will be in %s.", TracePath.get().c_str());
+    std::snprintf(text, sizeof text, "Trace data will be in %s.", path.c_str());
     status_text(text);
 }
 
@@ -49,13 +68,14 @@ void choose_command() {
     // The command is split into words at blanks, so a program path with blanks is quoted.
     std::string program = path.find_first_of(" \t") == std::string::npos ? path : '"' + path + '"';
     std::string command = answer == ui_answer::yes ? program + " ?" : program;
-    if (command.size() > setting_text_limit) {
+    if (command.size() > chosen_path_limit) {
         ui_beep();
         return;
     }
     char text[300];
     std::snprintf(text, sizeof text, "Will launch %s.", path.c_str());
     status_text(text);
-    RunExternalExe.set(command);
+    serve([](server_settings& v, const std::string& chosen) { v.RunExternalExe = chosen; },
+          command);
     ui_set_text(IDC_COMMAND, command);
 }

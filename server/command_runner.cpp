@@ -60,7 +60,7 @@ void keep_turn(process_id current) {
         command next;
         {
             std::lock_guard<std::mutex> lock(r.mutex);
-            if (r.waiting.empty() || r.running > std::max(1, MaxCommands.load())) {
+            if (r.waiting.empty() || r.running > std::max(1, settings_now()->MaxCommands)) {
                 --r.running;
                 return;
             }
@@ -78,7 +78,7 @@ void command_run(std::vector<std::string> words, std::string line) {
     command c{std::move(words), std::move(line)};
     {
         std::lock_guard<std::mutex> lock(r.mutex);
-        if (r.running >= std::max(1, MaxCommands.load())) {
+        if (r.running >= std::max(1, settings_now()->MaxCommands)) {
             trace_line("TFTP_RunExternal: '%s' waits its turn: %d commands run at once.",
                        c.line.c_str(), r.running);
             r.waiting.push_back(std::move(c));

@@ -161,8 +161,9 @@ void start_transfer(daemon_state& d, const listener& l, const intake_datagram& r
 
 // Whether a new request from the client must wait: every slot is taken, or the client's own.
 bool no_room(const daemon_state& d, const net_endpoint& client) {
-    return d.transfers.size() >= static_cast<size_t>(MaxTransfers.load()) ||
-           d.transfers.of_client(client) >= MaxPerClient.load();
+    const auto settings = settings_now();
+    return d.transfers.size() >= static_cast<size_t>(settings->MaxTransfers) ||
+           d.transfers.of_client(client) >= settings->MaxPerClient;
 }
 
 // Serves, refuses or drops one datagram read at a listening socket.
@@ -238,7 +239,7 @@ void TFTPStartDaemon(const std::shared_ptr<stop_request>& stop) {
     if (!run_as_now(&refusal))
         report_fatal(("pellsd cannot go on as its user: " + refusal + ".").c_str());
     // As the user the uploads are written as: what it may remove, they could have left.
-    roots_leftovers_remove();
+    roots_leftovers_remove(*settings_now());
     event_set(daemon_listening_event());
     while (!stop->raised()) {
         // An idle server sleeps here until a datagram, a wait's end or the stop: it never polls.
@@ -250,7 +251,6 @@ void TFTPStartDaemon(const std::shared_ptr<stop_request>& stop) {
             d.transfers.receive(fd);
         for (const auto& l : d.listeners)
             if (std::find(ready.begin(), ready.end(), l->socket.get()) != ready.end()) {
-                std::shared_lock<std::shared_mutex> settled(settings_change);
                 d.intake.read(l->socket.get());
                 intake_datagram request;
                 while (d.intake.next(&request))

@@ -84,7 +84,8 @@ int denied(const std::string& name) {
 
 } // namespace
 
-int tftp_checkfilename(std::string& name, int kind, std::string* beneath) {
+int tftp_checkfilename(std::string& name, int kind, const server_settings& settings,
+                       std::string* beneath) {
     if (name.empty() || starts_badly(static_cast<unsigned char>(name[0]))) {
         trace_line("tftp_checkfilename: Filename started with whitespace.");
         return -1;
@@ -99,9 +100,9 @@ int tftp_checkfilename(std::string& name, int kind, std::string* beneath) {
     if (name.size() >= 2 && name[1] == ':' && !drive) return denied(name); // C:file, C:
     bool absolute = network || drive;
 
-    bool restricted = (kind == 1 ? RestrictDownload : RestrictUpload) == 1;
+    bool restricted = (kind == 1 ? settings.RestrictDownload : settings.RestrictUpload) == 1;
     if (restricted) {
-        std::string root = (kind == 1 ? RestrictDownloadPath : RestrictUploadPath).get();
+        std::string root = kind == 1 ? settings.RestrictDownloadPath : settings.RestrictUploadPath;
         std::string below = name;
         if (absolute) {
             if (!under_root(name, policy_form(root))) return denied(name);

@@ -16,11 +16,13 @@ constexpr const char* separators = " ,\t\r\n";
 std::vector<net_endpoint> wanted(uint16_t port) {
     std::vector<net_endpoint> addresses;
     std::string bad;
-    if (!listen_addresses_parse(ListenAddresses.get(), port, &addresses, &bad))
+    const auto settings = settings_now();
+    if (!listen_addresses_parse(settings->ListenAddresses, port, &addresses, &bad))
         report_fatal("net_init: can't bind local address.");
     if (!addresses.empty()) return addresses;
     for (net_family family : {net_family::v4, net_family::v6})
-        if (ListenFamily == 0 || ListenFamily == (family == net_family::v4 ? 4 : 6))
+        if (settings->ListenFamily == 0 ||
+            settings->ListenFamily == (family == net_family::v4 ? 4 : 6))
             addresses.push_back(any_address(family, port));
     return addresses;
 }
@@ -42,7 +44,7 @@ std::atomic<int> listen_port_override{0};
 
 int net_listen_port(const char* service) {
     if (listen_port_override) return listen_port_override;
-    if (ListenPort != tftp_well_known_port) return ListenPort;
+    if (int stored = settings_now()->ListenPort; stored != tftp_well_known_port) return stored;
     int port = service_port(service);
     if (port == 0) {
         report_error("net_init: unknown service: %s/udp.", service);
@@ -72,9 +74,15 @@ bool listen_addresses_parse(const std::string& text, uint16_t port,
     return true;
 }
 
+bool listen_addresses_usable(const std::string& text) {
+    std::vector<net_endpoint> addresses;
+    std::string bad;
+    return listen_addresses_parse(text, tftp_well_known_port, &addresses, &bad);
+}
+
 std::vector<std::unique_ptr<listener>> net_init(const char* service) {
     auto port = static_cast<uint16_t>(net_listen_port(service));
-    const bool named = !ListenAddresses.get().empty();
+    const bool named = !settings_now()->ListenAddresses.empty();
     std::vector<std::unique_ptr<listener>> listeners;
     std::string listening, absent;
     for (const net_endpoint& where : wanted(port)) {

@@ -30,6 +30,9 @@ int net_listen_port(const char* service);
 bool listen_addresses_parse(const std::string& text, uint16_t port,
                             std::vector<net_endpoint>* addresses, std::string* bad);
 
+// Whether a list of listening addresses can be read.
+bool listen_addresses_usable(const std::string& text);
+
 // Opens and binds the listening sockets for the service (a fatal report when none can be), says
 // on the status line where the server listens, and sets each up to tell where a request arrived.
 std::vector<std::unique_ptr<listener>> net_init(const char* service);

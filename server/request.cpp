@@ -30,16 +30,16 @@ int refuse(transfer& t, int code, const char* text) {
 }
 
 // Refuses with its ERROR (-1) a path that the permissions do not allow; 0 when they do.
-int check_permissions(transfer& t, int kind, const file_place& path) {
+int check_permissions(transfer& t, int kind, const file_place& path, const server_settings& s) {
     if (kind == OP_RRQ) {
-        if (AllowDownload != 1) return refuse(t, 2, "File download permission denied.");
+        if (s.AllowDownload != 1) return refuse(t, 2, "File download permission denied.");
         if (!path_exists(path)) return refuse(t, 1, "File not found.");
         if (!path_readable(path)) return refuse(t, 2, "Unable to read from the file.");
         return 0;
     }
-    if (AllowUpload != 1) return refuse(t, 2, "File upload permission denied.");
+    if (s.AllowUpload != 1) return refuse(t, 2, "File upload permission denied.");
     bool exists = path_exists(path);
-    if (exists && AllowOverwrite == 1) return refuse(t, 2, "File overwrite permission denied.");
+    if (exists && s.AllowOverwrite == 1) return refuse(t, 2, "File overwrite permission denied.");
     if (exists && path_read_only(path)) return refuse(t, 2, "Unable to write to the file.");
     return 0;
 }
@@ -47,12 +47,12 @@ int check_permissions(transfer& t, int kind, const file_place& path) {
 // What the server agrees to of the options asked, within the RFCs' limits and its own: a value
 // too large is lowered, one it cannot take is left out. -1 when the request is refused.
 int negotiate(transfer& t, int kind, const option_set& asked, const file_place& path,
-              option_set* agreed) {
+              const server_settings& s, option_set* agreed) {
     for (const option_value& o : asked.values) {
         switch (o.name) {
         case option_name::blksize:
             if (o.value >= blksize_min) {
-                int64_t size = std::min<int64_t>({o.value, blksize_max, MaxBlockSize.load()});
+                int64_t size = std::min<int64_t>({o.value, blksize_max, s.MaxBlockSize});
                 // A block that fits the interface the request came in on, less the IP, UDP and
                 // TFTP headers.
                 int headers = t.peer.family == net_family::v6 ? 52 : 32;
@@ -79,7 +79,7 @@ int negotiate(transfer& t, int kind, const option_set& asked, const file_place& 
             break;
         case option_name::windowsize:
             if (o.value >= 1 && o.value <= windowsize_max)
-                agreed->set(o.name, std::min<int64_t>(o.value, MaxWindowSize.load()));
+                agreed->set(o.name, std::min<int64_t>(o.value, s.MaxWindowSize));
             break;
         }
     }
@@ -96,6 +96,9 @@ int negotiate(transfer& t, int kind, const option_set& asked, const file_place& 
 } // namespace
 
 int recv_xRQ(transfer& t, int kind, const uint8_t* data, int length, option_set* agreed) {
+    // One copy of the settings judges the whole request, whatever changes meanwhile.
+    const std::shared_ptr<const server_settings> settings = settings_now();
+    const server_settings& s = *settings;
     t.kind = kind;
     const uint8_t *at = data, *end = data + length;
     std::string name, mode;
@@ -118,20 +121,20 @@ int recv_xRQ(transfer& t, int kind, const uint8_t* data, int length, option_set*
     trace_line("recv_xRQ: Detected %s request from %s for %s.", kind == OP_RRQ ? "read" : "write",
                t.peer_host.c_str(), name.c_str());
     std::string beneath;
-    if (tftp_checkfilename(name, kind, &beneath) < 0) return refuse(t, 2, "File request failed.");
-    const file_place place = root_place(kind, beneath, local_path(name));
+    if (tftp_checkfilename(name, kind, s, &beneath) < 0) return refuse(t, 2, "File request failed.");
+    const file_place place = root_place(kind, beneath, local_path(name), s);
     // Out of the root through a link is out of the root all the same.
     if (path_leads_out(place)) {
         trace_line("tftp_checkfilename: %s leads out of its root.", place.path.c_str());
         return refuse(t, 2, "File request failed.");
     }
-    if (check_permissions(t, kind, place) < 0) return -1;
-    if (Extensions == 1) {
+    if (check_permissions(t, kind, place, s) < 0) return -1;
+    if (s.Extensions == 1) {
         t.rollover = true;
         option_set asked = options_parse(at, end);
         if (!asked.empty()) {
             trace_line("recv_xRQ: Options asked: %s.", options_text(asked).c_str());
-            if (negotiate(t, kind, asked, place, agreed) < 0) return -1;
+            if (negotiate(t, kind, asked, place, s, agreed) < 0) return -1;
             t.take_options(*agreed);
         }
     }
@@ -139,15 +142,15 @@ int recv_xRQ(transfer& t, int kind, const uint8_t* data, int length, option_set*
     if (kind == OP_WRQ) {
         t.claim = upload_claim(place);
         if (!t.claim) return refuse(t, 2, "The file is being uploaded by another client.");
-        t.keep_existing = AllowOverwrite == 1;
+        t.keep_existing = s.AllowOverwrite == 1;
         // A reload while the file comes in changes nothing of what happens once it is whole.
-        if (RunExternal == 1) t.after_upload = RunExternalExe.get();
+        if (s.RunExternal == 1) t.after_upload = s.RunExternalExe;
     }
     if (!file_open(t, place, kind == OP_RRQ ? "r" : "w", 0))
         return refuse(t, 2, "Failed to open file.");
     t.meter->kind = kind;
     // With many at once, the totals show instead.
-    if (MaxTransfers == 1) progress_start(t.meter);
+    if (s.MaxTransfers == 1) progress_start(t.meter);
     return 0;
 }
 

@@ -23,19 +23,21 @@ void roots_release() {
         root = {};
 }
 
-void roots_leftovers_remove() {
-    if (RestrictUpload != 1 || AllowUpload != 1) return;
-    const std::string root = RestrictUploadPath.get();
+void roots_leftovers_remove(const server_settings& settings) {
+    if (settings.RestrictUpload != 1 || settings.AllowUpload != 1) return;
+    const std::string& root = settings.RestrictUploadPath;
     if (int removed = staged_leftovers_remove(root); removed > 0)
         status_text("Removed " + std::to_string(removed) +
                     (removed == 1 ? " unfinished upload" : " unfinished uploads") +
                     " that an earlier run left in " + root + ".");
 }
 
-file_place root_place(int kind, const std::string& beneath, const std::string& whole) {
+file_place root_place(int kind, const std::string& beneath, const std::string& whole,
+                      const server_settings& settings) {
     const bool download = kind == 1;
-    if ((download ? RestrictDownload : RestrictUpload) != 1) return file_place(whole);
-    const std::string path = (download ? RestrictDownloadPath : RestrictUploadPath).get();
+    if ((download ? settings.RestrictDownload : settings.RestrictUpload) != 1)
+        return file_place(whole);
+    const std::string& path = download ? settings.RestrictDownloadPath : settings.RestrictUploadPath;
     std::lock_guard<std::mutex> lock(roots_mutex);
     opened_root& root = roots[download ? 0 : 1];
     // A root replaced on the disk (moved away, a new folder made in its place) is the new one.

@@ -9,8 +9,8 @@ namespace {
 shared_text pending;
 } // namespace
 
-std::string run_as_user() {
-    std::string user = RunAsUser.get();
+std::string run_as_user(const server_settings& settings) {
+    std::string user = settings.User;
     if (!user.empty()) return user;
     return user_exists("pellsd") ? "pellsd" : "nobody";
 }

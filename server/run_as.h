@@ -5,9 +5,11 @@
 
 #include <string>
 
+struct server_settings;
+
 // The user a server started as root goes on as: the stored one, or pellsd where that user
 // exists, or nobody. "root" keeps root.
-std::string run_as_user();
+std::string run_as_user(const server_settings& settings);
 // Set by the headless server started as root: the user its daemon becomes once it has bound its
 // sockets; empty for none.
 void run_as_after_binding(const std::string& user);

@@ -4,7 +4,7 @@
 #include "diag/progress.h"
 #include "diag/status.h"
 #include "diag/trace.h"
-#include "server_window.h"
+#include "server_run.h"
 
 void transfer_abort() {
     // A daemon of a stopped run ends on its own; the run that serves now goes on.

@@ -170,7 +170,7 @@ int board_tick() {
     const uint64_t now = clock_ms();
     if (b.next_show_ms > now) return static_cast<int>(b.next_show_ms - now);
     show(b);
-    if (running && MaxTransfers > 1 && board_totals_shown && !stop_flag && role().serving())
+    if (running && settings_now()->MaxTransfers > 1 && board_totals_shown && !stop_flag && role().serving())
         status_text(totals_line(b.rows));
     b.changed = false;
     b.next_show_ms = clock_ms() + tick_ms;

@@ -27,7 +27,7 @@ int transfer_socket_open(const net_endpoint& local, bool* no_free_port) {
     int fd = sock_open_udp(local.family);
     if (fd < 0) return -1;
     int low = 0, high = 0;
-    port_range_parse(PortRange.get(), &low, &high);
+    port_range_parse(settings_now()->PortRange, &low, &high);
     net_endpoint where = local;
     if (low == 0) {
         where.port = 0;

@@ -12,6 +12,7 @@
 #include "server/server_controls.h"
 #include "server/server_role.h"
 #include "server/server_window.h"
+#include "server/server_run.h"
 #include "server/settings.h"
 #include "settings_store.h"
 #include "udp_peer.h"
@@ -84,7 +85,7 @@ TEST_F(server_gui, shows_the_logic_and_its_controls_reach_it) {
     auto* transfers = control<QLineEdit>(window, IDC_MAX_TRANSFERS);
     transfers->clear();
     QTest::keyClicks(transfers, "40");
-    EXPECT_EQ(MaxTransfers, 40);
+    EXPECT_EQ(settings_now()->MaxTransfers, 40);
     click(window, IDC_SAVE);
     EXPECT_EQ(boxes.seen().back().title, "Saved options");
     click(window, IDC_ALLOW_DOWNLOAD);
@@ -160,7 +161,7 @@ TEST_F(server_gui, the_access_dialog_refuses_a_bad_mask_and_cancel_keeps_the_old
     EXPECT_TRUE(refused_and_still_open);
     ASSERT_FALSE(boxes.seen().empty());
     EXPECT_EQ(boxes.seen().back().text, "10.*1.0.0 is not a valid IP mask address.");
-    EXPECT_EQ(ServiceIPW.get(), "10.0.0.*");
+    EXPECT_EQ(settings_now()->ServiceIPW, "10.0.0.*");
 }
 
 } // namespace

@@ -80,9 +80,9 @@ TEST(daemon, rejects_bad_options_with_a_clear_message) {
         std::vector<std::string> args;
         const char* message;
     } cases[] = {
-        {{"--headless", "--port", "0"}, "is not a port number"},
-        {{"--headless", "--port", "70000"}, "is not a port number"},
-        {{"--headless", "--timeout", "1"}, "the timeout must be 2 to 120 seconds"},
+        {{"--headless", "--port", "0"}, "--port needs a port number from 1 to 65535, not '0'."},
+        {{"--headless", "--port", "70000"}, "--port needs a port number from 1 to 65535"},
+        {{"--headless", "--timeout", "1"}, "--timeout needs a number of seconds from 2 to 120"},
         {{"--headless", "--root"}, "--root needs a folder"},
         {{"--headless", "--bogus"}, "unknown option '--bogus'"},
         {{"--headless", "--max-transfers", "1025"},

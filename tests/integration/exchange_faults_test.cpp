@@ -4,11 +4,13 @@
 #include "client/session.h"
 #include "client_engine.h"
 #include "daemon_fixture.h"
+#include "settings_store.h"
 #include "diag/shared_flags.h"
 #include "lockstep.h"
 #include "packet_expect.h"
 #include "server/daemon.h"
 #include "server/server_window.h"
+#include "server/server_run.h"
 #include "server/settings.h"
 #include "ui/test_backend.h"
 #include "wait_until.h"
@@ -178,12 +180,11 @@ TEST_F(server_faults, an_upload_that_needs_block_65536) {
 }
 
 TEST_F(server_faults, disabling_stops_every_transfer_tells_its_client_and_closes_its_file) {
-    MaxTransfers = 2;
+    serve_settings([](server_settings& s) { s.MaxTransfers = 2; });
     udp_peer client, uploader;
     begin_download(client, 1500);
     begin_upload(uploader);
     server_disable();
-    MaxTransfers = 1;
     for (const udp_peer* told : {&client, &uploader})
         EXPECT_EQ(next_bytes(*told),
                   tftp_packet(5, 0, std::string("Server shutting down.") + '\0'));

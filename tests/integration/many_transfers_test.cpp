@@ -1,12 +1,14 @@
 // A server that runs many transfers at once: side by side, each byte for byte, within its limits,
 // counted on the status line and in the status file, and all ended by Disable.
 #include "daemon_fixture.h"
+#include "settings_store.h"
 #include "diag/status.h"
 #include "packet_expect.h"
 #include "platform/socket.h"
 #include "server/daemon.h"
 #include "server/server_controls.h"
 #include "server/server_window.h"
+#include "server/server_run.h"
 #include "server/settings.h"
 #include "transfer_data.h"
 #include "ui/test_backend.h"
@@ -77,7 +79,7 @@ class many_transfers : public daemon_test {
   protected:
     void SetUp() override {
         daemon_test::SetUp();
-        MaxTransfers = 8;
+        serve_settings([](server_settings& s) { s.MaxTransfers = 8; });
         write_file(root_file("shared.bin"), shared);
         write_file(root_file("other.bin"), pattern_bytes(2600, 2));
     }
@@ -125,7 +127,7 @@ TEST_F(many_transfers, downloads_and_uploads_of_the_same_and_other_files_run_sid
 }
 
 TEST_F(many_transfers, more_than_the_list_keeps_are_all_counted) {
-    MaxTransfers = MaxPerClient = 250;
+    serve_settings([](server_settings& s) { s.MaxTransfers = s.MaxPerClient = 250; });
     std::vector<stepped_client> clients;
     for (int i = 0; i < 250; ++i) {
         clients.emplace_back(false, "shared.bin", "");
@@ -136,8 +138,10 @@ TEST_F(many_transfers, more_than_the_list_keeps_are_all_counted) {
 }
 
 TEST_F(many_transfers, a_client_gets_its_share_and_the_request_beyond_the_limit_is_busy) {
-    MaxTransfers = 3;
-    MaxPerClient = 2;
+    serve_settings([](server_settings& s) {
+        s.MaxTransfers = 3;
+        s.MaxPerClient = 2;
+    });
     const std::string busy =
         tftp_packet(5, 2, std::string("The TFTP server is busy. Please try again soon.") + '\0');
     std::vector<stepped_client> clients;
@@ -166,7 +170,7 @@ TEST_F(many_transfers, a_client_gets_its_share_and_the_request_beyond_the_limit_
 }
 
 TEST_F(many_transfers, the_list_of_recent_transfers_shows_each_with_its_progress_or_outcome) {
-    MaxTransfers = 1;
+    serve_settings([](server_settings& s) { s.MaxTransfers = 1; });
     auto rows = [] { return ui_test_rows(IDC_RECENT_TRANSFERS); };
     auto row_is = [&](size_t index, const std::string& pattern) {
         return wait_until(

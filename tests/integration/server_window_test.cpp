@@ -9,6 +9,7 @@
 #include "server/daemon.h"
 #include "server/listeners.h"
 #include "server/server_controls.h"
+#include "server/server_run.h"
 #include "server/server_window.h"
 #include "server/settings.h"
 #include "settings_store.h"
@@ -34,8 +35,7 @@ class server_window : public engine_test {
         server_disable();
         EXPECT_TRUE(wait_until([] { return daemon_running == 0; }, 5000));
         listen_port_override = 0;
-        RunExternal = 0;
-        RunExternalExe.set("");
+        settings_serve(server_settings{});
         engine_test::TearDown();
     }
     static void store(std::initializer_list<std::pair<const char*, std::string>> values) {
@@ -138,10 +138,10 @@ TEST_F(server_window, reset_returns_to_the_saved_options_after_a_yes_only) {
     server_command(IDC_RESET);
     EXPECT_EQ(last_box_shown().title, "Reset options");
     EXPECT_EQ(last_box_shown().text, "Are you sure you want to revert to the saved options?");
-    EXPECT_EQ(AllowDownload, 0);
+    EXPECT_EQ(settings_now()->AllowDownload, 0);
     ui_test_answer(ui_answer::yes);
     server_command(IDC_RESET);
-    EXPECT_EQ(AllowDownload, 1);
+    EXPECT_EQ(settings_now()->AllowDownload, 1);
     EXPECT_TRUE(ui_is_checked(IDC_ALLOW_DOWNLOAD));
     EXPECT_EQ(status(), "Options have been reset.");
 }
@@ -317,7 +317,7 @@ TEST_F(server_window, enable_refuses_missing_roots_and_commands) {
 
     ui_set_text(IDC_DOWNLOAD_ROOT, folder.path() + "/" + std::string(140, 'x'));
     server_command(IDC_ENABLE);
-    EXPECT_EQ(RestrictDownloadPath.get().size(), 127u); // cut at Enable
+    EXPECT_EQ(settings_now()->RestrictDownloadPath.size(), 127u); // cut at Enable
 
     ui_set_text(IDC_DOWNLOAD_ROOT, folder.path());
     click(IDC_RUN_EXTERNAL);
@@ -326,45 +326,32 @@ TEST_F(server_window, enable_refuses_missing_roots_and_commands) {
     EXPECT_EQ(ServerEnabled, 0);
 }
 
-// Each box switches its setting and the controls that go with it, and answers on the status
-// line with what the switch now means.
+// Each box of the table switches its setting and the controls that go with it, and answers on
+// the status line with what the switch now means.
 TEST_F(server_window, every_option_box_switches_its_setting_and_its_controls) {
+    ui_test_choose(folder.file("trace.log")); // the trace's box asks for its file
     server_window_open();
-    const struct {
-        int id;
-        std::atomic<int>* setting;
-        std::vector<int> controls;
-    } boxes[] = {
-        {IDC_ALLOW_UPLOAD, &AllowUpload, {}},
-        {IDC_ALLOW_DOWNLOAD, &AllowDownload, {}},
-        {IDC_NO_OVERWRITE, &AllowOverwrite, {}},
-        {IDC_SERVICE_ONLY, &ServiceIP, {IDC_ACCESS_LISTS}},
-        {IDC_RUN_EXTERNAL, &RunExternal, {IDC_COMMAND, IDC_COMMAND_CHOOSER}},
-        {IDC_RESTRICT_UPLOAD, &RestrictUpload, {IDC_UPLOAD_ROOT, IDC_UPLOAD_ROOT_CHOOSER}},
-        {IDC_RESTRICT_DOWNLOAD, &RestrictDownload, {IDC_DOWNLOAD_ROOT, IDC_DOWNLOAD_ROOT_CHOOSER}},
-        {IDC_EXTENSIONS, &Extensions, {IDC_MAX_BLOCK_SIZE, IDC_MAX_WINDOW_SIZE}},
-    };
-    for (const auto& b : boxes) {
-        std::string said[2];
+    int boxes = 0;
+    for (const server_row& row : server_setting_table().rows()) {
+        if (row.control_kind != setting_control::check_box) continue;
+        ++boxes;
         for (int click_number = 0; click_number < 2; ++click_number) {
-            click(b.id);
-            bool on = ui_is_checked(b.id);
-            EXPECT_EQ(*b.setting, on ? 1 : 0) << b.id;
-            for (int control : b.controls)
-                EXPECT_EQ(ui_is_enabled(control), on) << b.id << " " << control;
-            if (on && !b.controls.empty()) {
-                EXPECT_EQ(ui_test_focused(), b.controls.front());
+            click(row.control);
+            const bool on = ui_is_checked(row.control);
+            EXPECT_EQ(settings_now().get()->*row.number, on ? 1 : 0) << row.name;
+            for (int control : row.enables)
+                EXPECT_TRUE(!control || ui_is_enabled(control) == on) << row.name << " " << control;
+            if (on && row.enables[0]) {
+                EXPECT_EQ(ui_test_focused(), row.enables[0]) << row.name;
             }
-            said[on ? 1 : 0] = status();
+            EXPECT_EQ(status(), on ? row.on_text : row.off_text) << row.name;
         }
-        EXPECT_NE(said[0], said[1]) << b.id;
     }
-    click(IDC_ALLOW_UPLOAD);
-    EXPECT_EQ(status(), "Clients will be able to upload files.");
+    EXPECT_EQ(boxes, 9);
     click(IDC_RUN_EXTERNAL);
     ui_set_text(IDC_COMMAND, "reload ?"); // the user types
     server_command(IDC_COMMAND);
-    EXPECT_EQ(RunExternalExe.get(), "reload ?");
+    EXPECT_EQ(settings_now()->RunExternalExe, "reload ?");
 }
 
 TEST_F(server_window, tracing_without_a_file_asks_for_one_and_enable_then_fails) {
@@ -393,7 +380,7 @@ TEST_F(server_window, tracing_without_a_file_asks_for_one_and_enable_then_fails)
 
 TEST_F(server_window, the_access_dialog_checks_before_it_takes_the_lists) {
     server_window_open();
-    ServiceIPW.set("10.0.0.*");
+    serve_settings([](server_settings& s) { s.ServiceIPW = "10.0.0.*"; });
     ui_test_on_dialog([](int dialog) {
         EXPECT_EQ(dialog, IDD_ACCESS_LISTS);
         EXPECT_EQ(ui_get_text(IDC_CLIENT_MASKS, 300), "10.0.0.*");
@@ -404,7 +391,7 @@ TEST_F(server_window, the_access_dialog_checks_before_it_takes_the_lists) {
     });
     server_command(IDC_ACCESS_LISTS);
     EXPECT_EQ(last_box(), "10.*1.0.0 is not a valid IP mask address.");
-    EXPECT_EQ(ServiceIPW.get(), "10.0.0.*"); // OK refused, then Cancel: the old lists
+    EXPECT_EQ(settings_now()->ServiceIPW, "10.0.0.*"); // OK refused, then Cancel: the old lists
 
     ui_test_on_dialog([](int) {
         ui_set_text(IDC_INDIVIDUAL_CLIENTS, "localhost");
@@ -412,8 +399,8 @@ TEST_F(server_window, the_access_dialog_checks_before_it_takes_the_lists) {
         server_command(IDC_ACCESS_OK);
     });
     server_command(IDC_ACCESS_LISTS);
-    EXPECT_EQ(ServiceIPC.get(), "localhost");
-    EXPECT_EQ(ServiceIPW.get(), "192.168.*.*");
+    EXPECT_EQ(settings_now()->ServiceIPC, "localhost");
+    EXPECT_EQ(settings_now()->ServiceIPW, "192.168.*.*");
     auto log = ui_test_log();
     EXPECT_EQ(std::count(log.begin(), log.end(), "end_dialog 1100"), 2);
 }
@@ -423,24 +410,24 @@ TEST_F(server_window, the_choosers_fill_their_fields) {
     ui_test_choose(folder.path());
     server_command(IDC_DOWNLOAD_ROOT_CHOOSER);
     EXPECT_EQ(ui_get_text(IDC_DOWNLOAD_ROOT, 300), folder.path());
-    EXPECT_EQ(RestrictDownloadPath.get(), folder.path());
+    EXPECT_EQ(settings_now()->RestrictDownloadPath, folder.path());
     EXPECT_EQ(status(), "Root directory selected.");
 
     ui_test_choose("/opt/my tools/flash");
     ui_test_answer(ui_answer::yes);
     server_command(IDC_COMMAND_CHOOSER);
     EXPECT_EQ(last_box_shown().title, "Add the argument");
-    EXPECT_EQ(RunExternalExe.get(), "\"/opt/my tools/flash\" ?");
+    EXPECT_EQ(settings_now()->RunExternalExe, "\"/opt/my tools/flash\" ?");
     EXPECT_EQ(ui_get_text(IDC_COMMAND, 300), "\"/opt/my tools/flash\" ?");
     EXPECT_EQ(status(), "Will launch /opt/my tools/flash.");
     ui_test_choose("/usr/bin/reload");
     ui_test_answer(ui_answer::no);
     server_command(IDC_COMMAND_CHOOSER);
-    EXPECT_EQ(RunExternalExe.get(), "/usr/bin/reload");
+    EXPECT_EQ(settings_now()->RunExternalExe, "/usr/bin/reload");
     ui_test_choose("/usr/bin/other");
     ui_test_answer(ui_answer::cancel);
     server_command(IDC_COMMAND_CHOOSER);
-    EXPECT_EQ(RunExternalExe.get(), "/usr/bin/reload");
+    EXPECT_EQ(settings_now()->RunExternalExe, "/usr/bin/reload");
     server_command(IDC_UPLOAD_ROOT_CHOOSER); // cancelled: nothing changes
     EXPECT_EQ(ui_get_text(IDC_UPLOAD_ROOT, 300), current_folder());
 }

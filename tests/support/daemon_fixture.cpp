@@ -7,6 +7,7 @@
 #include "server/daemon.h"
 #include "server/listeners.h"
 #include "server/server_controls.h"
+#include "server/server_run.h"
 #include "server/server_window.h"
 #include "server/settings.h"
 #include "settings_store.h"
@@ -25,12 +26,12 @@ void daemon_test::SetUp() {
     // Stored settings exist, so that no first-start advice box shows up among the test's boxes.
     store_settings(server_settings_key, {{"Timeout", "120"}});
     server_window_open();
-    AllowUpload = AllowDownload = 1;
-    RestrictUploadPath.set(root());
-    RestrictDownloadPath.set(root());
-    TracePath.set(folder.file("trace.log"));
-    trace_enabled = 1;
-    settings_show();
+    serve_settings([this](server_settings& s) {
+        s.AllowUpload = s.AllowDownload = 1;
+        s.RestrictUploadPath = s.RestrictDownloadPath = root();
+        s.TracePath = folder.file("trace.log");
+        s.TraceEnabled = 1;
+    });
     server_enable();
     ASSERT_EQ(ServerEnabled, 1);
     // Set once the port is bound: a bind that failed never sets it.

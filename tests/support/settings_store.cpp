@@ -1,5 +1,7 @@
 #include "settings_store.h"
 
+#include "server/settings.h"
+
 #include "platform/registry.h"
 
 void store_settings(const std::string& key,
@@ -17,4 +19,11 @@ std::string stored_setting(const std::string& key, const char* name) {
     bool found = registry_query_string(stored, name, &text, 255);
     registry_close_key(stored);
     return found ? text : "<none>";
+}
+
+void serve_settings(const std::function<void(server_settings&)>& edit) {
+    server_settings value = *settings_now();
+    edit(value);
+    settings_serve(value);
+    server_setting_table().show(value);
 }

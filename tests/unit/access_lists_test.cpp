@@ -11,14 +11,19 @@ class access_lists : public engine_test {
   protected:
     void SetUp() override {
         engine_test::SetUp();
-        ServiceIP = 1;
-        ServiceIPC.set("");
-        ServiceIPR.set("");
-        ServiceIPW.set("");
+        server_settings lists;
+        lists.ServiceIP = 1;
+        settings_serve(lists);
     }
     void TearDown() override {
-        ServiceIP = 0;
+        settings_serve(server_settings{});
         engine_test::TearDown();
+    }
+    // The list (or the switch) that serves from now on.
+    static void set(std::string server_settings::*list, const std::string& text) {
+        server_settings value = *settings_now();
+        value.*list = text;
+        settings_serve(value);
     }
     static int check(const char* client) {
         net_endpoint address;
@@ -36,7 +41,7 @@ class access_lists : public engine_test {
 };
 
 TEST_F(access_lists, with_the_option_off_everybody_is_served_unseen) {
-    ServiceIP = 0;
+    settings_serve(server_settings{});
     EXPECT_EQ(check("10.1.2.3"), 0);
     EXPECT_EQ(trace(), "");
 }
@@ -48,11 +53,11 @@ TEST_F(access_lists, empty_lists_refuse_everybody) {
 }
 
 TEST_F(access_lists, individual_clients_by_address_or_name) {
-    ServiceIPC.set("10.9.9.9, 10.1.2.3");
+    set(&server_settings::ServiceIPC, "10.9.9.9, 10.1.2.3");
     EXPECT_EQ(check("10.1.2.3"), 0);
     EXPECT_EQ(check("10.1.2.4"), -1);
     // Names are judged by what the resolver's thread found, once it has: never at a request.
-    ServiceIPC.set("no-such-host.invalid localhost");
+    set(&server_settings::ServiceIPC, "no-such-host.invalid localhost");
     access_lists_resolve();
     EXPECT_TRUE(wait_until([&] { return check("127.0.0.1") == 0; }, 10000));
     EXPECT_NE(trace().find("tftp_netvalC: Connection accepted from client 127.0.0.1 ("),
@@ -67,17 +72,17 @@ TEST_F(access_lists, individual_clients_by_address_or_name) {
 }
 
 TEST_F(access_lists, ranges_compare_whole_addresses) {
-    ServiceIPR.set("10.0.20.1 - 10.0.25.254");
+    set(&server_settings::ServiceIPR, "10.0.20.1 - 10.0.25.254");
     for (const char* inside : {"10.0.20.1", "10.0.21.7", "10.0.21.255", "10.0.22.0", "10.0.25.254"})
         EXPECT_EQ(check(inside), 0) << inside;
     for (const char* outside : {"10.0.20.0", "10.0.25.255", "10.1.21.7"})
         EXPECT_EQ(check(outside), -1) << outside;
-    ServiceIPR.set("10.0.0.1-10.0.0.9");
+    set(&server_settings::ServiceIPR, "10.0.0.1-10.0.0.9");
     EXPECT_EQ(check("10.0.0.5"), 0);
 }
 
 TEST_F(access_lists, broken_ranges_are_passed_over_with_a_trace_line) {
-    ServiceIPR.set("10.0.0.1, 10.0.0.1 - 10.0.0.300,10.0.0.1 - 10.0.0.9");
+    set(&server_settings::ServiceIPR, "10.0.0.1, 10.0.0.1 - 10.0.0.300,10.0.0.1 - 10.0.0.9");
     EXPECT_EQ(check("10.0.0.5"), 0);
     EXPECT_NE(trace().find("tftp_netvalR: 10.0.0.1 is not a valid range."), std::string::npos);
     EXPECT_NE(trace().find("tftp_netvalR: 10.0.0.300 is not a valid IP range address."),
@@ -85,26 +90,26 @@ TEST_F(access_lists, broken_ranges_are_passed_over_with_a_trace_line) {
 }
 
 TEST_F(access_lists, masks_match_part_by_part) {
-    ServiceIPW.set("10.0.*.5");
+    set(&server_settings::ServiceIPW, "10.0.*.5");
     EXPECT_EQ(check("10.0.77.5"), 0);
     EXPECT_EQ(check("10.0.77.6"), -1);
-    ServiceIPW.set("10.0.20.1*"); // only the stored settings can hold this one
+    set(&server_settings::ServiceIPW, "10.0.20.1*"); // only the stored settings can hold this one
     EXPECT_EQ(check("10.0.20.1"), 0);
-    ServiceIPW.set("10.0.*");
+    set(&server_settings::ServiceIPW, "10.0.*");
     EXPECT_EQ(check("10.0.1.1"), -1);
     EXPECT_NE(trace().find("tftp_netvalW: 10.0.* is not a valid IP mask address."),
               std::string::npos);
-    ServiceIPW.set("*.*.*.*");
+    set(&server_settings::ServiceIPW, "*.*.*.*");
     EXPECT_EQ(check("192.168.1.1"), 0);
 }
 
 TEST_F(access_lists, a_list_replaced_during_checks_is_seen_whole) {
     // The window replaces the list for as long as the checks go on, so that they overlap.
     std::atomic<int> checks{0};
-    ServiceIPW.set("10.0.0.*");
+    set(&server_settings::ServiceIPW, "10.0.0.*");
     std::thread window([&] {
         for (int i = 0; checks < 2000; ++i)
-            ServiceIPW.set(i % 2 ? "10.0.0.*" : "10.0.0.* , 10.0.1.*");
+            set(&server_settings::ServiceIPW, i % 2 ? "10.0.0.*" : "10.0.0.* , 10.0.1.*");
     });
     for (; checks < 2000; ++checks)
         EXPECT_EQ(check("10.0.0.7"), 0);
@@ -112,17 +117,17 @@ TEST_F(access_lists, a_list_replaced_during_checks_is_seen_whole) {
 }
 
 TEST_F(access_lists, take_ipv6_clients_ranges_and_prefixes_and_prefixes_of_ipv4) {
-    ServiceIPC.set("2001:db8::7, ::1");
+    set(&server_settings::ServiceIPC, "2001:db8::7, ::1");
     EXPECT_EQ(check("2001:db8:0::7"), 0);
     EXPECT_EQ(check("::1"), 0);
     EXPECT_EQ(check("2001:db8::8"), -1);
-    ServiceIPC.set("");
-    ServiceIPR.set("2001:db8::10 - 2001:db8::1:0, 10.0.0.1 - 10.0.0.9");
+    set(&server_settings::ServiceIPC, "");
+    set(&server_settings::ServiceIPR, "2001:db8::10 - 2001:db8::1:0, 10.0.0.1 - 10.0.0.9");
     EXPECT_EQ(check("2001:db8::ffff"), 0); // whole addresses, across a group boundary
     EXPECT_EQ(check("2001:db8::1:1"), -1);
     EXPECT_EQ(check("10.0.0.5"), 0);
-    ServiceIPR.set("");
-    ServiceIPW.set("2001:db8::/48 10.0.20.0/24");
+    set(&server_settings::ServiceIPR, "");
+    set(&server_settings::ServiceIPW, "2001:db8::/48 10.0.20.0/24");
     EXPECT_EQ(check("2001:db8:0:ffff::1"), 0);
     EXPECT_EQ(check("2001:db9::1"), -1);
     EXPECT_EQ(check("10.0.20.200"), 0);

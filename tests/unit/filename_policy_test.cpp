@@ -10,17 +10,17 @@ class filename_policy : public engine_test {
   protected:
     void SetUp() override {
         engine_test::SetUp();
-        RestrictDownload = RestrictUpload = 1;
-        RestrictDownloadPath.set("D:\\pub");
-        RestrictUploadPath.set("/srv/in");
+        settings.RestrictDownloadPath = "D:\\pub";
+        settings.RestrictUploadPath = "/srv/in";
     }
     // The path a download of name becomes, or "refused".
     std::string download(std::string name) {
-        return tftp_checkfilename(name, 1) == 0 ? name : "refused";
+        return tftp_checkfilename(name, 1, settings) == 0 ? name : "refused";
     }
     std::string upload(std::string name) {
-        return tftp_checkfilename(name, 2) == 0 ? name : "refused";
+        return tftp_checkfilename(name, 2, settings) == 0 ? name : "refused";
     }
+    server_settings settings;
 };
 
 TEST_F(filename_policy, refuses_names_that_start_with_white_space_or_a_control) {
@@ -65,19 +65,19 @@ TEST_F(filename_policy, takes_absolute_names_only_below_the_root) {
     EXPECT_EQ(download("\\\\host\\share\\a.txt"), "refused");
     EXPECT_EQ(download("D:\\pub"), "refused");
     EXPECT_EQ(download("D:\\pubx\\a.txt"), "refused"); // a sibling whose name starts alike
-    RestrictDownloadPath.set("D:\\pub\\");
+    settings.RestrictDownloadPath = "D:\\pub\\";
     EXPECT_EQ(download("D:\\pub\\a.txt"), "D:\\pub\\a.txt");
 }
 
 TEST_F(filename_policy, refuses_drive_relative_names_whatever_the_restrictions) {
     EXPECT_EQ(download("C:a.txt"), "refused");
     EXPECT_EQ(download("C:"), "refused");
-    RestrictDownload = 0;
+    settings.RestrictDownload = 0;
     EXPECT_EQ(download("C:a.txt"), "refused");
 }
 
 TEST_F(filename_policy, without_a_root_uses_the_current_folder_of_the_moment) {
-    RestrictDownload = 0;
+    settings.RestrictDownload = 0;
     EXPECT_EQ(download("C:\\config.sys"), "C:\\config.sys");
     EXPECT_EQ(download("a.txt"), current_folder() + "\\a.txt");
 }

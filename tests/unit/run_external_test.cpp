@@ -84,7 +84,9 @@ namespace {
 
 // Commands beyond the bound wait their turn and run in order, however many come: none is lost.
 TEST_F(run_external, commands_beyond_the_bound_wait_their_turn_in_order) {
-    MaxCommands = 1;
+    server_settings one_at_a_time;
+    one_at_a_time.MaxCommands = 1;
+    settings_serve(one_at_a_time);
     upload.after_upload = std::string(RECORD_ARGS_PATH) + " --wait 1000";
     TFTP_RunExternal(upload);
     for (int i = 0; i < 3; ++i) {
@@ -101,7 +103,7 @@ TEST_F(run_external, commands_beyond_the_bound_wait_their_turn_in_order) {
     std::string recorded = read_text_file(record());
     EXPECT_LT(recorded.find(native_path(folder.file("0"))),
               recorded.find(native_path(folder.file("1"))));
-    MaxCommands = max_commands_default;
+    settings_serve(server_settings{});
 }
 
 } // namespace

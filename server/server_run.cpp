@@ -1,0 +1,93 @@
+#include "server_run.h"
+
+#include "access_lists.h"
+#include "command_runner.h"
+#include "daemon.h"
+#include "diag/progress.h"
+#include "diag/report.h"
+#include "diag/shared_flags.h"
+#include "diag/status.h"
+#include "diag/trace.h"
+#include "engine/endpoint.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/socket.h"
+#include "platform/thread.h"
+#include "roots.h"
+#include "settings.h"
+
+namespace {
+
+// How long the close waits for a daemon that a stop has not ended yet.
+constexpr int daemon_end_wait_ms = 2000;
+
+std::atomic<void (*)(bool)> state_shown{nullptr};
+
+void show_state(bool enabled) {
+    if (auto shown = state_shown.load()) shown(enabled);
+}
+
+} // namespace
+
+void server_state_shown(void (*shown)(bool enabled)) { state_shown = shown; }
+
+bool server_start(const server_settings& value, bool (*before_serving)()) {
+    if (!trace_open(value.TraceEnabled == 1, value.TracePath)) {
+        report_error("Failed to open the log file.");
+        return false;
+    }
+    settings_serve(value);
+    if (before_serving && !before_serving()) return false;
+    file_mask_apply(value);
+    packet_timeout = value.Timeout;
+    access_lists_resolve();
+
+    show_state(true);
+    ServerEnabled = 1;
+    stop_clear();
+    event_clear(server_disabled_event());
+    trace_line("PelloryTFTP server v1.0.1 commencing...");
+    trace_line("%s", winsock_line().c_str());
+    os_version_line();
+    status_text("TFTP server is enabled.");
+    // Started before the window thread lowers its priority, so that it runs at normal priority;
+    // a daemon that a quick Disable has stopped is waited for by the new one, not by the window.
+    if (int error = daemon_start(); error != 0) {
+        report_error("The server could not start its thread: %s.", error_text(error).c_str());
+        server_disable();
+        return false;
+    }
+    thread_priority_below_normal_undoable();
+    return true;
+}
+
+int server_disabled_event() {
+    static const int event = event_create();
+    return event;
+}
+
+void server_disable() {
+    if (ServerEnabled == 0) return;
+    event_set(server_disabled_event());
+    show_state(false);
+    ServerEnabled = 0;
+    stop_raise();
+    daemon_stop();
+    roots_release();
+    status_file_delete();
+    trace_line("TFTP server is disabled.");
+    status_final("TFTP server is disabled.");
+    thread_priority_normal();
+}
+
+void server_close() {
+    server_disable();
+    trace_line("PelloryTFTP server exiting...");
+    // The daemon closes its own sockets and local file when it sees the stop.
+    daemon_wait_end(daemon_end_wait_ms);
+    commands_start_waiting();
+    trace_drop_log();
+    status_file_delete();
+    status_text("Thank you for using the PelloryTFTP server.");
+    sleep_ms(500);
+}
