@@ -201,6 +201,10 @@ int tftp_netvalW(const net_endpoint& client, const std::string& list) {
     return -1;
 }
 
+bool access_lists_check(const server_settings& settings) {
+    return access_lists_check(settings.ServiceIPC, settings.ServiceIPR, settings.ServiceIPW, false);
+}
+
 int tftp_netvalidate(const net_endpoint& sender) {
     const auto settings = settings_now();
     if (settings->ServiceIP != 1) return 0;

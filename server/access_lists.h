@@ -23,3 +23,6 @@ int tftp_netvalW(const net_endpoint& client, const std::string& list);
 // reports it once if it does not resolve: a service may start while its name server is away.
 bool access_lists_check(const std::string& clients, const std::string& ranges,
                         const std::string& masks, bool resolve_names = true);
+struct server_settings;
+// The same check of the settings' lists, their names left to the resolver.
+bool access_lists_check(const server_settings& settings);

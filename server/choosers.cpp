@@ -2,6 +2,7 @@
 
 #include "diag/status.h"
 #include "server_controls.h"
+#include "server_window.h"
 #include "settings.h"
 #include "ui/ui.h"
 
@@ -14,25 +15,15 @@ namespace {
 // The longest path a chooser gives a setting.
 constexpr size_t chosen_path_limit = 259;
 
-// The chooser's choice serves from the next request.
-void serve(void (*change)(server_settings& value, const std::string& chosen),
-           const std::string& chosen) {
-    server_settings value = *settings_now();
-    change(value, chosen);
-    settings_serve(value);
-}
 
 } // namespace
 
 void choose_root_folder(int field) {
     std::string folder;
     if (!ui_choose_folder("Choose a root folder...", &folder)) return;
-    folder = folder.substr(0, chosen_path_limit);
-    ui_set_text(field, folder);
-    serve(field == IDC_UPLOAD_ROOT
-              ? +[](server_settings& v, const std::string& f) { v.RestrictUploadPath = f; }
-              : +[](server_settings& v, const std::string& f) { v.RestrictDownloadPath = f; },
-          folder);
+    ui_set_text(field, folder.substr(0, chosen_path_limit));
+    // As if the user had typed it.
+    server_command(field);
     status_text("Root directory selected.");
 }
 
@@ -45,7 +36,9 @@ void choose_trace_file() {
     std::string path;
     if (!ui_choose_file(chooser, &path)) return;
     path = path.substr(0, chosen_path_limit + 1);
-    serve([](server_settings& v, const std::string& chosen) { v.TracePath = chosen; }, path);
+    server_settings value = *settings_now();
+    value.TracePath = path;
+    settings_serve(value);
     // An open log is not reopened: the new path serves from the next time tracing starts.
     char text[300];
     std::snprintf(text, sizeof text, "Trace data will be in %s.", path.c_str());
@@ -75,7 +68,6 @@ void choose_command() {
     char text[300];
     std::snprintf(text, sizeof text, "Will launch %s.", path.c_str());
     status_text(text);
-    serve([](server_settings& v, const std::string& chosen) { v.RunExternalExe = chosen; },
-          command);
     ui_set_text(IDC_COMMAND, command);
+    server_command(IDC_COMMAND);
 }

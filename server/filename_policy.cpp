@@ -3,6 +3,7 @@
 #include "diag/trace.h"
 #include "platform/files.h"
 #include "platform/folders.h"
+#include "roots.h"
 #include "settings.h"
 
 #include <algorithm>
@@ -100,9 +101,8 @@ int tftp_checkfilename(std::string& name, int kind, const server_settings& setti
     if (name.size() >= 2 && name[1] == ':' && !drive) return denied(name); // C:file, C:
     bool absolute = network || drive;
 
-    bool restricted = (kind == 1 ? settings.RestrictDownload : settings.RestrictUpload) == 1;
-    if (restricted) {
-        std::string root = kind == 1 ? settings.RestrictDownloadPath : settings.RestrictUploadPath;
+    if (const std::string* confined = direction_root(kind, settings)) {
+        const std::string& root = *confined;
         std::string below = name;
         if (absolute) {
             if (!under_root(name, policy_form(root))) return denied(name);

@@ -54,12 +54,7 @@ server_settings settings_with_options(const command_line& line) {
 
 // One line whenever a direction may reach the whole disk.
 void warn_unconfined(const server_settings& value) {
-    const char* which = value.RestrictUpload != 1 && value.RestrictDownload != 1
-                            ? "Uploads and downloads"
-                        : value.RestrictUpload != 1   ? "Uploads"
-                        : value.RestrictDownload != 1 ? "Downloads"
-                                                      : nullptr;
-    if (which)
+    if (const char* which = roots_unconfined(value))
         std::fprintf(stderr,
                      "pellsd: warning: %s are not confined to a folder: clients may name any "
                      "file this user can reach.\n",
@@ -72,9 +67,7 @@ bool run_as_planned(const server_settings& value) {
     if (!running_as_root()) return true;
     const std::string user = run_as_user(value);
     if (user == "root") return true;
-    int low = 0, high = 0;
-    port_range_parse(value.PortRange, &low, &high);
-    if (low > 0 && low < 1024) {
+    if (port_range_privileged(value)) {
         std::fprintf(stderr, "pellsd: transfer ports below 1024 need root for every transfer; "
                              "choose a range from 1024 up, or --user root.\n");
         return false;
@@ -107,14 +100,9 @@ bool save_before_serving() {
 void reload(const command_line& line) {
     const auto before = settings_now();
     const server_settings value = settings_with_options(line);
-    settings_serve(value);
-    access_lists_resolve();
-    roots_release();
-    file_mask_apply(value);
-    trace_reopen(value.TraceEnabled == 1, value.TracePath);
+    server_reload(value);
     warn_unconfined(value);
-    if (value.ListenAddresses != before->ListenAddresses ||
-        value.ListenFamily != before->ListenFamily || value.ListenPort != before->ListenPort)
+    if (listening_differs(value, *before))
         std::fprintf(stderr,
                      "pellsd: warning: the addresses, families and port the server "
                      "listens on change only when it starts again%s.\n",
@@ -168,7 +156,7 @@ int headless_main(int argc, char** argv) {
     if (std::string refusal = server_setting_table().apply(line, &judged); !refusal.empty())
         return fail(refusal);
     if ((line.is_set("clients") || line.is_set("client-ranges") || line.is_set("client-masks")) &&
-        !access_lists_check(judged.ServiceIPC, judged.ServiceIPR, judged.ServiceIPW, false))
+        !access_lists_check(judged))
         return 2;
 
     board_rows_printed = 1;

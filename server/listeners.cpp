@@ -80,6 +80,19 @@ bool listen_addresses_usable(const std::string& text) {
     return listen_addresses_parse(text, tftp_well_known_port, &addresses, &bad);
 }
 
+std::string listen_refusal(const server_settings& settings) {
+    std::vector<net_endpoint> addresses;
+    std::string bad;
+    if (listen_addresses_parse(settings.ListenAddresses, tftp_well_known_port, &addresses, &bad))
+        return "";
+    return "'" + bad + "' is not an address to listen on.";
+}
+
+bool listening_differs(const server_settings& a, const server_settings& b) {
+    return a.ListenAddresses != b.ListenAddresses || a.ListenFamily != b.ListenFamily ||
+           a.ListenPort != b.ListenPort;
+}
+
 std::vector<std::unique_ptr<listener>> net_init(const char* service) {
     auto port = static_cast<uint16_t>(net_listen_port(service));
     const bool named = !settings_now()->ListenAddresses.empty();

@@ -32,6 +32,11 @@ bool listen_addresses_parse(const std::string& text, uint16_t port,
 
 // Whether a list of listening addresses can be read.
 bool listen_addresses_usable(const std::string& text);
+struct server_settings;
+// Why the settings' addresses cannot be listened on, or "".
+std::string listen_refusal(const server_settings& settings);
+// Whether two values of the settings listen in different places (which a reload cannot change).
+bool listening_differs(const server_settings& a, const server_settings& b);
 
 // Opens and binds the listening sockets for the service (a fatal report when none can be), says
 // on the status line where the server listens, and sets each up to tell where a request arrived.

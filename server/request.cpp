@@ -13,7 +13,9 @@
 #include "filename_policy.h"
 #include "platform/files.h"
 #include "roots.h"
+#include "run_external.h"
 #include "settings.h"
+#include "transfer_board.h"
 #include "ui/timeout_list.h"
 #include "upload_claims.h"
 
@@ -32,12 +34,12 @@ int refuse(transfer& t, int code, const char* text) {
 // Refuses with its ERROR (-1) a path that the permissions do not allow; 0 when they do.
 int check_permissions(transfer& t, int kind, const file_place& path, const server_settings& s) {
     if (kind == OP_RRQ) {
-        if (s.AllowDownload != 1) return refuse(t, 2, "File download permission denied.");
+        if (!direction_allowed(OP_RRQ, s)) return refuse(t, 2, "File download permission denied.");
         if (!path_exists(path)) return refuse(t, 1, "File not found.");
         if (!path_readable(path)) return refuse(t, 2, "Unable to read from the file.");
         return 0;
     }
-    if (s.AllowUpload != 1) return refuse(t, 2, "File upload permission denied.");
+    if (!direction_allowed(OP_WRQ, s)) return refuse(t, 2, "File upload permission denied.");
     bool exists = path_exists(path);
     if (exists && s.AllowOverwrite == 1) return refuse(t, 2, "File overwrite permission denied.");
     if (exists && path_read_only(path)) return refuse(t, 2, "Unable to write to the file.");
@@ -144,13 +146,13 @@ int recv_xRQ(transfer& t, int kind, const uint8_t* data, int length, option_set*
         if (!t.claim) return refuse(t, 2, "The file is being uploaded by another client.");
         t.keep_existing = s.AllowOverwrite == 1;
         // A reload while the file comes in changes nothing of what happens once it is whole.
-        if (s.RunExternal == 1) t.after_upload = s.RunExternalExe;
+        command_keep(t, s);
     }
     if (!file_open(t, place, kind == OP_RRQ ? "r" : "w", 0))
         return refuse(t, 2, "Failed to open file.");
     t.meter->kind = kind;
     // With many at once, the totals show instead.
-    if (s.MaxTransfers == 1) progress_start(t.meter);
+    if (!board_counts_all(s)) progress_start(t.meter);
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "roots.h"
 
 #include "diag/status.h"
+#include "platform/files.h"
 #include "settings.h"
 
 #include <mutex>
@@ -23,9 +24,51 @@ void roots_release() {
         root = {};
 }
 
+namespace {
+
+// A root of a direction allowed is checked as it will be used; "" when it can be.
+std::string root_refusal(const std::string& path, const char* direction, const char* missing) {
+    if (path.empty()) return missing;
+    if (!path_exists(path)) return std::string(direction) + " root '" + path + "' does not exist.";
+    if (!path_is_folder(path))
+        return std::string(direction) + " root '" + path + "' is not a folder.";
+    return "";
+}
+
+} // namespace
+
+bool direction_allowed(int kind, const server_settings& s) {
+    return (kind == 1 ? s.AllowDownload : s.AllowUpload) == 1;
+}
+
+const std::string* direction_root(int kind, const server_settings& s) {
+    if ((kind == 1 ? s.RestrictDownload : s.RestrictUpload) != 1) return nullptr;
+    return kind == 1 ? &s.RestrictDownloadPath : &s.RestrictUploadPath;
+}
+
+std::string roots_refusal(const server_settings& s) {
+    // Only the roots of the directions allowed are used, and so checked.
+    const std::string* upload = direction_allowed(2, s) ? direction_root(2, s) : nullptr;
+    const std::string* download = direction_allowed(1, s) ? direction_root(1, s) : nullptr;
+    std::string refusal;
+    if (upload) refusal = root_refusal(*upload, "Upload", "Please provide an upload root path.");
+    if (refusal.empty() && download)
+        refusal = root_refusal(*download, "Download", "Please provide an download root path.");
+    return refusal;
+}
+
+const char* roots_unconfined(const server_settings& s) {
+    const bool uploads = !direction_root(2, s), downloads = !direction_root(1, s);
+    return uploads && downloads ? "Uploads and downloads"
+           : uploads            ? "Uploads"
+           : downloads          ? "Downloads"
+                                : nullptr;
+}
+
 void roots_leftovers_remove(const server_settings& settings) {
-    if (settings.RestrictUpload != 1 || settings.AllowUpload != 1) return;
-    const std::string& root = settings.RestrictUploadPath;
+    const std::string* upload_root = direction_root(2, settings);
+    if (!upload_root || !direction_allowed(2, settings)) return;
+    const std::string& root = *upload_root;
     if (int removed = staged_leftovers_remove(root); removed > 0)
         status_text("Removed " + std::to_string(removed) +
                     (removed == 1 ? " unfinished upload" : " unfinished uploads") +
@@ -35,9 +78,9 @@ void roots_leftovers_remove(const server_settings& settings) {
 file_place root_place(int kind, const std::string& beneath, const std::string& whole,
                       const server_settings& settings) {
     const bool download = kind == 1;
-    if ((download ? settings.RestrictDownload : settings.RestrictUpload) != 1)
-        return file_place(whole);
-    const std::string& path = download ? settings.RestrictDownloadPath : settings.RestrictUploadPath;
+    const std::string* root_path = direction_root(kind, settings);
+    if (!root_path) return file_place(whole);
+    const std::string& path = *root_path;
     std::lock_guard<std::mutex> lock(roots_mutex);
     opened_root& root = roots[download ? 0 : 1];
     // A root replaced on the disk (moved away, a new folder made in its place) is the new one.

@@ -5,6 +5,7 @@
 #include "engine/packet.h"
 #include "engine/transfer.h"
 #include "platform/folders.h"
+#include "settings.h"
 
 namespace {
 
@@ -40,6 +41,16 @@ std::vector<std::string> command_words(const std::string& command, const std::st
     }
     if (in_word) words.push_back(replace_marks(word, path));
     return words;
+}
+
+std::string command_refusal(const server_settings& settings) {
+    return settings.RunExternal == 1 && settings.RunExternalExe.empty()
+               ? "Please provide a command to run after each uploaded file."
+               : "";
+}
+
+void command_keep(transfer& t, const server_settings& settings) {
+    if (settings.RunExternal == 1) t.after_upload = settings.RunExternalExe;
 }
 
 void TFTP_RunExternal(const transfer& t) {

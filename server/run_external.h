@@ -10,6 +10,12 @@ constexpr size_t command_line_room = 260;
 
 struct transfer;
 
+struct server_settings;
+
+// Why the settings' command cannot run: "" when it can, or when none is to run.
+std::string command_refusal(const server_settings& settings);
+// An upload keeps the command as the settings of its request have it, whatever changes later.
+void command_keep(transfer& t, const server_settings& settings);
 // Runs the command after a completed upload, as the settings stood at its request; nothing after
 // a download or with the option off.
 void TFTP_RunExternal(const transfer& t);

@@ -61,6 +61,21 @@ bool server_start(const server_settings& value, bool (*before_serving)()) {
     return true;
 }
 
+void server_log_follow(const server_settings& value) {
+    if (value.TraceEnabled == 1)
+        trace_open(true, value.TracePath);
+    else
+        trace_close();
+}
+
+void server_reload(const server_settings& value) {
+    settings_serve(value);
+    access_lists_resolve();
+    roots_release();
+    file_mask_apply(value);
+    trace_reopen(value.TraceEnabled == 1, value.TracePath);
+}
+
 int server_disabled_event() {
     static const int event = event_create();
     return event;

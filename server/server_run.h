@@ -10,6 +10,12 @@ struct server_settings;
 // the access lists' names, the daemon. before_serving, when given, runs first and keeps the server
 // disabled when it returns false. Whether it serves.
 bool server_start(const server_settings& value, bool (*before_serving)() = nullptr);
+// The settings read again while serving: value serves from the next request, and the lists'
+// names, the roots, the mask and the log are taken up again; running transfers go on as they
+// began, and where the server listens stays as it is.
+void server_reload(const server_settings& value);
+// The log follows the value's switch: opened at its path when it is on, closed when it is off.
+void server_log_follow(const server_settings& value);
 // Stops serving; the daemon closes its transfers and its sockets and ends. Nothing when it does
 // not serve.
 void server_disable();

@@ -37,8 +37,7 @@ void setting_changed(int id) {
     if (on && row->enables[0]) ui_focus(row->enables[0]);
     status_text(on ? row->on_text : row->off_text);
     // The log opens and closes with its box.
-    if (id == IDC_TRACE && on) trace_open(true, value.TracePath);
-    if (id == IDC_TRACE && !on) trace_close();
+    if (id == IDC_TRACE) server_log_follow(value);
 }
 
 void save_options() {

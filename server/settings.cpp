@@ -1,6 +1,8 @@
 #include "settings.h"
 
 #include "platform/files.h"
+#include "roots.h"
+#include "run_external.h"
 #include "platform/registry.h"
 #include "ui/ui.h"
 
@@ -19,14 +21,6 @@ struct serving_value {
 serving_value& serving() {
     static serving_value* const shared = new serving_value;
     return *shared;
-}
-
-// A root of a direction allowed is checked as it will be used; "" when it can be.
-std::string root_refusal(const std::string& path, const char* direction, const char* missing) {
-    if (path.empty()) return missing;
-    if (!path_exists(path)) return std::string(direction) + " root '" + path + "' does not exist.";
-    if (!path_is_folder(path)) return std::string(direction) + " root '" + path + "' is not a folder.";
-    return "";
 }
 
 } // namespace
@@ -68,26 +62,9 @@ bool settings_save(const server_settings& value, bool enabled) {
 }
 
 std::string server_settings_check(const server_settings& v) {
-    // Only the roots of the directions allowed are used, and so checked.
-    if (v.RestrictUpload == 1 && v.AllowUpload == 1)
-        if (std::string refusal = root_refusal(v.RestrictUploadPath, "Upload",
-                                               "Please provide an upload root path.");
-            !refusal.empty())
-            return refusal;
-    if (v.RestrictDownload == 1 && v.AllowDownload == 1)
-        if (std::string refusal = root_refusal(v.RestrictDownloadPath, "Download",
-                                               "Please provide an download root path.");
-            !refusal.empty())
-            return refusal;
-    if (v.RunExternal == 1 && v.RunExternalExe.empty())
-        return "Please provide a command to run after each uploaded file.";
-    std::vector<net_endpoint> addresses;
-    std::string bad;
-    if (!listen_addresses_parse(v.ListenAddresses, tftp_well_known_port, &addresses, &bad))
-        return "'" + bad + "' is not an address to listen on.";
-    int low = 0, high = 0;
-    if (!port_range_parse(v.PortRange, &low, &high))
-        return "The transfer ports must be a range such as 50000:50099.";
+    for (const std::string& refusal : {roots_refusal(v), command_refusal(v), listen_refusal(v),
+                                       port_range_refusal(v)})
+        if (!refusal.empty()) return refusal;
     if (!v.Umask.empty() && file_mask_parse(v.Umask) < 0)
         return "The permissions mask must be octal, such as 022.";
     return "";

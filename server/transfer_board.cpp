@@ -118,6 +118,8 @@ bool any_running(const std::deque<row>& rows) {
 
 } // namespace
 
+bool board_counts_all(const server_settings& settings) { return settings.MaxTransfers > 1; }
+
 void board_begin(const transfer& t) {
     time_of_day now = clock_time_of_day();
     char time[16];
@@ -170,7 +172,7 @@ int board_tick() {
     const uint64_t now = clock_ms();
     if (b.next_show_ms > now) return static_cast<int>(b.next_show_ms - now);
     show(b);
-    if (running && settings_now()->MaxTransfers > 1 && board_totals_shown && !stop_flag && role().serving())
+    if (running && board_counts_all(*settings_now()) && board_totals_shown && !stop_flag && role().serving())
         status_text(totals_line(b.rows));
     b.changed = false;
     b.next_show_ms = clock_ms() + tick_ms;

@@ -16,6 +16,10 @@ extern std::atomic<int> board_rows_printed;
 // changed, not the totals once a second.
 extern std::atomic<int> board_totals_shown;
 
+struct server_settings;
+// Whether the status line counts every transfer once a second (the settings let many run at
+// once) instead of each transfer showing its own progress.
+bool board_counts_all(const server_settings& settings);
 // A transfer whose request has been judged, accepted or refused.
 void board_begin(const transfer& t);
 // The transfer has ended, its outcome on it.

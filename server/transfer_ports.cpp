@@ -22,6 +22,19 @@ bool port_range_parse(const std::string& text, int* low, int* high) {
            number(text.substr(colon + 1), high) && *low <= *high;
 }
 
+std::string port_range_refusal(const server_settings& settings) {
+    int low = 0, high = 0;
+    return port_range_parse(settings.PortRange, &low, &high)
+               ? ""
+               : "The transfer ports must be a range such as 50000:50099.";
+}
+
+bool port_range_privileged(const server_settings& settings) {
+    int low = 0, high = 0;
+    port_range_parse(settings.PortRange, &low, &high);
+    return low > 0 && low < 1024;
+}
+
 int transfer_socket_open(const net_endpoint& local, bool* no_free_port) {
     *no_free_port = false;
     int fd = sock_open_udp(local.family);

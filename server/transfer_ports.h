@@ -10,6 +10,12 @@
 // False for anything else.
 bool port_range_parse(const std::string& text, int* low, int* high);
 
+struct server_settings;
+// Why the settings' range of transfer ports cannot be used, or "".
+std::string port_range_refusal(const server_settings& settings);
+// Whether the settings' range holds a port below 1024, which only root may bind.
+bool port_range_privileged(const server_settings& settings);
+
 // A socket for a transfer, bound to local (the address the request came to) and a port of the
 // range: from a port picked at random, the next free one. -1 with no_free_port set when the
 // range has none left; -1 alone when the system refused (the caller reports it).
