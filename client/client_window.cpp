@@ -23,20 +23,28 @@ constexpr size_t chooser_path_limit = 259;
 // How long the close waits for a stopped transfer to close its socket and file.
 constexpr int transfer_end_wait_ms = 2000;
 
-void choose(int chosen, int other) {
-    ui_set_checked(chosen, true);
-    ui_set_checked(other, false);
-}
-
-void log_box_clicked() {
-    bool on = ui_is_checked(IDC_LOG_TRACES);
-    ui_enable(IDC_TRACE_FILE, on);
-    ui_enable(IDC_TRACE_FILE_CHOOSER, on);
-    if (on) {
-        ui_focus(IDC_TRACE_FILE);
-        ui_select_all(IDC_TRACE_FILE);
+// A box or a choice the user changed: its controls follow, and the status line says what it
+// now means. The field a choice or the log's box leads to takes the focus.
+void setting_changed(int id) {
+    // A field's or a list's value is taken at Start.
+    const client_row* row = client_setting_table().row_of_control(id);
+    if (!row || (row->control_kind != setting_control::check_box &&
+                 row->control_kind != setting_control::choice_pair))
+        return;
+    client_request scratch;
+    client_setting_table().take(id, &scratch);
+    const bool first = row->control_kind == setting_control::choice_pair
+                           ? id == row->control
+                           : scratch.*row->number == 1;
+    const int focus = id == IDC_LOG_TRACES && first ? IDC_TRACE_FILE
+                      : id == IDC_UPLOAD            ? IDC_LOCAL_FILE
+                      : id == IDC_DOWNLOAD          ? IDC_REMOTE_FILE
+                                                    : 0;
+    if (focus) {
+        ui_focus(focus);
+        ui_select_all(focus);
     }
-    status_text(on ? "Tracing has been enabled." : "Tracing has been disabled.");
+    status_text(first ? row->on_text : row->off_text);
 }
 
 void choose_trace_file() {
@@ -73,51 +81,21 @@ void choose_local_file() {
 
 void client_window_open() {
     start_folder = current_folder().substr(0, start_folder_limit);
-    ui_set_text(IDC_LOCAL_FILE, start_folder);
-    choose(IDC_DOWNLOAD, IDC_UPLOAD);
-    choose(IDC_BINARY, IDC_ASCII);
-    for (int id : {IDC_TRACE_FILE, IDC_TRACE_FILE_CHOOSER, IDC_STOP})
-        ui_enable(id, false);
-    timeout_list_fill(IDC_PACKET_TIMEOUT);
-    ui_list_fill(IDC_IP_VERSION, ip_version_names());
-    ui_list_select(IDC_IP_VERSION, 0);
-    ui_set_text(IDC_BLOCK_SIZE, std::to_string(block_size_default));
-    ui_set_text(IDC_WINDOW_SIZE, std::to_string(window_size_default));
-    client_extensions_show(false);
-    client_settings_load();
+    client_request request;
+    request.LocalFile = start_folder;
+    client_settings_read(&request);
+    ui_enable(IDC_STOP, false);
+    client_setting_table().fill_lists();
+    client_setting_table().show(request);
     ui_focus(IDC_HOST);
 }
 
 void client_command(int id) {
     switch (id) {
-    case IDC_LOG_TRACES:
-        return log_box_clicked();
     case IDC_TRACE_FILE_CHOOSER:
         return choose_trace_file();
-    case IDC_UPLOAD:
-        choose(IDC_UPLOAD, IDC_DOWNLOAD);
-        ui_focus(IDC_LOCAL_FILE);
-        ui_select_all(IDC_LOCAL_FILE);
-        return status_text("Files will be transferred to the server.");
-    case IDC_DOWNLOAD:
-        choose(IDC_DOWNLOAD, IDC_UPLOAD);
-        ui_focus(IDC_REMOTE_FILE);
-        ui_select_all(IDC_REMOTE_FILE);
-        return status_text("Files will be transferred from the server.");
     case IDC_LOCAL_FILE_CHOOSER:
         return choose_local_file();
-    case IDC_ASCII:
-        choose(IDC_ASCII, IDC_BINARY);
-        return status_text("Files will be transferred in text mode.");
-    case IDC_BINARY:
-        choose(IDC_BINARY, IDC_ASCII);
-        return status_text("Files will be transferred in binary mode.");
-    case IDC_EXTENSIONS: {
-        bool on = ui_is_checked(IDC_EXTENSIONS);
-        client_extensions_show(on);
-        return status_text(on ? "Transfers will ask for larger blocks and windows."
-                              : "Transfers will use plain TFTP.");
-    }
     case IDC_STOP:
         return client_stop();
     case IDC_START:
@@ -126,7 +104,7 @@ void client_command(int id) {
         client_window_close();
         return;
     default:
-        return;
+        return setting_changed(id);
     }
 }
 
@@ -140,7 +118,9 @@ bool client_window_close() {
         client_stop();
         wait_readable(session_end_event(), -1, transfer_end_wait_ms);
     }
-    client_settings_save();
+    client_request shown;
+    client_setting_table().take_all(&shown);
+    client_settings_save(shown);
     trace_line("PelloryTFTP client exiting...");
     trace_drop_log();
     status_file_delete();

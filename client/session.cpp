@@ -1,6 +1,7 @@
 #include "session.h"
 
 #include "client_controls.h"
+#include "client_settings.h"
 #include "diag/progress.h"
 #include "diag/report.h"
 #include "diag/shared_flags.h"
@@ -30,7 +31,6 @@ using namespace tftpc_controls;
 
 std::atomic<int> transfer_active{0};
 std::string start_folder;
-std::atomic<int> client_port_override{0};
 std::atomic<int> summary_pause_ms{750};
 std::atomic<int> last_transfer_end{END_NONE};
 std::atomic<int> session_running{0};
@@ -41,17 +41,6 @@ namespace {
 constexpr size_t field_limit = 126;
 constexpr size_t trace_path_limit = 259;
 
-// Written by Start before it starts the transfer thread, read by that thread.
-std::string server_host;
-int server_port = 0;
-std::string remote_name;
-std::string local_path;
-int transfer_mode = MODE_OCTET;
-net_family ip_version = net_family::none;
-bool extensions = false;
-std::atomic<int> block_size_asked{block_size_default};
-std::atomic<int> window_size_asked{window_size_default};
-
 std::mutex error_text_mutex;
 std::string failure_text;
 // The server's refusal of the last request, shown once the transfer has settled.
@@ -60,20 +49,6 @@ std::string refusal_text;
 void set_text(std::string& text, const std::string& value) {
     std::lock_guard<std::mutex> lock(error_text_mutex);
     text = value;
-}
-
-// "HOST:PORT" and "[IPv6]:PORT" name a port of their own; false, after saying why, for a port
-// that is none or brackets left open.
-bool split_host_port(const std::string& word, std::string* host, int* port) {
-    int own = 0;
-    if (!host_port_split(word, host, &own)) {
-        report_error("The server '%s' must be HOST, HOST:PORT or [IPv6]:PORT, with a port from 1 "
-                     "to 65535.",
-                     word.c_str());
-        return false;
-    }
-    *port = own ? own : client_port_override.load();
-    return true;
 }
 
 } // namespace
@@ -100,17 +75,11 @@ bool client_next_address(transfer& t) {
 
 namespace {
 
-std::string first_word(const std::string& text) {
-    size_t start = text.find_first_not_of(" \t");
-    if (start == std::string::npos) return "";
-    return text.substr(start, text.find_first_of(" \t", start) - start);
-}
-
-// The options a request asks for: the window's sizes, the timeout, and the transfer size (the
-// file's for an upload, 0 to learn it for a download; a netascii size on the wire is unknown).
-option_set options_to_ask(transfer& t, int opcode) {
+// The options a request asks for: its sizes, the timeout, and the transfer size (the file's for
+// an upload, 0 to learn it for a download; a netascii size on the wire is unknown).
+option_set options_to_ask(transfer& t, int opcode, const client_request& r) {
     option_set asked;
-    asked.set(option_name::blksize, block_size_asked);
+    asked.set(option_name::blksize, r.BlockSize);
     if (t.mode == MODE_OCTET)
         asked.set(option_name::tsize,
                   opcode == OP_RRQ ? 0 : std::max<int64_t>(0, file_size(t.path)));
@@ -118,7 +87,7 @@ option_set options_to_ask(transfer& t, int opcode) {
     if (t.timeout_seconds != timeout_max_seconds)
         asked.set(option_name::timeout, t.timeout_seconds);
     // A window the socket's buffers hold, whichever way the blocks go.
-    asked.set(option_name::windowsize, net_hold_window(t, block_size_asked, window_size_asked));
+    asked.set(option_name::windowsize, net_hold_window(t, r.BlockSize, r.WindowSize));
     return asked;
 }
 
@@ -157,13 +126,20 @@ void buttons_idle() {
     ui_focus(IDC_HOST);
 }
 
-// The transfer of either direction: opcode 1 downloads, 2 uploads. The transfer belongs to this
-// thread: however the thread ends, its socket and file are closed on the way out.
-void client_transfer(int opcode, const std::string& remote, const std::string& local) {
+// The family a request's host is resolved to.
+net_family family_of(const client_request& r) {
+    return r.IPVersion == 1 ? net_family::v4 : r.IPVersion == 2 ? net_family::v6 : net_family::none;
+}
+
+// The transfer the request asks for. The transfer belongs to this thread: however the thread
+// ends, its socket and file are closed on the way out.
+void client_transfer(const client_request& r) {
+    const int opcode = r.Action == 0 ? OP_WRQ : OP_RRQ;
     const bool download = opcode == OP_RRQ;
+    const std::string &remote = r.RemoteFile, &local = r.LocalFile;
     transfer t;
-    t.mode = transfer_mode;
-    t.timeout_seconds = packet_timeout;
+    t.mode = r.Mode == 0 ? MODE_NETASCII : MODE_OCTET;
+    t.timeout_seconds = r.Timeout;
     if (!file_open(t, local, download ? "wb" : "rb", download ? 1 : 0)) {
         report_error((std::string(download ? "Cannot open '%s' for writing: "
                                            : "Cannot open '%s' for reading: ") +
@@ -173,7 +149,10 @@ void client_transfer(int opcode, const std::string& remote, const std::string& l
         last_transfer_end = END_FAILED;
         return;
     }
-    if (net_open(t, server_host, "tftp", server_port) < 0) {
+    std::string host;
+    int port = 0;
+    host_port_split(r.Hostname, &host, &port);
+    if (net_open(t, host, "tftp", port ? port : r.port, family_of(r)) < 0) {
         last_transfer_end = END_FAILED;
         return;
     }
@@ -184,6 +163,10 @@ void client_transfer(int opcode, const std::string& remote, const std::string& l
     status_text(sending);
     trace_line("%s", sending);
     int result = 0;
+    if (r.Extensions == 1) {
+        t.asked = options_to_ask(t, opcode, r);
+        t.options_asked = true;
+    }
     try {
         send_RQ(t, opcode, remote, t.mode);
         status_text(download ? "Commencing file download..." : "Commencing file upload...");
@@ -219,7 +202,7 @@ void client_transfer(int opcode, const std::string& remote, const std::string& l
     (download ? summary_received : summary_sent)(t.bytes(), t_elapsed(t.watch));
 }
 
-void run_transfer_thread(void (*transfer)(const std::string&, const std::string&)) {
+void run_transfer_thread(const client_request& r) {
     // Start comes back only once everything of this transfer is closed.
     struct session_end {
         ~session_end() {
@@ -233,7 +216,7 @@ void run_transfer_thread(void (*transfer)(const std::string&, const std::string&
     ui_beep();
     transfer_active = 1;
     status_text("Initiating file transfer...");
-    transfer(remote_name, local_path);
+    (r.Action == 0 ? client_upload : client_download)(r);
     trace_line("File transfer thread ending...");
     // The bar and Stop rest while the server's refusal is up.
     gauge_stop();
@@ -257,61 +240,20 @@ std::string last_failure_text() {
 void client_start() {
     // One transfer at a time: the next Start waits until the last one has closed everything.
     if (session_running) return;
-    std::string host = first_word(ui_get_text(IDC_HOST, field_limit));
-    ui_set_text(IDC_HOST, host);
-    if (host.empty()) {
-        report_error("Please provide a TFTP server host.");
-        return;
-    }
-    std::string host_only;
-    int port = 0;
-    if (!split_host_port(host, &host_only, &port)) return;
-    if (!trace_open(ui_is_checked(IDC_LOG_TRACES), ui_get_text(IDC_TRACE_FILE, trace_path_limit)))
-        return;
-    const bool upload = ui_is_checked(IDC_UPLOAD);
-    extensions = ui_is_checked(IDC_EXTENSIONS);
-    if (extensions) {
-        if (!number_field_read(IDC_BLOCK_SIZE, blksize_min, blksize_max, &block_size_asked)) {
-            report_error("The block size must be a number from 8 to 65464.");
-            return;
-        }
-        if (!number_field_read(IDC_WINDOW_SIZE, 1, window_size_limit, &window_size_asked)) {
-            report_error("The window size must be a number from 1 to 512.");
-            return;
-        }
-    }
-    std::string remote, local;
-    if (upload) {
-        local = ui_get_text(IDC_LOCAL_FILE, field_limit);
-        if (local.empty()) {
-            report_error("Please provide a valid local filename.");
-            return;
-        }
-        if (!file_readable(local)) {
-            report_error("Failed to open '%s' for reading.", local.c_str());
-            return;
-        }
-        remote = ui_get_text(IDC_REMOTE_FILE, field_limit);
-        if (remote.empty()) {
-            report_error("Please provide a remote file name.");
-            return;
-        }
-    } else {
-        remote = ui_get_text(IDC_REMOTE_FILE, field_limit);
-        if (remote.empty()) {
-            report_error("Please provide a remote file name.");
-            return;
-        }
-        local = ui_get_text(IDC_LOCAL_FILE, field_limit);
-        if (local.empty()) {
-            local = start_folder + "/" + remote;
-            ui_set_text(IDC_LOCAL_FILE, local);
-        }
-    }
-    transfer_mode = ui_is_checked(IDC_ASCII) ? MODE_NETASCII : MODE_OCTET;
-    int version = ui_list_selection(IDC_IP_VERSION);
-    ip_version = version == 1 ? net_family::v4 : version == 2 ? net_family::v6 : net_family::none;
-    packet_timeout = timeout_list_seconds(IDC_PACKET_TIMEOUT);
+    client_request request;
+    std::string refusal = client_setting_table().take_all(&request);
+    if (refusal.empty()) refusal = client_request_check(&request);
+    // The host as it is taken, and a download's local file where it goes.
+    ui_set_text(IDC_HOST, request.Hostname);
+    if (refusal.empty()) ui_set_text(IDC_LOCAL_FILE, request.LocalFile);
+    if (!refusal.empty()) return report_error(refusal.c_str());
+    client_run(request);
+}
+
+void client_run(const client_request& request) {
+    if (session_running) return;
+    if (!trace_open(request.LogTraces == 1, request.TraceFile)) return;
+    packet_timeout = request.Timeout;
     ui_enable(IDC_START, false);
     ui_enable(IDC_STOP, true);
     gauge_reset();
@@ -321,17 +263,17 @@ void client_start() {
     os_version_line();
     trace_line("Attempting to create a file transfer thread...");
 
-    server_host = host_only;
-    server_port = port;
-    remote_name = remote;
-    local_path = local;
     last_transfer_end = END_NONE;
     set_text(failure_text, "");
     event_clear(session_end_event());
     // Cleared here, not by the thread, so that a Stop pressed as the thread starts is kept.
     stop_clear();
     session_running = 1;
-    if (int error = thread_start(upload ? upload_thread : download_thread); error != 0) {
+    const bool upload = request.Action == 0;
+    if (int error = thread_start([request, upload] {
+            (upload ? upload_thread : download_thread)(request);
+        });
+        error != 0) {
         last_transfer_end = END_FAILED;
         buttons_idle();
         session_running = 0;
@@ -342,20 +284,17 @@ void client_start() {
     thread_priority_below_normal();
 }
 
-void download_thread() { run_transfer_thread(client_download); }
+void download_thread(const client_request& request) { run_transfer_thread(request); }
 
-void upload_thread() { run_transfer_thread(client_upload); }
+void upload_thread(const client_request& request) { run_transfer_thread(request); }
 
-void client_download(const std::string& remote, const std::string& local) {
-    client_transfer(OP_RRQ, remote, local);
-}
+void client_download(const client_request& request) { client_transfer(request); }
 
-void client_upload(const std::string& remote, const std::string& local) {
-    client_transfer(OP_WRQ, remote, local);
-}
+void client_upload(const client_request& request) { client_transfer(request); }
 
-int net_open(transfer& t, const std::string& host, const char* service, int port) {
-    int fd = udp_open(t, host, service, port);
+int net_open(transfer& t, const std::string& host, const char* service, int port,
+             net_family only) {
+    int fd = udp_open(t, host, service, port, only);
     if (fd < 0) return -1;
     t.socket = fd;
     trace_line("net_open: host %s, port# %d.", address_text(t.peer).c_str(), t.peer.port);
@@ -364,7 +303,8 @@ int net_open(transfer& t, const std::string& host, const char* service, int port
     return 0;
 }
 
-int udp_open(transfer& t, const std::string& host, const char* service, int port) {
+int udp_open(transfer& t, const std::string& host, const char* service, int port,
+             net_family only) {
     t.peer = {};
     if (port > 0) {
         t.peer.port = static_cast<uint16_t>(port);
@@ -384,7 +324,7 @@ int udp_open(transfer& t, const std::string& host, const char* service, int port
     // A name's addresses in the resolver's order, the first tried first; an address is itself.
     host_lookup found;
     uint16_t peer_port = t.peer.port;
-    if (!host_resolve(host, &found, ip_version)) {
+    if (!host_resolve(host, &found, only)) {
         report_error("udp_open: unable to resolve host '%s'.", host.c_str());
         return -1;
     }
@@ -412,12 +352,10 @@ void send_RQ(transfer& t, int opcode, const std::string& name, int mode) {
     if (mode != MODE_NETASCII && mode != MODE_OCTET) report_fatal("send_RQ: Unknown mode.");
     t.send_len = build_request(t.send_buf.data(), opcode, name.c_str(),
                                mode == MODE_NETASCII ? "netascii" : "octet");
-    if (extensions) {
-        t.asked = options_to_ask(t, opcode);
+    if (t.options_asked) {
         trace_line("send_RQ: Options asked: %s.", options_text(t.asked).c_str());
         t.send_len += options_write(t.send_buf.data() + t.send_len,
                                     static_cast<int>(t.send_buf.size()) - t.send_len, t.asked);
-        t.options_asked = true;
         t.rollover = true;
     }
     net_send(t, t.send_buf.data(), t.send_len);

@@ -1,20 +1,22 @@
-// The client's transfer: Start checks the window's fields and starts one transfer thread, which
-// owns the transfer: it opens the local file and an endpoint towards the server, sends the
+// The client's transfer: Start takes the window's fields into a request, checks it and runs it;
+// the command line builds and checks its request itself. Running it starts one transfer thread,
+// which owns the transfer: it opens the local file and an endpoint towards the server, sends the
 // request, runs the state machine and shows the summary. Stop and a fatal error end it early.
 #pragma once
+
+#include "platform/address.h"
 
 #include <atomic>
 #include <cstdint>
 #include <string>
 
 struct transfer;
+struct client_request;
 
 // 1 while a transfer thread runs.
 extern std::atomic<int> transfer_active;
 // The folder that was current when the window opened.
 extern std::string start_folder;
-// A port that replaces the service's port for this run; 0 keeps the service's.
-extern std::atomic<int> client_port_override;
 // The pause between the end of a transfer and its summary, so that a window's user sees the
 // close first; a console keeps both lines in view and does without.
 extern std::atomic<int> summary_pause_ms;
@@ -33,20 +35,25 @@ extern std::atomic<int> last_transfer_end;
 extern std::atomic<int> session_running;
 // Set when a transfer thread ends, for a front end that waits for it.
 int session_end_event();
-// What the window asks for when its extensions box is checked, and their defaults.
-constexpr int block_size_default = 1468; // a block that fits an Ethernet frame
-constexpr int window_size_default = 16;
 
 // Why the last transfer failed when the network refused it; empty otherwise.
 std::string last_failure_text();
 
+// Start: the window's fields taken into a request, checked, and run.
 void client_start();
-void download_thread();
-void upload_thread();
-void client_download(const std::string& remote, const std::string& local);
-void client_upload(const std::string& remote, const std::string& local);
-int net_open(transfer& t, const std::string& host, const char* service, int port);
-int udp_open(transfer& t, const std::string& host, const char* service, int port);
+// Runs a request that client_request_check has passed: opens the log it names and starts the
+// transfer thread.
+void client_run(const client_request& request);
+void download_thread(const client_request& request);
+void upload_thread(const client_request& request);
+void client_download(const client_request& request);
+void client_upload(const client_request& request);
+// The endpoint towards host: the address of the family only (none: of either, the resolver's
+// first tried first), at port, or the service's port when port is 0.
+int net_open(transfer& t, const std::string& host, const char* service, int port,
+             net_family only);
+int udp_open(transfer& t, const std::string& host, const char* service, int port,
+             net_family only);
 void send_RQ(transfer& t, int opcode, const std::string& name, int mode);
 int recv_ERROR(transfer& t, const uint8_t* packet, int length);
 // The server's answer to the options asked: taken when it asks for nothing more than was asked,

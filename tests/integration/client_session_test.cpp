@@ -307,7 +307,7 @@ TEST_F(client_session, answers_that_do_not_fit_the_request_are_protocol_botches)
 // An OACK may only lower what was asked, in numbers that can be read: anything else is refused
 // with ERROR 8, as is a size that the blocks do not bear out, and the local file stays as it was.
 TEST_F(client_session, answers_to_the_options_that_cannot_be_taken_fail_the_download) {
-    client_extensions_show(true);
+    ui_set_checked(IDC_EXTENSIONS, true);
     const struct {
         std::string oack, says;
     } cases[] = {
