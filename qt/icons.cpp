@@ -54,7 +54,12 @@ QIcon icon_of(QColor fill, mark symbol) {
 
 } // namespace
 
-QPixmap server_enabled_pixmap(int size) { return disc(size, QColor(46, 160, 67), mark::play); }
-QPixmap server_disabled_pixmap(int size) { return disc(size, QColor(150, 150, 150), mark::pause); }
 QIcon server_program_icon() { return icon_of(QColor(46, 120, 200), mark::play); }
 QIcon client_program_icon() { return icon_of(QColor(46, 120, 200), mark::arrow); }
+
+QIcon icon_named(const QString& name) {
+    if (name == "client") return client_program_icon();
+    if (name == "enabled") return icon_of(QColor(46, 160, 67), mark::play);
+    if (name == "disabled") return icon_of(QColor(150, 150, 150), mark::pause);
+    return server_program_icon();
+}

@@ -4,7 +4,8 @@
 #include <QIcon>
 #include <QPixmap>
 
-QPixmap server_enabled_pixmap(int size);
-QPixmap server_disabled_pixmap(int size);
 QIcon server_program_icon();
 QIcon client_program_icon();
+// The icon a window's layout names: "server", "client", and the server's states "enabled" and
+// "disabled".
+QIcon icon_named(const QString& name);

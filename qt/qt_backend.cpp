@@ -1,5 +1,6 @@
 #include "qt_backend.h"
 
+#include "icons.h"
 #include "ui/ui.h"
 
 #include <QAbstractButton>
@@ -11,7 +12,6 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMap>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -20,6 +20,7 @@
 #include <QThread>
 #include <QTreeWidget>
 #include <map>
+#include <set>
 #include <mutex>
 
 namespace {
@@ -27,7 +28,7 @@ namespace {
 QPointer<qt_main_window> main_window;
 qt_handlers handlers{};
 std::map<int, QPointer<QWidget>> controls;
-std::map<int, QMap<QString, QPixmap>> icons;
+std::set<int> pictures;
 std::map<int, QPointer<QDialog>> dialogs;
 bool closing = false;
 
@@ -60,8 +61,9 @@ void q_set_text(int id, const std::string& text) {
     QString value = QString::fromStdString(text);
     on_gui([id, value] {
         QWidget* w = control(id);
-        if (auto icon = icons.find(id); icon != icons.end()) {
-            if (auto* label = qobject_cast<QLabel*>(w)) label->setPixmap(icon->second.value(value));
+        if (pictures.count(id)) {
+            if (auto* label = qobject_cast<QLabel*>(w))
+                label->setPixmap(icon_named(value).pixmap(label->pixmap().size()));
             return;
         }
         // A text the program sets is not the user's edit: no command for it.
@@ -331,10 +333,10 @@ void qt_bind(int id, QWidget* widget) {
         QObject::connect(line, &QLineEdit::textEdited, [id] { handlers.command(id); });
 }
 
-void qt_bind_icon(int id, QLabel* label, const QString& name, const QPixmap& pixmap) {
+void qt_bind_picture(int id, QLabel* label) {
     controls[id] = label;
     label->setObjectName(QString::number(id));
-    icons[id][name] = pixmap;
+    pictures.insert(id);
 }
 
 void qt_bind_dialog(int dialog_id, QDialog* dialog) { dialogs[dialog_id] = dialog; }

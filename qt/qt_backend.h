@@ -30,7 +30,7 @@ class qt_main_window : public QDialog {
 void qt_backend_install(qt_main_window* window, qt_handlers handlers);
 // Binds a control: buttons and boxes report clicks, line edits the user's edits.
 void qt_bind(int id, QWidget* widget);
-// Binds an icon control: ui_set_text(id, name) shows the pixmap of that name.
-void qt_bind_icon(int id, QLabel* label, const QString& name, const QPixmap& pixmap);
+// Binds a picture: ui_set_text(id, name) shows the icon of that name.
+void qt_bind_picture(int id, QLabel* label);
 // Binds a dialog that ui_run_dialog(dialog_id) runs modally.
 void qt_bind_dialog(int dialog_id, QDialog* dialog);

@@ -3,12 +3,12 @@
 #include "client/client_window.h"
 #include "diag/role.h"
 #include "platform/process.h"
+#include "client/client_window_layout.h"
 #include "win32_backend.h"
-#include "window_tables.h"
 
 extern "C" int pellory_window_main(int, char**) {
     role_install(&client_role);
-    if (!win32_backend_install(client_window_table(), {}, {},
+    if (!win32_backend_install(client_window_layout(), {},
                                {client_command, [] { client_window_close(); }}))
         return 1;
     win32_backend_run(client_window_open);

@@ -20,10 +20,10 @@ class writer {
         word(0);
     }
     // A control's text, or the number of its picture's resource.
-    void name(const win32_control& c) {
-        if (c.icon) {
+    void name(const window_control& c) {
+        if (c.kind == control_kind::picture) {
             word(0xFFFF);
-            word(c.icon);
+            word(icon_resource(c.text));
         } else {
             text(widen(c.text));
         }
@@ -33,9 +33,60 @@ class writer {
     }
 };
 
+// A control as Windows' dialog manager makes it: its class, its styles and its height where the
+// layout's is not Windows' own.
+struct native {
+    const wchar_t* window_class;
+    DWORD style, ex_style;
+    short cy;
+};
+
+native native_of(const window_control& c) {
+    const DWORD tab = WS_TABSTOP, sunken = WS_EX_CLIENTEDGE;
+    switch (c.kind) {
+    case control_kind::label:
+        return {L"Static", SS_LEFT, 0, c.cy};
+    case control_kind::frame:
+        return {L"Button", BS_GROUPBOX, 0, c.cy};
+    case control_kind::check_box:
+        return {L"Button", BS_AUTOCHECKBOX | tab, 0, c.cy};
+    case control_kind::choice: // the window's logic makes each pair exclusive itself
+        return {L"Button", BS_RADIOBUTTON | tab, 0, c.cy};
+    case control_kind::push_button:
+    case control_kind::chooser_button:
+        return {L"Button", BS_PUSHBUTTON | tab, 0, c.cy};
+    case control_kind::field:
+        return {L"Edit", ES_AUTOHSCROLL | tab, sunken, c.cy};
+    case control_kind::text_area:
+        return {L"Edit", ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL | tab, sunken,
+                c.cy};
+    case control_kind::drop_down: // its height includes the open list
+        return {L"ComboBox", CBS_DROPDOWNLIST | WS_VSCROLL | tab, 0, 120};
+    case control_kind::sentence:
+        return {L"Static", DWORD(c.right ? SS_RIGHT : SS_LEFTNOWORDWRAP) | SS_NOPREFIX, 0, c.cy};
+    case control_kind::status_line:
+        return {L"Static", SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_SUNKEN | SS_CENTERIMAGE, 0, c.cy};
+    case control_kind::picture:
+        return {L"Static", SS_ICON | SS_REALSIZECONTROL, 0, c.cy};
+    case control_kind::table:
+        return {WC_LISTVIEWW, LVS_REPORT | LVS_SINGLESEL | LVS_NOSORTHEADER | tab, sunken, c.cy};
+    case control_kind::progress_bar:
+        return {PROGRESS_CLASSW, 0, 0, c.cy};
+    }
+    return {L"Static", 0, 0, c.cy};
+}
+
 } // namespace
 
-std::vector<WORD> dialog_template(const win32_dialog& dialog) {
+WORD icon_resource(const std::string& name) {
+    // The numbers of the programs' resources (packaging/windows): each program's own first.
+    for (auto [icon, resource] : {std::pair{"server", 1}, {"disabled", 2}, {"enabled", 3},
+                                  {"client", 4}})
+        if (name == icon) return static_cast<WORD>(resource);
+    return 0;
+}
+
+std::vector<WORD> dialog_template(const window_layout& dialog) {
     writer w;
     w.word(1);      // DLGTEMPLATEEX
     w.word(0xFFFF); // its signature
@@ -46,71 +97,25 @@ std::vector<WORD> dialog_template(const win32_dialog& dialog) {
     for (short v : {short(0), short(0), dialog.cx, dialog.cy})
         w.word(static_cast<WORD>(v));
     w.word(0); // no menu
-    w.text(dialog.window_class);
+    w.text(widen(dialog.name));
     w.text(widen(dialog.title));
     w.word(9);   // points
     w.word(400); // weight
     w.word(0);   // not italic, the default character set
     w.text(L"Segoe UI");
-    for (const win32_control& c : dialog.controls) {
+    for (const window_control& c : dialog.controls) {
+        const native n = native_of(c);
         w.align();
         w.dword(0);
-        w.dword(c.ex_style);
-        w.dword(WS_CHILD | WS_VISIBLE | c.style);
-        for (short v : {c.x, c.y, c.cx, c.cy})
+        w.dword(n.ex_style);
+        w.dword(WS_CHILD | WS_VISIBLE | n.style | (c.disabled ? WS_DISABLED : 0));
+        for (short v : {c.x, c.y, c.cx, n.cy})
             w.word(static_cast<WORD>(v));
         w.dword(static_cast<DWORD>(c.id));
-        w.text(c.window_class);
+        w.text(n.window_class);
         w.name(c);
         w.word(0); // no creation data
     }
     return w.words;
 }
 
-win32_control label(const char* text, short x, short y, short cx, short cy) {
-    return {L"Static", SS_LEFT, -1, text, x, y, cx, cy};
-}
-win32_control frame(const char* text, short x, short y, short cx, short cy) {
-    return {L"Button", BS_GROUPBOX, -1, text, x, y, cx, cy};
-}
-win32_control check_box(int id, const char* text, short x, short y, short cx) {
-    return {L"Button", BS_AUTOCHECKBOX | WS_TABSTOP, id, text, x, y, cx, 10};
-}
-// The window's logic makes each pair of choices exclusive itself.
-win32_control choice(int id, const char* text, short x, short y, short cx) {
-    return {L"Button", BS_RADIOBUTTON | WS_TABSTOP, id, text, x, y, cx, 10};
-}
-win32_control push_button(int id, const char* text, short x, short y, short cx) {
-    return {L"Button", BS_PUSHBUTTON | WS_TABSTOP, id, text, x, y, cx, 14};
-}
-win32_control chooser_button(int id, short x, short y, DWORD style) {
-    return {L"Button", BS_PUSHBUTTON | WS_TABSTOP | style, id, "...", x, y, 18, 14};
-}
-win32_control field(int id, short x, short y, short cx, DWORD style, const char* cue) {
-    return {L"Edit", ES_AUTOHSCROLL | WS_TABSTOP | style, id, cue, x, y, cx, 13, WS_EX_CLIENTEDGE};
-}
-win32_control text_area(int id, short x, short y, short cx, short cy) {
-    DWORD style = ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP;
-    return {L"Edit", style, id, "", x, y, cx, cy, WS_EX_CLIENTEDGE};
-}
-win32_control drop_down(int id, short x, short y, short cx) {
-    // The height includes the open list.
-    return {L"ComboBox", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, id, "", x, y, cx, 120};
-}
-win32_control sentence(int id, const char* text, short x, short y, short cx, DWORD alignment) {
-    return {L"Static", alignment | SS_NOPREFIX, id, text, x, y, cx, 8};
-}
-win32_control status_line(int id, const char* text, short x, short y, short cx) {
-    DWORD style = SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_SUNKEN | SS_CENTERIMAGE;
-    return {L"Static", style, id, text, x, y, cx, 12};
-}
-win32_control picture(int id, WORD icon, short x, short y) {
-    return {L"Static", SS_ICON | SS_REALSIZECONTROL, id, "", x, y, 20, 20, 0, icon};
-}
-win32_control table(int id, const char* columns, short x, short y, short cx, short cy) {
-    DWORD style = LVS_REPORT | LVS_SINGLESEL | LVS_NOSORTHEADER | WS_TABSTOP;
-    return {WC_LISTVIEWW, style, id, columns, x, y, cx, cy, WS_EX_CLIENTEDGE};
-}
-win32_control progress_bar(int id, short x, short y, short cx, short cy) {
-    return {PROGRESS_CLASSW, 0, id, "", x, y, cx, cy};
-}

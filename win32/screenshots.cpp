@@ -9,7 +9,8 @@
 #include "server/server_role.h"
 #include "server/server_window.h"
 #include "win32_backend.h"
-#include "window_tables.h"
+#include "client/client_window_layout.h"
+#include "server/server_window_layout.h"
 
 #include <wincodec.h>
 
@@ -95,11 +96,8 @@ int main(int argc, char** argv) {
     bool saved = true;
 
     role_install(&server_role);
-    using tftps_controls::IDC_STATUS_ICON;
-    HWND server = win32_backend_install(server_window_table(),
-                                        {{tftps_controls::IDD_ACCESS_LISTS, access_dialog_table()}},
-                                        {{IDC_STATUS_ICON, ICON_ENABLED, icon_server_enabled},
-                                         {IDC_STATUS_ICON, ICON_DISABLED, icon_server_disabled}},
+    HWND server = win32_backend_install(server_window_layout(),
+                                        {{tftps_controls::IDD_ACCESS_LISTS, access_dialog_layout()}},
                                         {server_command, server_window_close});
     ShowWindow(server, SW_SHOWNORMAL);
     server_window_open();
@@ -114,7 +112,7 @@ int main(int argc, char** argv) {
     ShowWindow(server, SW_HIDE);
 
     role_install(&client_role);
-    HWND client = win32_backend_install(client_window_table(), {}, {},
+    HWND client = win32_backend_install(client_window_layout(), {},
                                         {client_command, [] { client_window_close(); }});
     ShowWindow(client, SW_SHOWNORMAL);
     client_window_open();

@@ -28,7 +28,8 @@ DWORD window_thread = 0;
 win32_handlers handlers{};
 std::map<int, HWND> controls;
 std::map<int, HWND> dialogs;
-std::map<int, std::map<std::string, HICON>> icons;
+std::map<int, HICON> pictures;             // each picture's icon now, destroyed when replaced
+int icon_size = 32;                        // as large as the screen's DPI makes 32 pixels
 std::map<HWND, HWND> pending_focus; // a hidden dialog's control to focus once it shows
 bool quiet = false;                 // a text the program sets is not the user's edit
 
@@ -92,8 +93,13 @@ std::wstring replaced(std::wstring text, const std::wstring& from, const std::ws
 void w_set_text(int id, const std::string& text) {
     on_window([id, text] {
         HWND w = control(id);
-        if (auto icon = icons.find(id); icon != icons.end()) {
-            SendMessageW(w, STM_SETICON, reinterpret_cast<WPARAM>(icon->second[text]), 0);
+        if (auto picture = pictures.find(id); picture != pictures.end()) {
+            HICON icon = static_cast<HICON>(
+                LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(icon_resource(text)),
+                           IMAGE_ICON, icon_size, icon_size, LR_DEFAULTCOLOR));
+            SendMessageW(w, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+            if (picture->second) DestroyIcon(picture->second);
+            picture->second = icon;
             return;
         }
         quiet = true;
@@ -387,6 +393,7 @@ void add_columns(HWND table) {
 BOOL CALLBACK bind_control(HWND w, LPARAM) {
     int id = GetDlgCtrlID(w);
     if (id > 0) controls[id] = w; // labels and frames have none of their own
+    if (id > 0 && (GetWindowLongW(w, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) pictures[id] = nullptr;
     if (kind_of(w) == kind::edit && GetWindowTextLengthW(w) > 0) {
         Edit_SetCueBannerText(w, window_text(w).c_str());
         quiet = true;
@@ -412,8 +419,9 @@ void register_class(const wchar_t* name, int icon) {
     RegisterClassExW(&dialog_class);
 }
 
-HWND create(const win32_dialog& dialog, HWND owner) {
-    register_class(dialog.window_class, dialog.icon);
+HWND create(const window_layout& dialog, HWND owner) {
+    const std::wstring name = widen(dialog.name);
+    register_class(name.c_str(), icon_resource(dialog.icon));
     std::vector<WORD> words = dialog_template(dialog);
     HWND w = CreateDialogIndirectParamW(GetModuleHandleW(nullptr),
                                         reinterpret_cast<LPCDLGTEMPLATEW>(words.data()), owner,
@@ -424,8 +432,8 @@ HWND create(const win32_dialog& dialog, HWND owner) {
 
 } // namespace
 
-HWND win32_backend_install(const win32_dialog& window, const std::vector<win32_modal>& modals,
-                           const std::vector<win32_icon>& icon_names, win32_handlers h) {
+HWND win32_backend_install(const window_layout& window, const std::vector<win32_modal>& modals,
+                           win32_handlers h) {
     window_thread = GetCurrentThreadId();
     handlers = h;
     // The folder chooser is a shell object.
@@ -438,12 +446,7 @@ HWND win32_backend_install(const win32_dialog& window, const std::vector<win32_m
     main_window = w;
     for (const win32_modal& modal : modals)
         dialogs[modal.dialog_id] = create(modal.dialog, w);
-    // Icons as large as the screen's DPI makes a 32-pixel one.
-    int size = MulDiv(32, static_cast<int>(GetDpiForWindow(w)), 96);
-    for (const win32_icon& icon : icon_names)
-        icons[icon.id][icon.name] = static_cast<HICON>(
-            LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(icon.resource), IMAGE_ICON, size,
-                       size, LR_DEFAULTCOLOR));
+    icon_size = MulDiv(32, static_cast<int>(GetDpiForWindow(w)), 96);
     ui_install(&win32);
     return w;
 }

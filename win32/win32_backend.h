@@ -1,7 +1,7 @@
 // The Win32 backend of the window interface: the program's main window and its dialogs are made
-// from their tables, each identifier is bound to its control, calls from worker threads reach
+// from their layouts, each identifier is bound to its control, calls from worker threads reach
 // the window thread as posted messages, and the user's actions reach the program's command
-// handler.
+// handler. ui_set_text(id, name) on a picture shows the icon of that name.
 #pragma once
 
 #include "dialog_template.h"
@@ -14,23 +14,16 @@ struct win32_handlers {
     void (*close)();         // the window's own close request (the title bar, Alt+F4)
 };
 
-// ui_set_text(id, name) shows the icon resource of that name.
-struct win32_icon {
-    int id;
-    const char* name;
-    int resource;
-};
-
 // A dialog that ui_run_dialog(dialog_id) runs modally.
 struct win32_modal {
     int dialog_id;
-    win32_dialog dialog;
+    window_layout dialog;
 };
 
 // Creates the main window, hidden, and the dialogs, on the calling thread, which becomes the
 // window thread, and installs the backend. The main window, or null when it cannot be made.
-HWND win32_backend_install(const win32_dialog& window, const std::vector<win32_modal>& dialogs,
-                           const std::vector<win32_icon>& icons, win32_handlers handlers);
+HWND win32_backend_install(const window_layout& window, const std::vector<win32_modal>& dialogs,
+                           win32_handlers handlers);
 // Shows the main window, runs opened (the logic's opening), then the window thread's messages
 // until ui_close.
 void win32_backend_run(void (*opened)());

@@ -1,17 +1,21 @@
-#include "server/server_controls.h"
-#include "window_tables.h"
+#include "server_window_layout.h"
+
+#include "platform/privileges.h"
+#include "server_controls.h"
+
+#include <algorithm>
 
 using namespace tftps_controls;
 
-win32_dialog server_window_table() {
-    return {L"TFTPS",
-            icon_server,
+window_layout server_window_layout() {
+    window_layout layout{"TFTPS",
             "PelloryTFTP server v" PELL_VERSION,
+            "server",
             346,
             438,
             {
                 frame("Status", 7, 4, 332, 34),
-                picture(IDC_STATUS_ICON, icon_server_disabled, 14, 14),
+                picture(IDC_STATUS_ICON, ICON_DISABLED, 14, 14),
                 sentence(IDC_STATUS_SENTENCE, "The Trivial FTP server is currently disabled.", 42,
                          21, 290),
 
@@ -20,25 +24,24 @@ win32_dialog server_window_table() {
                 check_box(IDC_ALLOW_DOWNLOAD, "Allow downloads", 170, 54, 140),
                 check_box(IDC_NO_OVERWRITE, "Do not overwrite existing files", 14, 67, 200),
                 check_box(IDC_SERVICE_ONLY, "Service only clients", 14, 81, 120),
-                chooser_button(IDC_ACCESS_LISTS, 314, 79, WS_DISABLED),
+                chooser_button(IDC_ACCESS_LISTS, 314, 79, true),
                 check_box(IDC_RESTRICT_UPLOAD, "Restrict uploads to folder", 14, 97, 122),
-                field(IDC_UPLOAD_ROOT, 140, 95, 170, WS_DISABLED),
-                chooser_button(IDC_UPLOAD_ROOT_CHOOSER, 314, 95, WS_DISABLED),
+                field(IDC_UPLOAD_ROOT, 140, 95, 170, true),
+                chooser_button(IDC_UPLOAD_ROOT_CHOOSER, 314, 95, true),
                 check_box(IDC_RESTRICT_DOWNLOAD, "Restrict downloads to folder", 14, 113, 122),
-                field(IDC_DOWNLOAD_ROOT, 140, 111, 170, WS_DISABLED),
-                chooser_button(IDC_DOWNLOAD_ROOT_CHOOSER, 314, 111, WS_DISABLED),
+                field(IDC_DOWNLOAD_ROOT, 140, 111, 170, true),
+                chooser_button(IDC_DOWNLOAD_ROOT_CHOOSER, 314, 111, true),
                 check_box(IDC_RUN_EXTERNAL, "Launch after every upload", 14, 129, 122),
-                field(IDC_COMMAND, 140, 127, 170, WS_DISABLED),
-                chooser_button(IDC_COMMAND_CHOOSER, 314, 127, WS_DISABLED),
+                field(IDC_COMMAND, 140, 127, 170, true),
+                chooser_button(IDC_COMMAND_CHOOSER, 314, 127, true),
                 label("at most", 140, 147, 28),
-                field(IDC_MAX_COMMANDS, 170, 145, 26, WS_DISABLED),
+                field(IDC_MAX_COMMANDS, 170, 145, 26, true),
                 label("at once, further ones wait their turn", 200, 147, 132),
                 label("Timeout", 14, 161, 30),
                 drop_down(IDC_TIMEOUT, 46, 159, 34),
                 label("second(s)", 84, 161, 36),
-                // No mask of new files: Windows gives them the folder's permissions.
                 check_box(IDC_TRACE, "Log all activity to file", 214, 160, 96),
-                chooser_button(IDC_TRACE_CHOOSER, 314, 159, WS_DISABLED),
+                chooser_button(IDC_TRACE_CHOOSER, 314, 159, true),
                 check_box(IDC_EXTENSIONS, "TFTP extensions (block size, window, files over 32 MiB)",
                           14, 177, 296),
                 label("Largest block", 14, 193, 50),
@@ -49,12 +52,12 @@ win32_dialog server_window_table() {
 
                 frame("Network", 7, 214, 332, 66),
                 label("Listen on", 14, 228, 82),
-                field(IDC_LISTEN_ADDRESSES, 98, 226, 150, 0, "every address"),
+                field(IDC_LISTEN_ADDRESSES, 98, 226, 150, false, "every address"),
                 drop_down(IDC_LISTEN_FAMILY, 252, 226, 80),
                 label("Port", 14, 245, 82),
                 field(IDC_PORT, 98, 243, 34),
                 label("transfers from", 136, 245, 50),
-                field(IDC_PORT_RANGE, 188, 243, 144, 0, "any port, or a range such as 50000:50099"),
+                field(IDC_PORT_RANGE, 188, 243, 144, false, "any port, or a range such as 50000:50099"),
                 label("Simultaneous transfers", 14, 262, 82),
                 field(IDC_MAX_TRANSFERS, 98, 260, 34),
                 label("at most", 136, 262, 28),
@@ -72,12 +75,22 @@ win32_dialog server_window_table() {
                 push_button(IDC_CLOSE, "&Close", 260, 398, 79),
                 status_line(IDC_STATUS, "PelloryTFTP server v" PELL_VERSION, 7, 418, 332),
             }};
+    // The mask of new files, only where files have owners and permission bits: Windows gives a
+    // new file its folder's permissions.
+    if (users_own_files) {
+        auto before_trace = std::find_if(layout.controls.begin(), layout.controls.end(),
+                                         [](const window_control& c) { return c.id == IDC_TRACE; });
+        layout.controls.insert(before_trace, {label("New files' mask", 124, 161, 60),
+                                              field(IDC_UMASK, 186, 159, 24, false, "022")});
+    }
+    return layout;
 }
 
-win32_dialog access_dialog_table() {
-    return {L"TFTPIPS",
-            icon_server,
+
+window_layout access_dialog_layout() {
+    return {"TFTPIPS",
             "Serviceable clients",
+            "server",
             290,
             160,
             {

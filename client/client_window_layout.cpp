@@ -1,16 +1,17 @@
-#include "client/client_controls.h"
-#include "window_tables.h"
+#include "client_window_layout.h"
+
+#include "client_controls.h"
 
 using namespace tftpc_controls;
 
-win32_dialog client_window_table() {
-    return {L"TFTPC",
-            icon_client,
+window_layout client_window_layout() {
+    return {"TFTPC",
             "PelloryTFTP client v" PELL_VERSION,
+            "client",
             300,
             242,
             {
-                picture(-1, icon_client, 7, 5),
+                picture(-1, "client", 7, 5),
                 label("TFTP server", 32, 13, 44),
                 field(IDC_HOST, 80, 11, 213),
 
@@ -43,7 +44,7 @@ win32_dialog client_window_table() {
                 label("blocks", 250, 164, 30),
 
                 progress_bar(IDC_PROGRESS, 7, 188, 230, 12),
-                sentence(IDC_RATE, "", 241, 190, 52, SS_RIGHT),
+                sentence(IDC_RATE, "", 241, 190, 52, true),
 
                 push_button(IDC_START, "&Start", 133, 206),
                 push_button(IDC_STOP, "S&top", 188, 206),
