@@ -3,6 +3,7 @@
 #include "client_controls.h"
 #include "engine/exchange.h"
 #include "engine/fsm.h"
+#include "engine/transfer.h"
 #include "session.h"
 
 using namespace tftpc_controls;
@@ -11,30 +12,54 @@ namespace {
 
 bool always_serving() { return true; }
 
-// Rows: the opcode last sent; columns: the opcode received.
-const fsm_table client_dispatch = {
-    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid},
-    {fsm_invalid, fsm_invalid, fsm_invalid, recv_DATA, fsm_invalid, recv_ERROR, recv_OACK},
-    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, recv_ACK, recv_ERROR, recv_OACK},
-    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, recv_ACK, fsm_error, recv_OACK_again},
-    {fsm_invalid, fsm_invalid, fsm_invalid, recv_DATA, fsm_invalid, fsm_error, recv_OACK_again},
-    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_error, fsm_invalid},
-    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid},
+// No answer to the request from this address of the server: the request goes to its next one,
+// and the wait begins anew; from the last of them, the wait runs out as any other.
+int request_wait_ran_out(transfer& t, const uint8_t* packet, int length) {
+    if (t.first_receive && client_next_address(t)) {
+        fsm_wait_begin(t);
+        return 0;
+    }
+    return fsm_timeout(t, packet, length);
+}
+
+using enum fsm_state;
+using enum fsm_event;
+const fsm_transition client_transitions[] = {
+    {read_requested, data, recv_DATA},
+    {read_requested, error, recv_ERROR},
+    {read_requested, options, recv_OACK},
+    {read_requested, timeout, request_wait_ran_out},
+    {write_requested, ack, recv_ACK},
+    {write_requested, error, recv_ERROR},
+    {write_requested, options, recv_OACK},
+    {write_requested, timeout, request_wait_ran_out},
+    {data_sent, ack, recv_ACK},
+    {data_sent, error, fsm_error},
+    {data_sent, options, recv_OACK_again},
+    {ack_sent, data, recv_DATA},
+    {ack_sent, error, fsm_error},
+    {ack_sent, options, recv_OACK_again},
+    {any, timeout, fsm_timeout},
 };
 
 } // namespace
 
 const role_profile client_role = {
-    .server = false,
     .status_file_name = "PYCStat.tmp",
     .status_control = IDC_STATUS,
     .fatal_icon = ui_icon::error,
-    .dispatch = &client_dispatch,
+    .transitions = client_transitions,
     .abort = client_abort,
-    .end_of_transfer = nullptr,
+    .transfer_completed = nullptr,
     .serving = always_serving,
-    .transfer_stopped = client_transfer_stopped,
-    .no_answer = client_next_address,
+    .faults_are_fatal = true,
+    .learns_peer_port = true,
+    .traces_before_send = false,
+    .drops_at_stop = false,
+    .blocks_when_done = true,
+    .regular_files_only = false,
+    // As any program makes one: 0666, less the mask.
+    .new_file_mode = 0666,
     .texts =
         {
             .net_close = "net_close: host = %s, fd = %d.",
@@ -55,5 +80,7 @@ const role_profile client_role = {
             .unknown_write_mode = "Unknown MODE value.",
             .close_failed = "file_close: An error occurred trying to close the file.",
             .cancelled = "Transfer cancelled by the user.",
+            .send_failed = "net_send: A send error occurred while attempting to transmit.",
+            .file_closed = nullptr,
         },
 };

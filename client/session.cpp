@@ -20,7 +20,6 @@
 #include "platform/socket.h"
 #include "platform/thread.h"
 #include "transfer_gauge.h"
-#include "ui/number_field.h"
 #include "ui/timeout_list.h"
 #include "ui/ui.h"
 
@@ -37,9 +36,6 @@ std::atomic<int> session_running{0};
 
 namespace {
 
-// The longest host, remote name and local path a field gives.
-constexpr size_t field_limit = 126;
-constexpr size_t trace_path_limit = 259;
 
 std::mutex error_text_mutex;
 std::string failure_text;
@@ -156,36 +152,47 @@ void client_transfer(const client_request& r) {
         last_transfer_end = END_FAILED;
         return;
     }
-    t_start(t.watch);
     t.kind = opcode;
     const char* sending =
         download ? "Sending file download request..." : "Sending file upload request...";
     status_text(sending);
     trace_line("%s", sending);
-    int result = 0;
     if (r.Extensions == 1) {
         t.asked = options_to_ask(t, opcode, r);
         t.options_asked = true;
     }
-    try {
-        send_RQ(t, opcode, remote, t.mode);
+    if (fsm_guarded(t, [&] {
+            send_RQ(t, opcode, remote, t.mode);
+            return 0;
+        }) == 0) {
         status_text(download ? "Commencing file download..." : "Commencing file upload...");
         t.meter->kind = opcode;
         progress_start(t.meter);
         gauge_start(t.meter);
-        result = fsm_loop(t, opcode);
-    } catch (const transfer_ended& ended) {
+        fsm_loop(t, opcode);
+    }
+    using outcome = transfer_outcome::kind;
+    switch (t.outcome.how) {
+    case outcome::stopped: // Stop has said so; the file and the socket close on the way out
+        last_transfer_end = END_STOPPED;
+        transfer_active = 0;
+        return;
+    case outcome::failed:
         // The network refused the server's address: the reason is on the status line already.
-        set_text(failure_text, ended.reason);
+        set_text(failure_text, t.outcome.text);
         last_transfer_end = END_FAILED;
         gauge_end(false, 0);
         stop_raise();
         return;
+    case outcome::refused:
+        set_text(refusal_text, t.outcome.text);
+        last_transfer_end = END_REFUSED;
+        break;
+    default:
+        last_transfer_end = t.outcome.how == outcome::completed ? END_COMPLETED : END_TIMED_OUT;
     }
     t_stop(t.watch);
     net_close(t);
-    if (last_transfer_end == END_NONE)
-        last_transfer_end = result < 0 ? END_TIMED_OUT : END_COMPLETED;
     if (last_transfer_end == END_COMPLETED && download) check_announced_size(t);
     // A download takes the local file's name only once it is whole: whatever else ends it leaves
     // the file that was there as it was.
@@ -380,7 +387,7 @@ int recv_OACK(transfer& t, const uint8_t* packet, int length) {
     return 0;
 }
 
-int recv_ERROR(transfer&, const uint8_t* packet, int length) {
+int recv_ERROR(transfer& t, const uint8_t* packet, int length) {
     // The code's meaning, then the server's own words: why it refused is in them.
     static const char* const messages[] = {
         "Error code %d: An undefined error occurred.",
@@ -399,8 +406,8 @@ int recv_ERROR(transfer&, const uint8_t* packet, int length) {
     std::string words;
     for (int i = 2; i < length && packet[i] != 0; ++i)
         if (packet[i] >= ' ' && packet[i] < 127) words += static_cast<char>(packet[i]);
-    refusal_text = message + (words.empty() ? "" : " The server said: " + words);
-    last_transfer_end = END_REFUSED;
+    t.outcome = {transfer_outcome::kind::refused,
+                 message + (words.empty() ? "" : " The server said: " + words)};
     return -1;
 }
 
@@ -420,14 +427,6 @@ void client_stop() {
     trace_line("File transfer aborted by user.");
     stop_raise();
     transfer_active = 0;
-}
-
-void client_transfer_stopped() {
-    trace_line("File transfer stopped.");
-    transfer_active = 0;
-    last_transfer_end = END_STOPPED;
-    // The thread's end closes the socket and the file and deletes the status file.
-    thread_end();
 }
 
 void client_abort() {

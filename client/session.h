@@ -64,8 +64,6 @@ int recv_OACK(transfer& t, const uint8_t* packet, int length);
 int recv_OACK_again(transfer& t, const uint8_t* packet, int length);
 void client_stop();
 void client_abort();
-// The state machine's stopped path: ends the transfer thread, which closes what it opened.
-void client_transfer_stopped();
 // The server's address answered nothing in one wait: true when the request has gone on to the
 // next of its addresses.
 bool client_next_address(transfer& t);

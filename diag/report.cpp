@@ -28,7 +28,7 @@ void show(const std::string& text, ui_icon icon) {
 }
 
 [[noreturn]] void transfer_fault(const std::string& text) {
-    if (!role().server) fatal(text);
+    if (role().faults_are_fatal) fatal(text);
     report_transfer_end(text);
 }
 

@@ -5,14 +5,39 @@
 #include "ui/ui.h"
 
 #include <cstdint>
+#include <span>
 
 struct transfer;
 
 // A protocol handler: the transfer, the received datagram from the byte after the opcode, and its
-// length less two. A negative result ends the transfer.
+// length less two (none, and 0, for a wait that ran out). A negative result ends the transfer.
 using fsm_handler = int (*)(transfer& t, const uint8_t* packet, int length);
-// Rows: the opcode last sent; columns: the opcode received; OACK is the last of both.
-using fsm_table = fsm_handler[7][7];
+// The states of a transfer's machine: what it has sent last, named by the protocol's opcodes.
+enum class fsm_state : uint8_t {
+    start = 0,           // nothing yet (the server, before a request's answer)
+    read_requested = 1,  // the client's RRQ
+    write_requested = 2, // the client's WRQ
+    data_sent = 3,
+    ack_sent = 4,
+    options_sent = 6, // the server's OACK
+    any = 0xff,       // a transition of every state
+};
+// What happens to a transfer: a datagram of an opcode, or its wait running out.
+enum class fsm_event : uint8_t {
+    read_request = 1,
+    write_request = 2,
+    data = 3,
+    ack = 4,
+    error = 5,
+    options = 6,
+    timeout = 7,
+};
+// What the machine does in a state at an event; a pair no transition names is a protocol fault.
+struct fsm_transition {
+    fsm_state state;
+    fsm_event event;
+    fsm_handler handler;
+};
 
 // Texts that the two programs word differently.
 struct role_texts {
@@ -34,21 +59,28 @@ struct role_texts {
     const char* unknown_write_mode; // file_write likewise
     const char* close_failed;       // the local file cannot be closed
     const char* cancelled;          // the ERROR that tells the peer a stop ended the transfer
+    const char* send_failed;        // a send the system refused
+    const char* file_closed;        // the trace line of a file closed; none for no line
 };
 
 struct role_profile {
-    bool server;                                // the server's copy of the shared routines
-    const char* status_file_name;               // in the temporary folder
-    int status_control;                         // the status line's control identifier
-    ui_icon fatal_icon;                         // the icon of a fatal report's box
-    const fsm_table* dispatch;                  // the state machine's handlers
-    void (*abort)();                            // run by a fatal report before its thread ends
-    void (*end_of_transfer)(const transfer& t); // server: after the file is closed, before the
-                                                // summary
-    bool (*serving)();                          // server: the server is still enabled
-    void (*transfer_stopped)();     // client: a stop seen in the state machine; ends the thread
-    bool (*no_answer)(transfer& t); // client: the request got no answer in one wait: true when
-                                    // it has gone to another address of the server
+    const char* status_file_name;                  // in the temporary folder
+    int status_control;                            // the status line's control identifier
+    ui_icon fatal_icon;                            // the icon of a fatal report's box
+    std::span<const fsm_transition> transitions;   // the state machine, the waits' end included
+    void (*abort)();                               // run by a fatal report before its thread ends
+    // The last block went across: what the role does before its last packet goes out (the
+    // server closes the file, runs the post-upload command and sums up); none: nothing.
+    void (*transfer_completed)(transfer& t, bool received);
+    bool (*serving)();          // the program still serves transfers (the server is enabled)
+    bool faults_are_fatal;      // a transfer's fault is a fatal report (a box, the thread ends)
+                                // rather than the end of that transfer alone
+    bool learns_peer_port;      // the peer's port is the one its first answer comes from
+    bool traces_before_send;    // a send's trace line comes before the send, not after
+    bool drops_at_stop;         // a datagram that arrives with a stop is dropped
+    bool blocks_when_done;      // the socket goes back to blocking once the machine has ended
+    bool regular_files_only;    // only regular files are read and written (no device, no FIFO)
+    int new_file_mode;          // the permissions a new file is made with, less the mask
     role_texts texts;
 };
 

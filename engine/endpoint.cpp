@@ -56,7 +56,7 @@ bool stray_may_be_told(const net_endpoint& from) {
 // with ERROR 5 (never an ERROR itself, and at most once a second) and otherwise dropped, so that
 // no third host can end or feed the transfer.
 bool from_peer(transfer& t, const net_endpoint& from, const uint8_t* datagram, int length) {
-    if (!role().server && t.first_receive && same_address(from, t.peer)) {
+    if (role().learns_peer_port && t.first_receive && same_address(from, t.peer)) {
         if (from.port == t.peer.port)
             report_fatal("net_recv: First receive from port %d.\nThe server's port should have "
                          "changed.",
@@ -79,11 +79,9 @@ bool from_peer(transfer& t, const net_endpoint& from, const uint8_t* datagram, i
 } // namespace
 
 void net_send(transfer& t, const uint8_t* buffer, int length) {
-    const char* failure = role().server
-                              ? "net_send: An error occurred with sendto() on the socket."
-                              : "net_send: A send error occurred while attempting to transmit.";
-    // The server traces before it sends, the client after.
-    if (role().server && trace_enabled)
+    const role_profile& r = role();
+    const char* failure = r.texts.send_failed;
+    if (r.traces_before_send && trace_enabled)
         trace_line("net_send: sent %d bytes to host %s, port# %d.", length,
                    address_text(t.peer).c_str(), t.peer.port);
     while (sock_send_to(t.socket, buffer, static_cast<size_t>(length), t.peer) != length) {
@@ -104,7 +102,7 @@ void net_send(transfer& t, const uint8_t* buffer, int length) {
             return;
         }
     }
-    if (!role().server && trace_enabled)
+    if (!r.traces_before_send && trace_enabled)
         trace_line("net_send: sent %d bytes to host %s, port# %d.", length,
                    address_text(t.peer).c_str(), t.peer.port);
 }
@@ -169,9 +167,9 @@ int net_take(transfer& t) {
 }
 
 int net_recv(transfer& t) {
-    const bool server = role().server;
+    const bool drops_at_stop = role().drops_at_stop;
     // Inside a window the next block is usually there already: reading first saves the wait.
-    if (t.unacked > 0 && !(server && stop_flag)) {
+    if (t.unacked > 0 && !(drops_at_stop && stop_flag)) {
         int length = net_take(t);
         if (length >= 0) return length;
     }
@@ -179,7 +177,7 @@ int net_recv(transfer& t) {
         // In lock step the answer is never there yet: waiting first saves a read that fails.
         int left = net_wait_left(t);
         bool readable = wait_readable(t.socket, stop_event(), left);
-        if (server && stop_flag) return NET_STOPPED;
+        if (drops_at_stop && stop_flag) return NET_STOPPED;
         if (readable) {
             int length = net_take(t);
             if (length >= 0) return length;

@@ -14,14 +14,10 @@
 
 namespace {
 
-// The server's end of a completed transfer, before its last packet goes out.
-void end_of_transfer(transfer& t, void (*summary)(int64_t, double)) {
-    file_close(t);
-    t.outcome = "completed";
-    t_stop(t.watch);
-    status_file_drop(&t);
-    if (role().end_of_transfer) role().end_of_transfer(t);
-    summary(t.bytes(), t_elapsed(t.watch));
+// The last block went across, before the last packet goes out: the role does what it does then.
+void completed(transfer& t, bool received) {
+    t.outcome = {transfer_outcome::kind::completed, ""};
+    if (role().transfer_completed) role().transfer_completed(t, received);
 }
 
 void count_moved(transfer& t, int size) {
@@ -119,7 +115,7 @@ int recv_DATA(transfer& t, const uint8_t* packet, int length) {
             return 0;
         }
         if (size > 0) file_write(t, packet + 2, size);
-        if (role().server) end_of_transfer(t, summary_received);
+        completed(t, true);
         acknowledge(t, block);
         return -1;
     }
@@ -156,7 +152,7 @@ int recv_ACK(transfer& t, const uint8_t* packet, int length) {
     t.acked = block;
     t.ack_answered = -1;
     if (block == t.final_block) {
-        if (role().server) end_of_transfer(t, summary_sent);
+        completed(t, false);
         return -1;
     }
     // The receiver took blocks up to this one only: it goes on from the one after.

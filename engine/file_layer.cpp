@@ -36,12 +36,11 @@ void put(transfer& t, int c) {
 
 bool file_open(transfer& t, const file_place& place, const char* open_mode, int32_t initial_block) {
     int error = 0;
-    // A server's new file is not the client's to run: 0644 less the mask, a client's as any
-    // program makes one.
     const bool text = t.mode == MODE_NETASCII;
-    t.file = open_mode[0] == 'w' ? staged_open(place, role().server, text,
-                                               role().server ? 0644 : 0666, &t.staged, &error)
-                                 : stream_open(place, role().server, text);
+    const role_profile& r = role();
+    t.file = open_mode[0] == 'w'
+                 ? staged_open(place, r.regular_files_only, text, r.new_file_mode, &t.staged, &error)
+                 : stream_open(place, r.regular_files_only, text);
     const std::string& path = place.path;
     if (!t.file) {
         if (error != 0) errno = error;
@@ -137,7 +136,7 @@ void file_write(transfer& t, const uint8_t* buffer, int count) {
 }
 
 void file_close(transfer& t) {
-    if (!role().server) status_file_delete();
+    status_file_drop(&t);
     if (t.saw_cr) protocol_violation(t, "file_close: Final character was a CR.");
     if (t.nextchar >= 0) report_transfer_fault("file_close: Nextchar >= 0.");
     FILE* stream = t.file;
@@ -154,7 +153,7 @@ void file_close(transfer& t) {
         report_transfer_fault("file_close: The file appeared while it was uploaded.");
     }
     if (error != 0) file_fault(t, role().texts.close_failed, error);
-    if (role().server) trace_line("file_close: Closed local file.");
+    if (role().texts.file_closed) trace_line("%s", role().texts.file_closed);
 }
 
 void file_close_unchecked(transfer& t) {

@@ -4,6 +4,26 @@
 #include "endpoint.h"
 #include "file_layer.h"
 
+std::string transfer_outcome::shown() const {
+    switch (how) {
+    case kind::running:
+        return "running";
+    case kind::completed:
+        return "completed";
+    case kind::refused:
+        return "refused: " + text;
+    case kind::ended:
+        return text;
+    case kind::timed_out:
+        return "timed out";
+    case kind::stopped:
+        return "stopped";
+    case kind::failed:
+        return "failed: " + text;
+    }
+    return text;
+}
+
 transfer::transfer()
     : recv_buf(packet_buffer_size), send_buf(packet_buffer_size),
       meter(std::make_shared<transfer_meter>()) {}

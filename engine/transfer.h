@@ -18,6 +18,24 @@
 #include <string>
 #include <vector>
 
+// How a transfer ended: every end sets it, whatever ended the transfer, with the words that go
+// with it (what was refused, why it failed).
+struct transfer_outcome {
+    enum class kind : uint8_t {
+        running,   // it has not ended
+        completed, // the last block went across
+        refused,   // the request was refused with an ERROR
+        ended,     // the peer ended it, and nothing went wrong (firmware asking for a size)
+        timed_out, // the fifth wait in a row ran out
+        stopped,   // a stop ended it
+        failed,    // its peer, its file or its socket failed it
+    };
+    kind how = kind::running;
+    std::string text;
+    // As the list of recent transfers shows it: "completed", "refused: File not found."...
+    std::string shown() const;
+};
+
 struct transfer {
     transfer();
     // Closes whatever is still open: the file unchecked (with the status file), then the socket.
@@ -54,7 +72,7 @@ struct transfer {
     int path_mtu = 0;           // server: the MTU of the interface the request came in on
     std::string request;        // server: the request that began it, to know it if it comes again
     std::string file_name;      // server: the file the request names, as it names it
-    std::string outcome;        // how it ended, as the list of recent transfers shows it
+    transfer_outcome outcome;   // how it ended
     std::shared_ptr<const void> claim; // server: an upload's hold on the file it writes
     // server: the command to run once the upload is whole, as the settings stood at its request
     std::optional<std::string> after_upload;

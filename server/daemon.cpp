@@ -149,7 +149,6 @@ void start_transfer(daemon_state& d, const listener& l, const intake_datagram& r
                           error_text(sock_last_error()).c_str());
     transfer& t = d.transfers.open();
     t.socket = fd;
-    net_unblock(t);
     t.peer = from;
     t.peer_host = host;
     t.timeout_seconds = packet_timeout;

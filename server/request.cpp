@@ -26,7 +26,7 @@
 namespace {
 
 int refuse(transfer& t, int code, const char* text) {
-    t.outcome = std::string("refused: ") + text;
+    t.outcome = {transfer_outcome::kind::refused, text};
     send_ERROR(t, code, text);
     return -1;
 }
@@ -200,7 +200,7 @@ int oack_followed_by_data(transfer& t, const uint8_t* packet, int length) {
 }
 
 int options_refused(transfer& t, const uint8_t* packet, int length) {
-    t.outcome = "ended by the client after the options";
+    t.outcome = {transfer_outcome::kind::ended, "ended by the client after the options"};
     // Firmware asks for a file's size this way, then sends its real request: the server is
     // free for it at once, and nothing went wrong.
     std::string text(reinterpret_cast<const char*>(packet) + 2,

@@ -1,7 +1,12 @@
 #include "server_role.h"
 
+#include "diag/progress.h"
+#include "diag/status.h"
 #include "engine/exchange.h"
+#include "engine/file_layer.h"
 #include "engine/fsm.h"
+#include "engine/rtt.h"
+#include "engine/transfer.h"
 #include "request.h"
 #include "run_external.h"
 #include "server_controls.h"
@@ -14,31 +19,57 @@ namespace {
 
 bool server_serving() { return ServerEnabled == 1; }
 
-// Rows: the opcode last sent; columns: the opcode received.
-const fsm_table server_dispatch = {
-    {fsm_invalid, read_request, write_request, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid},
-    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid},
-    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid},
-    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, recv_ACK, fsm_error, fsm_invalid},
-    {fsm_invalid, fsm_invalid, fsm_invalid, recv_DATA, fsm_invalid, fsm_error, fsm_invalid},
-    {fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_invalid, fsm_error, fsm_invalid},
-    {fsm_invalid, fsm_invalid, fsm_invalid, oack_followed_by_data, oack_acknowledged,
-     options_refused, fsm_invalid},
+// A peer that has never answered gets this many copies of the first reply: a forged request
+// must not make the server flood the address it names.
+constexpr int unanswered_copies = 3;
+
+int server_wait_ran_out(transfer& t, const uint8_t*, int) {
+    return fsm_wait_again(t, t.answered || t.rtt.retry_count + 1 < unanswered_copies);
+}
+
+// The last block went across: the file is closed and named, the command runs, and the summary
+// shows, before the last packet goes out.
+void transfer_completed(transfer& t, bool received) {
+    file_close(t);
+    t_stop(t.watch);
+    status_file_drop(&t);
+    TFTP_RunExternal(t);
+    (received ? summary_received : summary_sent)(t.bytes(), t_elapsed(t.watch));
+}
+
+using s = fsm_state;
+using e = fsm_event;
+const fsm_transition server_transitions[] = {
+    {s::start, e::read_request, read_request},
+    {s::start, e::write_request, write_request},
+    {s::data_sent, e::ack, recv_ACK},
+    {s::data_sent, e::error, fsm_error},
+    {s::ack_sent, e::data, recv_DATA},
+    {s::ack_sent, e::error, fsm_error},
+    {s::options_sent, e::data, oack_followed_by_data},
+    {s::options_sent, e::ack, oack_acknowledged},
+    {s::options_sent, e::error, options_refused},
+    {s::any, e::timeout, server_wait_ran_out},
 };
 
 } // namespace
 
 const role_profile server_role = {
-    .server = true,
     .status_file_name = "PYSStat.tmp",
     .status_control = IDC_STATUS,
     .fatal_icon = ui_icon::warning,
-    .dispatch = &server_dispatch,
+    .transitions = server_transitions,
     .abort = transfer_abort,
-    .end_of_transfer = TFTP_RunExternal,
+    .transfer_completed = transfer_completed,
     .serving = server_serving,
-    .transfer_stopped = nullptr,
-    .no_answer = nullptr,
+    .faults_are_fatal = false,
+    .learns_peer_port = false,
+    .traces_before_send = true,
+    .drops_at_stop = true,
+    .blocks_when_done = false,
+    .regular_files_only = true,
+    // A new file is not the client's to run: 0644, less the mask.
+    .new_file_mode = 0644,
     .texts =
         {
             .net_close = "net_close: host = %s, socket fd = %d.",
@@ -58,5 +89,7 @@ const role_profile server_role = {
             .unknown_write_mode = "file_write: Unknown MODE value.",
             .close_failed = "file_close: An error occurred while closing the file.",
             .cancelled = "Server shutting down.",
+            .send_failed = "net_send: An error occurred with sendto() on the socket.",
+            .file_closed = "file_close: Closed local file.",
         },
 };

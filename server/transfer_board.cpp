@@ -143,7 +143,7 @@ void board_end(const transfer& t) {
         r.owner = nullptr;
         r.bytes = t.meter->bytes;
         r.seconds = (clock_ms() - r.start_ms) / 1000.0;
-        r.result = t.outcome.empty() ? "ended" : t.outcome;
+        r.result = t.outcome.how == transfer_outcome::kind::running ? "ended" : t.outcome.shown();
         if (board_rows_printed) {
             std::string line = cells(r);
             for (char& c : line)

@@ -15,10 +15,7 @@ std::atomic<int> transfers_running{0};
 
 namespace {
 
-int take_and_dispatch(transfer& t, int) {
-    int length = net_take(t);
-    return length < 0 ? 0 : fsm_dispatch(t, length);
-}
+int take_and_dispatch(transfer& t, int) { return fsm_take(t); }
 
 int expired(transfer& t, int) { return fsm_expired(t); }
 
@@ -31,13 +28,7 @@ transfer_table::~transfer_table() {
 }
 
 bool transfer_table::step(transfer& t, int (*what)(transfer&, int), int argument) {
-    try {
-        if (what(t, argument) < 0) return false;
-    } catch (const transfer_ended& ended) {
-        // The peer ended this transfer only; the server goes on.
-        t.outcome = "failed: " + ended.reason;
-        return false;
-    }
+    if (what(t, argument) < 0) return false;
     note_wait(t);
     return true;
 }
@@ -71,14 +62,13 @@ transfer& transfer_table::open() {
 void transfer_table::begin(transfer& t, int length) {
     auto pending = transfers_.extract(-1);
     transfers_.insert({t.socket, std::move(pending.mapped())});
-    fsm_begin(t, OP_NONE);
-    const bool going = step(t, fsm_dispatch, length);
+    const bool going = fsm_begin(t, OP_NONE) == 0 && step(t, fsm_dispatch, length);
     board_begin(t);
     if (!going) return end(t.socket);
     // A system out of room for one more wait turns this transfer away, not every other one.
     if (!waits_.add(t.socket)) {
         tell_peer(t, 0, "The server cannot take another transfer now.");
-        t.outcome = "failed: tftp_serverequest: failed to create socket.";
+        t.outcome = {transfer_outcome::kind::failed, "tftp_serverequest: failed to create socket."};
         end(t.socket);
     }
 }

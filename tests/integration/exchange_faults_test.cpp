@@ -294,7 +294,7 @@ TEST_F(client_faults, an_error_answering_the_request_ends_the_transfer_quietly) 
     take_request();
     server_side.send_to(engine_port_, tftp_packet(5, 1, std::string("File not found.") + '\0'));
     EXPECT_TRUE(finish());
-    EXPECT_EQ(last_transfer_end, END_REFUSED);
+    EXPECT_EQ(outcome(), transfer_outcome::kind::refused);
 }
 
 TEST_F(client_faults, a_download_that_needs_block_65536) {

@@ -90,7 +90,7 @@ TEST_F(client_retransmission,
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(next_bytes(server_side, beyond_timeout_ms), first.bytes);
     EXPECT_TRUE(finish());
-    EXPECT_EQ(result(), -1);
+    EXPECT_EQ(outcome(), transfer_outcome::kind::timed_out);
     expect_silence(server_side);
     EXPECT_EQ(ui_get_text(IDC_STATUS, 100), "The file transfer timed out.");
 }

@@ -88,7 +88,7 @@ TEST_P(client_transfer, download) {
     lockstep_outcome sent = send_blocks(server_side, engine_port_, wire_of(content, mode));
     ASSERT_TRUE(sent.completed);
     ASSERT_TRUE(finish());
-    EXPECT_EQ(result(), 0);
+    EXPECT_EQ(outcome(), transfer_outcome::kind::completed);
     EXPECT_TRUE(stored(folder.file("local.bin"), mode) == content);
     EXPECT_EQ(t->bytes(), static_cast<int64_t>(wire_of(content, mode).size()));
 }
@@ -105,7 +105,7 @@ TEST_P(client_transfer, upload) {
     ASSERT_TRUE(got.completed);
     server_side.send_to(engine_port_, tftp_packet(4, got.blocks)); // the last ACK, once more
     ASSERT_TRUE(finish());
-    EXPECT_EQ(result(), 0);
+    EXPECT_EQ(outcome(), transfer_outcome::kind::completed);
     EXPECT_TRUE(got.wire == wire_of(content, mode));
 }
 

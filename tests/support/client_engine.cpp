@@ -43,7 +43,8 @@ void client_engine_test::start(int op, int mode, const std::string& local,
                                    mode == MODE_OCTET ? "octet" : "netascii");
         net_send(t, t.send_buf.data(), t.send_len);
         t.op_sent = op;
-        state->result = fsm_loop(t, op);
+        fsm_loop(t, op);
+        state->how = t.outcome.how;
         file_close(t);
         state->returned = 1;
     });

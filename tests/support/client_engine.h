@@ -4,6 +4,7 @@
 #pragma once
 
 #include "endpoint_fixture.h"
+#include "engine/transfer.h"
 
 #include <atomic>
 #include <memory>
@@ -18,13 +19,14 @@ class client_engine_test : public endpoint_test {
     void start(int op, int mode, const std::string& local, const std::string& remote = "remote");
     // Waits for the transfer thread to end; true when it returned (no fatal report ended it).
     bool finish(int milliseconds = 60000);
-    int result() const { return run_->result; }
+    // How the transfer ended.
+    transfer_outcome::kind outcome() const { return run_->how; }
     // The request the listener received; the port it came from is the engine's.
     std::string take_request();
 
     struct run {
         std::atomic<int> ended{0}, returned{0};
-        int result = 0;
+        transfer_outcome::kind how = transfer_outcome::kind::running;
     };
     std::shared_ptr<run> run_;
     uint16_t engine_port_ = 0;
