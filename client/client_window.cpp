@@ -83,9 +83,11 @@ void client_window_open() {
     start_folder = current_folder().substr(0, start_folder_limit);
     client_request request;
     request.LocalFile = start_folder;
-    client_settings_read(&request);
     ui_enable(IDC_STOP, false);
+    // The factory values show while a box about the stored ones waits for its answer.
     client_setting_table().fill_lists();
+    client_setting_table().show(request);
+    client_settings_read(&request);
     client_setting_table().show(request);
     ui_focus(IDC_HOST);
 }

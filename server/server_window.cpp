@@ -71,10 +71,12 @@ void reset_options() {
 
 void server_window_open() {
     server_state_shown(show_state);
+    // The factory values show while a box about the stored ones waits for its answer.
     server_settings value = settings_factory();
+    server_setting_table().fill_lists();
+    server_setting_table().show(value);
     settings_read(&value);
     settings_serve(value);
-    server_setting_table().fill_lists();
     server_setting_table().show(value);
     // The window keeps the user's desktop session, so it never changes users: it says how not to
     // need root instead.

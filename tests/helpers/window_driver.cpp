@@ -7,8 +7,8 @@
 //                           or a box does not hold the driver)
 //   set CLASS ID TEXT       the user types TEXT into the field, replacing its text
 //   until CLASS ID TEXT     the control's text comes to hold TEXT
-//   answer TITLE            a message box of that title shows; its text is printed and its
-//                           default button pressed
+//   answer TITLE            a message box of that title shows; its text is printed, its
+//                           default button pressed, and the box is gone
 // Every wait is bounded (30 s); the first step that fails ends the run with status 1.
 #include "platform/windows/text.h"
 
@@ -70,6 +70,9 @@ int main() {
                         narrow(text_of(GetDlgItem(box, 0xFFFF))).c_str());
             WORD button = LOWORD(SendMessageW(box, DM_GETDEFID, 0, 0));
             PostMessageW(box, WM_COMMAND, MAKEWPARAM(button ? button : IDOK, BN_CLICKED), 0);
+            // The window it was modal to takes input again only once it has gone.
+            if (!eventually([&] { return !IsWindow(box) || !IsWindowVisible(box); }))
+                return fail(L"answer " + title + L": the box stays");
             continue;
         }
         int id = _wtoi(next().c_str());
