@@ -2,7 +2,8 @@
 
 #include "platform/address.h"
 #include "platform/files.h"
-#include "session.h"
+
+std::string start_folder;
 
 namespace {
 

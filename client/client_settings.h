@@ -181,6 +181,9 @@ inline const setting_table<client_request>& client_setting_table() {
 
 inline constexpr const char* client_settings_key = "SOFTWARE\\Drumvale\\PelloryTFTP client";
 
+// The folder that was current when the program started: a download goes there by default.
+extern std::string start_folder;
+
 // Reads the stored settings over request; what cannot be used is said once.
 void client_settings_read(client_request* request);
 // Stores the request's settings.

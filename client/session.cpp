@@ -29,7 +29,6 @@
 using namespace tftpc_controls;
 
 std::atomic<int> transfer_active{0};
-std::string start_folder;
 std::atomic<int> summary_pause_ms{750};
 std::atomic<int> last_transfer_end{END_NONE};
 std::atomic<int> session_running{0};

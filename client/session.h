@@ -15,8 +15,6 @@ struct client_request;
 
 // 1 while a transfer thread runs.
 extern std::atomic<int> transfer_active;
-// The folder that was current when the window opened.
-extern std::string start_folder;
 // The pause between the end of a transfer and its summary, so that a window's user sees the
 // close first; a console keeps both lines in view and does without.
 extern std::atomic<int> summary_pause_ms;

@@ -1,6 +1,10 @@
-// The server window's choosers: a root folder, the trace file and the post-upload command.
+// The server window's choosers: a root folder, the trace file and the post-upload command. Each
+// says whether the user chose, and what; the window takes the choice and says it.
 #pragma once
 
-void choose_root_folder(int field);
-void choose_trace_file();
-void choose_command();
+#include <string>
+
+bool choose_root_folder(std::string* folder);
+bool choose_trace_file(std::string* path);
+// The command with the chosen program, and the program's path.
+bool choose_command(std::string* command, std::string* program);

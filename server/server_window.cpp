@@ -40,6 +40,36 @@ void setting_changed(int id) {
     if (id == IDC_TRACE) server_log_follow(value);
 }
 
+// A chooser's choice shows in its field and serves as if the user had typed it.
+void chosen(int field, const std::string& text, const std::string& said) {
+    ui_set_text(field, text);
+    setting_changed(field);
+    status_text(said);
+}
+
+void choose(int chooser) {
+    std::string choice, program;
+    switch (chooser) {
+    case IDC_DOWNLOAD_ROOT_CHOOSER:
+    case IDC_UPLOAD_ROOT_CHOOSER:
+        if (choose_root_folder(&choice))
+            chosen(chooser == IDC_UPLOAD_ROOT_CHOOSER ? IDC_UPLOAD_ROOT : IDC_DOWNLOAD_ROOT, choice,
+                   "Root directory selected.");
+        return;
+    case IDC_COMMAND_CHOOSER:
+        if (choose_command(&choice, &program))
+            chosen(IDC_COMMAND, choice, "Will launch " + program + ".");
+        return;
+    default:
+        if (!choose_trace_file(&choice)) return;
+        server_settings value = *settings_now();
+        value.TracePath = choice;
+        settings_serve(value);
+        // An open log is not reopened: the new path serves from the next time tracing starts.
+        status_text("Trace data will be in " + choice + ".");
+    }
+}
+
 void save_options() {
     // What the controls show is saved, a number that is none of its range excepted.
     server_settings value = *settings_now();
@@ -90,18 +120,15 @@ void server_window_open() {
 void server_command(int id) {
     switch (id) {
     case IDC_TRACE_CHOOSER:
-        return choose_trace_file();
     case IDC_DOWNLOAD_ROOT_CHOOSER:
-        return choose_root_folder(IDC_DOWNLOAD_ROOT);
     case IDC_UPLOAD_ROOT_CHOOSER:
-        return choose_root_folder(IDC_UPLOAD_ROOT);
+    case IDC_COMMAND_CHOOSER:
+        return choose(id);
     case IDC_ACCESS_LISTS:
         return access_dialog_run();
     case IDC_ACCESS_OK:
     case IDC_ACCESS_CANCEL:
         return access_dialog_command(id);
-    case IDC_COMMAND_CHOOSER:
-        return choose_command();
     case IDC_ENABLE:
         return ServerEnabled == 1 ? server_disable() : server_enable();
     case IDC_SAVE:
