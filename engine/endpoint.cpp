@@ -4,10 +4,10 @@
 #include "diag/role.h"
 #include "diag/shared_flags.h"
 #include "diag/trace.h"
-#include "platform/clock.h"
-#include "platform/files.h"
 #include "options.h"
 #include "packet.h"
+#include "platform/clock.h"
+#include "platform/files.h"
 #include "transfer.h"
 
 #include <algorithm>
@@ -78,7 +78,7 @@ bool from_peer(transfer& t, const net_endpoint& from, const uint8_t* datagram, i
 
 } // namespace
 
-void net_send(transfer& t, const uint8_t* buffer, int length) {
+bool net_send(transfer& t, const uint8_t* buffer, int length) {
     const role_profile& r = role();
     const char* failure = r.texts.send_failed;
     if (r.traces_before_send && trace_enabled)
@@ -87,7 +87,8 @@ void net_send(transfer& t, const uint8_t* buffer, int length) {
     while (sock_send_to(t.socket, buffer, static_cast<size_t>(length), t.peer) != length) {
         if (sock_dropped_here()) {
             trace_line("net_send: This machine's queue is full; the datagram is dropped.");
-            return;
+            path_loss(*t.budget, clock_us(), clock_us());
+            return false;
         }
         if (!sock_would_block()) {
             // The peer's address or network refused it: that ends this transfer only.
@@ -99,12 +100,14 @@ void net_send(transfer& t, const uint8_t* buffer, int length) {
         // meanwhile is seen at once.
         if (!wait_writable(t.socket, stop_event(), t.timeout_seconds * 1000)) {
             trace_line("net_send: The send queue stayed full; the datagram is dropped.");
-            return;
+            return false;
         }
     }
+    t.sent_us = clock_us();
     if (!r.traces_before_send && trace_enabled)
         trace_line("net_send: sent %d bytes to host %s, port# %d.", length,
                    address_text(t.peer).c_str(), t.peer.port);
+    return true;
 }
 
 void net_wait_begin(transfer& t, int milliseconds) {
@@ -117,6 +120,12 @@ int net_wait_left(const transfer& t) {
     uint64_t elapsed = clock_ms() - t.wait_start;
     // A wait lasts until more than its limit has passed, as the tick count is read.
     return elapsed > limit ? 0 : static_cast<int>(limit - elapsed + 1);
+}
+
+int net_pace_left(const transfer& t) {
+    const uint64_t wait = path_wait_us(*t.budget, clock_us());
+    // Whole milliseconds, rounded up: a wait of none until the pace allows would spin.
+    return static_cast<int>((wait + 999) / 1000);
 }
 
 int net_take(transfer& t) {
@@ -176,6 +185,11 @@ int net_recv(transfer& t) {
     for (;;) {
         // In lock step the answer is never there yet: waiting first saves a read that fails.
         int left = net_wait_left(t);
+        if (t.send_held) {
+            const int pace = net_pace_left(t);
+            if (pace == 0) return NET_SEND_DUE;
+            left = std::min(left, pace);
+        }
         bool readable = wait_readable(t.socket, stop_event(), left);
         if (drops_at_stop && stop_flag) return NET_STOPPED;
         if (readable) {

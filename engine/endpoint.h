@@ -13,19 +13,23 @@ struct transfer;
 extern std::atomic<int> packet_timeout;
 
 // The results of a wait that brought no datagram.
-enum : int { NET_TIMED_OUT = -1, NET_STOPPED = -2 };
+enum : int { NET_TIMED_OUT = -1, NET_STOPPED = -2, NET_SEND_DUE = -3 };
 
-void net_send(transfer& t, const uint8_t* buffer, int length);
+// False when this machine dropped the datagram: its own queue was full.
+bool net_send(transfer& t, const uint8_t* buffer, int length);
 // Starts a wait of milliseconds for the peer's next datagram.
 void net_wait_begin(transfer& t, int milliseconds);
 // Milliseconds left of the current wait, 0 once it has run out.
 int net_wait_left(const transfer& t);
+// Milliseconds until the pace lets the transfer's next datagram go, 0 when it may now.
+int net_pace_left(const transfer& t);
 // The next datagram from the peer, read into recv_buf without waiting: its length, or -1 when
 // nothing from the peer is queued (or the wait ran out while strays were dropped, or a turn's
 // worth of strays was: what waits behind them is read at the next turn).
 int net_take(transfer& t);
 // Waits within the current wait for the next datagram from the peer: its length, NET_TIMED_OUT,
-// or NET_STOPPED when a stop was raised (the server drops a datagram that came with the stop).
+// NET_STOPPED when a stop was raised (the server drops a datagram that came with the stop), or
+// NET_SEND_DUE when the pace lets held-back blocks go.
 int net_recv(transfer& t);
 void net_close(transfer& t);
 // Makes the socket's buffers hold a window of blocks of these sizes where the system allows;

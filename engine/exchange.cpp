@@ -9,8 +9,12 @@
 #include "file_layer.h"
 #include "fsm.h"
 #include "packet.h"
+#include "platform/clock.h"
 #include "rtt.h"
 #include "transfer.h"
+
+#include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -39,27 +43,51 @@ void acknowledge(transfer& t, int64_t block) {
     t.unacked = 0;
 }
 
-// Reads and sends blocks until the window is full or the file's last block has gone out.
-void fill_window(transfer& t) {
-    while (t.final_block < 0 && t.nextblknum - t.acked < t.window_size) {
-        const int64_t block = t.nextblknum + 1;
-        int size = file_read(t, block_slot(t, block) + 4, t.block_size);
-        if (size < t.block_size) t.final_block = block;
-        t.nextblknum = block;
-        count_moved(t, size);
-        send_DATA(t, block, size);
+// Sends the window's blocks from send_next on, as the path's pace lets them go: one not read
+// yet is read first, one sent already goes again from the window's memory (a resend never reads
+// the file again), at most datagrams of them. What the pace holds back goes when the transfer's
+// owner calls send_more: its turn in the line of those that wait, if there is one.
+void pump(transfer& t, int datagrams) {
+    t.op_sent = OP_DATA;
+    t.send_held = false;
+    while (t.send_next <= t.acked + t.window_size &&
+           (t.final_block < 0 || t.send_next <= t.final_block)) {
+        if (datagrams-- == 0 || !path_may_send(*t.budget, t.block_size, clock_us())) {
+            t.send_held = true;
+            return;
+        }
+        const int64_t block = t.send_next++;
+        bool sent;
+        if (block > t.nextblknum) {
+            int size = file_read(t, block_slot(t, block) + 4, t.block_size);
+            if (size < t.block_size) t.final_block = block;
+            t.nextblknum = block;
+            count_moved(t, size);
+            sent = send_DATA(t, block, size);
+        } else {
+            int length = block == t.final_block ? t.send_len : t.block_size + 4;
+            trace_line(role().texts.send_data, length - 4, static_cast<int>(block));
+            sent = net_send(t, block_slot(t, block), length);
+        }
+        // This machine's own queue dropped it: it goes again at its next turn, without the
+        // round trip it would take the receiver to miss it.
+        if (!sent) {
+            t.send_next = block;
+            t.send_held = true;
+            return;
+        }
     }
 }
 
-// Sends again the blocks from first to the last one sent, from the window's memory: a resend
-// never reads the file again.
+// What a transfer may send at once, outside its turn: nothing while others wait in line.
+int unpaced_turn(const transfer& t) { return t.budget->line.empty() ? INT32_MAX : 0; }
+
+// Sends again from first on: news of a loss, which the path answers by slowing down.
 void send_again(transfer& t, int64_t first) {
-    for (int64_t block = first; block <= t.nextblknum; ++block) {
-        uint8_t* slot = block_slot(t, block);
-        int length = block == t.final_block ? t.send_len : t.block_size + 4;
-        trace_line(role().texts.send_data, length - 4, static_cast<int>(block));
-        net_send(t, slot, length);
-    }
+    // A peer that has gone is no news of the path after its first wait has run out.
+    if (t.rtt.retry_count <= 1) path_loss(*t.budget, t.sent_us, clock_us());
+    t.send_next = first;
+    pump(t, unpaced_turn(t));
 }
 
 // A block the window has already passed, or one that came before its turn.
@@ -79,12 +107,22 @@ int out_of_turn_DATA(transfer& t, int64_t block) {
 
 void send_first_window(transfer& t) {
     t.acked = t.nextblknum;
-    fill_window(t);
+    t.send_next = t.acked + 1;
+    pump(t, unpaced_turn(t));
+}
+
+void send_more(transfer& t, int datagrams) {
+    // A wait that began before the blocks left would run out a round trip early.
+    const uint64_t sent_before = t.sent_us;
+    pump(t, datagrams);
+    if (t.sent_us == sent_before) return;
+    t.rtt.start_ms = clock_ms();
+    net_wait_begin(t, t.rtt.currto);
 }
 
 void resend(transfer& t) {
     t.ack_answered = -1; // the window goes out again: the receiver's next word is news
-    if (t.op_sent == OP_DATA && t.window_size > 1)
+    if (t.op_sent == OP_DATA)
         send_again(t, t.acked + 1);
     else if (t.op_sent == OP_ACK && t.window_size > 1)
         // The blocks taken since the last ACK are news to the sender: it goes on after them
@@ -149,6 +187,12 @@ int recv_ACK(transfer& t, const uint8_t* packet, int length) {
         send_again(t, block + 1);
         return 0;
     }
+    const uint64_t now = clock_us();
+    // Only an ACK of everything sent, none of it twice, times the path: a partial one is the
+    // receiver's own timer speaking.
+    if (block == t.nextblknum && t.send_next == block + 1 && !t.rtt.resent)
+        path_round_trip(*t.budget, now - t.sent_us);
+    path_acked(*t.budget, block - t.acked, now);
     t.acked = block;
     t.ack_answered = -1;
     if (block == t.final_block) {
@@ -156,7 +200,11 @@ int recv_ACK(transfer& t, const uint8_t* packet, int length) {
         return -1;
     }
     // The receiver took blocks up to this one only: it goes on from the one after.
-    if (block < t.nextblknum) send_again(t, block + 1);
-    fill_window(t);
+    if (block < t.nextblknum) {
+        send_again(t, block + 1);
+        return 0;
+    }
+    t.send_next = std::max(t.send_next, block + 1);
+    pump(t, unpaced_turn(t));
     return 0;
 }

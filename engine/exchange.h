@@ -14,5 +14,8 @@ int recv_DATA(transfer& t, const uint8_t* packet, int length);
 int recv_ACK(transfer& t, const uint8_t* packet, int length);
 // The sender's start: the first window goes out, as if block 0 had been acknowledged.
 void send_first_window(transfer& t);
+// Sends what the pace held back and now lets go, at most datagrams of it (send_held tells that
+// some waits).
+void send_more(transfer& t, int datagrams);
 // A wait ran out: what was sent and not yet acknowledged goes out again.
 void resend(transfer& t);

@@ -69,6 +69,7 @@ int fsm_dispatch(transfer& t, int length) {
     return fsm_guarded(t, [&t, length] {
         const role_profile& r = role();
         const uint64_t arrived = clock_ms();
+
         if (length < 4) protocol_violation(t, r.texts.receive_length, length);
         t.op_recv = get16(t.recv_buf.data());
         // The server's first dispatch is the request itself, which is no answer.
@@ -77,8 +78,8 @@ int fsm_dispatch(transfer& t, int length) {
         // An OACK is an answer only to a request that asked for options.
         if (t.op_recv == OP_NONE || t.op_recv > (t.options_asked ? OP_OACK : OP_ERROR))
             protocol_violation(t, r.texts.invalid_opcode, t.op_recv);
-        const int handled = handler_of(t, static_cast<fsm_event>(t.op_recv))(
-            t, t.recv_buf.data() + 2, length - 2);
+        const int handled =
+            handler_of(t, static_cast<fsm_event>(t.op_recv))(t, t.recv_buf.data() + 2, length - 2);
         // A datagram the handler ignored answers nothing: the wait for the answer goes on.
         if (answer && handled != FSM_IGNORED) {
             rtt_measure(t.rtt, arrived);
@@ -97,8 +98,14 @@ int fsm_take(transfer& t) {
 }
 
 int fsm_expired(transfer& t) {
-    return fsm_guarded(t, [&t] {
-        return handler_of(t, fsm_event::timeout)(t, nullptr, 0) < 0 ? ended(t) : 0;
+    return fsm_guarded(
+        t, [&t] { return handler_of(t, fsm_event::timeout)(t, nullptr, 0) < 0 ? ended(t) : 0; });
+}
+
+int fsm_send_more(transfer& t, int datagrams) {
+    return fsm_guarded(t, [&t, datagrams] {
+        send_more(t, datagrams);
+        return 0;
     });
 }
 
@@ -131,6 +138,10 @@ void fsm_loop(transfer& t, int op) {
         const int length = fsm_guarded(t, [&t] { return net_recv(t); });
         if (t.outcome.how != transfer_outcome::kind::running) return;
         if (length == NET_STOPPED) return fsm_stopped(t);
+        if (length == NET_SEND_DUE) {
+            if (fsm_send_more(t, INT32_MAX) < 0) return;
+            continue;
+        }
         if ((length == NET_TIMED_OUT ? fsm_expired(t) : fsm_dispatch(t, length)) < 0) return;
     }
     fsm_stopped(t);

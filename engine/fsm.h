@@ -28,6 +28,9 @@ int fsm_dispatch(transfer& t, int length);
 int fsm_take(transfer& t);
 // The wait ran out: the state's timeout transition. Negative when the transfer has ended.
 int fsm_expired(transfer& t);
+// The pace lets blocks it held back go, at most datagrams of them: -1 when sending them ended
+// the transfer.
+int fsm_send_more(transfer& t, int datagrams);
 // A stop ends the transfer, and tells the peer.
 void fsm_stopped(transfer& t);
 // Runs one transfer on the calling thread; op is the opcode already sent. It returns when the

@@ -56,14 +56,14 @@ uint8_t* block_slot(transfer& t, int64_t block) {
     return t.send_buf.data() + slot * packet;
 }
 
-void send_DATA(transfer& t, int64_t block, int size) {
+bool send_DATA(transfer& t, int64_t block, int size) {
     trace_line(role().texts.send_data, size, static_cast<int>(block));
     uint8_t* slot = block_slot(t, block);
     put16(slot, OP_DATA);
     put16(slot + 2, static_cast<int>(block & 0xffff));
     t.send_len = size + 4;
-    net_send(t, slot, t.send_len);
     t.op_sent = OP_DATA;
+    return net_send(t, slot, t.send_len);
 }
 
 void send_OACK(transfer& t, const option_set& agreed) {

@@ -41,7 +41,7 @@ struct transfer;
 // Builders: each traces, builds in the transfer's send_buf, sets send_len and sends to the peer.
 void send_ACK(transfer& t, int64_t block);
 // The block's payload is already in its window slot (block_slot), after room for the header.
-void send_DATA(transfer& t, int64_t block, int size);
+bool send_DATA(transfer& t, int64_t block, int size);
 uint8_t* block_slot(transfer& t, int64_t block);
 void send_ERROR(transfer& t, int code, const char* text);
 // Tells the peer why the transfer ends: one ERROR, never sent again, built beside the last packet

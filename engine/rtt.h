@@ -1,8 +1,9 @@
 // Retransmission timing: each wait for an answer lasts the retransmission timeout that the
 // transfer's measured round trips give (the smoothed round trip plus four times its deviation,
-// never under a second), doubles after each timeout and is never longer than the packet timeout;
-// the fifth timeout without an answer between gives the transfer up. And the transfer stopwatch.
-// All on the millisecond clock; each transfer has its own, used only by whoever runs it.
+// never under a fifth of a second, nor under a second before the first measurement), doubles after
+// each timeout and is never longer than the packet timeout; the fifth timeout without an answer
+// between gives the transfer up. And the transfer stopwatch. All on the millisecond clock; each
+// transfer has its own, used only by whoever runs it.
 #pragma once
 
 #include <cstdint>

@@ -26,7 +26,7 @@ std::string transfer_outcome::shown() const {
 
 transfer::transfer()
     : recv_buf(packet_buffer_size), send_buf(packet_buffer_size),
-      meter(std::make_shared<transfer_meter>()) {}
+      budget(std::make_shared<path_budget>()), meter(std::make_shared<transfer_meter>()) {}
 
 void transfer::take_options(const option_set& agreed) {
     if (agreed.has(option_name::blksize))

@@ -4,6 +4,7 @@
 // daemon, the client's transfer thread); nothing of one transfer is reachable from another.
 #pragma once
 
+#include "congestion.h"
 #include "diag/progress.h"
 #include "options.h"
 #include "packet.h"
@@ -53,6 +54,8 @@ struct transfer {
     int64_t acked = -1;        // sending: block last acknowledged
     int64_t final_block = -1;  // sending: the file's last block, once it has been read
     int64_t ack_answered = -1; // sending: the repeated ACK the window now out has answered
+    int64_t send_next = 1;     // sending: the block to send next, read or from the window's memory
+    bool send_held = false;    // sending: the pace holds back blocks the window has room for
     int64_t last_acked = 0;    // receiving: block of the last ACK sent
     int unacked = 0;           // receiving: blocks taken since the last ACK
     bool gap_told = false;     // receiving: a block that came early has been answered
@@ -90,7 +93,10 @@ struct transfer {
     std::vector<net_endpoint> other_addresses; // client: the server's further addresses
     int timeout_seconds = 120;                 // the packet timeout: the longest wait
     uint64_t wait_start = 0;                   // millisecond clock when the current wait began
-    int wait_ms = 0;                           // how long the current wait lasts
+    uint64_t sent_us = 0;                      // microsecond clock when a datagram last left
+    // The path the transfer's DATA leaves by, shared with the transfers that leave by it too.
+    std::shared_ptr<path_budget> budget;
+    int wait_ms = 0; // how long the current wait lasts
 
     // Timing.
     rtt_record rtt;

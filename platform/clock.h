@@ -6,6 +6,9 @@
 // Milliseconds of a monotonic clock, 64 bits wide: no reading is ever an error, and none wraps
 // in the life of a machine.
 uint64_t clock_ms();
+// The same clock in microseconds, for the pace of datagrams that leave less than a millisecond
+// apart.
+uint64_t clock_us();
 // Moves the tick count on by delta milliseconds, so that tests can let time pass without waiting.
 void clock_shift(uint64_t delta);
 

@@ -147,7 +147,7 @@ void start_transfer(daemon_state& d, const listener& l, const intake_datagram& r
     if (fd < 0)
         return trace_line("tftp_serverequest: a bind error occurred for host %s: %s.", host.c_str(),
                           error_text(sock_last_error()).c_str());
-    transfer& t = d.transfers.open();
+    transfer& t = d.transfers.open(at.interface_index);
     t.socket = fd;
     t.peer = from;
     t.peer_host = host;
@@ -220,7 +220,6 @@ int daemon_listening_event() {
     return event;
 }
 
-
 // Entry of a run's daemon thread; it returns when the run's stop is raised.
 void TFTPStartDaemon(const std::shared_ptr<stop_request>& stop) {
     end_mark mark;
@@ -243,7 +242,8 @@ void TFTPStartDaemon(const std::shared_ptr<stop_request>& stop) {
     while (!stop->raised()) {
         // An idle server sleeps here until a datagram, a wait's end or the stop: it never polls.
         std::vector<int> ready =
-            d.waits.wait(sooner(sooner(d.transfers.expire(), board_tick()), d.intake.report()));
+            d.waits.wait(sooner(sooner(d.transfers.expire(), d.transfers.send_held()),
+                                sooner(board_tick(), d.intake.report())));
         if (stop->raised()) break;
         // What came for the transfers first: a request is answered only after them.
         for (int fd : ready)

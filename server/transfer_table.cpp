@@ -19,6 +19,9 @@ int take_and_dispatch(transfer& t, int) { return fsm_take(t); }
 
 int expired(transfer& t, int) { return fsm_expired(t); }
 
+// A transfer's turn in the line: one datagram.
+int send_one(transfer& t, int) { return fsm_send_more(t, 1); }
+
 } // namespace
 
 transfer_table::~transfer_table() {
@@ -30,6 +33,7 @@ transfer_table::~transfer_table() {
 bool transfer_table::step(transfer& t, int (*what)(transfer&, int), int argument) {
     if (what(t, argument) < 0) return false;
     note_wait(t);
+    note_held(t);
     return true;
 }
 
@@ -38,21 +42,56 @@ void transfer_table::note_wait(const transfer& t) {
     due_ = std::min(due_, due);
 }
 
+void transfer_table::note_held(const transfer& t) {
+    auto& line = t.budget->line;
+    if (t.send_held && std::find(line.begin(), line.end(), t.socket) == line.end())
+        line.push_back(t.socket);
+}
+
+int transfer_table::send_held() {
+    uint64_t soonest = UINT64_MAX;
+    for (auto& [interface, path] : paths_) {
+        auto& line = path->line;
+        while (!line.empty()) {
+            const uint64_t wait = path_wait_us(*path, clock_us());
+            if (wait > 0) {
+                soonest = std::min(soonest, wait);
+                break;
+            }
+            const int fd = line.front();
+            line.pop_front();
+            transfer& t = *transfers_.at(fd);
+            if (t.send_held && !step(t, send_one, 0)) end(fd);
+        }
+    }
+    return soonest == UINT64_MAX
+               ? -1
+               : static_cast<int>(std::min<uint64_t>((soonest + 999) / 1000, INT32_MAX));
+}
+
 int transfer_table::until_due() const {
     uint64_t now = clock_ms();
     return due_ > now ? static_cast<int>(std::min<uint64_t>(due_ - now, INT32_MAX)) : 0;
 }
 
 void transfer_table::end(int fd) {
-    if (auto found = transfers_.find(fd); found != transfers_.end()) board_end(*found->second);
+    auto found = transfers_.find(fd);
+    if (found != transfers_.end()) {
+        board_end(*found->second);
+        auto& line = found->second->budget->line;
+        line.erase(std::remove(line.begin(), line.end(), fd), line.end());
+    }
     waits_.remove(fd);
     transfers_.erase(fd);
     transfers_running = static_cast<int>(transfers_.size());
 }
 
-transfer& transfer_table::open() {
+transfer& transfer_table::open(int interface_index) {
     auto t = std::make_unique<transfer>();
     transfer& opened = *t;
+    auto& path = paths_[interface_index];
+    if (!path) path = std::make_shared<path_budget>();
+    opened.budget = path;
     // Keyed by its socket once it has one; until then by a key no socket has.
     transfers_[-1] = std::move(t);
     transfers_running = static_cast<int>(transfers_.size());

@@ -20,8 +20,9 @@ class transfer_table {
     transfer_table& operator=(const transfer_table&) = delete;
 
     size_t size() const { return transfers_.size(); }
-    // A new transfer, counted from before its first packet goes out.
-    transfer& open();
+    // A new transfer, counted from before its first packet goes out, leaving by the interface
+    // with this index (its DATA shares the pace of that interface's other transfers).
+    transfer& open(int interface_index);
     // Runs the new transfer's first step on its request (already in its receive buffer): it
     // stays when the request was accepted, and goes when it was refused or ended at once.
     void begin(transfer& t, int length);
@@ -33,6 +34,10 @@ class transfer_table {
     // Sends again, or gives up, where a wait has run out; the milliseconds until the next wait
     // runs out (-1 when no transfer runs). It looks at every transfer only when one may be due.
     int expire();
+    // Sends what the pace held back and now lets go, a datagram of each transfer in its path's
+    // line in turn, so that none starves; the milliseconds until the pace lets more go (-1 when
+    // nothing waits).
+    int send_held();
     // Whether the client at peer already runs a transfer begun by this request.
     bool running(const net_endpoint& peer, const std::string& request) const;
     // How many transfers a client address runs.
@@ -44,6 +49,8 @@ class transfer_table {
     void end(int fd);
     // Runs one step; false when the transfer ended with it.
     bool step(transfer& t, int (*what)(transfer&, int), int argument);
+    // Puts a transfer whose blocks the pace holds back at the end of its path's line.
+    static void note_held(const transfer& t);
     // Brings due_ forward to the transfer's wait where that runs out sooner.
     void note_wait(const transfer& t);
     // Milliseconds from now until due_, 0 once it has passed.
@@ -51,6 +58,10 @@ class transfer_table {
 
     wait_set& waits_;
     std::unordered_map<int, std::unique_ptr<transfer>> transfers_;
+    // The pace of each interface, kept while the daemon runs: what one crowd taught of the path
+    // serves the next.
+    std::unordered_map<int, std::shared_ptr<path_budget>> paths_;
+
     // The millisecond clock at or before which the first wait runs out. Only a step of its own
     // moves a transfer's wait, so each step brings this forward where needed, and a full look
     // at every wait is due only when it has passed.

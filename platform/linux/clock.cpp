@@ -14,6 +14,13 @@ uint64_t clock_ms() {
            static_cast<uint64_t>(now.tv_nsec) / 1000000u + shift.load();
 }
 
+uint64_t clock_us() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint64_t>(now.tv_sec) * 1000000u +
+           static_cast<uint64_t>(now.tv_nsec) / 1000u + shift.load() * 1000u;
+}
+
 void clock_shift(uint64_t delta) { shift += delta; }
 
 time_of_day clock_time_of_day() {

@@ -9,6 +9,20 @@ std::atomic<uint64_t> shift{0};
 
 uint64_t clock_ms() { return GetTickCount64() + shift.load(); }
 
+uint64_t clock_us() {
+    static const int64_t frequency = [] {
+        LARGE_INTEGER f{};
+        QueryPerformanceFrequency(&f);
+        return f.QuadPart;
+    }();
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    const auto ticks = static_cast<uint64_t>(now.QuadPart);
+    const auto per_second = static_cast<uint64_t>(frequency);
+    return ticks / per_second * 1000000u + ticks % per_second * 1000000u / per_second +
+           shift.load() * 1000u;
+}
+
 void clock_shift(uint64_t delta) { shift += delta; }
 
 time_of_day clock_time_of_day() {
