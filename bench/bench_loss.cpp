@@ -1,8 +1,8 @@
 // Measures a download of 32 MiB through a relay that loses one datagram in a hundred, either
 // way: pellcl from pellsd in lock step and with blocks of 1468 bytes in windows of 16, against
-// tftp-hpa and curl from tftpd-hpa through the same relay and the same losses, and prints one
-// markdown table of medians and ratios to the best peer. Usage: bench_loss [ROUNDS [MIB]]: a
-// smaller file for a shorter run, since the peers wait out each loss for seconds.
+// tftp-hpa from both servers and curl from tftpd-hpa through the same relay and the same losses,
+// and prints one markdown table of medians and ratios to the best peer. Usage: bench_loss [ROUNDS
+// [MIB]]: a smaller file for a shorter run, since the peers wait out each loss for seconds.
 #include "bench_support.h"
 #include "lossy_relay.h"
 
@@ -20,6 +20,10 @@ namespace {
 // The largest file plain TFTP carries (65535 blocks), so that every contender can carry it.
 constexpr size_t largest = 65535u * 512u - 1u;
 constexpr double loss = 0.01;
+
+std::vector<std::string> tftp_hpa_get(const std::string& port, const std::string& out) {
+    return {which("tftp"), "127.0.0.1", port, "-m", "binary", "-c", "get", "m32.bin", out};
+}
 
 } // namespace
 
@@ -51,11 +55,8 @@ int main(int argc, char** argv) {
                  PELLCL_PATH, "--get", "127.0.0.1:" + port, "m32.bin", out,
                  "--blksize", "1468",  "--windowsize",      "16"};
          }},
-        {"tftp-hpa from tftpd-hpa", servers.theirs,
-         [](const std::string& port, const std::string& out) {
-             return std::vector<std::string>{which("tftp"), "127.0.0.1", port,      "-m", "binary",
-                                             "-c",          "get",       "m32.bin", out};
-         }},
+        {"tftp-hpa from pellsd", servers.ours, tftp_hpa_get},
+        {"tftp-hpa from tftpd-hpa", servers.theirs, tftp_hpa_get},
         {"curl from tftpd-hpa", servers.theirs,
          [](const std::string& port, const std::string& out) {
              return std::vector<std::string>{which("curl"), "-s", "-o", out,

@@ -32,11 +32,12 @@ bool pause(std::unique_lock<std::mutex>& lock, int generation, std::chrono::mill
     return goes_on(generation);
 }
 
-void show_count(const char* format, int64_t bytes) {
+void show_count(const char* format, const transfer_meter& meter) {
     if (!format) return; // the role shows the count another way
     char text[64];
-    std::snprintf(text, sizeof text, format, static_cast<long long>(bytes));
-    status_text(text);
+    std::snprintf(text, sizeof text, format, static_cast<long long>(meter.bytes.load()));
+    const std::string pace = meter.pace();
+    status_text(pace.empty() ? text : std::string(text) + " " + pace + ".");
 }
 
 void summary(const char* moved_format, int64_t bytes, double elapsed) {
@@ -57,16 +58,28 @@ void progress_thread(int generation, const std::shared_ptr<transfer_meter>& mete
     }
     const role_texts& texts = role().texts;
     while (meter->kind == 1 && goes_on(generation)) {
-        show_count(texts.progress_kind_1, meter->bytes);
+        show_count(texts.progress_kind_1, *meter);
         if (!pause(lock, generation, line_interval)) return;
     }
     while (meter->kind == 2 && goes_on(generation)) {
-        show_count(texts.progress_kind_2, meter->bytes);
+        show_count(texts.progress_kind_2, *meter);
         if (!pause(lock, generation, line_interval)) return;
     }
 }
 
 } // namespace
+
+std::string transfer_meter::pace() const {
+    const int blocks = window.load();
+    if (blocks == 0) return "";
+    std::string text = "Window " + std::to_string(blocks) + (blocks == 1 ? " block" : " blocks");
+    if (const int64_t rate = pacing.load(); rate > 0) {
+        char shown[32];
+        std::snprintf(shown, sizeof shown, ", pacing %.1f MB/s", static_cast<double>(rate) / 1e6);
+        text += shown;
+    }
+    return text;
+}
 
 void status_final(const std::string& text) {
     std::lock_guard<std::mutex> lock(mutex);

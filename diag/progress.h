@@ -13,6 +13,11 @@ struct transfer_meter {
     std::atomic<int64_t> bytes{0};  // file bytes moved so far
     std::atomic<int> kind{0};       // 1 read, 2 write; 0 once the transfer has ended
     std::atomic<int64_t> total{-1}; // the bytes the transfer will move, -1 while not known
+    // A sender's congestion window and pace, as the status line shows them: "window 24 blocks,
+    // pacing 11.8 MB/s"; empty while nothing has been paced.
+    std::string pace() const;
+    std::atomic<int> window{0};         // blocks a round trip
+    std::atomic<int64_t> pacing{0};     // bytes a second, 0 while no round trip is known
 };
 
 // Starts the progress thread of a new transfer; a watcher left from an earlier one ends.

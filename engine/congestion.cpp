@@ -1,9 +1,6 @@
 #include "congestion.h"
 
-#include "diag/trace.h"
-
 #include <algorithm>
-#include <cstdio>
 
 namespace {
 
@@ -71,21 +68,9 @@ bool path_loss(path_budget& p, uint64_t sent_us, uint64_t now_us) {
     p.cut_us = now_us;
     p.cwnd = std::max(p.cwnd * cut_factor, least_window);
     p.ssthresh = std::max(p.cwnd, initial_window);
-    trace_line("Congestion: %s.", path_text(p).c_str());
     return true;
 }
 
 double path_rate(const path_budget& p) {
     return p.srtt_us > 0 ? p.cwnd * p.block_size * 1e6 / p.srtt_us : 0;
-}
-
-std::string path_text(const path_budget& p) {
-    char text[96];
-    const double rate = path_rate(p);
-    if (rate > 0)
-        std::snprintf(text, sizeof text, "window %.0f blocks, pacing %.1f MB/s", p.cwnd,
-                      rate / 1e6);
-    else
-        std::snprintf(text, sizeof text, "window %.0f blocks", p.cwnd);
-    return text;
 }

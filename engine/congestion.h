@@ -12,7 +12,6 @@
 
 #include <cstdint>
 #include <deque>
-#include <string>
 
 struct path_budget {
     double cwnd = 2;      // blocks a round trip
@@ -41,5 +40,3 @@ void path_round_trip(path_budget& p, uint64_t sample_us);
 bool path_loss(path_budget& p, uint64_t sent_us, uint64_t now_us);
 // Bytes a second the pace lets through, 0 while no round trip is known.
 double path_rate(const path_budget& p);
-// "window 24 blocks, pacing 11.8 MB/s": for the status line and the trace.
-std::string path_text(const path_budget& p);

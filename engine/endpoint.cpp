@@ -87,7 +87,6 @@ bool net_send(transfer& t, const uint8_t* buffer, int length) {
     while (sock_send_to(t.socket, buffer, static_cast<size_t>(length), t.peer) != length) {
         if (sock_dropped_here()) {
             trace_line("net_send: This machine's queue is full; the datagram is dropped.");
-            path_loss(*t.budget, clock_us(), clock_us());
             return false;
         }
         if (!sock_would_block()) {

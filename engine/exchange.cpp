@@ -43,6 +43,17 @@ void acknowledge(transfer& t, int64_t block) {
     t.unacked = 0;
 }
 
+// The path's window and pace as the status line shows them; a cut is traced.
+void note_pace(transfer& t, bool cut) {
+    const path_budget& path = *t.budget;
+    t.meter->window = static_cast<int>(path.cwnd + 0.5);
+    t.meter->pacing = static_cast<int64_t>(path_rate(path));
+    if (cut) trace_line("Congestion: %s.", t.meter->pace().c_str());
+}
+
+// A datagram of the window was lost: the path slows down.
+void lost(transfer& t, uint64_t sent_us) { note_pace(t, path_loss(*t.budget, sent_us, clock_us())); }
+
 // Sends the window's blocks from send_next on, as the path's pace lets them go: one not read
 // yet is read first, one sent already goes again from the window's memory (a resend never reads
 // the file again), at most datagrams of them. What the pace holds back goes when the transfer's
@@ -72,6 +83,7 @@ void pump(transfer& t, int datagrams) {
         // This machine's own queue dropped it: it goes again at its next turn, without the
         // round trip it would take the receiver to miss it.
         if (!sent) {
+            lost(t, clock_us());
             t.send_next = block;
             t.send_held = true;
             return;
@@ -85,7 +97,7 @@ int unpaced_turn(const transfer& t) { return t.budget->line.empty() ? INT32_MAX 
 // Sends again from first on: news of a loss, which the path answers by slowing down.
 void send_again(transfer& t, int64_t first) {
     // A peer that has gone is no news of the path after its first wait has run out.
-    if (t.rtt.retry_count <= 1) path_loss(*t.budget, t.sent_us, clock_us());
+    if (t.rtt.retry_count <= 1) lost(t, t.sent_us);
     t.send_next = first;
     pump(t, unpaced_turn(t));
 }
@@ -189,10 +201,11 @@ int recv_ACK(transfer& t, const uint8_t* packet, int length) {
     }
     const uint64_t now = clock_us();
     // Only an ACK of everything sent, none of it twice, times the path: a partial one is the
-    // receiver's own timer speaking.
-    if (block == t.nextblknum && t.send_next == block + 1 && !t.rtt.resent)
+    // receiver's own timer speaking, and the ACK a plain request stands for answers nothing.
+    if (block == t.nextblknum && t.send_next == block + 1 && t.sent_us > 0 && !t.rtt.resent)
         path_round_trip(*t.budget, now - t.sent_us);
     path_acked(*t.budget, block - t.acked, now);
+    note_pace(t, false);
     t.acked = block;
     t.ack_answered = -1;
     if (block == t.final_block) {

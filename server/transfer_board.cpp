@@ -88,15 +88,17 @@ void show(const board_state& b) {
 std::string totals_line(const std::deque<row>& rows) {
     int64_t sent = 0, received = 0;
     int running = 0;
+    std::string pace; // the transfers that send share their interface's: the newest one's
     for (const row& r : rows)
         if (r.owner) {
             ++running;
             (r.meter->kind == 1 ? sent : received) += r.meter->bytes.load();
+            if (pace.empty() && r.meter->kind == 1) pace = r.meter->pace();
         }
     std::string line = std::to_string(running) + (running == 1 ? " transfer" : " transfers");
     if (sent > 0 || received == 0) line += ", " + std::to_string(sent) + " bytes sent";
     if (received > 0) line += ", " + std::to_string(received) + " bytes received";
-    return line + ".";
+    return line + (pace.empty() ? "." : ". " + pace + ".");
 }
 
 // The oldest ended rows go beyond the last rows_kept; a running row stays whatever its age, so

@@ -22,27 +22,36 @@ std::vector<std::string> status_lines() {
 }
 
 TEST_F(progress, counts_once_a_second_then_leaves_the_summary) {
-    write_file(root_file("slow.bin"), pattern_bytes(4000, 2)); // 8 blocks
+    write_file(root_file("slow.bin"), pattern_bytes(10000, 2)); // 20 blocks
     udp_peer client;
     client.send_to(port, tftp_request(1, "slow.bin", "octet"));
-    for (int n = 1; n <= 8; ++n) {
+    for (int n = 1; n <= 20; ++n) {
         datagram block = expect_packet(client, 3, n);
-        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        // Within the server's wait, which a round trip of this length makes longer still.
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
         client.send_to(block.from_port, tftp_packet(4, n));
     }
-    std::regex summary(R"(4000 bytes sent in (\d+\.\d) seconds\.)");
+    std::regex summary(R"(10000 bytes sent in (\d+\.\d) seconds\.)");
     ASSERT_TRUE(wait_until([&] { return std::regex_match(status(), summary); }, 5000)) << status();
-    // Eight waits of 0.4 s, to the tenth: not whole seconds.
-    EXPECT_GE(std::stod(status().substr(status().find(" in ") + 4)), 3.15) << status();
+    // Twenty waits of 0.15 s, to the tenth: not whole seconds.
+    EXPECT_GE(std::stod(status().substr(status().find(" in ") + 4)), 2.95) << status();
     EXPECT_LT(std::stod(status().substr(status().find(" in ") + 4)), 6.0) << status();
     // The progress thread would write within its second: none replaces the summary.
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     EXPECT_TRUE(std::regex_match(status(), summary)) << status();
 
-    std::vector<std::string> counts;
+    // The count, and once an ACK has timed the path, the pace its blocks leave at.
+    std::vector<std::string> counts, paces;
+    const std::regex count(R"((\d+ bytes sent\.)( Window \d+ blocks?(, pacing \d+\.\d MB/s)?\.)?)");
+    std::smatch parts;
     for (const std::string& line : status_lines())
-        if (std::regex_match(line, std::regex(R"(\d+ bytes sent\.)"))) counts.push_back(line);
-    // About 3.2 seconds of transfer: a count at the start and one a second after it.
+        if (std::regex_match(line, parts, count)) {
+            counts.push_back(parts[1]);
+            paces.push_back(parts[2]);
+        }
+    ASSERT_FALSE(paces.empty());
+    EXPECT_NE(paces.back().find(", pacing"), std::string::npos) << paces.back();
+    // About 3 seconds of transfer: a count at the start and one a second after it.
     EXPECT_GE(counts.size(), 3u);
     EXPECT_LE(counts.size(), 5u);
     ASSERT_FALSE(counts.empty());
