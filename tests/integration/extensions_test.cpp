@@ -6,6 +6,7 @@
 #include "server_process.h"
 
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -42,13 +43,15 @@ TEST_F(extensions, the_answer_lowers_or_leaves_out_what_it_cannot_take) {
         {1, "octet", pairs({"blksize", "1468"}), oack({"blksize", "1468"})},
         {1, "octet", pairs({"blksize", "70000"}), oack({"blksize", "65464"})},
         {1, "octet", pairs({"blksize", "4"}), data_1},
-        {1, "octet", pairs({"TSIZE", "0", "BlkSize", "600"}), oack({"tsize", "3000", "blksize", "600"})},
+        {1, "octet", pairs({"TSIZE", "0", "BlkSize", "600"}),
+         oack({"tsize", "3000", "blksize", "600"})},
         {1, "netascii", pairs({"tsize", "0"}), ""}, // the size on the wire is not known
         {1, "octet", pairs({"timeout", "0", "windowsize", "100"}), oack({"windowsize", "8"})},
         {1, "octet", pairs({"timeout", "2", "windowsize", "0"}), oack({"timeout", "2"})},
         {1, "octet", pairs({"timeout", "3"}), data_1}, // beyond the server's own
         {1, "octet", pairs({"multicast", "", "blksize", "x"}), data_1},
-        {2, "octet", pairs({"tsize", "3000", "blksize", "1024"}), oack({"tsize", "3000", "blksize", "1024"})},
+        {2, "octet", pairs({"tsize", "3000", "blksize", "1024"}),
+         oack({"tsize", "3000", "blksize", "1024"})},
         {2, "octet", pairs({"rollover", "0"}), tftp_packet(4, 0)},
     };
     for (const auto& c : cases) {
@@ -90,6 +93,22 @@ TEST_F(extensions, an_oack_goes_again_until_it_is_answered_then_the_blocks_follo
     EXPECT_EQ(next_bytes(client), tftp_packet(3, 1, content.substr(0, 1000)));
     client.send_to(first.from_port, tftp_packet(4, 0)); // ACK 0 again: nothing more goes out
     expect_silence(client);
+}
+
+// The OACK's answer took a fifth of a second: the window of eight leaves two blocks to that round
+// trip, the burst of an idle path (three) at once and the others spaced after them.
+TEST_F(extensions, a_window_leaves_paced_over_the_round_trip) {
+    udp_peer client;
+    client.send_to(server.port(), request(1, "octet", pairs({"windowsize", "8"})));
+    datagram answer = expect_packet(client, 6, 0x7769);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    client.send_to(answer.from_port, tftp_packet(4, 0));
+    int at_once = 0;
+    while (client.receive(50))
+        ++at_once;
+    EXPECT_EQ(at_once, 3);
+    for (int block = 4; block <= 6; ++block)
+        expect_packet(client, 3, block);
 }
 
 // Blocks 1 and 2 are taken, 4 before 3 tells of the gap, then 3 comes: when the wait runs out,

@@ -1,15 +1,15 @@
 // A server that runs many transfers at once: side by side, each byte for byte, within its limits,
 // counted on the status line and in the status file, and all ended by Disable.
 #include "daemon_fixture.h"
-#include "settings_store.h"
 #include "diag/status.h"
 #include "packet_expect.h"
 #include "platform/socket.h"
 #include "server/daemon.h"
 #include "server/server_controls.h"
-#include "server/server_window.h"
 #include "server/server_run.h"
+#include "server/server_window.h"
 #include "server/settings.h"
+#include "settings_store.h"
 #include "transfer_data.h"
 #include "ui/test_backend.h"
 #include "ui/ui.h"
@@ -188,7 +188,8 @@ TEST_F(many_transfers, the_list_of_recent_transfers_shows_each_with_its_progress
             [&] {
                 auto now = rows();
                 return now.size() > index &&
-                       std::regex_match(now[index], std::regex(R"(\d\d:\d\d:\d\d\t127\.0\.0\.1\t)" + pattern));
+                       std::regex_match(now[index],
+                                        std::regex(R"(\d\d:\d\d:\d\d\t127\.0\.0\.1\t)" + pattern));
             },
             5000);
     };

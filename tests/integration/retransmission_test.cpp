@@ -75,6 +75,18 @@ TEST_F(server_retransmission, repeated_acks_do_not_hold_back_a_lost_block) {
     EXPECT_EQ(again->bytes, lost.bytes);
 }
 
+// Once a round trip is measured a lost block costs a fifth of a second, not the second a wait
+// lasts before it.
+TEST_F(server_retransmission, once_a_round_trip_is_measured_a_lost_block_goes_again_sooner) {
+    write_file(root_file("slow.bin"), pattern_bytes(2000, 8));
+    udp_peer client;
+    client.send_to(port, tftp_request(1, "slow.bin", "octet"));
+    datagram first = expect_packet(client, 3, 1);
+    client.send_to(first.from_port, tftp_packet(4, 1));
+    datagram lost = expect_packet(client, 3, 2);
+    EXPECT_EQ(next_bytes(client, 800), lost.bytes);
+}
+
 using client_retransmission = client_engine_test;
 
 TEST_F(client_retransmission,
