@@ -1,5 +1,7 @@
 #include "congestion.h"
 
+#include "platform/clock.h"
+
 #include <algorithm>
 
 namespace {
@@ -10,9 +12,6 @@ constexpr double cut_factor = 0.7;
 // A path idle this long has forgotten how full its queue was: it starts again from two blocks
 // and grows at once to the window of its last cut.
 constexpr uint64_t idle_restart_us = 1000000;
-// The daemon's waits last whole milliseconds: the pace gives the time a wait oversleeps back as
-// a burst of at most this much, or it could never send faster than a datagram a millisecond.
-constexpr uint64_t wake_granularity_us = 1000;
 // Before the first round trip is measured, the pace is this.
 constexpr double unknown_round_trip_us = 1000;
 
@@ -31,8 +30,8 @@ bool path_may_send(path_budget& p, int block_size, uint64_t now_us) {
         return false;
     }
     const uint64_t interval = interval_us(p);
-    // What an idle moment saved may go at once, up to two datagrams or one oversleep.
-    const uint64_t credit = std::max(2 * interval, wake_granularity_us);
+    // What an idle moment saved may go at once, up to two datagrams or what a wait oversleeps.
+    const uint64_t credit = std::max(2 * interval, clock_wake_granularity_us());
     p.next_us = std::max(p.next_us, now_us > credit ? now_us - credit : 0) + interval;
     p.sent_us = now_us;
     p.block_size = block_size;

@@ -9,6 +9,9 @@ uint64_t clock_ms();
 // The same clock in microseconds, for the pace of datagrams that leave less than a millisecond
 // apart.
 uint64_t clock_us();
+// How late a wait of a millisecond may wake, in microseconds: a pace that lets datagrams go in
+// between gives that much back as a burst, or it would send slower than it means to.
+uint64_t clock_wake_granularity_us();
 // Moves the tick count on by delta milliseconds, so that tests can let time pass without waiting.
 void clock_shift(uint64_t delta);
 

@@ -21,6 +21,8 @@ uint64_t clock_us() {
            static_cast<uint64_t>(now.tv_nsec) / 1000u + shift.load() * 1000u;
 }
 
+uint64_t clock_wake_granularity_us() { return 1000; } // waits last whole milliseconds
+
 void clock_shift(uint64_t delta) { shift += delta; }
 
 time_of_day clock_time_of_day() {

@@ -23,6 +23,9 @@ uint64_t clock_us() {
            shift.load() * 1000u;
 }
 
+// The system's timer ticks every 15.6 ms unless a program asks for finer.
+uint64_t clock_wake_granularity_us() { return 16000; }
+
 void clock_shift(uint64_t delta) { shift += delta; }
 
 time_of_day clock_time_of_day() {

@@ -20,12 +20,12 @@ int burst(path_budget& p, uint64_t now) {
 
 TEST(congestion, an_idle_path_lets_three_go_at_once_then_one_each_round_trip_per_window) {
     path_budget p;
-    path_round_trip(p, 10 * ms); // two blocks in 10 ms: one each 5 ms
+    path_round_trip(p, 40 * ms); // two blocks in 40 ms: one each 20 ms
     EXPECT_EQ(burst(p, start), 3);
-    EXPECT_EQ(path_wait_us(p, start), 5 * ms);
-    EXPECT_EQ(burst(p, start + 4 * ms), 0);
-    EXPECT_EQ(burst(p, start + 5 * ms), 1);
-    EXPECT_NEAR(path_rate(p), 2 * 1468 / 0.010, 1);
+    EXPECT_EQ(path_wait_us(p, start), 20 * ms);
+    EXPECT_EQ(burst(p, start + 19 * ms), 0);
+    EXPECT_EQ(burst(p, start + 20 * ms), 1);
+    EXPECT_NEAR(path_rate(p), 2 * 1468 / 0.040, 1);
 }
 
 TEST(congestion, the_window_grows_while_it_limits_and_a_loss_cuts_it_once) {
