@@ -123,7 +123,7 @@ inline const setting_table<client_request>& client_setting_table() {
          .number = &r::Extensions,
          .flag = "extensions",
          .help = "ask for the TFTP extensions: blocks of 1468 bytes, a\nwindow of 16, the file's "
-                 "size, files over 32 MiB",
+                 "size",
          .control_kind = check_box,
          .control = IDC_EXTENSIONS,
          .enables = {IDC_BLOCK_SIZE, IDC_WINDOW_SIZE},

@@ -362,7 +362,6 @@ void send_RQ(transfer& t, int opcode, const std::string& name, int mode) {
         trace_line("send_RQ: Options asked: %s.", options_text(t.asked).c_str());
         t.send_len += options_write(t.send_buf.data() + t.send_len,
                                     static_cast<int>(t.send_buf.size()) - t.send_len, t.asked);
-        t.rollover = true;
     }
     net_send(t, t.send_buf.data(), t.send_len);
     t.op_sent = opcode;

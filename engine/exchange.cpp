@@ -28,11 +28,10 @@ void count_moved(transfer& t, int size) {
     if (t.meter->bytes.fetch_add(size) == 0 && size > 0) progress_data_moved();
 }
 
-// The block position a wire number stands for. With rollover, the one nearest to near, which
-// the caller then holds to its window; without it the number as it came, so that a transfer
-// that needs block 65536 fails as the plain protocol always has.
-int64_t position_of(const transfer& t, int wire, int64_t near) {
-    if (!t.rollover) return wire;
+// The block position a wire number stands for: the one nearest to near, which the caller then
+// holds to its window. Block numbers roll over from 65535 to 0, as tftpd-hpa, tftp-hpa and curl
+// have them, so that a file of 32 MiB or more goes across in the plain protocol too.
+int64_t position_of(int wire, int64_t near) {
     auto distance = static_cast<int16_t>(static_cast<uint16_t>(wire - static_cast<int>(near)));
     return near + distance;
 }
@@ -52,7 +51,9 @@ void note_pace(transfer& t, bool cut) {
 }
 
 // A datagram of the window was lost: the path slows down.
-void lost(transfer& t, uint64_t sent_us) { note_pace(t, path_loss(*t.budget, sent_us, clock_us())); }
+void lost(transfer& t, uint64_t sent_us) {
+    note_pace(t, path_loss(*t.budget, sent_us, clock_us()));
+}
 
 // Sends the window's blocks from send_next on, as the path's pace lets them go: one not read
 // yet is read first, one sent already goes again from the window's memory (a resend never reads
@@ -150,7 +151,7 @@ int recv_DATA(transfer& t, const uint8_t* packet, int length) {
     trace_line(role().texts.data_received, size, wire);
     if (size > t.block_size)
         protocol_violation(t, "recv_DATA: Data packet received with length = %d bytes.", size);
-    const int64_t block = position_of(t, wire, t.nextblknum);
+    const int64_t block = position_of(wire, t.nextblknum);
     if (block == t.nextblknum) {
         ++t.nextblknum;
         ++t.unacked;
@@ -182,7 +183,7 @@ int recv_ACK(transfer& t, const uint8_t* packet, int length) {
     if (length != 2)
         protocol_violation(t, "recv_ACK: ACK packet received with length = %d bytes.", length + 2);
     trace_line(role().texts.ack_received, wire);
-    const int64_t block = position_of(t, wire, t.nextblknum);
+    const int64_t block = position_of(wire, t.nextblknum);
     if (block > t.nextblknum) protocol_violation(t, "recv_ACK: recvblknum > nextblknum.");
     if (block < t.acked) {
         if (t.window_size == 1) protocol_violation(t, "recv_ACK: recvblknum < nextblknum - 1.");

@@ -45,7 +45,7 @@ struct transfer {
     transfer& operator=(const transfer&) = delete;
 
     // The exchange. Block positions count whole blocks from the start and never wrap; only the
-    // block numbers on the wire do, and only with rollover.
+    // block numbers on the wire do, from 65535 to 0.
     int op_sent = 0;           // opcode of the last packet sent; an ERROR leaves it unchanged
     int op_recv = 0;           // opcode of the packet being handled
     int kind = 0;              // the request: OP_RRQ or OP_WRQ, 0 until it is known
@@ -68,7 +68,6 @@ struct transfer {
     // Negotiated per transfer: the plain protocol's values unless an OACK changed them.
     int block_size = 512;
     int window_size = 1;
-    bool rollover = false;      // block numbers wrap from 65535 to 0 (the extensions)
     int64_t tsize = -1;         // the file's size as the other side told it, -1 when unknown
     bool options_asked = false; // client: its request carried options, so an OACK may answer
     option_set asked;           // client: the options its request carried

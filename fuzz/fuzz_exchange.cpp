@@ -1,5 +1,5 @@
 // The DATA and ACK handlers with the file layer under them, netascii included, in both roles:
-// the first byte chooses role, direction, mode, window, block size and rollover, the next two the
+// the first byte chooses role, direction, mode, window and block size, the next two the
 // block expected; the rest is a run of packets, each a length byte and that many bytes after the
 // opcode.
 #include "client/client_role.h"
@@ -21,7 +21,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& folder = fuzz_prepare(server ? server_role : client_role);
     fuzz_transfer t;
     t.mode = data[0] & 4 ? MODE_NETASCII : MODE_OCTET;
-    t.rollover = data[0] & 8;
     option_set agreed;
     agreed.set(option_name::windowsize, data[0] & 16 ? 4 : 1);
     agreed.set(option_name::blksize, data[0] & 32 ? 64 : 512);
@@ -31,6 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!file_open(t, path, sending ? "rb" : "wb", 0)) return 0;
     t.nextblknum = data[1] << 8 | data[2];
     t.acked = t.nextblknum - 1; // a sender is a block ahead of the last ACK at most when it starts
+    t.send_next = t.nextblknum + 1;
     size_t at = 3;
     try {
         while (at < size) {

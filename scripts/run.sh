@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and starts pellsd headless, serving FOLDER (default: the current folder) on the
-# first free UDP port from 6969 up, with downloads allowed. Ctrl-C stops it.
+# first free UDP port from 6969 up, with downloads and the TFTP extensions allowed, as the
+# package serves. Ctrl-C stops it.
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 folder="$(cd "${1:-.}" && pwd)"
@@ -12,7 +13,7 @@ server="$top/build/release/server/pellsd"
 
 for port in $(seq 6969 7069); do
     # Started as root (by sudo), it serves as the user who can read the folder.
-    "$server" --headless --port "$port" --root "$folder" --allow-download \
+    "$server" --headless --port "$port" --root "$folder" --allow-download --extensions \
         --user "${SUDO_USER:-$(id -un)}" &
     pid=$!
     sleep 0.5
@@ -20,7 +21,8 @@ for port in $(seq 6969 7069); do
         trap 'kill -INT "$pid" 2>/dev/null || true' INT TERM
         cat <<TXT
 
-pellsd serves $folder on UDP port $port; downloads are allowed, uploads are not.
+pellsd serves $folder on UDP port $port; downloads and the TFTP extensions are allowed,
+uploads are not.
 Fetch a file from another terminal with any TFTP client, for example:
     tftp 127.0.0.1 $port -m binary -c get FILE
     curl -o FILE tftp://127.0.0.1:$port/FILE

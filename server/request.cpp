@@ -132,7 +132,6 @@ int recv_xRQ(transfer& t, int kind, const uint8_t* data, int length, option_set*
     }
     if (check_permissions(t, kind, place, s) < 0) return -1;
     if (s.Extensions == 1) {
-        t.rollover = true;
         option_set asked = options_parse(at, end);
         if (!asked.empty()) {
             trace_line("recv_xRQ: Options asked: %s.", options_text(asked).c_str());

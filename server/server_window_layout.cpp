@@ -42,7 +42,7 @@ window_layout server_window_layout() {
                 label("second(s)", 84, 161, 36),
                 check_box(IDC_TRACE, "Log all activity to file", 214, 160, 96),
                 chooser_button(IDC_TRACE_CHOOSER, 314, 159, true),
-                check_box(IDC_EXTENSIONS, "TFTP extensions (block size, window, files over 32 MiB)",
+                check_box(IDC_EXTENSIONS, "TFTP extensions (block size, window, transfer size)",
                           14, 177, 296),
                 label("Largest block", 14, 193, 50),
                 field(IDC_MAX_BLOCK_SIZE, 66, 191, 34),

@@ -323,11 +323,11 @@ inline const setting_table<server_settings>& server_setting_table() {
              .number = &s::Extensions,
              .flag = "extensions",
              .help = "negotiate the TFTP extensions that clients ask for:\nlarger blocks, "
-                     "windows, the transfer size, files over\n32 MiB (block numbers roll over)",
+                     "windows, the transfer size, timeouts",
              .control_kind = check_box,
              .control = IDC_EXTENSIONS,
              .enables = {IDC_MAX_BLOCK_SIZE, IDC_MAX_WINDOW_SIZE},
-             .on_text = "Clients may ask for larger blocks, windows and files over 32 MiB.",
+             .on_text = "Clients may ask for larger blocks and windows.",
              .off_text = "Only plain TFTP will be spoken."},
             {.name = "MaxBlockSize",
              .kind = number,

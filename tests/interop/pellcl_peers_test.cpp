@@ -1,5 +1,6 @@
 // pellcl against real servers on loopback, byte for byte, every size from empty to the largest
-// a transfer can carry: tftpd-hpa (binary and ascii, text round-tripped unchanged) and pellsd.
+// a transfer can carry before block numbers roll over, and one past it: tftpd-hpa (binary and
+// ascii, text round-tripped unchanged) and pellsd.
 // atftpd cannot be installed beside tftpd-hpa on Debian, so it is not among them.
 #include "server_process.h"
 #include "tftpd_hpa.h"
@@ -51,6 +52,8 @@ TEST_P(pellcl_with_tftpd_hpa, ascii_text_makes_the_round_trip_unchanged) {
 }
 
 INSTANTIATE_TEST_SUITE_P(sizes, pellcl_with_tftpd_hpa, testing::ValuesIn(transfer_sizes()));
+// Neither side asks for options: past block 65535 both roll the number over to 0.
+INSTANTIATE_TEST_SUITE_P(rollover, pellcl_with_tftpd_hpa, testing::Values(65536u * 512u + 1000u));
 
 class pellcl_with_pellsd : public testing::TestWithParam<size_t> {};
 

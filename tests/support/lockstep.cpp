@@ -54,11 +54,11 @@ lockstep_outcome take_blocks(const udp_peer& socket, uint16_t port, int wait_ms,
         }
         if (opcode_of(got->bytes) != 3) continue;
         int n = number_of(got->bytes);
-        // The count does not wrap: a block that is neither the next one nor a repeat of the
-        // last one ends the taking, unacknowledged.
-        if (n != expected && n != expected - 1) return out;
+        // A block that is neither the next one nor a repeat of the last one (numbers roll over
+        // from 65535 to 0) ends the taking, unacknowledged.
+        if (n != (expected & 0xffff) && n != ((expected - 1) & 0xffff)) return out;
         socket.send_to(out.peer_port, tftp_packet(4, n));
-        if (n != expected) continue; // a repeat, acknowledged again
+        if (n != (expected & 0xffff)) continue; // a repeat, acknowledged again
         ++expected;
         ++out.blocks;
         std::string payload = got->bytes.substr(4);
