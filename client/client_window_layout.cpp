@@ -5,8 +5,9 @@
 using namespace tftpc_controls;
 
 window_layout client_window_layout() {
+    // The title is the program's name as its users know it; the release is in --version.
     return {"TFTPC",
-            "PelloryTFTP client v" PELL_VERSION,
+            "PelloryTFTP client v1.0",
             "client",
             300,
             242,
