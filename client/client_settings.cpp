@@ -3,6 +3,8 @@
 #include "platform/address.h"
 #include "platform/files.h"
 
+#include <cerrno>
+
 std::string start_folder;
 
 namespace {
@@ -35,7 +37,8 @@ std::string client_request_check(client_request* r) {
                "' must be HOST, HOST:PORT or [IPv6]:PORT, with a port from 1 to 65535.";
     if (r->Action == 0) {
         if (r->LocalFile.empty()) return "Please provide a valid local filename.";
-        if (!file_readable(r->LocalFile)) return "Failed to open '" + r->LocalFile + "' for reading.";
+        if (!file_readable(r->LocalFile))
+            return "Failed to open '" + r->LocalFile + "' for reading: " + error_text(errno) + ".";
     }
     if (r->RemoteFile.empty()) return "Please provide a remote file name.";
     if (r->Action == 1 && r->LocalFile.empty()) r->LocalFile = start_folder + "/" + r->RemoteFile;

@@ -98,7 +98,7 @@ bool path_is_folder(const std::string& path);
 bool path_readable(const file_place& place);
 bool path_read_only(const file_place& place);
 
-// A file that can be opened for reading and is not a folder.
+// A file that can be opened for reading and is not a folder; when not, errno says why.
 bool file_readable(const std::string& path);
 // The size of the file at the place in bytes; -1 when it cannot be told.
 int64_t file_size(const file_place& place);

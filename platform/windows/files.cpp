@@ -253,8 +253,14 @@ bool path_read_only(const file_place& place) {
 
 bool file_readable(const std::string& path) {
     DWORD attributes = GetFileAttributesW(wide_of(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        errno = errno_of(GetLastError());
         return false;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        errno = EISDIR;
+        return false;
+    }
     descriptor fd{open_shared(path, false)};
     return fd.fd >= 0;
 }

@@ -354,18 +354,21 @@ TEST_F(client_session, start_checks_its_fields) {
     ui_set_text(IDC_HOST, "  127.0.0.1:" + std::to_string(listener.port()) + "  second words");
     upload(folder.file("missing"), "x");
     EXPECT_EQ(ui_get_text(IDC_HOST, 100), "127.0.0.1:" + std::to_string(listener.port()));
-    EXPECT_EQ(box_since(1), "Failed to open '" + folder.file("missing") + "' for reading.");
+    EXPECT_EQ(box_since(1), "Failed to open '" + folder.file("missing") +
+                                "' for reading: No such file or directory.");
+    upload(folder.path(), "x");
+    EXPECT_EQ(box_since(2), "Failed to open '" + folder.path() + "' for reading: Is a directory.");
     upload("", "x");
-    EXPECT_EQ(box_since(2), "Please provide a valid local filename.");
+    EXPECT_EQ(box_since(3), "Please provide a valid local filename.");
     write_file(folder.file("here"), "x");
     upload(folder.file("here"), "");
-    EXPECT_EQ(box_since(3), "Please provide a remote file name.");
-    download("", "");
     EXPECT_EQ(box_since(4), "Please provide a remote file name.");
+    download("", "");
+    EXPECT_EQ(box_since(5), "Please provide a remote file name.");
     ui_set_checked(IDC_EXTENSIONS, true);
     ui_set_text(IDC_BLOCK_SIZE, "7");
     download("named.bin", "");
-    EXPECT_EQ(box_since(5), "The block size must be a number from 8 to 65464.");
+    EXPECT_EQ(box_since(6), "The block size must be a number from 8 to 65464.");
     ui_set_checked(IDC_EXTENSIONS, false);
     EXPECT_TRUE(ui_is_enabled(IDC_START));
 
