@@ -18,5 +18,5 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (argc > 1) return command_line_main(argc, argv);
-    return window_module_run("pellcl-window", argc, argv);
+    return window_module_run("pellcl-window", "--get or --put", argc, argv);
 }

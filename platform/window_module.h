@@ -4,5 +4,6 @@
 #pragma once
 
 // Loads the module (beside the program, or in ../lib/pellory from it) and runs its window; the
-// exit status, or 1 with the reason on standard error when it cannot be loaded.
-int window_module_run(const char* module, int argc, char** argv);
+// exit status, or 1 with the reason on standard error when it cannot be loaded. Without a
+// display to show it on, 2, and standard error names what works without one (instead).
+int window_module_run(const char* module, const char* instead, int argc, char** argv);

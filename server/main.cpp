@@ -6,8 +6,6 @@
 #include "service_command.h"
 
 #include <cstdio>
-#include <cstring>
-#include <initializer_list>
 
 int main(int argc, char** argv) {
     process_use_utf8(&argc, &argv);
@@ -23,13 +21,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "pellsd: %s Try 'pellsd --help'.\n", error.c_str());
         return 2;
     }
-    // The headless front end reads every option, --help and --version among them.
-    for (int i = 1; i < argc; ++i)
-        for (const char* word : {"--headless", "--help", "-h", "--version"})
-            if (std::strcmp(argv[i], word) == 0) return headless_main(argc, argv);
-    if (argc > 1) {
-        std::fprintf(stderr, "pellsd: options need --headless. Try 'pellsd --help'.\n");
-        return 2;
-    }
-    return window_module_run("pellsd-window", argc, argv);
+    // The headless front end reads every option, --help and --version among them: any option
+    // but --config asks for it.
+    if (argc > 1) return headless_main(argc, argv);
+    return window_module_run("pellsd-window", "--headless", argc, argv);
 }

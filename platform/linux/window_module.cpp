@@ -2,11 +2,31 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <dlfcn.h>
 #include <string>
 #include <unistd.h>
 
-int window_module_run(const char* module, int argc, char** argv) {
+namespace {
+
+// An X or Wayland display, or a platform of Qt's own chosen (the tests' offscreen one).
+bool display_present() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int window_module_run(const char* module, const char* instead, int argc, char** argv) {
+    if (!display_present()) {
+        const std::string program(module, std::strcspn(module, "-"));
+        std::fprintf(stderr, "%s: No display: use %s (see --help).\n", program.c_str(), instead);
+        return 2;
+    }
     char self[PATH_MAX] = {};
     ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     std::string folder = length > 0 ? std::string(self, static_cast<size_t>(length)) : argv[0];
