@@ -80,6 +80,7 @@ const role_profile client_role = {
             .unknown_write_mode = "Unknown MODE value.",
             .close_failed = "file_close: An error occurred trying to close the file.",
             .cancelled = "Transfer cancelled by the user.",
+            .peer_said = "The server said: ",
             .send_failed = "net_send: A send error occurred while attempting to transmit.",
             .file_closed = nullptr,
         },

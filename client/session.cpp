@@ -4,6 +4,7 @@
 #include "client_settings.h"
 #include "diag/progress.h"
 #include "diag/report.h"
+#include "diag/role.h"
 #include "diag/shared_flags.h"
 #include "diag/status.h"
 #include "diag/trace.h"
@@ -34,7 +35,6 @@ std::atomic<int> last_transfer_end{END_NONE};
 std::atomic<int> session_running{0};
 
 namespace {
-
 
 std::mutex error_text_mutex;
 std::string failure_text;
@@ -276,9 +276,8 @@ void client_run(const client_request& request) {
     stop_clear();
     session_running = 1;
     const bool upload = request.Action == 0;
-    if (int error = thread_start([request, upload] {
-            (upload ? upload_thread : download_thread)(request);
-        });
+    if (int error = thread_start(
+            [request, upload] { (upload ? upload_thread : download_thread)(request); });
         error != 0) {
         last_transfer_end = END_FAILED;
         buttons_idle();
@@ -298,8 +297,7 @@ void client_download(const client_request& request) { client_transfer(request); 
 
 void client_upload(const client_request& request) { client_transfer(request); }
 
-int net_open(transfer& t, const std::string& host, const char* service, int port,
-             net_family only) {
+int net_open(transfer& t, const std::string& host, const char* service, int port, net_family only) {
     int fd = udp_open(t, host, service, port, only);
     if (fd < 0) return -1;
     t.socket = fd;
@@ -309,8 +307,7 @@ int net_open(transfer& t, const std::string& host, const char* service, int port
     return 0;
 }
 
-int udp_open(transfer& t, const std::string& host, const char* service, int port,
-             net_family only) {
+int udp_open(transfer& t, const std::string& host, const char* service, int port, net_family only) {
     t.peer = {};
     if (port > 0) {
         t.peer.port = static_cast<uint16_t>(port);
@@ -401,11 +398,10 @@ int recv_ERROR(transfer& t, const uint8_t* packet, int length) {
     char message[128];
     std::snprintf(message, sizeof message, messages[code >= 1 && code <= 7 ? code : 0], code);
     trace_line("ERROR received, %d bytes, error code %d", length - 2, code);
-    std::string words;
-    for (int i = 2; i < length && packet[i] != 0; ++i)
-        if (packet[i] >= ' ' && packet[i] < 127) words += static_cast<char>(packet[i]);
+    const std::string words = error_words(packet, length);
     t.outcome = {transfer_outcome::kind::refused,
-                 message + (words.empty() ? "" : " The server said: " + words)};
+                 message +
+                     (words.empty() ? "" : " " + std::string(role().texts.peer_said) + words)};
     return -1;
 }
 

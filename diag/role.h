@@ -59,6 +59,7 @@ struct role_texts {
     const char* unknown_write_mode; // file_write likewise
     const char* close_failed;       // the local file cannot be closed
     const char* cancelled;          // the ERROR that tells the peer a stop ended the transfer
+    const char* peer_said;          // before the words of the peer's ERROR: "The server said: "
     const char* send_failed;        // a send the system refused
     const char* file_closed;        // the trace line of a file closed; none for no line
 };

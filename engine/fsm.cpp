@@ -12,6 +12,9 @@
 #include "rtt.h"
 #include "transfer.h"
 
+#include <cstdio>
+#include <string>
+
 namespace {
 
 // The handler the role's transitions name for the transfer's state and the event.
@@ -44,9 +47,14 @@ int fsm_guarded(transfer& t, const std::function<int()>& step) {
     }
 }
 
-int fsm_error(transfer& t, const uint8_t*, int) {
-    report_transfer_fault("fsm_error: Error received: op_sent = %d, op_recv = %d.", t.op_sent,
-                          t.op_recv);
+int fsm_error(transfer& t, const uint8_t* packet, int length) {
+    char ours[80];
+    std::snprintf(ours, sizeof ours, "fsm_error: Error received: op_sent = %d, op_recv = %d.",
+                  t.op_sent, t.op_recv);
+    // What the peer said is why: it follows the state machine's own words.
+    const std::string words = error_words(packet, length);
+    report_transfer_fault(
+        (ours + (words.empty() ? "" : " " + std::string(role().texts.peer_said) + words)).c_str());
 }
 
 int fsm_invalid(transfer& t, const uint8_t*, int) {

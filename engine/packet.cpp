@@ -39,6 +39,13 @@ int build_error(uint8_t* buffer, int code, const char* text) {
     return 4 + put_string(buffer + 4, text);
 }
 
+std::string error_words(const uint8_t* packet, int length) {
+    std::string words;
+    for (int i = 2; i < length && packet[i] != 0; ++i)
+        if (packet[i] >= ' ' && packet[i] < 127) words += static_cast<char>(packet[i]);
+    return words;
+}
+
 void send_ACK(transfer& t, int64_t block) {
     trace_line(role().texts.send_ack, static_cast<int>(block));
     put16(t.send_buf.data(), OP_ACK);

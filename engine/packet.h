@@ -64,3 +64,6 @@ template <typename... Args>
 int build_request(uint8_t* buffer, int opcode, const char* name, const char* mode);
 // Lays out an ERROR in buffer; the result is its length.
 int build_error(uint8_t* buffer, int code, const char* text);
+// The words of an ERROR (packet at its code, length bytes from there), without the bytes no
+// line of text may hold; empty when it has none.
+std::string error_words(const uint8_t* packet, int length);

@@ -89,6 +89,7 @@ const role_profile server_role = {
             .unknown_write_mode = "file_write: Unknown MODE value.",
             .close_failed = "file_close: An error occurred while closing the file.",
             .cancelled = "Server shutting down.",
+            .peer_said = "The client said: ",
             .send_failed = "net_send: An error occurred with sendto() on the socket.",
             .file_closed = "file_close: Closed local file.",
         },

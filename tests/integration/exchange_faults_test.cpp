@@ -131,8 +131,9 @@ const fault_case server_fault_cases[] = {
     {"an_error_during_the_exchange",
      1,
      "octet",
-     {{tftp_packet(5, 0, std::string("cancel") + '\0'), -1}},
-     "fsm_error: Error received: op_sent = 3, op_recv = 5."},
+     {{tftp_packet(5, 0, std::string("Transfer cancelled by the user.") + '\0'), -1}},
+     "fsm_error: Error received: op_sent = 3, op_recv = 5. The client said: Transfer cancelled by "
+     "the user."},
     {"a_datagram_longer_than_any_packet",
      1,
      "octet",
@@ -311,8 +312,9 @@ const fault_case client_fault_cases[] = {
     {"an_error_after_the_first_block",
      1,
      "octet",
-     {{tftp_packet(5, 0, std::string("stop") + '\0'), -1}},
-     "fsm_error: Error received: op_sent = 4, op_recv = 5."},
+     {{tftp_packet(5, 3, std::string("Disk full or allocation exceeded.") + '\0'), -1}},
+     "fsm_error: Error received: op_sent = 4, op_recv = 5. The server said: Disk full or "
+     "allocation exceeded."},
     // Begun but not answered yet: the request is out.
     {"data_answering_a_write_request",
      -2,
