@@ -4,7 +4,6 @@
 #include "client_settings.h"
 #include "diag/progress.h"
 #include "diag/report.h"
-#include "diag/role.h"
 #include "diag/shared_flags.h"
 #include "diag/status.h"
 #include "diag/trace.h"
@@ -398,10 +397,7 @@ int recv_ERROR(transfer& t, const uint8_t* packet, int length) {
     char message[128];
     std::snprintf(message, sizeof message, messages[code >= 1 && code <= 7 ? code : 0], code);
     trace_line("ERROR received, %d bytes, error code %d", length - 2, code);
-    const std::string words = error_words(packet, length);
-    t.outcome = {transfer_outcome::kind::refused,
-                 message +
-                     (words.empty() ? "" : " " + std::string(role().texts.peer_said) + words)};
+    t.outcome = {transfer_outcome::kind::refused, with_peer_words(message, packet, length)};
     return -1;
 }
 

@@ -13,7 +13,6 @@
 #include "transfer.h"
 
 #include <cstdio>
-#include <string>
 
 namespace {
 
@@ -52,9 +51,7 @@ int fsm_error(transfer& t, const uint8_t* packet, int length) {
     std::snprintf(ours, sizeof ours, "fsm_error: Error received: op_sent = %d, op_recv = %d.",
                   t.op_sent, t.op_recv);
     // What the peer said is why: it follows the state machine's own words.
-    const std::string words = error_words(packet, length);
-    report_transfer_fault(
-        (ours + (words.empty() ? "" : " " + std::string(role().texts.peer_said) + words)).c_str());
+    report_transfer_fault(with_peer_words(ours, packet, length).c_str());
 }
 
 int fsm_invalid(transfer& t, const uint8_t*, int) {

@@ -39,11 +39,15 @@ int build_error(uint8_t* buffer, int code, const char* text) {
     return 4 + put_string(buffer + 4, text);
 }
 
-std::string error_words(const uint8_t* packet, int length) {
+std::string with_peer_words(std::string ours, const uint8_t* packet, int length) {
     std::string words;
     for (int i = 2; i < length && packet[i] != 0; ++i)
         if (packet[i] >= ' ' && packet[i] < 127) words += static_cast<char>(packet[i]);
-    return words;
+    if (words.empty()) return ours;
+    ours += ' ';
+    ours += role().texts.peer_said;
+    ours += words;
+    return ours;
 }
 
 void send_ACK(transfer& t, int64_t block) {

@@ -64,6 +64,7 @@ template <typename... Args>
 int build_request(uint8_t* buffer, int opcode, const char* name, const char* mode);
 // Lays out an ERROR in buffer; the result is its length.
 int build_error(uint8_t* buffer, int code, const char* text);
-// The words of an ERROR (packet at its code, length bytes from there), without the bytes no
-// line of text may hold; empty when it has none.
-std::string error_words(const uint8_t* packet, int length);
+// Our own words on an ERROR that came (packet at its code, length bytes from there), then the
+// peer's, as the role introduces them ("The server said: ..."), without the bytes no line of
+// text may hold.
+std::string with_peer_words(std::string ours, const uint8_t* packet, int length);
