@@ -93,11 +93,6 @@ Section "Uninstall"
     Pop $0
     nsExec::Exec 'netsh advfirewall firewall delete rule name="${FIREWALL_RULE}"'
     Pop $0
-    Delete "$INSTDIR\pellsd.exe"
-    Delete "$INSTDIR\pellcl.exe"
-    Delete "$INSTDIR\README.md"
-    Delete "$INSTDIR\uninstall.exe"
-    RMDir "$INSTDIR"
     Delete "$SMPROGRAMS\${PRODUCT}\PelloryTFTP server.lnk"
     Delete "$SMPROGRAMS\${PRODUCT}\PelloryTFTP client.lnk"
     Delete "$SMPROGRAMS\${PRODUCT}\PelloryTFTP console.lnk"
@@ -120,4 +115,11 @@ Section "Uninstall"
     Delete "$APPDATA\Pellory\pellsd.log"
     RMDir "$APPDATA\Pellory"
     keep:
+    ; The programs' folder goes last: whoever waits for the uninstaller (which runs from a copy
+    ; of its own, so that its starter returns at once) knows its work is done when it has gone.
+    Delete "$INSTDIR\pellsd.exe"
+    Delete "$INSTDIR\pellcl.exe"
+    Delete "$INSTDIR\README.md"
+    Delete "$INSTDIR\uninstall.exe"
+    RMDir "$INSTDIR"
 SectionEnd

@@ -115,7 +115,7 @@ if [ "$(id -u)" = 0 ]; then
     mkdir -p "$scratch/hpa"
     cp "$scratch/firmware.bin" "$scratch/hpa/"
     hpa_port=$(shuf -i 20000-59999 -n 1)
-    in.tftpd -L -a "127.0.0.1:$hpa_port" -s "$scratch/hpa" -c -p -u root &
+    in.tftpd -L -a "127.0.0.1:$hpa_port" -s "$scratch/hpa" -c -p -u root </dev/null >/dev/null 2>&1 &
     hpa_pid=$!
     sleep 0.5
     (cd "$scratch/got" && wine "$pellcl" --get "127.0.0.1:$hpa_port" firmware.bin hpa.bin \
