@@ -29,6 +29,7 @@ using namespace tftpc_controls;
 namespace {
 
 const command_program pellcl = {"pellcl", "PelloryTFTP client", command_line_usage};
+constexpr const char* url_scheme = "tftp://";
 
 int fail(const std::string& message) { return command_line_refused(pellcl, message); }
 
@@ -45,7 +46,16 @@ int parse(const command_line& line, client_request* r) {
     const bool get = line.is_set("get"), put = line.is_set("put");
     if (line.is_set("4") && line.is_set("6")) return fail("name one IP version: -4 or -6.");
     if (get == put) return fail("name one direction: --get or --put.");
-    const std::vector<std::string> names = line.words();
+    std::vector<std::string> names = line.words();
+    // tftp://HOST[:PORT]/FILE names the server and the remote file at once, as curl takes them.
+    if (!names.empty() && names[0].rfind(url_scheme, 0) == 0) {
+        const std::string url = names[0].substr(std::strlen(url_scheme));
+        const size_t slash = url.find('/');
+        if (slash == 0 || slash == std::string::npos || slash + 1 == url.size())
+            return fail("'" + names[0] + "' must be tftp://HOST[:PORT]/FILE.");
+        names[0] = url.substr(0, slash);
+        names.insert(get ? names.begin() + 1 : names.end(), url.substr(slash + 1));
+    }
     if (names.size() < 2 || names.size() > 3)
         return fail(get ? "--get needs HOST REMOTE [LOCAL]." : "--put needs HOST LOCAL [REMOTE].");
     r->Hostname = names[0];
@@ -58,13 +68,13 @@ int parse(const command_line& line, client_request* r) {
 
 // The exit status of the transfer, with the summary of one that completed, or the reason of one
 // that failed on standard error: once, whether a box or the status line said it.
-int report_end(bool verbose) {
+int report_end(bool verbose, const std::string& host) {
     switch (last_transfer_end.load()) {
     case END_COMPLETED:
         if (!verbose) ui_console_say(ui_get_text(IDC_STATUS, 200));
         return 0;
     case END_TIMED_OUT:
-        std::fprintf(stderr, "The file transfer timed out.\n");
+        std::fprintf(stderr, "The file transfer timed out: %s did not answer.\n", host.c_str());
         return 1;
     case END_REFUSED: // its box has said it
         return 1;
@@ -83,6 +93,7 @@ void command_line_usage(const char* program) {
     std::printf(
         "Usage: %s --get HOST REMOTE [LOCAL] [options]\n"
         "       %s --put HOST LOCAL [REMOTE] [options]\n"
+        "       (tftp://HOST[:PORT]/REMOTE in place of HOST and REMOTE, as curl takes it)\n"
         "\n"
         "PelloryTFTP client v%s: a TFTP client (RFC 1350, UDP, IPv4 and IPv6).\n"
         "Without arguments (or with --config FILE alone) it opens its window; with --get or\n"
@@ -102,8 +113,7 @@ void command_line_usage(const char* program) {
         "  %s --get 192.168.1.20 firmware.bin\n"
         "  %s --put router.lab:6969 config.txt startup-config --timeout 5\n",
         program, program, PELL_VERSION,
-        command_line(client_setting_table().options()).options_help().c_str(),
-        program, program);
+        command_line(client_setting_table().options()).options_help().c_str(), program, program);
 }
 
 int command_line_main(int argc, char** argv) {
@@ -147,7 +157,7 @@ int command_line_main(int argc, char** argv) {
         }
     }
     status_file_delete();
-    int exit_status = report_end(verbose);
+    int exit_status = report_end(verbose, request.Hostname);
     std::fflush(stdout);
     std::fflush(stderr);
     // The progress thread may not have seen the end yet: no static is destroyed under it.

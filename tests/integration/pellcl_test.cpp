@@ -5,10 +5,10 @@
 
 #include <csignal>
 #include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <gtest/gtest.h>
 #include <regex>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -39,14 +39,22 @@ TEST_F(pellcl, gets_and_puts_against_pellsd) {
     EXPECT_EQ(put.out.find("Sending"), std::string::npos) << put.out; // the steps when asked only
     ASSERT_TRUE(server.summaries_shown(2));
     EXPECT_EQ(read_file(server.root() + "/up.txt"), "line\n");
+
+    // tftp://HOST:PORT/FILE in place of HOST and REMOTE, both ways.
+    EXPECT_EQ(run({"--get", "tftp://" + host + "/remote.bin", local.file("url.bin")}).status, 0);
+    EXPECT_TRUE(read_file(local.file("url.bin")) == pattern_bytes(3000, 1));
+    EXPECT_EQ(run({"--put", "tftp://" + host + "/url-up.bin", local.file("url.bin")}).status, 0);
+    ASSERT_TRUE(server.summaries_shown(4));
+    EXPECT_TRUE(read_file(server.root() + "/url-up.bin") == pattern_bytes(3000, 1));
 }
 
 // On a terminal one line counts the transfer, redrawn in place; into a file, plain lines.
 TEST_F(pellcl, draws_its_meter_on_a_terminal_only) {
     server_process server({"--allow-download", "--extensions"});
     write_file(server.root() + "/image.bin", pattern_bytes(70000, 4));
-    std::string get = std::string(PELLCL_PATH) + " --get 127.0.0.1:" +
-                      std::to_string(server.port()) + " image.bin --blksize 512";
+    std::string get = std::string(PELLCL_PATH) +
+                      " --get 127.0.0.1:" + std::to_string(server.port()) +
+                      " image.bin --blksize 512";
     run_result on_terminal = run_program({"script", "-qec", get, "/dev/null"}, local.path(), 60000);
     EXPECT_EQ(on_terminal.status, 0) << on_terminal.err;
     EXPECT_TRUE(std::regex_search(
@@ -54,8 +62,8 @@ TEST_F(pellcl, draws_its_meter_on_a_terminal_only) {
         std::regex(R"(\r70000 of 70000 bytes, 100%, \d+(\.\d)? [kM]?B/s\x1b\[K\r\x1b\[K)")))
         << on_terminal.out;
     EXPECT_EQ(on_terminal.out.find("bytes received.\r"), std::string::npos); // no count lines
-    run_result into_file = run({"--get", "127.0.0.1:" + std::to_string(server.port()),
-                                "image.bin", "--blksize", "512"});
+    run_result into_file = run(
+        {"--get", "127.0.0.1:" + std::to_string(server.port()), "image.bin", "--blksize", "512"});
     EXPECT_EQ(into_file.out.find('\r'), std::string::npos) << into_file.out;
 }
 
@@ -86,7 +94,8 @@ TEST_F(pellcl, a_link_planted_by_another_user_is_not_written_through) {
         const std::string link = shared.file(planted ? "planted" : "own");
         std::filesystem::create_symlink(elsewhere.file("victim"), link);
         ASSERT_EQ(planted ? lchown(link.c_str(), 65534, 65534) : 0, 0);
-        run_result get = run({"--get", "127.0.0.1:" + std::to_string(server.port()), "fw.bin", link});
+        run_result get =
+            run({"--get", "127.0.0.1:" + std::to_string(server.port()), "fw.bin", link});
         EXPECT_EQ(get.status, planted ? 1 : 0) << get.err;
         EXPECT_EQ(read_file(elsewhere.file("victim")), planted ? "root's own" : "firmware");
         const std::string refusal = "Cannot open '" + link +
@@ -106,10 +115,10 @@ TEST_F(pellcl, an_unknown_host_fails_with_its_name) {
 
 TEST_F(pellcl, a_silent_server_fails_with_the_timeout_and_a_closed_port_at_once) {
     udp_peer silent;
-    run_result get =
-        run({"--get", "127.0.0.1:" + std::to_string(silent.port()), "a.bin", "--timeout", "2"});
+    const std::string host = "127.0.0.1:" + std::to_string(silent.port());
+    run_result get = run({"--get", host, "a.bin", "--timeout", "2"});
     EXPECT_EQ(get.status, 1);
-    EXPECT_EQ(get.err, "The file transfer timed out.\n"); // once
+    EXPECT_EQ(get.err, "The file transfer timed out: " + host + " did not answer.\n"); // once
     // Nothing listens: the network says so, and the client believes it.
     run_result closed = run({"--get", "127.0.0.1:" + std::to_string(free_udp_port()), "a.bin"});
     EXPECT_EQ(closed.status, 1);
@@ -148,7 +157,9 @@ TEST_F(pellcl, rejects_bad_command_lines) {
                                           {"--get", "h", "a", "--bogus"},
                                           {"--get", "h", "a", "--blksize", "7"},
                                           {"--get", "h", "a", "--windowsize=0"},
-                                          {"--get", "h", "a", "--config"}}) {
+                                          {"--get", "h", "a", "--config"},
+                                          {"--get", "tftp://h/"},
+                                          {"--get", "tftp://h/a", "b", "c"}}) {
         run_result r = run(args);
         EXPECT_EQ(r.status, 2) << args.back();
         EXPECT_NE(r.err.find("pellcl --help"), std::string::npos) << r.err;
