@@ -16,6 +16,8 @@ fail() {
     echo "FAILED: $*"
     exit 1
 }
+# A step that fails without a word of its own is named.
+trap 'echo "FAILED: line $LINENO: $BASH_COMMAND exited $?"' ERR
 registered() { wine reg query "$1" >/dev/null 2>&1; }
 # The uninstaller copies itself away and returns at once: its work is done when the folder goes.
 uninstall() {
