@@ -42,6 +42,10 @@ uint64_t path_wait_us(const path_budget& p, uint64_t now_us) {
     return p.next_us > now_us ? p.next_us - now_us : 0;
 }
 
+int path_wait_ms(const path_budget& p, uint64_t now_us) {
+    return static_cast<int>(std::min<uint64_t>((path_wait_us(p, now_us) + 999) / 1000, INT32_MAX));
+}
+
 void path_acked(path_budget& p, int64_t blocks, uint64_t now_us) {
     // A window grows only while it limits: one the transfers do not fill would tell nothing of
     // the path, and would let a crowd that comes later burst.

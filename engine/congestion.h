@@ -32,6 +32,9 @@ struct path_budget {
 bool path_may_send(path_budget& p, int block_size, uint64_t now_us);
 // Microseconds from now_us until the next datagram may leave, 0 when it may now.
 uint64_t path_wait_us(const path_budget& p, uint64_t now_us);
+// The same in whole milliseconds, rounded up, for the waits of the system (a wait of none until
+// the pace allows would spin).
+int path_wait_ms(const path_budget& p, uint64_t now_us);
 // An ACK confirmed blocks.
 void path_acked(path_budget& p, int64_t blocks, uint64_t now_us);
 // A DATA datagram was answered sample_us after it left.

@@ -121,12 +121,6 @@ int net_wait_left(const transfer& t) {
     return elapsed > limit ? 0 : static_cast<int>(limit - elapsed + 1);
 }
 
-int net_pace_left(const transfer& t) {
-    const uint64_t wait = path_wait_us(*t.budget, clock_us());
-    // Whole milliseconds, rounded up: a wait of none until the pace allows would spin.
-    return static_cast<int>((wait + 999) / 1000);
-}
-
 int net_take(transfer& t) {
     // A receiver's buffer grows to a whole block only once a block comes: until then the datagram
     // is read here, so that a request that is never answered holds a few kilobytes.
@@ -185,7 +179,7 @@ int net_recv(transfer& t) {
         // In lock step the answer is never there yet: waiting first saves a read that fails.
         int left = net_wait_left(t);
         if (t.send_held) {
-            const int pace = net_pace_left(t);
+            const int pace = path_wait_ms(*t.budget, clock_us());
             if (pace == 0) return NET_SEND_DUE;
             left = std::min(left, pace);
         }

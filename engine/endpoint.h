@@ -21,8 +21,6 @@ bool net_send(transfer& t, const uint8_t* buffer, int length);
 void net_wait_begin(transfer& t, int milliseconds);
 // Milliseconds left of the current wait, 0 once it has run out.
 int net_wait_left(const transfer& t);
-// Milliseconds until the pace lets the transfer's next datagram go, 0 when it may now.
-int net_pace_left(const transfer& t);
 // The next datagram from the peer, read into recv_buf without waiting: its length, or -1 when
 // nothing from the peer is queued (or the wait ran out while strays were dropped, or a turn's
 // worth of strays was: what waits behind them is read at the next turn).

@@ -74,7 +74,6 @@ int fsm_dispatch(transfer& t, int length) {
     return fsm_guarded(t, [&t, length] {
         const role_profile& r = role();
         const uint64_t arrived = clock_ms();
-
         if (length < 4) protocol_violation(t, r.texts.receive_length, length);
         t.op_recv = get16(t.recv_buf.data());
         // The server's first dispatch is the request itself, which is no answer.

@@ -49,13 +49,13 @@ void transfer_table::note_held(const transfer& t) {
 }
 
 int transfer_table::send_held() {
-    uint64_t soonest = UINT64_MAX;
+    int soonest = -1;
     for (auto& [interface, path] : paths_) {
         auto& line = path->line;
         while (!line.empty()) {
-            const uint64_t wait = path_wait_us(*path, clock_us());
-            if (wait > 0) {
-                soonest = std::min(soonest, wait);
+            if (path_wait_us(*path, clock_us()) > 0) {
+                const int wait = path_wait_ms(*path, clock_us());
+                soonest = soonest < 0 ? wait : std::min(soonest, wait);
                 break;
             }
             const int fd = line.front();
@@ -64,9 +64,7 @@ int transfer_table::send_held() {
             if (t.send_held && !step(t, send_one, 0)) end(fd);
         }
     }
-    return soonest == UINT64_MAX
-               ? -1
-               : static_cast<int>(std::min<uint64_t>((soonest + 999) / 1000, INT32_MAX));
+    return soonest;
 }
 
 int transfer_table::until_due() const {
