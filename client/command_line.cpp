@@ -74,7 +74,7 @@ int report_end(bool verbose, const std::string& host) {
         if (!verbose) ui_console_say(ui_get_text(IDC_STATUS, 200));
         return 0;
     case END_TIMED_OUT:
-        std::fprintf(stderr, "The file transfer timed out: %s did not answer.\n", host.c_str());
+        std::fprintf(stderr, "The file transfer timed out. No answer from %s.\n", host.c_str());
         return 1;
     case END_REFUSED: // its box has said it
         return 1;
