@@ -3,7 +3,6 @@
 #include "platform/clock.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace {
 
@@ -59,12 +58,9 @@ void path_acked(path_budget& p, int64_t blocks, uint64_t now_us) {
         p.cwnd += confirmed / p.cwnd;
 }
 
-void path_round_trip(path_budget& p, uint64_t sample_us, int64_t blocks) {
+void path_round_trip(path_budget& p, uint64_t sample_us) {
     const double sample = static_cast<double>(sample_us);
-    // Weighed as one sample for each block confirmed, so that the estimate follows the queue as
-    // fast with a window's ACK as with an ACK for every block: an eighth each.
-    const double weight = 1 - std::pow(0.875, static_cast<double>(std::max<int64_t>(blocks, 1)));
-    p.srtt_us = p.srtt_us == 0 ? sample : p.srtt_us + weight * (sample - p.srtt_us);
+    p.srtt_us = p.srtt_us == 0 ? sample : p.srtt_us + 0.125 * (sample - p.srtt_us);
 }
 
 bool path_loss(path_budget& p, uint64_t sent_us, uint64_t now_us) {

@@ -37,8 +37,8 @@ uint64_t path_wait_us(const path_budget& p, uint64_t now_us);
 int path_wait_ms(const path_budget& p, uint64_t now_us);
 // An ACK confirmed blocks.
 void path_acked(path_budget& p, int64_t blocks, uint64_t now_us);
-// A DATA datagram was answered sample_us after it left, by an ACK that confirmed blocks.
-void path_round_trip(path_budget& p, uint64_t sample_us, int64_t blocks);
+// A DATA datagram was answered sample_us after it left.
+void path_round_trip(path_budget& p, uint64_t sample_us);
 // A datagram that left at sent_us was lost; false when the loss was already answered by a cut.
 bool path_loss(path_budget& p, uint64_t sent_us, uint64_t now_us);
 // Bytes a second the pace lets through, 0 while no round trip is known.

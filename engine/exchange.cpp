@@ -204,7 +204,7 @@ int recv_ACK(transfer& t, const uint8_t* packet, int length) {
     // Only an ACK of everything sent, none of it twice, times the path: a partial one is the
     // receiver's own timer speaking, and the ACK a plain request stands for answers nothing.
     if (block == t.nextblknum && t.send_next == block + 1 && t.sent_us > 0 && !t.rtt.resent)
-        path_round_trip(*t.budget, now - t.sent_us, block - t.acked);
+        path_round_trip(*t.budget, now - t.sent_us);
     path_acked(*t.budget, block - t.acked, now);
     note_pace(t, false);
     t.acked = block;
