@@ -55,7 +55,8 @@ void scene_server_serving() {
                   "09:40:52\t10.0.0.5\tstartup-config\tupload\t4127\t0.1\tcompleted",
                   "09:40:13\t192.168.1.77\tboot.img\tdownload\t0\t0.0\trefused: File not found."});
     ui_set_text(tftps_controls::IDC_BUSY_ANSWERS, "2 requests answered busy");
-    ui_set_text(tftps_controls::IDC_STATUS, "Listening on 0.0.0.0:16969, [::]:16969.");
+    // As the picture's port field says: the scene itself listens elsewhere, not to need root.
+    ui_set_text(tftps_controls::IDC_STATUS, "Listening on 0.0.0.0:69, [::]:69.");
 }
 
 void scene_access_lists() {
