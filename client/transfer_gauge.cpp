@@ -29,13 +29,24 @@ gauge_state& gauge() {
     return *shared;
 }
 
+// A count as a person reads it: 1,048,576.
+std::string grouped(int64_t count) {
+    const std::string digits = std::to_string(count);
+    std::string text;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) text += ',';
+        text += digits[i];
+    }
+    return text;
+}
+
 void draw(int64_t bytes, int64_t total, int permille, const std::string& rate) {
     char text[96];
     if (total > 0)
-        std::snprintf(text, sizeof text, "%lld of %lld bytes, %d%%", static_cast<long long>(bytes),
-                      static_cast<long long>(total), permille / 10);
+        std::snprintf(text, sizeof text, "%s of %s bytes, %d%%", grouped(bytes).c_str(),
+                      grouped(total).c_str(), permille / 10);
     else
-        std::snprintf(text, sizeof text, "%lld bytes", static_cast<long long>(bytes));
+        std::snprintf(text, sizeof text, "%s bytes", grouped(bytes).c_str());
     ui_set_progress(IDC_PROGRESS, permille);
     ui_set_text(IDC_PROGRESS, text);
     ui_set_text(IDC_RATE, rate);
@@ -58,12 +69,19 @@ void gauge_thread(int generation, std::shared_ptr<transfer_meter> meter) {
         samples.push_back(now);
         if (samples.size() > rate_span_ticks) samples.pop_front();
         const sample& first = samples.front();
-        std::string rate =
-            rate_text(static_cast<double>(now.bytes - first.bytes), (now.ms - first.ms) / 1000.0);
+        const double moved = static_cast<double>(now.bytes - first.bytes);
+        const double seconds = static_cast<double>(now.ms - first.ms) / 1000.0;
+        const int64_t total = meter->total;
+        std::string rate = rate_text(moved, seconds);
+        if (total > now.bytes && moved > 0) {
+            rate += ", ";
+            rate += remaining_text(static_cast<double>(total - now.bytes) * seconds / moved);
+        }
         gauge_state& g = gauge();
         std::lock_guard<std::mutex> lock(g.mutex);
         if (g.generation != generation) return;
-        draw(now.bytes, meter->total, share(now.bytes, meter->total), rate);
+        // Nothing to tell before the first block: the request may still be unanswered.
+        if (now.bytes > 0) draw(now.bytes, total, share(now.bytes, total), rate);
     }
 }
 
@@ -78,6 +96,19 @@ std::string rate_text(double bytes, double seconds) {
         std::snprintf(text, sizeof text, "%.0f kB/s", rate / 1e3);
     else
         std::snprintf(text, sizeof text, "%.0f B/s", rate);
+    return text;
+}
+
+std::string remaining_text(double seconds) {
+    const auto whole = static_cast<long long>(seconds + 0.5);
+    char text[32];
+    if (whole < 60)
+        std::snprintf(text, sizeof text, "%lld s left", whole);
+    else if (whole < 3600)
+        std::snprintf(text, sizeof text, "%lld:%02lld left", whole / 60, whole % 60);
+    else
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld left", whole / 3600, whole / 60 % 60,
+                      whole % 60);
     return text;
 }
 
@@ -112,6 +143,8 @@ void gauge_end(bool completed, double seconds) {
     ++g.generation;
     if (!g.meter) return;
     const int64_t bytes = g.meter->bytes, total = g.meter->total;
+    // A transfer that failed before its first block has no count to leave.
+    if (bytes == 0 && !completed) return g.meter.reset();
     int permille = share(bytes, total);
     if (permille < 0) permille = completed ? 1000 : 0;
     draw(bytes, total, permille, rate_text(static_cast<double>(bytes), seconds));

@@ -11,6 +11,8 @@
 
 // The rate of bytes moved in seconds, in the units a person reads ("1.2 MB/s", "850 kB/s").
 std::string rate_text(double bytes, double seconds);
+// The time a transfer has left, as a person reads it ("45 s left", "3:05 left", "1:02:03 left").
+std::string remaining_text(double seconds);
 
 // The bar empty and no rate, at Start.
 void gauge_reset();

@@ -70,7 +70,7 @@ void scene_server_stopped() { server_disable(); }
 
 void scene_client_finished() {
     ui_set_progress(tftpc_controls::IDC_PROGRESS, 1000);
-    ui_set_text(tftpc_controls::IDC_PROGRESS, "1048576 of 1048576 bytes, 100%");
+    ui_set_text(tftpc_controls::IDC_PROGRESS, "1,048,576 of 1,048,576 bytes, 100%");
     ui_set_text(tftpc_controls::IDC_RATE, "3.4 MB/s");
     ui_set_text(tftpc_controls::IDC_STATUS, "1048576 bytes received in 0.3 seconds.");
 }

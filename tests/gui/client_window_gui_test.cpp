@@ -121,7 +121,7 @@ TEST_F(client_gui, downloads_from_pellsd_when_start_is_pressed) {
     auto* bar = control<QProgressBar>(window, IDC_PROGRESS);
     EXPECT_TRUE(QTest::qWaitFor([&] { return bar->value() == 1000; }, 3000)) << bar->value();
     EXPECT_EQ(bar->maximum(), 1000);
-    EXPECT_EQ(bar->text(), "70000 bytes");
+    EXPECT_EQ(bar->text(), "70,000 bytes");
     EXPECT_TRUE(QRegularExpression(R"(^\d+(\.\d)? [kM]?B/s$)")
                     .match(control<QLabel>(window, IDC_RATE)->text())
                     .hasMatch())

@@ -130,7 +130,7 @@ TEST_F(client_session, the_bar_shows_the_share_where_the_size_is_known_and_start
     expect_packet(server_side, 3, 2);
     EXPECT_TRUE(wait_until([] { return ui_test_progress(IDC_PROGRESS) == 512; }, 5000))
         << ui_test_progress(IDC_PROGRESS);
-    EXPECT_EQ(ui_get_text(IDC_PROGRESS, 40), "1024 of 2000 bytes, 51%");
+    EXPECT_EQ(ui_get_text(IDC_PROGRESS, 40), "1,024 of 2,000 bytes, 51%");
 }
 
 TEST(rate_text, reads_as_a_person_would) {
@@ -138,6 +138,9 @@ TEST(rate_text, reads_as_a_person_would) {
     EXPECT_EQ(rate_text(1.7e6, 2), "850 kB/s");
     EXPECT_EQ(rate_text(512, 1), "512 B/s");
     EXPECT_EQ(rate_text(0, 0), "0 B/s");
+    EXPECT_EQ(remaining_text(44.6), "45 s left");
+    EXPECT_EQ(remaining_text(185), "3:05 left");
+    EXPECT_EQ(remaining_text(3723), "1:02:03 left");
 }
 
 TEST_F(client_session, an_upload_in_netascii_sends_17_bytes_of_request_and_the_text_converted) {

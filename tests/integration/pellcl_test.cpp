@@ -59,8 +59,16 @@ TEST_F(pellcl, draws_its_meter_on_a_terminal_only) {
     EXPECT_EQ(on_terminal.status, 0) << on_terminal.err;
     EXPECT_TRUE(std::regex_search(
         on_terminal.out,
-        std::regex(R"(\r70000 of 70000 bytes, 100%, \d+(\.\d)? [kM]?B/s\x1b\[K\r\x1b\[K)")))
+        std::regex(R"(\r70,000 of 70,000 bytes, 100%, \d+(\.\d)? [kM]?B/s\x1b\[K\r\x1b\[K)")))
         << on_terminal.out;
+    // A server that never answers: no count is drawn before a block has come.
+    udp_peer silent;
+    run_result waiting = run_program({"script", "-qec",
+                                      std::string(PELLCL_PATH) + " --get 127.0.0.1:" +
+                                          std::to_string(silent.port()) + " a.bin --timeout 2",
+                                      "/dev/null"},
+                                     local.path(), 60000);
+    EXPECT_EQ(waiting.out.find("bytes"), std::string::npos) << waiting.out;
     EXPECT_EQ(on_terminal.out.find("bytes received.\r"), std::string::npos); // no count lines
     run_result into_file = run(
         {"--get", "127.0.0.1:" + std::to_string(server.port()), "image.bin", "--blksize", "512"});
