@@ -113,7 +113,8 @@ void command_line_usage(const char* program) {
         "  %s --get 192.168.1.20 firmware.bin\n"
         "  %s --put router.lab:6969 config.txt startup-config --timeout 5\n",
         program, program, PELL_VERSION,
-        command_line(client_setting_table().options()).options_help().c_str(), program, program);
+        command_line(client_setting_table().options()).options_help().c_str(),
+        program, program);
 }
 
 int command_line_main(int argc, char** argv) {

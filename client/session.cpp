@@ -275,8 +275,9 @@ void client_run(const client_request& request) {
     stop_clear();
     session_running = 1;
     const bool upload = request.Action == 0;
-    if (int error = thread_start(
-            [request, upload] { (upload ? upload_thread : download_thread)(request); });
+    if (int error = thread_start([request, upload] {
+            (upload ? upload_thread : download_thread)(request);
+        });
         error != 0) {
         last_transfer_end = END_FAILED;
         buttons_idle();
@@ -296,7 +297,8 @@ void client_download(const client_request& request) { client_transfer(request); 
 
 void client_upload(const client_request& request) { client_transfer(request); }
 
-int net_open(transfer& t, const std::string& host, const char* service, int port, net_family only) {
+int net_open(transfer& t, const std::string& host, const char* service, int port,
+             net_family only) {
     int fd = udp_open(t, host, service, port, only);
     if (fd < 0) return -1;
     t.socket = fd;
@@ -306,7 +308,8 @@ int net_open(transfer& t, const std::string& host, const char* service, int port
     return 0;
 }
 
-int udp_open(transfer& t, const std::string& host, const char* service, int port, net_family only) {
+int udp_open(transfer& t, const std::string& host, const char* service, int port,
+             net_family only) {
     t.peer = {};
     if (port > 0) {
         t.peer.port = static_cast<uint16_t>(port);

@@ -82,8 +82,8 @@ int fsm_dispatch(transfer& t, int length) {
         // An OACK is an answer only to a request that asked for options.
         if (t.op_recv == OP_NONE || t.op_recv > (t.options_asked ? OP_OACK : OP_ERROR))
             protocol_violation(t, r.texts.invalid_opcode, t.op_recv);
-        const int handled =
-            handler_of(t, static_cast<fsm_event>(t.op_recv))(t, t.recv_buf.data() + 2, length - 2);
+        const int handled = handler_of(t, static_cast<fsm_event>(t.op_recv))(
+            t, t.recv_buf.data() + 2, length - 2);
         // A datagram the handler ignored answers nothing: the wait for the answer goes on.
         if (answer && handled != FSM_IGNORED) {
             rtt_measure(t.rtt, arrived);

@@ -82,8 +82,7 @@ std::shared_ptr<const confined_folder> folder_of(const file_place& place, std::s
 // nor by the folder's owner.
 bool planted_link(std::string path) {
     for (int hops = 0; hops < 40; ++hops) {
-        struct stat link {
-        }, folder{};
+        struct stat link {}, folder{};
         if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return false;
         size_t slash = path.rfind('/');
         std::string parent = slash == std::string::npos ? "." : path.substr(0, slash + 1);

@@ -225,8 +225,8 @@ TEST_F(client_session, a_server_that_keeps_its_port_is_a_fatal_error_and_the_nex
     ASSERT_TRUE(ended());
     ASSERT_FALSE(ui_test_boxes().empty());
     EXPECT_EQ(last_box_shown().text, "net_recv: First receive from port " +
-                                         std::to_string(listener.port()) +
-                                         ".\nThe server's port should have changed.");
+                                               std::to_string(listener.port()) +
+                                               ".\nThe server's port should have changed.");
     EXPECT_EQ(last_box_shown().icon, ui_icon::error);
     EXPECT_EQ(status(), "PelloryTFTP client transfer thread aborted.");
     EXPECT_FALSE(holds_open(folder.path())); // the local file and the trace log are closed
@@ -279,7 +279,7 @@ TEST_F(client_session, stop_during_a_download_leaves_the_local_file_and_no_parti
 
 TEST_F(client_session, start_stop_start_at_once_keeps_the_stop_and_runs_one_transfer) {
     download("a.bin", folder.file("a.bin"));
-    client_stop();                           // before the transfer thread has done anything
+    client_stop(); // before the transfer thread has done anything
     download("b.bin", folder.file("b.bin")); // the first one is still closing: not started
     EXPECT_FALSE(ui_is_enabled(IDC_START));
     ASSERT_TRUE(ended());
@@ -293,8 +293,7 @@ TEST_F(client_session, start_stop_start_at_once_keeps_the_stop_and_runs_one_tran
     EXPECT_EQ(rrq.bytes, tftp_request(1, "c.bin", "octet"));
     ASSERT_TRUE(send_blocks(server_side, rrq.from_port, pattern_bytes(700, 2)).completed);
     ASSERT_TRUE(ended());
-    EXPECT_TRUE(
-        std::regex_match(status(), std::regex(R"(700 bytes received in \d+\.\d seconds\.)")))
+    EXPECT_TRUE(std::regex_match(status(), std::regex(R"(700 bytes received in \d+\.\d seconds\.)")))
         << status();
 }
 

@@ -106,13 +106,14 @@ TEST(daemon, rejects_bad_options_with_a_clear_message) {
 
 TEST(daemon, save_stores_the_options_and_a_later_run_starts_from_them) {
     server_process first({"--allow-download", "--timeout", "7", "--save"});
-    ASSERT_TRUE(wait_until(
-        [&] { return read_file(first.settings()).find("Timeout=7") != std::string::npos; }, 10000));
+    ASSERT_TRUE(wait_until([&] { return read_file(first.settings()).find("Timeout=7") !=
+                                        std::string::npos; },
+                           10000));
     EXPECT_EQ(first.stop(), 0);
     std::string stored = read_file(first.settings());
-    for (const std::string& line :
-         {std::string("AllowDownload=Yes"), std::string("AllowUpload=No"),
-          std::string("RestrictDownload=Yes"), "RestrictDownloadPath=" + first.root()})
+    for (const std::string& line : {std::string("AllowDownload=Yes"), std::string("AllowUpload=No"),
+                                    std::string("RestrictDownload=Yes"),
+                                    "RestrictDownloadPath=" + first.root()})
         EXPECT_NE(stored.find(line + "\n"), std::string::npos) << line << "\n" << stored;
 
     write_file(first.root() + "/a.txt", "stored root");
@@ -164,8 +165,8 @@ TEST(daemon, a_config_file_holds_the_settings_and_sighup_reads_it_again) {
     const std::string config = stored.file("pellsd.conf");
     write_file(config, "[General]\nRunExternal=Yes\nRunExternalExe=" +
                            std::string(RECORD_ARGS_PATH) + " " + stored.file("ran") + " ?\n");
-    server_process server({"--config", config, "--allow-download", "--allow-upload",
-                           "--max-transfers", "3", "--save"});
+    server_process server(
+        {"--config", config, "--allow-download", "--allow-upload", "--max-transfers", "3", "--save"});
     ASSERT_TRUE(wait_until(
         [&] { return read_file(config).find("AllowDownload=Yes") != std::string::npos; }, 10000));
     EXPECT_EQ(read_file(server.settings()).find("AllowDownload=Yes"), std::string::npos);
@@ -191,9 +192,7 @@ TEST(daemon, a_config_file_holds_the_settings_and_sighup_reads_it_again) {
     udp_peer next; // judged by what was read again
     next.send_to(server.port(),
                  tftp_request(1, "a.bin", "octet") + "blksize" + '\0' + "600" + '\0');
-    EXPECT_EQ(next_bytes(next), std::string("\0\6blksize\0"
-                                            "600\0",
-                                            14));
+    EXPECT_EQ(next_bytes(next), std::string("\0\6blksize\0" "600\0", 14));
     running.send_to(first.from_port, tftp_packet(4, 1)); // the running ones go on as they began
     lockstep_outcome rest = take_blocks(running, first.from_port, 5000, 2);
     EXPECT_TRUE(rest.completed);
@@ -209,10 +208,8 @@ TEST(daemon, a_config_file_holds_the_settings_and_sighup_reads_it_again) {
     // Headless, each finished transfer's row of the window's list goes to standard output.
     EXPECT_TRUE(wait_until(
         [&] {
-            return std::regex_search(
-                server.process().out(),
-                std::regex(
-                    R"(\n\d\d:\d\d:\d\d 127\.0\.0\.1 a\.bin download 1300 \d+\.\d completed\n)"));
+            return std::regex_search(server.process().out(),
+                                     std::regex(R"(\n\d\d:\d\d:\d\d 127\.0\.0\.1 a\.bin download 1300 \d+\.\d completed\n)"));
         },
         5000))
         << server.process().out();
@@ -227,8 +224,7 @@ TEST(daemon, started_as_root_it_serves_and_reads_its_settings_again_as_its_user)
     chmod(stored.path().c_str(), 0755); // root writes the settings, the user reads them
     const std::string config = stored.file("pellsd.conf");
     write_file(config, "[General]\nUmask=027\n");
-    server_process server({"--allow-upload", "--user", "nobody", "--config", config, "--save",
-                           "--run",
+    server_process server({"--allow-upload", "--user", "nobody", "--config", config, "--save", "--run",
                            std::string(RECORD_ARGS_PATH) + " " + shared.file("ran") + " ?"});
     chmod(server.root().c_str(), 0777);
     ASSERT_TRUE(wait_until(
@@ -275,9 +271,9 @@ TEST(daemon, a_task_limit_costs_only_the_commands_beyond_it) {
     if (geteuid() != 0) GTEST_SKIP() << "a task limit of the serving user's own needs root";
     const std::string slow = std::string(RECORD_ARGS_PATH) + " --wait 4000";
     // A user nothing else on the machine runs as: the limit counts this server's tasks alone.
-    server_process server(
-        {"--allow-upload", "--user", "games", "--max-commands", "16", "--run", slow},
-        {program_path("prlimit"), "--nproc=6"});
+    server_process server({"--allow-upload", "--user", "games", "--max-commands", "16", "--run",
+                           slow},
+                          {program_path("prlimit"), "--nproc=6"});
     chmod(server.root().c_str(), 0777);
     ASSERT_TRUE(wait_until(
         [&] { return server.process().out().find("Serving as user games.") != std::string::npos; },
@@ -309,8 +305,7 @@ TEST(daemon, a_root_made_anew_is_served_and_what_a_crash_left_is_removed) {
     EXPECT_TRUE(wait_until(
         [&] {
             return server.process().out().find("Removed 2 unfinished uploads that an earlier run "
-                                               "left in " +
-                                               root + ".") != std::string::npos;
+                                               "left in " + root + ".") != std::string::npos;
         },
         10000));
     EXPECT_EQ(names_in(root), (std::vector<std::string>{".pellet", "sub"}));

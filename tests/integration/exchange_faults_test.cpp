@@ -4,14 +4,14 @@
 #include "client/session.h"
 #include "client_engine.h"
 #include "daemon_fixture.h"
+#include "settings_store.h"
 #include "diag/shared_flags.h"
 #include "lockstep.h"
 #include "packet_expect.h"
 #include "server/daemon.h"
-#include "server/server_run.h"
 #include "server/server_window.h"
+#include "server/server_run.h"
 #include "server/settings.h"
-#include "settings_store.h"
 #include "ui/test_backend.h"
 #include "wait_until.h"
 
@@ -76,9 +76,7 @@ TEST_F(server_faults, a_repeated_ack_sends_nothing) {
     expect_packet(client, 3, 3);
     client.send_to(tid, tftp_packet(4, 3));
     EXPECT_TRUE(wait_until(
-        [&] {
-            return std::regex_match(status(), std::regex(R"(1500 bytes sent in \d\.\d seconds\.)"));
-        },
+        [&] { return std::regex_match(status(), std::regex(R"(1500 bytes sent in \d\.\d seconds\.)")); },
         10000))
         << status();
 }
@@ -92,10 +90,10 @@ struct step {
 
 struct fault_case {
     const char* name;
-    int begins;              // 0: at the listening port; 1 a download; 2 an upload
-    const char* mode;        // of the transfer begun
-    std::vector<step> steps; // the last one is the fault
-    std::string message;     // the transfer ends with it
+    int begins;               // 0: at the listening port; 1 a download; 2 an upload
+    const char* mode;         // of the transfer begun
+    std::vector<step> steps;  // the last one is the fault
+    std::string message;      // the transfer ends with it
 };
 
 std::string data(int block, size_t size, unsigned seed = 1) {
@@ -103,67 +101,33 @@ std::string data(int block, size_t size, unsigned seed = 1) {
 }
 
 const fault_case server_fault_cases[] = {
-    {"a_skipped_block",
-     2,
-     "octet",
-     {{tftp_packet(3, 2, "x"), -1}},
+    {"a_skipped_block", 2, "octet", {{tftp_packet(3, 2, "x"), -1}},
      "recv_DATA: recvblknum > nextblknum."},
-    {"a_stale_block",
-     2,
-     "octet",
+    {"a_stale_block", 2, "octet",
      {{data(1, 512, 1), 1}, {data(2, 512, 2), 2}, {data(3, 512, 3), 3}, {data(1, 512, 1), -1}},
      "recv_DATA: recvblknum < nextblknum - 1."},
-    {"an_oversized_data_block",
-     2,
-     "octet",
-     {{data(1, 513), -1}},
+    {"an_oversized_data_block", 2, "octet", {{data(1, 513), -1}},
      "recv_DATA: Data packet received with length = 513 bytes."},
-    {"an_ack_of_five_bytes",
-     1,
-     "octet",
-     {{tftp_packet(4, 1, "x"), -1}},
+    {"an_ack_of_five_bytes", 1, "octet", {{tftp_packet(4, 1, "x"), -1}},
      "recv_ACK: ACK packet received with length = 5 bytes."},
-    {"an_ack_of_a_block_not_sent",
-     1,
-     "octet",
-     {{tftp_packet(4, 2), -1}},
+    {"an_ack_of_a_block_not_sent", 1, "octet", {{tftp_packet(4, 2), -1}},
      "recv_ACK: recvblknum > nextblknum."},
-    {"an_error_during_the_exchange",
-     1,
-     "octet",
+    {"an_error_during_the_exchange", 1, "octet",
      {{tftp_packet(5, 0, std::string("Transfer cancelled by the user.") + '\0'), -1}},
-     "fsm_error: Error received: op_sent = 3, op_recv = 5. The client said: Transfer cancelled by "
-     "the user."},
-    {"a_datagram_longer_than_any_packet",
-     1,
-     "octet",
-     {{std::string(3000, '\4'), -1}},
+     "fsm_error: Error received: op_sent = 3, op_recv = 5. The client said: Transfer cancelled "
+     "by the user."},
+    {"a_datagram_longer_than_any_packet", 1, "octet", {{std::string(3000, '\4'), -1}},
      "net_recv: A recvfrom error occurred while attempting to receive."},
-    {"a_cr_followed_by_a_letter_in_netascii",
-     2,
-     "netascii",
-     {{tftp_packet(3, 1, "a\rb"), -1}},
+    {"a_cr_followed_by_a_letter_in_netascii", 2, "netascii", {{tftp_packet(3, 1, "a\rb"), -1}},
      "file_write: Invalid sequence received: CR followed by 0x62."},
-    {"a_netascii_upload_ending_on_a_bare_cr",
-     2,
-     "netascii",
-     {{tftp_packet(3, 1, "abc\r"), -1}},
+    {"a_netascii_upload_ending_on_a_bare_cr", 2, "netascii", {{tftp_packet(3, 1, "abc\r"), -1}},
      "file_close: Final character was a CR."},
-    {"a_short_datagram_as_a_request",
-     0,
-     "",
-     {{std::string("\0\1\0", 3), -1}},
+    {"a_short_datagram_as_a_request", 0, "", {{std::string("\0\1\0", 3), -1}},
      "recv_RRQ: Receive length = 3 bytes."},
     {"an_empty_datagram_as_a_request", 0, "", {{"", -1}}, "recv_RRQ: Receive length = 0 bytes."},
-    {"an_invalid_opcode",
-     0,
-     "",
-     {{tftp_packet(9, 1), -1}},
+    {"an_invalid_opcode", 0, "", {{tftp_packet(9, 1), -1}},
      "recv_RRQ: Invalid opcode received: 9."},
-    {"a_first_packet_that_is_not_a_request",
-     0,
-     "",
-     {{tftp_packet(3, 1, "data"), -1}},
+    {"a_first_packet_that_is_not_a_request", 0, "", {{tftp_packet(3, 1, "data"), -1}},
      "fsm_invalid: Protocol botch: op_sent = 0, op_recv = 3."},
 };
 
@@ -182,7 +146,7 @@ class server_fault_table : public server_faults, public testing::WithParamInterf
 TEST_P(server_fault_table, ends_the_transfer_only) {
     const fault_case& c = GetParam();
     udp_peer client;
-    uint16_t to = c.begins == 1   ? begin_download(client, 1500, c.mode)
+    uint16_t to = c.begins == 1 ? begin_download(client, 1500, c.mode)
                   : c.begins == 2 ? begin_upload(client, c.mode)
                                   : port;
     for (const step& s : c.steps) {
@@ -284,47 +248,25 @@ TEST_F(client_faults, a_repeated_ack_sends_nothing) {
 }
 
 const fault_case client_fault_cases[] = {
-    {"a_skipped_block",
-     1,
-     "octet",
-     {{tftp_packet(3, 3, "x"), -1}},
+    {"a_skipped_block", 1, "octet", {{tftp_packet(3, 3, "x"), -1}},
      "recv_DATA: recvblknum > nextblknum."},
-    {"a_stale_block",
-     1,
-     "octet",
+    {"a_stale_block", 1, "octet",
      {{data(2, 512, 2), 2}, {data(3, 512, 3), 3}, {data(1, 512, 1), -1}},
      "recv_DATA: recvblknum < nextblknum - 1."},
-    {"an_oversized_data_block",
-     1,
-     "octet",
-     {{data(2, 513), -1}},
+    {"an_oversized_data_block", 1, "octet", {{data(2, 513), -1}},
      "recv_DATA: Data packet received with length = 513 bytes."},
-    {"an_ack_of_five_bytes",
-     2,
-     "octet",
-     {{tftp_packet(4, 1, "x"), -1}},
+    {"an_ack_of_five_bytes", 2, "octet", {{tftp_packet(4, 1, "x"), -1}},
      "recv_ACK: ACK packet received with length = 5 bytes."},
-    {"an_ack_of_a_block_not_sent",
-     2,
-     "octet",
-     {{tftp_packet(4, 2), -1}},
+    {"an_ack_of_a_block_not_sent", 2, "octet", {{tftp_packet(4, 2), -1}},
      "recv_ACK: recvblknum > nextblknum."},
-    {"an_error_after_the_first_block",
-     1,
-     "octet",
+    {"an_error_after_the_first_block", 1, "octet",
      {{tftp_packet(5, 3, std::string("Disk full or allocation exceeded.") + '\0'), -1}},
      "fsm_error: Error received: op_sent = 4, op_recv = 5. The server said: Disk full or "
      "allocation exceeded."},
     // Begun but not answered yet: the request is out.
-    {"data_answering_a_write_request",
-     -2,
-     "octet",
-     {{tftp_packet(3, 1, "x"), -1}},
+    {"data_answering_a_write_request", -2, "octet", {{tftp_packet(3, 1, "x"), -1}},
      "fsm_invalid: Protocol botch: op_sent = 2, op_recv = 3."},
-    {"ack_answering_a_read_request",
-     -1,
-     "octet",
-     {{tftp_packet(4, 0), -1}},
+    {"ack_answering_a_read_request", -1, "octet", {{tftp_packet(4, 0), -1}},
      "fsm_invalid: Protocol botch: op_sent = 1, op_recv = 4."},
 };
 

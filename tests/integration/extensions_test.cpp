@@ -43,15 +43,13 @@ TEST_F(extensions, the_answer_lowers_or_leaves_out_what_it_cannot_take) {
         {1, "octet", pairs({"blksize", "1468"}), oack({"blksize", "1468"})},
         {1, "octet", pairs({"blksize", "70000"}), oack({"blksize", "65464"})},
         {1, "octet", pairs({"blksize", "4"}), data_1},
-        {1, "octet", pairs({"TSIZE", "0", "BlkSize", "600"}),
-         oack({"tsize", "3000", "blksize", "600"})},
+        {1, "octet", pairs({"TSIZE", "0", "BlkSize", "600"}), oack({"tsize", "3000", "blksize", "600"})},
         {1, "netascii", pairs({"tsize", "0"}), ""}, // the size on the wire is not known
         {1, "octet", pairs({"timeout", "0", "windowsize", "100"}), oack({"windowsize", "8"})},
         {1, "octet", pairs({"timeout", "2", "windowsize", "0"}), oack({"timeout", "2"})},
         {1, "octet", pairs({"timeout", "3"}), data_1}, // beyond the server's own
         {1, "octet", pairs({"multicast", "", "blksize", "x"}), data_1},
-        {2, "octet", pairs({"tsize", "3000", "blksize", "1024"}),
-         oack({"tsize", "3000", "blksize", "1024"})},
+        {2, "octet", pairs({"tsize", "3000", "blksize", "1024"}), oack({"tsize", "3000", "blksize", "1024"})},
         {2, "octet", pairs({"rollover", "0"}), tftp_packet(4, 0)},
     };
     for (const auto& c : cases) {

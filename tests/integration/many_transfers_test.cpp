@@ -188,8 +188,7 @@ TEST_F(many_transfers, the_list_of_recent_transfers_shows_each_with_its_progress
             [&] {
                 auto now = rows();
                 return now.size() > index &&
-                       std::regex_match(now[index],
-                                        std::regex(R"(\d\d:\d\d:\d\d\t127\.0\.0\.1\t)" + pattern));
+                       std::regex_match(now[index], std::regex(R"(\d\d:\d\d:\d\d\t127\.0\.0\.1\t)" + pattern));
             },
             5000);
     };

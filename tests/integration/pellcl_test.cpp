@@ -52,9 +52,8 @@ TEST_F(pellcl, gets_and_puts_against_pellsd) {
 TEST_F(pellcl, draws_its_meter_on_a_terminal_only) {
     server_process server({"--allow-download", "--extensions"});
     write_file(server.root() + "/image.bin", pattern_bytes(70000, 4));
-    std::string get = std::string(PELLCL_PATH) +
-                      " --get 127.0.0.1:" + std::to_string(server.port()) +
-                      " image.bin --blksize 512";
+    std::string get = std::string(PELLCL_PATH) + " --get 127.0.0.1:" +
+                      std::to_string(server.port()) + " image.bin --blksize 512";
     run_result on_terminal = run_program({"script", "-qec", get, "/dev/null"}, local.path(), 60000);
     EXPECT_EQ(on_terminal.status, 0) << on_terminal.err;
     EXPECT_TRUE(std::regex_search(
@@ -70,8 +69,8 @@ TEST_F(pellcl, draws_its_meter_on_a_terminal_only) {
                                      local.path(), 60000);
     EXPECT_EQ(waiting.out.find("bytes"), std::string::npos) << waiting.out;
     EXPECT_EQ(on_terminal.out.find("bytes received.\r"), std::string::npos); // no count lines
-    run_result into_file = run(
-        {"--get", "127.0.0.1:" + std::to_string(server.port()), "image.bin", "--blksize", "512"});
+    run_result into_file = run({"--get", "127.0.0.1:" + std::to_string(server.port()),
+                                "image.bin", "--blksize", "512"});
     EXPECT_EQ(into_file.out.find('\r'), std::string::npos) << into_file.out;
 }
 
@@ -102,8 +101,7 @@ TEST_F(pellcl, a_link_planted_by_another_user_is_not_written_through) {
         const std::string link = shared.file(planted ? "planted" : "own");
         std::filesystem::create_symlink(elsewhere.file("victim"), link);
         ASSERT_EQ(planted ? lchown(link.c_str(), 65534, 65534) : 0, 0);
-        run_result get =
-            run({"--get", "127.0.0.1:" + std::to_string(server.port()), "fw.bin", link});
+        run_result get = run({"--get", "127.0.0.1:" + std::to_string(server.port()), "fw.bin", link});
         EXPECT_EQ(get.status, planted ? 1 : 0) << get.err;
         EXPECT_EQ(read_file(elsewhere.file("victim")), planted ? "root's own" : "firmware");
         const std::string refusal = "Cannot open '" + link +

@@ -69,8 +69,8 @@ TEST_F(progress, a_transfer_that_moves_nothing_writes_no_count) {
     client.send_to(block.from_port, tftp_packet(4, 1));
     ASSERT_TRUE(wait_until(
         [&] {
-            return std::regex_match(
-                status(), std::regex(R"(Waited \d\.\d seconds\. Is there a client problem\?)"));
+            return std::regex_match(status(),
+                                    std::regex(R"(Waited \d\.\d seconds\. Is there a client problem\?)"));
         },
         10000))
         << status();
