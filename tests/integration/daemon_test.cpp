@@ -15,6 +15,19 @@
 
 namespace {
 
+// Whether a server started at port (which may take a moment to listen) sends a.txt's first block
+// with content.
+bool serves_first_block(uint16_t port, const std::string& content) {
+    udp_peer client;
+    return wait_until(
+        [&] {
+            client.send_to(port, tftp_request(1, "a.txt", "octet"));
+            auto answer = client.receive(200);
+            return answer && answer->bytes == tftp_packet(3, 1, content);
+        },
+        10000);
+}
+
 TEST(daemon, listens_receives_opens_a_transfer_socket_and_listens_again) {
     server_process server({"--allow-download"});
     ASSERT_TRUE(server.trace_shows("net_init: Successfully bound server socket."));
@@ -121,14 +134,7 @@ TEST(daemon, save_stores_the_options_and_a_later_run_starts_from_them) {
     child_process second(PELLSD_PATH,
                          {"--headless", "--port", std::to_string(port), "--user", "root"},
                          first.logs.path(), first.logs.path(), {"TMPDIR=" + first.logs.path()});
-    udp_peer client;
-    EXPECT_TRUE(wait_until(
-        [&] {
-            client.send_to(port, tftp_request(1, "a.txt", "octet"));
-            auto answer = client.receive(200);
-            return answer && answer->bytes == tftp_packet(3, 1, "stored root");
-        },
-        10000));
+    EXPECT_TRUE(serves_first_block(port, "stored root"));
 }
 
 // Without a display each program says what works instead of its window; an option alone
@@ -150,14 +156,7 @@ TEST(daemon, without_a_display_the_programs_say_so_and_an_option_alone_serves_he
                          {"--port", std::to_string(port), "--root", folder.path(),
                           "--allow-download", "--user", "root"},
                          folder.path(), folder.path(), {"TMPDIR=" + folder.path()});
-    udp_peer client;
-    EXPECT_TRUE(wait_until(
-        [&] {
-            client.send_to(port, tftp_request(1, "a.txt", "octet"));
-            auto answer = client.receive(200);
-            return answer && answer->bytes == tftp_packet(3, 1, "served");
-        },
-        10000));
+    EXPECT_TRUE(serves_first_block(port, "served"));
 }
 
 TEST(daemon, a_config_file_holds_the_settings_and_sighup_reads_it_again) {

@@ -31,6 +31,14 @@ class server_retransmission : public daemon_test {
             EXPECT_EQ(next_bytes(client, beyond_timeout_ms), first.bytes);
         return first;
     }
+    // The client took DATA 1 of a file of four blocks and acknowledged it: DATA 2 is out.
+    datagram second_block_sent(udp_peer& client) {
+        write_file(root_file("slow.bin"), pattern_bytes(2000, 8));
+        client.send_to(port, tftp_request(1, "slow.bin", "octet"));
+        datagram first = expect_packet(client, 3, 1);
+        client.send_to(first.from_port, tftp_packet(4, 1));
+        return expect_packet(client, 3, 2);
+    }
 };
 
 TEST_F(server_retransmission,
@@ -60,15 +68,11 @@ TEST_F(server_retransmission, a_peer_that_never_answers_gets_three_copies_of_the
 // right ACK runs out as it would without the repeats.
 TEST_F(server_retransmission, repeated_acks_do_not_hold_back_a_lost_block) {
     packet_timeout = 2;
-    write_file(root_file("slow.bin"), pattern_bytes(2000, 8));
     udp_peer client;
-    client.send_to(port, tftp_request(1, "slow.bin", "octet"));
-    datagram first = expect_packet(client, 3, 1);
-    client.send_to(first.from_port, tftp_packet(4, 1));
-    datagram lost = expect_packet(client, 3, 2);
+    datagram lost = second_block_sent(client);
     std::optional<datagram> again;
     for (int i = 0; i < 5 && !again; ++i) { // the same ACK once a second, within every wait
-        client.send_to(first.from_port, tftp_packet(4, 1));
+        client.send_to(lost.from_port, tftp_packet(4, 1));
         again = client.receive(1000);
     }
     ASSERT_TRUE(again);
@@ -78,12 +82,8 @@ TEST_F(server_retransmission, repeated_acks_do_not_hold_back_a_lost_block) {
 // Once a round trip is measured a lost block costs a fifth of a second, not the second a wait
 // lasts before it.
 TEST_F(server_retransmission, once_a_round_trip_is_measured_a_lost_block_goes_again_sooner) {
-    write_file(root_file("slow.bin"), pattern_bytes(2000, 8));
     udp_peer client;
-    client.send_to(port, tftp_request(1, "slow.bin", "octet"));
-    datagram first = expect_packet(client, 3, 1);
-    client.send_to(first.from_port, tftp_packet(4, 1));
-    datagram lost = expect_packet(client, 3, 2);
+    datagram lost = second_block_sent(client);
     EXPECT_EQ(next_bytes(client, 800), lost.bytes);
 }
 
