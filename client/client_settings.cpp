@@ -37,7 +37,7 @@ std::string client_request_check(client_request* r) {
                "' must be HOST, HOST:PORT or [IPv6]:PORT, with a port from 1 to 65535.";
     if (r->Action == 0) {
         if (r->LocalFile.empty()) return "Please provide a valid local filename.";
-        if (!file_readable(r->LocalFile))
+        if (r->LocalFile != standard_stream_name && !file_readable(r->LocalFile))
             return "Failed to open '" + r->LocalFile + "' for reading: " + error_text(errno) + ".";
     }
     if (r->RemoteFile.empty()) return "Please provide a remote file name.";

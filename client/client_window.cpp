@@ -6,6 +6,7 @@
 #include "diag/status.h"
 #include "diag/trace.h"
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/socket.h"
 #include "session.h"
@@ -22,6 +23,19 @@ constexpr size_t start_folder_limit = 258;
 constexpr size_t chooser_path_limit = 259;
 // How long the close waits for a stopped transfer to close its socket and file.
 constexpr int transfer_end_wait_ms = 2000;
+
+// Until the user edits the local file, it is the remote file's name in this folder, and follows
+// the remote name as it is typed; empty once the user has chosen a local file of their own.
+std::string local_folder;
+
+void local_follows_remote() {
+    if (local_folder.empty()) return;
+    const std::string remote = ui_get_text(IDC_REMOTE_FILE, chooser_path_limit);
+    const size_t slash = remote.find_last_of(path_separators);
+    ui_set_text(IDC_LOCAL_FILE,
+                native_path(local_folder + "/" +
+                            (slash == std::string::npos ? remote : remote.substr(slash + 1))));
+}
 
 // A box or a choice the user changed: its controls follow, and the status line says what it
 // now means. The field a choice or the log's box leads to takes the focus.
@@ -73,6 +87,7 @@ void choose_local_file() {
     std::string path;
     if (!ui_choose_file(chooser, &path)) return;
     ui_set_text(IDC_LOCAL_FILE, path);
+    local_folder.clear();
     size_t slash = path.find_last_of(path_separators);
     ui_set_text(IDC_REMOTE_FILE, slash == std::string::npos ? path : path.substr(slash + 1));
 }
@@ -89,6 +104,9 @@ void client_window_open() {
     client_setting_table().show(request);
     client_settings_read(&request);
     client_setting_table().show(request);
+    // A folder alone would fail at Start: the remote file's name goes in it.
+    local_folder = path_is_folder(request.LocalFile) ? request.LocalFile : "";
+    local_follows_remote();
     ui_focus(IDC_HOST);
 }
 
@@ -105,6 +123,10 @@ void client_command(int id) {
     case IDC_CLOSE:
         client_window_close();
         return;
+    case IDC_REMOTE_FILE:
+        return local_follows_remote();
+    case IDC_LOCAL_FILE:
+        return local_folder.clear();
     default:
         return setting_changed(id);
     }

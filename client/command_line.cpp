@@ -61,6 +61,8 @@ int parse(const command_line& line, client_request* r) {
     r->Hostname = names[0];
     r->Action = put ? 0 : 1;
     const std::string third = names.size() > 2 ? names[2] : "";
+    if (put && names[1] == standard_stream_name && third.empty())
+        return fail("--put - needs the REMOTE name to store standard input as.");
     r->RemoteFile = get ? names[1] : third.empty() ? base_name(names[1]) : third;
     r->LocalFile = get ? third : names[1];
     return -1;
@@ -69,6 +71,8 @@ int parse(const command_line& line, client_request* r) {
 // The exit status of the transfer, with the summary of one that completed, or the reason of one
 // that failed on standard error: once, whether a box or the status line said it.
 int report_end(bool verbose, const std::string& host) {
+    // A summary takes the meter's place; a failure leaves it where it stopped.
+    if (last_transfer_end != END_COMPLETED) ui_console_end_line();
     switch (last_transfer_end.load()) {
     case END_COMPLETED:
         if (!verbose) ui_console_say(ui_get_text(IDC_STATUS, 200));
@@ -106,7 +110,8 @@ void command_line_usage(const char* program) {
         "  REMOTE                 the file's name on the server (--put: default LOCAL's\n"
         "                         name)\n"
         "  LOCAL                  the file on this machine (--get: default REMOTE's name\n"
-        "                         in the current folder)\n"
+        "                         in the current folder); - writes standard output\n"
+        "                         (--get) or reads standard input (--put REMOTE)\n"
         "%s"
         "\n"
         "Examples:\n"
@@ -124,8 +129,11 @@ int command_line_main(int argc, char** argv) {
     if (int status = line.parse_or_answer(argc, argv, pellcl); status >= 0) return status;
     client_request request;
     if (int status = parse(line, &request); status >= 0) return status;
+    // A download to standard output leaves it to the file's bytes.
+    FILE* lines = request.Action == 1 && request.LocalFile == standard_stream_name ? stderr : stdout;
+    ui_console_lines_to(lines);
     // On a terminal one line, redrawn in place, counts the bytes instead of a line a second.
-    if (stdout_is_terminal()) {
+    if (is_terminal(lines)) {
         static role_profile metered = [] {
             role_profile p = client_role;
             p.texts.progress_kind_1 = p.texts.progress_kind_2 = nullptr;

@@ -10,7 +10,7 @@
 int main(int argc, char** argv) {
     process_use_utf8(&argc, &argv);
     std::string error;
-    bool config_read = registry_config_option(&argc, argv, &error);
+    bool config_read = registry_config_option(&argc, argv, &error, false);
     // Anything but the window speaks to a console.
     if (!config_read || argc > 1) process_use_console();
     if (!config_read) {

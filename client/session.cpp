@@ -74,9 +74,9 @@ namespace {
 option_set options_to_ask(transfer& t, int opcode, const client_request& r) {
     option_set asked;
     asked.set(option_name::blksize, r.BlockSize);
-    if (t.mode == MODE_OCTET)
-        asked.set(option_name::tsize,
-                  opcode == OP_RRQ ? 0 : std::max<int64_t>(0, file_size(t.path)));
+    // A size that cannot be told (standard input) is not announced.
+    const int64_t size = opcode == OP_RRQ ? 0 : file_size(t.path);
+    if (t.mode == MODE_OCTET && size >= 0) asked.set(option_name::tsize, size);
     // The server's own timeout holds unless the user chose one.
     if (t.timeout_seconds != timeout_max_seconds)
         asked.set(option_name::timeout, t.timeout_seconds);
@@ -134,7 +134,13 @@ void client_transfer(const client_request& r) {
     transfer t;
     t.mode = r.Mode == 0 ? MODE_NETASCII : MODE_OCTET;
     t.timeout_seconds = r.Timeout;
-    if (!file_open(t, local, download ? "wb" : "rb", download ? 1 : 0)) {
+    const char* open_mode = download ? "wb" : "rb";
+    const int32_t first_block = download ? 1 : 0;
+    // "-" is standard output or input, as command-line tools take it.
+    if (local == standard_stream_name
+            ? !file_adopt(t, standard_stream(download, t.mode == MODE_NETASCII), local, open_mode,
+                          first_block)
+            : !file_open(t, local, open_mode, first_block)) {
         report_error((std::string(download ? "Cannot open '%s' for writing: "
                                            : "Cannot open '%s' for reading: ") +
                       error_text(errno) + ".")
@@ -227,7 +233,7 @@ void run_transfer_thread(const client_request& r) {
     gauge_stop();
     buttons_idle();
     if (last_transfer_end == END_REFUSED)
-        ui_message_box(refusal_text, "Transfer error", ui_icon::information, ui_buttons::ok);
+        ui_message_box(refusal_text, "Transfer error", ui_icon::error, ui_buttons::ok);
 }
 
 } // namespace

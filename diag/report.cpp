@@ -62,7 +62,7 @@ void report_peer_unreachable(const char* text) {
     report_transfer_end(std::string(text) + " (" + error_text(sock_last_error()) + ")");
 }
 
-void report_error(const char* text) { show(cut(text), ui_icon::information); }
+void report_error(const char* text) { show(cut(text), ui_icon::error); }
 void report_error(const char* f, const char* argument) {
-    show(format(f, argument), ui_icon::information);
+    show(format(f, argument), ui_icon::error);
 }

@@ -41,18 +41,21 @@ bool file_open(transfer& t, const file_place& place, const char* open_mode, int3
     t.file = open_mode[0] == 'w'
                  ? staged_open(place, r.regular_files_only, text, r.new_file_mode, &t.staged, &error)
                  : stream_open(place, r.regular_files_only, text);
-    const std::string& path = place.path;
-    if (!t.file) {
-        if (error != 0) errno = error;
-        return false;
-    }
+    if (!t.file && error != 0) errno = error;
+    // A binary file read whole is what the transfer moves; the bytes of a netascii one change
+    // on the way.
+    if (t.file && open_mode[0] == 'r' && t.mode == MODE_OCTET) t.meter->total = file_size(place);
+    return file_adopt(t, t.file, place.path, open_mode, initial_block);
+}
+
+bool file_adopt(transfer& t, FILE* stream, const std::string& path, const char* open_mode,
+                int32_t initial_block) {
+    t.file = stream;
+    if (!stream) return false;
     t.nextblknum = initial_block;
     t.saw_cr = 0;
     t.nextchar = -1;
     t.path = path;
-    // A binary file read whole is what the transfer moves; the bytes of a netascii one change
-    // on the way.
-    if (open_mode[0] == 'r' && t.mode == MODE_OCTET) t.meter->total = file_size(place);
     trace_line("file_open: opened %s, mode = %s.", path.c_str(), open_mode);
     status_file_write(path, &t);
     return true;

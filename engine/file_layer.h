@@ -12,6 +12,10 @@ struct transfer;
 // Opens path for the transfer with a C open mode and resets its conversion state; false, with the
 // reason in errno, when it cannot be opened. The server opens regular files only.
 bool file_open(transfer& t, const file_place& place, const char* open_mode, int32_t initial_block);
+// The same for a stream that is open already (standard input or output), named name; false, with
+// errno as it is, when there is none.
+bool file_adopt(transfer& t, FILE* stream, const std::string& name, const char* open_mode,
+                int32_t initial_block);
 // Fills buffer with up to count bytes for the wire; fewer only at the end of the file.
 int file_read(transfer& t, uint8_t* buffer, int count);
 // Stores count bytes received from the wire.

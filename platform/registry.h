@@ -13,8 +13,9 @@ struct registry_key;
 // per-user store when path is empty).
 void registry_use_file(const std::string& path);
 // Takes "--config FILE" (or "--config=FILE") out of the arguments and keeps the settings in FILE
-// from then on; false, with the reason in *error, when FILE is missing.
-bool registry_config_option(int* argc, char** argv, std::string* error);
+// from then on; false, with the reason in *error, when FILE is not named, or names no file and
+// the arguments do not hold --save (which counts only where save_creates).
+bool registry_config_option(int* argc, char** argv, std::string* error, bool save_creates);
 
 // An existing key, or nullptr when there is none.
 registry_key* registry_open_key(const std::string& path);
@@ -28,5 +29,16 @@ void registry_set_string(registry_key* key, const std::string& name, const std::
 std::vector<std::string> registry_value_names(registry_key* key);
 // Where the key is kept, as a user would look for it: the file, or the registry's path.
 std::string registry_location(const std::string& path);
+// Where a stored value, or a line that holds none, was read: the file (none in the Windows
+// registry) and its line from 1 (0 where the store has no lines), and the line's own text.
+struct registry_value_place {
+    std::string file;
+    int line = 0;
+    std::string text;
+};
+registry_value_place registry_value_line(registry_key* key, const std::string& name);
+// The lines of the key's file that are neither a value, a section, a comment nor blank; one of
+// line 0 when the file could not be read, its text the reason.
+std::vector<registry_value_place> registry_unreadable_lines(registry_key* key);
 // Writes the key out and lets go of it; false when something written did not reach the store.
 bool registry_close_key(registry_key* key);

@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     if (service_command(argc, argv, &status)) return status;
 #endif
     std::string error;
-    bool config_read = registry_config_option(&argc, argv, &error);
+    bool config_read = registry_config_option(&argc, argv, &error, true);
     // Anything but the window speaks to a console.
     if (!config_read || argc > 1) process_use_console();
     if (!config_read) {

@@ -113,7 +113,7 @@ int remove_service() {
 int run(int argc, char** argv) {
     std::string log = text_of(config_argument(argc, argv).parent_path() / "pellsd.log");
     std::string error;
-    if (!registry_config_option(&argc, argv, &error)) return 2;
+    if (!registry_config_option(&argc, argv, &error, false)) return 2;
     static char headless[] = "--headless";
     argv[1] = headless;
     int status = service_run(entry.name, log, headless_main, argc, argv);

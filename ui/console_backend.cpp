@@ -12,6 +12,7 @@ namespace {
 std::atomic<int> status_control{0};
 std::atomic<int> meter_bar{0}, meter_rate{0};
 std::atomic<bool> status_shown{true};
+std::atomic<FILE*> lines{stdout};
 std::mutex output;
 bool meter_drawn = false; // the last thing written is the meter, without its line's end
 
@@ -19,19 +20,26 @@ void draw_meter() {
     std::string rate = store_get_text(meter_rate);
     std::string line = store_get_text(meter_bar) + (rate.empty() ? "" : ", " + rate);
     std::lock_guard<std::mutex> lock(output);
-    std::printf("\r%s\x1b[K", line.c_str());
-    std::fflush(stdout);
+    std::fprintf(lines, "\r%s\x1b[K", line.c_str());
+    std::fflush(lines);
     meter_drawn = true;
+}
+
+// The meter stays as it was drawn, and what comes next begins a line of its own. The caller holds
+// the output.
+void meter_line_end() {
+    if (meter_drawn) std::fputc('\n', lines);
+    meter_drawn = false;
 }
 
 void print_status(const std::string& text) {
     time_of_day t = clock_time_of_day();
     std::lock_guard<std::mutex> lock(output);
     // A status line takes the meter's place; the meter comes back below it at its next change.
-    if (meter_drawn) std::fputs("\r\x1b[K", stdout);
+    if (meter_drawn) std::fputs("\r\x1b[K", lines);
     meter_drawn = false;
-    std::printf("%02d:%02d:%02d %s\n", t.hours, t.minutes, t.seconds, text.c_str());
-    std::fflush(stdout);
+    std::fprintf(lines, "%02d:%02d:%02d %s\n", t.hours, t.minutes, t.seconds, text.c_str());
+    std::fflush(lines);
 }
 
 void console_set_text(int id, const std::string& text) {
@@ -43,6 +51,7 @@ void console_set_text(int id, const std::string& text) {
 ui_answer console_message_box(const std::string& text, const std::string& title, ui_icon,
                               ui_buttons buttons) {
     std::lock_guard<std::mutex> lock(output);
+    meter_line_end();
     std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
     std::fflush(stderr);
     return default_answer(buttons);
@@ -75,6 +84,13 @@ void ui_console_meter(int bar_id, int rate_id) {
 void ui_console_status_shown(bool shown) { status_shown = shown; }
 
 void ui_console_say(const std::string& text) { print_status(text); }
+
+void ui_console_lines_to(FILE* stream) { lines = stream; }
+
+void ui_console_end_line() {
+    std::lock_guard<std::mutex> lock(output);
+    meter_line_end();
+}
 
 void ui_console_install(int status_id) {
     status_control = status_id;

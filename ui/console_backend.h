@@ -2,6 +2,7 @@
 // day, message boxes to standard error answered with their default button, choosers are cancelled.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 // status_id names the control that is the program's status line.
@@ -13,3 +14,8 @@ void ui_console_meter(int bar_id, int rate_id);
 // one all the same.
 void ui_console_status_shown(bool shown);
 void ui_console_say(const std::string& text);
+// Where the status lines and the meter go: standard output unless standard output carries data.
+void ui_console_lines_to(FILE* stream);
+// Ends the meter's line, so that what is written next (a farewell, an interruption's message)
+// stands on a line of its own.
+void ui_console_end_line();

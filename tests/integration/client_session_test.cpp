@@ -198,7 +198,7 @@ TEST_F(client_session, error_replies_show_the_code_text_and_the_servers_words) {
         const std::string said = std::string(c.text) + " The server said: nope";
         EXPECT_EQ(last_box_shown().title, "Transfer error");
         EXPECT_EQ(last_box_shown().text, said);
-        EXPECT_EQ(last_box_shown().icon, ui_icon::information);
+        EXPECT_EQ(last_box_shown().icon, ui_icon::error);
         EXPECT_EQ(status_lines().back(), said);
         EXPECT_EQ(last_transfer_end, END_REFUSED);
     }

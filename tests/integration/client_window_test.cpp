@@ -8,6 +8,7 @@
 #include "engine_fixture.h"
 #include "packet_expect.h"
 #include "platform/folders.h"
+#include "platform/registry.h"
 #include "settings_store.h"
 #include "ui/test_backend.h"
 #include "ui/ui.h"
@@ -34,7 +35,16 @@ class client_window : public engine_test {
 };
 
 TEST_F(client_window, opens_on_a_binary_download_into_the_current_folder) {
-    EXPECT_EQ(ui_get_text(IDC_LOCAL_FILE, 300), current_folder());
+    EXPECT_EQ(ui_get_text(IDC_LOCAL_FILE, 300), current_folder() + "/");
+    // The remote file's name in that folder, following it as it is typed until it is edited.
+    ui_set_text(IDC_REMOTE_FILE, "images/fw.bin");
+    client_command(IDC_REMOTE_FILE);
+    EXPECT_EQ(ui_get_text(IDC_LOCAL_FILE, 300), current_folder() + "/fw.bin");
+    ui_set_text(IDC_LOCAL_FILE, "/tmp/mine.bin");
+    client_command(IDC_LOCAL_FILE);
+    ui_set_text(IDC_REMOTE_FILE, "other.bin");
+    client_command(IDC_REMOTE_FILE);
+    EXPECT_EQ(ui_get_text(IDC_LOCAL_FILE, 300), "/tmp/mine.bin");
     EXPECT_TRUE(ui_is_checked(IDC_DOWNLOAD));
     EXPECT_FALSE(ui_is_checked(IDC_UPLOAD));
     EXPECT_TRUE(ui_is_checked(IDC_BINARY));
@@ -157,8 +167,10 @@ TEST_F(client_window, stored_choices_are_read_without_regard_to_case) {
     EXPECT_TRUE(ui_is_checked(IDC_LOG_TRACES));
     EXPECT_TRUE(ui_is_enabled(IDC_TRACE_FILE));
     EXPECT_EQ(ui_list_selection(IDC_PACKET_TIMEOUT), 118); // out of range: said, 120 used
-    EXPECT_EQ(last_box_shown().text, "Some stored settings cannot be used:\nTimeout is '500', "
-                                     "not a number from 2 to 120; 120 is used.");
+    EXPECT_EQ(last_box_shown().text, "Some settings stored in " +
+                                         registry_location(client_settings_key) +
+                                         " cannot be used:\nline 5: Timeout is '500', not a "
+                                         "number from 2 to 120; 120 is used.");
 }
 
 TEST_F(client_window, closing_during_a_transfer_asks_first) {

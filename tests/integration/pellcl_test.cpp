@@ -22,7 +22,7 @@ class pellcl : public testing::Test {
 };
 
 TEST_F(pellcl, gets_and_puts_against_pellsd) {
-    server_process server({"--allow-download", "--allow-upload"});
+    server_process server({"--allow-download", "--allow-upload", "--extensions"});
     write_file(server.root() + "/remote.bin", pattern_bytes(3000, 1));
     std::string host = "127.0.0.1:" + std::to_string(server.port());
     run_result get = run({"--get", host, "remote.bin", "--verbose"}); // into the current folder
@@ -46,6 +46,16 @@ TEST_F(pellcl, gets_and_puts_against_pellsd) {
     EXPECT_EQ(run({"--put", "tftp://" + host + "/url-up.bin", local.file("url.bin")}).status, 0);
     ASSERT_TRUE(server.summaries_shown(4));
     EXPECT_TRUE(read_file(server.root() + "/url-up.bin") == pattern_bytes(3000, 1));
+
+    // "-": standard output and input (of a size not told), the counts on standard error.
+    const std::string pellcl = std::string(PELLCL_PATH) + " ";
+    run_result piped = run_program({"sh", "-c", pellcl + "--get " + host + " remote.bin -"}, "/");
+    EXPECT_TRUE(piped.out == pattern_bytes(3000, 1));
+    EXPECT_NE(piped.err.find("3000 bytes received in"), std::string::npos) << piped.err;
+    piped = run_program({"sh", "-c", "printf piped | " + pellcl + "--put " + host + " - in.txt"}, "/");
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    ASSERT_TRUE(server.summaries_shown(6));
+    EXPECT_EQ(read_file(server.root() + "/in.txt"), "piped");
 }
 
 // On a terminal one line counts the transfer, redrawn in place; into a file, plain lines.
@@ -164,6 +174,7 @@ TEST_F(pellcl, rejects_bad_command_lines) {
                                           {"--get", "h", "a", "--blksize", "7"},
                                           {"--get", "h", "a", "--windowsize=0"},
                                           {"--get", "h", "a", "--config"},
+                                          {"--get", "h", "a", "--config", "missing.ini"},
                                           {"--get", "tftp://h/"},
                                           {"--get", "tftp://h/a", "b", "c"}}) {
         run_result r = run(args);

@@ -113,7 +113,7 @@ TEST_F(trace_test, a_report_is_traced_exactly_as_its_box_shows_it) {
     ASSERT_EQ(ui_test_boxes().size(), 1u);
     EXPECT_EQ(ui_test_boxes()[0].title, "Error");
     EXPECT_EQ(ui_test_boxes()[0].text, "Upload root '/srv/100%d%s' does not exist.");
-    EXPECT_EQ(ui_test_boxes()[0].icon, ui_icon::information);
+    EXPECT_EQ(ui_test_boxes()[0].icon, ui_icon::error);
     EXPECT_EQ(lines_of(trace()).at(0).substr(14), "Upload root '/srv/100%d%s' does not exist.");
 }
 
