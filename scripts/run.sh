@@ -7,11 +7,14 @@ top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 folder="$(cd "${1:-.}" && pwd)"
 
 bash "$top/scripts/setup.sh"
+echo "Building pellsd in build/release (the first build takes a few minutes)..."
 bash "$top/scripts/build.sh" "$top/build/release" -DCMAKE_BUILD_TYPE=Release -DPELL_TESTS=OFF \
     >/dev/null
 server="$top/build/release/server/pellsd"
 
 for port in $(seq 6969 7069); do
+    # A port something already holds is passed over without a word.
+    [ -z "$(ss -Hlun "sport = :$port")" ] || continue
     # Started as root (by sudo), it serves as the user who can read the folder.
     "$server" --headless --port "$port" --root "$folder" --allow-download --extensions \
         --user "${SUDO_USER:-$(id -un)}" &

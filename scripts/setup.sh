@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need, when any is missing:
 # the compilers and build tools, Qt 6, GoogleTest, CLI11, clang's fuzzer runtime, the TFTP peers the
-# tests talk to, what builds and checks the package (dpkg-dev, the manual-page linter). With
-# --windows also the cross compiler for Windows, Wine to run what it builds, and what makes the
-# installer and its icons, and the virtual display the windows are tested on.
+# tests talk to, what builds and checks the package (dpkg-dev, the manual-page linter), ss and ip
+# (iproute2). With --windows also the cross compiler for Windows, Wine to run what it builds, and
+# what makes the installer and its icons, and the virtual display the windows are tested on.
 set -euo pipefail
 
 packages=(cmake g++ make qt6-base-dev libgtest-dev libcli11-dev clang libclang-rt-14-dev
-          tftp-hpa tftpd-hpa atftp busybox curl dpkg-dev mandoc)
+          tftp-hpa tftpd-hpa atftp busybox curl dpkg-dev mandoc iproute2)
 if [ "${1:-}" = "--windows" ]; then
     packages+=(g++-mingw-w64-x86-64-posix googletest wine wine64 nsis librsvg2-bin icoutils
               xvfb fonts-wine)

@@ -19,6 +19,7 @@
 #include "request_intake.h"
 #include "roots.h"
 #include "run_as.h"
+#include "server_run.h"
 #include "settings.h"
 #include "transfer_board.h"
 #include "transfer_ports.h"
@@ -119,6 +120,9 @@ void listen(daemon_state& d, const stop_request& stop) {
     if (!d.waits.usable() || !d.waits.add(stop.event()))
         report_fatal("net_init: can't create the datagram socket.");
     d.listeners = net_init("tftp");
+    // One status file for each server a user runs, named after its port.
+    if (!d.listeners.empty())
+        status_file_instance("-" + std::to_string(d.listeners.front()->where.port));
     for (const auto& l : d.listeners) {
         if (!d.waits.add(l->socket.get()))
             report_fatal("net_init: can't create the datagram socket.");
@@ -239,6 +243,7 @@ void TFTPStartDaemon(const std::shared_ptr<stop_request>& stop) {
     // As the user the uploads are written as: what it may remove, they could have left.
     roots_leftovers_remove(*settings_now());
     event_set(daemon_listening_event());
+    server_listening();
     while (!stop->raised()) {
         // An idle server sleeps here until a datagram, a wait's end or the stop: it never polls.
         std::vector<int> ready =

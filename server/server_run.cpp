@@ -16,20 +16,25 @@
 #include "roots.h"
 #include "settings.h"
 
+#include <mutex>
+
 namespace {
 
 // How long the close waits for a daemon that a stop has not ended yet.
 constexpr int daemon_end_wait_ms = 2000;
 
-std::atomic<void (*)(bool)> state_shown{nullptr};
+std::atomic<void (*)(server_state)> state_shown{nullptr};
+// Orders the daemon's "listening" against a Disable, so that a stopped server never shows as
+// enabled.
+std::mutex state_mutex;
 
-void show_state(bool enabled) {
-    if (auto shown = state_shown.load()) shown(enabled);
+void show_state(server_state state) {
+    if (auto shown = state_shown.load()) shown(state);
 }
 
 } // namespace
 
-void server_state_shown(void (*shown)(bool enabled)) { state_shown = shown; }
+void server_state_shown(void (*shown)(server_state state)) { state_shown = shown; }
 
 bool server_start(const server_settings& value, bool (*before_serving)()) {
     if (!trace_open(value.TraceEnabled == 1, value.TracePath)) {
@@ -42,14 +47,16 @@ bool server_start(const server_settings& value, bool (*before_serving)()) {
     packet_timeout = value.Timeout;
     access_lists_resolve();
 
-    show_state(true);
-    ServerEnabled = 1;
+    {
+        std::lock_guard<std::mutex> lock(state_mutex);
+        ServerEnabled = 1;
+        show_state(server_state::starting);
+    }
     stop_clear();
     event_clear(server_disabled_event());
     trace_line("PelloryTFTP server v1.0.1 commencing...");
     trace_line("%s", winsock_line().c_str());
     os_version_line();
-    status_text("TFTP server is enabled.");
     // Started before the window thread lowers its priority, so that it runs at normal priority;
     // a daemon that a quick Disable has stopped is waited for by the new one, not by the window.
     if (int error = daemon_start(); error != 0) {
@@ -81,11 +88,21 @@ int server_disabled_event() {
     return event;
 }
 
+void server_listening() {
+    std::lock_guard<std::mutex> lock(state_mutex);
+    if (ServerEnabled != 1 || !daemon_run_is_current()) return;
+    show_state(server_state::listening);
+    status_text("TFTP server is enabled.");
+}
+
 void server_disable() {
-    if (ServerEnabled == 0) return;
+    {
+        std::lock_guard<std::mutex> lock(state_mutex);
+        if (ServerEnabled == 0) return;
+        ServerEnabled = 0;
+        show_state(server_state::disabled);
+    }
     event_set(server_disabled_event());
-    show_state(false);
-    ServerEnabled = 0;
     stop_raise();
     daemon_stop();
     roots_release();

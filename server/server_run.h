@@ -16,12 +16,16 @@ bool server_start(const server_settings& value, bool (*before_serving)() = nullp
 void server_reload(const server_settings& value);
 // The log follows the value's switch: opened at its path when it is on, closed when it is off.
 void server_log_follow(const server_settings& value);
+// Said by the daemon once it listens: only then does the server show as enabled, so that one
+// that could not bind never did.
+void server_listening();
 // Stops serving; the daemon closes its transfers and its sockets and ends. Nothing when it does
 // not serve.
 void server_disable();
 // Set when the server stops, for a front end that waits for it.
 int server_disabled_event();
-// The front end that shows the state: shown(true) as the server starts, shown(false) as it stops.
-void server_state_shown(void (*shown)(bool enabled));
+enum class server_state { disabled, starting, listening };
+// The front end that shows the state, told of each change.
+void server_state_shown(void (*shown)(server_state state));
 // Stops the server, lets its workers end, closes every file and says goodbye.
 void server_close();

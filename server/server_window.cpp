@@ -7,6 +7,7 @@
 #include "diag/trace.h"
 #include "platform/privileges.h"
 #include "platform/registry.h"
+#include "roots.h"
 #include "server_controls.h"
 #include "server_run.h"
 #include "settings.h"
@@ -18,11 +19,14 @@ using namespace tftps_controls;
 
 namespace {
 
-void show_state(bool enabled) {
-    ui_set_text(IDC_STATUS_ICON, enabled ? ICON_ENABLED : ICON_DISABLED);
-    ui_set_text(IDC_STATUS_SENTENCE, enabled ? "The Trivial FTP server is currently enabled."
-                                             : "The Trivial FTP server is currently disabled.");
-    ui_set_text(IDC_ENABLE, enabled ? "Disable s&erver" : "&Enable server");
+void show_state(server_state state) {
+    const bool listening = state == server_state::listening;
+    ui_set_text(IDC_STATUS_ICON, listening ? ICON_ENABLED : ICON_DISABLED);
+    ui_set_text(IDC_STATUS_SENTENCE, listening ? "The Trivial FTP server is currently enabled."
+                                               : "The Trivial FTP server is currently disabled.");
+    // A server that is starting may be disabled before it listens.
+    ui_set_text(IDC_ENABLE,
+                state == server_state::disabled ? "&Enable server" : "Disable s&erver");
 }
 
 // A control the user changed: its setting serves from the next request, and a switch says what
@@ -84,13 +88,22 @@ void save_options() {
     status_text("Options have been saved.");
 }
 
+// Read over value; with nothing stored yet, the advice to choose settings of one's own.
+void read_stored(server_settings* value) {
+    if (!settings_read(value))
+        ui_message_box("The TFTP server has reverted to factory settings.\nIt is recommended that "
+                       "you modify them for your needs.\nNo settings are stored in " +
+                           registry_location(server_settings_key) + " yet; saving them creates it.",
+                       "Configuration advice", ui_icon::information, ui_buttons::ok);
+}
+
 void reset_options() {
     if (ui_message_box("Are you sure you want to revert to the saved options?", "Reset options",
                        ui_icon::question, ui_buttons::yes_no) != ui_answer::yes)
         return;
     // What the store holds comes back; what it lacks stays as it is.
     server_settings value = *settings_now();
-    settings_read(&value);
+    read_stored(&value);
     settings_serve(value);
     server_setting_table().show(value);
     status_text("Options have been reset.");
@@ -105,14 +118,14 @@ void server_window_open() {
     server_settings value = settings_factory();
     server_setting_table().fill_lists();
     server_setting_table().show(value);
-    settings_read(&value);
+    read_stored(&value);
     settings_serve(value);
     server_setting_table().show(value);
     // The window keeps the user's desktop session, so it never changes users: it says how not to
     // need root instead.
     if (running_as_root())
         status_text("Running as root. To serve port 69 without it, give the program "
-                    "CAP_NET_BIND_SERVICE (sudo setcap cap_net_bind_service=+ep /usr/bin/pellsd) "
+                    "CAP_NET_BIND_SERVICE (sudo setcap cap_net_bind_service=+ep /usr/sbin/pellsd) "
                     "or choose a port from 1024 up, and open the window as yourself.");
     if (value.ServerEnabled == 1) server_enable();
 }
@@ -149,6 +162,7 @@ void server_enable() {
     server_settings value = *settings_now();
     std::string refusal = server_setting_table().take_all(&value);
     settings_serve(value);
+    roots_prepare(value);
     if (refusal.empty()) refusal = server_settings_check(value);
     if (!refusal.empty()) return report_error(refusal.c_str());
     server_start(value);

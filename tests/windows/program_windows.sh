@@ -49,7 +49,7 @@ server_pid=$!
 pids="$server_pid"
 drive wait TFTPS set TFTPS 1050 "$port" set TFTPS 1043 127.0.0.1 click TFTPS 1003 \
     set TFTPS 1014 "$(winepath -w "$scratch/root")" click TFTPS 1023 \
-    until TFTPS 1026 "currently enabled" until TFTPS 1027 "Listening on"
+    until TFTPS 1026 "currently enabled"
 tftp 127.0.0.1 "$port" -m binary -c get firmware.bin "$scratch/got/enabled.bin"
 same "$scratch/firmware.bin" "$scratch/got/enabled.bin" "tftp-hpa download from the server window"
 
@@ -78,7 +78,7 @@ echo "ok: Close ends the server's window"
 wine "$pellsd" </dev/null >/dev/null 2>&1 &
 server_pid=$!
 pids="$server_pid"
-drive wait TFTPS until TFTPS 1050 "$port" until TFTPS 1027 "Listening on"
+drive wait TFTPS until TFTPS 1050 "$port" until TFTPS 1026 "currently enabled"
 tftp 127.0.0.1 "$port" -m binary -c get firmware.bin "$scratch/got/reopened.bin"
 same "$scratch/firmware.bin" "$scratch/got/reopened.bin" "the saved options, read back, serve"
 drive click TFTPS 1019
