@@ -44,14 +44,11 @@ void file_mask_apply(const server_settings& value) {
 
 server_settings settings_factory() { return server_settings{}; }
 
-void settings_read(server_settings* value) {
+bool settings_read(server_settings* value) {
     settings_report report;
-    if (!server_setting_table().read(server_settings_key, value, &report))
-        ui_message_box("The TFTP server has reverted to factory settings.\nIt is recommended that "
-                       "you modify them for your needs.\nNo settings are stored in " +
-                           registry_location(server_settings_key) + " yet; saving them creates it.",
-                       "Configuration advice", ui_icon::information, ui_buttons::ok);
+    const bool stored = server_setting_table().read(server_settings_key, value, &report);
     report.show();
+    return stored;
 }
 
 bool settings_save(const server_settings& value, bool enabled) {

@@ -68,7 +68,7 @@ bool setting_table<Value>::read(const std::string& key_name, Value* value,
         if (r.kind == setting_kind::text) {
             const bool refused = r.instead && r.usable && !r.usable(text);
             value->*r.text = refused ? factory.*r.text : text;
-            if (refused) report->unusable(r.name, text, r.wanted, r.instead);
+            if (refused) report->unusable(key, r.name, text, r.wanted, r.instead);
             continue;
         }
         int read = 0;
@@ -79,7 +79,7 @@ bool setting_table<Value>::read(const std::string& key_name, Value* value,
         // A switch is on only when it says so; anything else stands for its factory value.
         int used = r.kind == setting_kind::yes_no ? 0 : factory.*r.number;
         value->*r.number = used;
-        report->unusable(r.name, text, setting_texts::wanted(r.kind, r.low, r.high, r.words),
+        report->unusable(key, r.name, text, setting_texts::wanted(r.kind, r.low, r.high, r.words),
                          setting_texts::written(r.kind, used, r.words));
     }
     report->unknown(key, known);

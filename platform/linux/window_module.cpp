@@ -42,6 +42,10 @@ int window_module_run(const char* module, const char* instead, int argc, char** 
         if (entry) return entry(argc, argv);
         error = "no window entry in " + place + module + ".so";
     }
-    std::fprintf(stderr, "%s: cannot open the window: %s\n", argv[0], error.c_str());
+    // The package of the programs without windows is installed alone on servers.
+    std::fprintf(stderr,
+                 "%s: cannot open the window: %s\nInstall pellory-tftp-windows for it, or use %s "
+                 "(see --help).\n",
+                 argv[0], error.c_str(), instead);
     return 1;
 }

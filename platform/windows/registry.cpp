@@ -120,6 +120,13 @@ std::string registry_location(const std::string& path) {
     return chosen_file().empty() ? "HKEY_CURRENT_USER\\" + path : narrow(chosen_file());
 }
 
+// The profile calls tell no lines: a file is named, the registry is where the key's path says.
+registry_value_place registry_value_line(registry_key* key, const std::string&) {
+    return {narrow(key->file), 0, ""};
+}
+
+std::vector<registry_value_place> registry_unreadable_lines(registry_key*) { return {}; }
+
 bool registry_close_key(registry_key* key) {
     if (key->key) RegCloseKey(key->key);
     bool written = !key->failed;

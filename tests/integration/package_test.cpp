@@ -25,8 +25,12 @@ class package : public testing::Test {
             folder().path());
         ASSERT_EQ(built.status, 0) << built.out << built.err;
         for (const auto& entry : std::filesystem::directory_iterator(folder().path()))
-            if (entry.path().extension() == ".deb") deb() = entry.path().string();
+            if (entry.path().extension() == ".deb")
+                (entry.path().filename().string().rfind("pellory-tftp_", 0) == 0 ? deb()
+                                                                                 : windows_deb()) =
+                    entry.path().string();
         ASSERT_FALSE(deb().empty());
+        ASSERT_FALSE(windows_deb().empty());
         ASSERT_EQ(run_program({"dpkg-deb", "-R", deb(), folder().file("root")}, "/").status, 0);
     }
     static temp_folder_owner& folder() {
@@ -37,37 +41,58 @@ class package : public testing::Test {
         static std::string path;
         return path;
     }
+    static std::string& windows_deb() {
+        static std::string path;
+        return path;
+    }
     static std::string root(const std::string& path) { return folder().file("root") + path; }
 };
 
-TEST_F(package, names_itself_depends_on_qt_alone_and_holds_every_part) {
-    run_result fields =
-        run_program({"dpkg-deb", "-f", deb(), "Package", "Version", "Depends"}, "/");
-    EXPECT_EQ(fields.out, "Package: pellory-tftp\nVersion: " PELL_VERSION
-                          "\nDepends: libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), "
-                          "libqt6widgets6 (>= 6.4)\n");
-    std::string files = run_program({"dpkg-deb", "-c", deb()}, "/").out;
-    for (const char* path :
-         {"./usr/bin/pellsd", "./usr/bin/pellcl", "./usr/lib/pellory/pellsd-window.so",
-          "./usr/lib/pellory/pellcl-window.so", "./usr/share/applications/pellsd.desktop",
-          "./usr/share/applications/pellcl.desktop",
-          "./usr/share/icons/hicolor/scalable/apps/pellsd.svg", "./usr/share/man/man8/pellsd.8.gz",
+TEST_F(package, the_programs_need_no_gui_library_and_their_windows_come_apart) {
+    const struct {
+        std::string deb, fields;
+        std::vector<const char*> paths;
+    } packages[] = {
+        {deb(),
+         "Package: pellory-tftp\nVersion: " PELL_VERSION
+         "\nDepends: libc6 (>= 2.34), libstdc++6 (>= 12)\n",
+         {"./usr/sbin/pellsd", "./usr/bin/pellcl", "./usr/share/man/man8/pellsd.8.gz",
           "./usr/share/man/man1/pellcl.1.gz", "./usr/lib/systemd/system/pellsd.service",
-          "./usr/share/doc/pellory-tftp/copyright", "./etc/pellory/pellsd.conf"})
-        EXPECT_NE(files.find(std::string(path) + "\n"), std::string::npos) << path;
+          "./usr/share/doc/pellory-tftp/copyright", "./etc/pellory/pellsd.conf"}},
+        {windows_deb(),
+         "Package: pellory-tftp-windows\nVersion: " PELL_VERSION
+         "\nDepends: pellory-tftp (= " PELL_VERSION "), libqt6core6 (>= 6.4), libqt6gui6 "
+         "(>= 6.4), libqt6widgets6 (>= 6.4)\n",
+         {"./usr/lib/pellory/pellsd-window.so", "./usr/lib/pellory/pellcl-window.so",
+          "./usr/share/applications/pellsd.desktop", "./usr/share/applications/pellcl.desktop",
+          "./usr/share/icons/hicolor/scalable/apps/pellsd.svg",
+          "./usr/share/doc/pellory-tftp-windows/copyright"}},
+    };
+    for (const auto& p : packages) {
+        EXPECT_EQ(run_program({"dpkg-deb", "-f", p.deb, "Package", "Version", "Depends"}, "/").out,
+                  p.fields);
+        const std::string files = run_program({"dpkg-deb", "-c", p.deb}, "/").out;
+        for (const char* path : p.paths)
+            EXPECT_NE(files.find(std::string(path) + "\n"), std::string::npos) << path;
+        EXPECT_EQ(files.find(p.deb == deb() ? "window" : "bin/"), std::string::npos) << files;
+    }
+    for (const char* program : {"/usr/sbin/pellsd", "/usr/bin/pellcl"})
+        EXPECT_EQ(run_program({"ldd", root(program)}, "/").out.find("libQt"), std::string::npos);
     EXPECT_EQ(read_file(root("/DEBIAN/conffiles")), "/etc/pellory/pellsd.conf\n");
     // The service's user and folders come from the package's own script.
     std::string postinst = read_file(root("/DEBIAN/postinst"));
     EXPECT_NE(postinst.find("useradd --system"), std::string::npos);
     EXPECT_NE(postinst.find("/srv/tftp/upload"), std::string::npos);
     EXPECT_EQ(postinst.find("systemctl enable"), std::string::npos); // installed disabled
+    EXPECT_NE(postinst.find("systemctl try-restart pellsd.service"), std::string::npos);
 }
 
 TEST_F(package, its_unit_passes_systemd_and_runs_the_server_unprivileged_and_confined) {
     const std::string unit = root("/usr/lib/systemd/system/pellsd.service");
     std::string text = read_file(unit);
     for (const char* line :
-         {"ExecStart=/usr/bin/pellsd --headless --config /etc/pellory/pellsd.conf\n",
+         {"ExecStart=/usr/sbin/pellsd --headless --config /etc/pellory/pellsd.conf\n",
+          "LogsDirectory=pellory\n",
           "User=pellsd\n", "CapabilityBoundingSet=CAP_NET_BIND_SERVICE\n", "NoNewPrivileges=yes\n",
           "ProtectSystem=strict\n", "ReadWritePaths=-/srv/tftp/upload\n", "PrivateTmp=yes\n"})
         EXPECT_NE(text.find(line), std::string::npos) << line;
@@ -77,7 +102,7 @@ TEST_F(package, its_unit_passes_systemd_and_runs_the_server_unprivileged_and_con
     // Only the program's absence from this machine (when the package is not installed) may be
     // said: any unknown key or bad value is a fault of the unit.
     std::string said = replaced(verified.out + verified.err,
-                                "pellsd.service: Command /usr/bin/pellsd is not executable: No "
+                                "pellsd.service: Command /usr/sbin/pellsd is not executable: No "
                                 "such file or directory\n",
                                 "");
     EXPECT_EQ(said, "");
@@ -92,7 +117,7 @@ TEST_F(package, its_configuration_serves_downloads_only) {
                replaced(read_file(root("/etc/pellory/pellsd.conf")), "/srv/tftp", served.path()));
     const uint16_t port = free_udp_port();
     child_process server(
-        root("/usr/bin/pellsd"),
+        root("/usr/sbin/pellsd"),
         {"--headless", "--config", config, "--port", std::to_string(port), "--user", "root"},
         served.path(), served.path(), {"TMPDIR=" + served.path()});
     udp_peer client;
