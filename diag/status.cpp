@@ -18,9 +18,16 @@ constexpr size_t status_path_room = 128;
 // The files in transfer, by the transfer that owns each, in the order they began.
 std::mutex files_mutex;
 std::vector<std::pair<const void*, std::string>> files_in_transfer;
+std::string instance; // guarded by files_mutex
+
+std::string path_of_instance() {
+    std::string name = role().status_file_name;
+    const std::string path = runtime_folder() + name.insert(name.rfind('.'), instance);
+    return path.size() < status_path_room ? path : std::string();
+}
 
 void status_file_rewrite() {
-    std::string name = status_file_path();
+    std::string name = path_of_instance();
     if (name.empty()) return;
     if (files_in_transfer.empty()) return file_remove(name);
     std::string content;
@@ -41,8 +48,13 @@ auto entry_of(const void* owner) {
 void status_text(const std::string& text) { ui_set_text(role().status_control, text); }
 
 std::string status_file_path() {
-    std::string path = temp_folder() + role().status_file_name;
-    return path.size() < status_path_room ? path : std::string();
+    std::lock_guard<std::mutex> lock(files_mutex);
+    return path_of_instance();
+}
+
+void status_file_instance(const std::string& tag) {
+    std::lock_guard<std::mutex> lock(files_mutex);
+    instance = tag;
 }
 
 void status_file_write(const std::string& path, const void* owner) {

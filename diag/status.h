@@ -14,4 +14,7 @@ void status_file_drop(const void* owner);
 void status_file_delete();
 // The full path of the status file; empty when the temporary folder leaves it no room.
 std::string status_file_path();
+// Tells this program's instance apart from others of the same user: tag goes into the status
+// file's name ("PYSStat-6969.tmp").
+void status_file_instance(const std::string& tag);
 void os_version_line();

@@ -98,12 +98,21 @@ bool path_is_folder(const std::string& path);
 bool path_readable(const file_place& place);
 bool path_read_only(const file_place& place);
 
+// Makes the folder at path (its parent must exist); false when it cannot.
+bool folder_create(const std::string& path);
+// Whether this process may list and read the folder at path, or with writing create files in it.
+bool folder_usable(const std::string& path, bool writing);
 // A file that can be opened for reading and is not a folder; when not, errno says why.
 bool file_readable(const std::string& path);
 // The size of the file at the place in bytes; -1 when it cannot be told.
 int64_t file_size(const file_place& place);
-// Whether standard output is a terminal (not a file or a pipe).
-bool stdout_is_terminal();
+// Whether the stream (standard output or standard error) is a terminal, not a file or a pipe.
+bool is_terminal(FILE* stream);
+// A stream of its own on standard output (writing) or standard input, as command-line tools take
+// "-": its bytes as they are, or a text with this system's line ends. Closing it leaves the
+// program's own standard streams open. nullptr, with errno, when it cannot be had.
+FILE* standard_stream(bool writing, bool text);
+constexpr const char* standard_stream_name = "-";
 // Whether the file system that would hold a new file at the place has bytes to spare for it
 // (true when it cannot be told).
 bool room_for(const file_place& place, int64_t bytes);

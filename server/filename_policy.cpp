@@ -36,12 +36,22 @@ bool under_root(const std::string& name, const std::string& root) {
     return root.back() == '\\' || (name.size() > root.size() && name[root.size()] == '\\');
 }
 
-// An upload in progress writes under a temporary name that is nobody's to read or write.
-bool names_a_staged_file(const std::string& name) {
-    const std::string prefix = staged_name_prefix;
+// Whether a part of the name (a folder's or the file's) begins with prefix.
+bool has_part_beginning(const std::string& name, const std::string& prefix) {
     for (size_t at = 0;;) {
         if (name.compare(at, prefix.size(), prefix) == 0) return true;
         size_t separator = name.find_first_of("\\/", at);
+        if (separator == std::string::npos) return false;
+        at = separator + 1;
+    }
+}
+
+// A hidden file's or folder's name: a part that begins with "." (the folder "." itself aside).
+bool names_hidden(const std::string& name) {
+    for (size_t at = 0;;) {
+        size_t separator = name.find_first_of("\\/", at);
+        const size_t end = separator == std::string::npos ? name.size() : separator;
+        if (end - at > 1 && name[at] == '.') return true;
         if (separator == std::string::npos) return false;
         at = separator + 1;
     }
@@ -92,8 +102,10 @@ int tftp_checkfilename(std::string& name, int kind, const server_settings& setti
         return -1;
     }
     if (name.size() > request_field_limit || name.find("..") != std::string::npos ||
-        names_a_staged_file(name) || windows_alias(name))
-        return denied(name);
+        has_part_beginning(name, staged_name_prefix) || windows_alias(name))
+        return denied(name); // an upload in progress is nobody's to read or write
+    // A folder served by mistake (a home) must not hand out .ssh or .config unless asked to.
+    const bool hidden_refused = settings.HiddenFiles != 1;
     std::replace(name.begin(), name.end(), '/', '\\');
 
     bool network = name.size() >= 2 && name[0] == '\\' && name[1] == '\\';
@@ -108,6 +120,7 @@ int tftp_checkfilename(std::string& name, int kind, const server_settings& setti
             if (!under_root(name, policy_form(root))) return denied(name);
             below = name.substr(root.size());
         }
+        if (hidden_refused && names_hidden(below)) return denied(name);
         if (beneath)
             *beneath = local_path(below.substr(below.find_first_not_of('\\') == std::string::npos
                                                    ? below.size()
@@ -115,6 +128,7 @@ int tftp_checkfilename(std::string& name, int kind, const server_settings& setti
         if (!absolute) name = root + "\\" + name;
         return 0;
     }
+    if (hidden_refused && names_hidden(name)) return denied(name);
     if (!absolute) name = current_folder() + "\\" + name;
     return 0;
 }

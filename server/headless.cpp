@@ -161,7 +161,7 @@ int headless_main(int argc, char** argv) {
 
     board_rows_printed = 1;
     // A service's journal gets what changed, not a count once a second.
-    if (!stdout_is_terminal()) {
+    if (!is_terminal(stdout)) {
         static const role_profile journal = [] {
             role_profile p = server_role;
             p.texts.progress_kind_1 = p.texts.progress_kind_2 = nullptr;
@@ -176,6 +176,7 @@ int headless_main(int argc, char** argv) {
     const server_settings value = settings_with_options(line);
     warn_unconfined(value);
     if (!run_as_planned(value)) return 1;
+    roots_prepare(value);
     if (std::string refusal = server_settings_check(value); !refusal.empty()) {
         report_error(refusal.c_str());
         return 1;

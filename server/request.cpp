@@ -20,6 +20,7 @@
 #include "upload_claims.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -35,7 +36,10 @@ int refuse(transfer& t, int code, const char* text) {
 int check_permissions(transfer& t, int kind, const file_place& path, const server_settings& s) {
     if (kind == OP_RRQ) {
         if (!direction_allowed(OP_RRQ, s)) return refuse(t, 2, "File download permission denied.");
-        if (!path_exists(path)) return refuse(t, 1, "File not found.");
+        // A file the server's user may not reach is there all the same: not "not found".
+        if (!path_exists(path))
+            return errno == EACCES ? refuse(t, 2, "Unable to read from the file.")
+                                   : refuse(t, 1, "File not found.");
         if (!path_readable(path)) return refuse(t, 2, "Unable to read from the file.");
         return 0;
     }

@@ -2,6 +2,7 @@
 
 #include "diag/status.h"
 #include "platform/files.h"
+#include "platform/folders.h"
 #include "settings.h"
 
 #include <mutex>
@@ -55,6 +56,30 @@ std::string roots_refusal(const server_settings& s) {
     if (refusal.empty() && download)
         refusal = root_refusal(*download, "Download", "Please provide an download root path.");
     return refusal;
+}
+
+void roots_prepare(const server_settings& s) {
+    const std::string own = served_folder_default(), here = current_folder();
+    for (const int kind : {1, 2}) {
+        const std::string* root = direction_allowed(kind, s) ? direction_root(kind, s) : nullptr;
+        if (!root) continue;
+        if (*root == own && own != here && !path_is_folder(own) && folder_create(own))
+            status_text("Made " + own + " to serve files from: " + here +
+                        ", where the program started, is not a folder to serve whole.");
+        if (*root == home_folder())
+            status_text("Warning: the server serves your home folder " + *root +
+                        " (hidden files stay refused).");
+    }
+}
+
+std::string roots_access_refusal(const server_settings& s, const std::string& user) {
+    for (const int kind : {1, 2}) {
+        const std::string* root = direction_allowed(kind, s) ? direction_root(kind, s) : nullptr;
+        if (root && !folder_usable(*root, kind == 2))
+            return "user " + user + " cannot " + (kind == 2 ? "write to " : "read ") + *root +
+                   ": serve another folder, give it access, or use --user";
+    }
+    return "";
 }
 
 const char* roots_unconfined(const server_settings& s) {

@@ -19,8 +19,15 @@ file_place root_place(int kind, const std::string& beneath, const std::string& w
                       const server_settings& settings);
 // Lets go of the roots: a disabled server holds nothing open.
 void roots_release();
+// Before the server starts: makes the folder of the user's own that the factory settings serve
+// where the program started from a folder nobody serves whole (saying so), and warns of a root
+// that is the user's home.
+void roots_prepare(const server_settings& settings);
 // Why a root of a direction allowed cannot be used (missing, or no folder), or "" when both can.
 std::string roots_refusal(const server_settings& settings);
+// Why user, whom the server now runs as, cannot use a root of a direction allowed (read the
+// download root, write to the upload root), or "" when it can.
+std::string roots_access_refusal(const server_settings& settings, const std::string& user);
 // Names the directions that are not confined to a folder ("Uploads and downloads"), or nullptr.
 const char* roots_unconfined(const server_settings& settings);
 // Removes from the upload root what uploads left unfinished when an earlier run ended before it

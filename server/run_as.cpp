@@ -3,6 +3,7 @@
 #include "diag/status.h"
 #include "platform/privileges.h"
 #include "platform/shared_text.h"
+#include "roots.h"
 #include "settings.h"
 
 namespace {
@@ -22,6 +23,9 @@ bool run_as_now(std::string* error) {
     if (user.empty() || !running_as_root()) return true;
     if (!privileges_drop(user, error)) return false;
     pending.set("");
+    // Root could open anything; the user may not, and every request would say "not found".
+    *error = roots_access_refusal(*settings_now(), user);
+    if (!error->empty()) return false;
     status_text("Serving as user " + user + ".");
     return true;
 }

@@ -54,6 +54,8 @@ enum : int {
     IDC_UMASK = 1051,
     // How many post-upload commands run at once.
     IDC_MAX_COMMANDS = 1052,
+    // Whether names with a part that begins with "." are served.
+    IDC_HIDDEN_FILES = 1053,
     IDD_ACCESS_LISTS = 1100,
 };
 

@@ -23,12 +23,13 @@ struct server_settings {
     int AllowUpload = 0;
     int AllowDownload = 0;
     int AllowOverwrite = 0; // 1: an upload may not replace an existing file
+    int HiddenFiles = 0;    // 1: names with a part that begins with "." are served too
     int TraceEnabled = 0;
     std::string TracePath;
     int RestrictUpload = 1;
-    std::string RestrictUploadPath = current_folder(); // as the value is made
+    std::string RestrictUploadPath = served_folder_default(); // as the value is made
     int RestrictDownload = 1;
-    std::string RestrictDownloadPath = current_folder();
+    std::string RestrictDownloadPath = served_folder_default();
     int RunExternal = 0;
     std::string RunExternalExe; // every "?" stands for the uploaded file's path
     int MaxCommands = 4;        // commands at once; further ones wait their turn
@@ -231,6 +232,16 @@ inline const setting_table<server_settings>& server_setting_table() {
              .control = IDC_NO_OVERWRITE,
              .on_text = "Client uploads will not be able to overwrite existing files.",
              .off_text = "Client uploads will be able to overwrite existing files."},
+            {.name = "HiddenFiles",
+             .kind = yes_no,
+             .number = &s::HiddenFiles,
+             .flag = "hidden-files",
+             .help = "serve and take names with a part that begins with \".\" (hidden\nfiles and "
+                     "folders such as .ssh), refused by default",
+             .control_kind = check_box,
+             .control = IDC_HIDDEN_FILES,
+             .on_text = "Hidden files (names beginning with a dot) will be served.",
+             .off_text = "Hidden files (names beginning with a dot) will be refused."},
             {.name = "ServiceIP",
              .kind = yes_no,
              .number = &s::ServiceIP,
@@ -438,8 +449,8 @@ inline constexpr const char* server_settings_key = "SOFTWARE\\Drumvale\\PelloryT
 // The factory value: every member's own, both roots at the current folder.
 server_settings settings_factory();
 // Reads the stored settings over value: what the store lacks keeps value's. What cannot be used
-// is said once; with no store at all, the "Configuration advice" box, and value stays as it was.
-void settings_read(server_settings* value);
+// is said once. False when there is no store at all: value stays as it was.
+bool settings_read(server_settings* value);
 // Stores the value, the server's state as ServerEnabled; false when the store did not take it.
 bool settings_save(const server_settings& value, bool enabled);
 // Why the value cannot serve, or "" when it can: a root of a direction allowed that is missing

@@ -31,7 +31,7 @@ void file_remove(const std::string& path) { unlink(path.c_str()); }
 
 FILE* log_open(const std::string& path) { return std::fopen(path.c_str(), "ae"); }
 
-bool stdout_is_terminal() { return isatty(STDOUT_FILENO) == 1; }
+bool is_terminal(FILE* stream) { return isatty(fileno(stream)) == 1; }
 
 namespace {
 
@@ -40,6 +40,15 @@ FILE* stream_of(int fd, const char* mode) {
     if (!stream && fd >= 0) close(fd);
     return stream;
 }
+
+} // namespace
+
+FILE* standard_stream(bool writing, bool) {
+    return writing ? stream_of(fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0), "w")
+                   : stream_of(fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0), "r");
+}
+
+namespace {
 
 // Gives the file temp in folder the name name, replacing a file there unless keep_existing; 0 or
 // the error number.
@@ -223,6 +232,12 @@ long stream_write_raw(FILE* stream, const void* buffer, size_t count) {
 bool path_exists(const file_place& place) {
     descriptor fd{open_place(place, O_PATH)};
     return fd.fd >= 0;
+}
+
+bool folder_create(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
+
+bool folder_usable(const std::string& path, bool writing) {
+    return access(path.c_str(), (writing ? W_OK : R_OK) | X_OK) == 0;
 }
 
 bool path_is_folder(const std::string& path) {

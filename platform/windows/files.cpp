@@ -106,10 +106,19 @@ void file_remove(const std::string& path) { _wunlink(wide_of(path).c_str()); }
 // Lines end in CR LF, as Notepad expects; N keeps the log from programs the server starts.
 FILE* log_open(const std::string& path) { return _wfopen(wide_of(path).c_str(), L"atN"); }
 
-bool stdout_is_terminal() {
-    if (!_isatty(_fileno(stdout))) return false;
+FILE* standard_stream(bool writing, bool text) {
+    const int fd = _dup(_fileno(writing ? stdout : stdin));
+    if (fd < 0) return nullptr;
+    _setmode(fd, text ? _O_TEXT : _O_BINARY);
+    FILE* stream = _fdopen(fd, writing ? "w" : "r");
+    if (!stream) _close(fd);
+    return stream;
+}
+
+bool is_terminal(FILE* stream) {
+    if (!_isatty(_fileno(stream))) return false;
     // The meter redraws its line with the terminal's own sequences.
-    HANDLE console = GetStdHandle(STD_OUTPUT_HANDLE);
+    HANDLE console = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
     DWORD mode = 0;
     if (GetConsoleMode(console, &mode))
         SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
@@ -234,6 +243,13 @@ long stream_write_raw(FILE* stream, const void* buffer, size_t count) {
 bool path_exists(const file_place& place) {
     return GetFileAttributesW(wide_of(whole_path(place)).c_str()) != INVALID_FILE_ATTRIBUTES &&
            !path_leads_out(place);
+}
+
+bool folder_create(const std::string& path) { return _wmkdir(wide_of(path).c_str()) == 0; }
+
+// Windows tells a folder's access only by trying it; its read-only attribute is what is known.
+bool folder_usable(const std::string& path, bool writing) {
+    return _waccess(wide_of(path).c_str(), writing ? 6 : 4) == 0;
 }
 
 bool path_is_folder(const std::string& path) {

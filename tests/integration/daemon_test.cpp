@@ -71,7 +71,10 @@ TEST(daemon, refuses_to_start_on_a_port_in_use) {
                                 std::to_string(holder.port()) + ": Address already in use."),
               std::string::npos)
         << server.err();
-    EXPECT_NE(server.out().find("PelloryTFTP server transfer thread aborted."), std::string::npos);
+    // Only what happened: never enabled, nothing aborted, no advice for the window's user.
+    EXPECT_EQ(server.out().find("enabled"), std::string::npos) << server.out();
+    EXPECT_EQ(server.err().find("advice"), std::string::npos) << server.err();
+    EXPECT_EQ(server.out().find("aborted"), std::string::npos) << server.out();
 }
 
 TEST(daemon, refuses_to_start_without_its_root_folder) {
@@ -106,6 +109,8 @@ TEST(daemon, rejects_bad_options_with_a_clear_message) {
         {{"--headless", "--max-per-client"}, "--max-per-client needs a number of transfers"},
         {{"--headless", "--max-commands", "0"},
          "--max-commands needs a number of commands from 1 to 256, not '0'."},
+        {{"--config", "missing.conf", "--headless"},
+         "the settings file 'missing.conf' does not exist: check its name, or add --save"},
     };
     for (const auto& c : cases) {
         child_process server(PELLSD_PATH, c.args, folder.path(), folder.path());
@@ -159,15 +164,43 @@ TEST(daemon, without_a_display_the_programs_say_so_and_an_option_alone_serves_he
     EXPECT_TRUE(serves_first_block(port, "served"));
 }
 
+// Started from a home folder (as a desktop entry starts it), it serves a folder of its own; told
+// to serve the home itself, it says so.
+TEST(daemon, started_from_home_it_serves_a_folder_of_its_own) {
+    temp_folder_owner home;
+    for (const bool home_served : {false, true}) {
+        const uint16_t port = free_udp_port();
+        std::vector<std::string> args = {"--port", std::to_string(port), "--allow-download",
+                                         "--user", "root"};
+        if (home_served) args.insert(args.end(), {"--root", home.path()});
+        child_process server(PELLSD_PATH, args, home.path(), home.path(),
+                             {"HOME=" + home.path(), "TMPDIR=" + home.path()});
+        const std::string said = home_served
+                                     ? "Warning: the server serves your home folder " + home.path()
+                                     : "Made " + home.file("tftp") + " to serve files from: ";
+        EXPECT_TRUE(wait_until([&] { return server.out().find(said) != std::string::npos; }, 10000))
+            << server.out() << server.err();
+        write_file(home.file(home_served ? "a.txt" : "tftp/a.txt"), "served");
+        EXPECT_TRUE(serves_first_block(port, "served"));
+    }
+}
+
 TEST(daemon, a_config_file_holds_the_settings_and_sighup_reads_it_again) {
     temp_folder_owner stored;
     const std::string config = stored.file("pellsd.conf");
-    write_file(config, "[General]\nRunExternal=Yes\nRunExternalExe=" +
+    write_file(config, "[General]\n; the operator's own\nTimeout=fast\nnot a setting\n"
+                       "RunExternal=Yes\nRunExternalExe=" +
                            std::string(RECORD_ARGS_PATH) + " " + stored.file("ran") + " ?\n");
     server_process server(
         {"--config", config, "--allow-download", "--allow-upload", "--max-transfers", "3", "--save"});
     ASSERT_TRUE(wait_until(
         [&] { return read_file(config).find("AllowDownload=Yes") != std::string::npos; }, 10000));
+    // What cannot be used is said where it stands; the rest of the file stays as it was written.
+    for (const std::string& said :
+         std::vector<std::string>{"Some settings stored in " + config + " cannot be used:\n",
+                                  "\nline 3: Timeout is 'fast', not ", "\nline 4: 'not a setting'"})
+        EXPECT_NE(server.process().err().find(said), std::string::npos) << server.process().err();
+    EXPECT_NE(read_file(config).find("; the operator's own\n"), std::string::npos);
     EXPECT_EQ(read_file(server.settings()).find("AllowDownload=Yes"), std::string::npos);
     const std::string content = pattern_bytes(1300, 6);
     write_file(server.root() + "/a.bin", content);
@@ -218,26 +251,43 @@ TEST(daemon, a_config_file_holds_the_settings_and_sighup_reads_it_again) {
 // was given, and so is the command run after them.
 TEST(daemon, started_as_root_it_serves_and_reads_its_settings_again_as_its_user) {
     if (geteuid() != 0) GTEST_SKIP() << "switching users needs root";
-    temp_folder_owner shared, stored;
-    chmod(shared.path().c_str(), 0777);
+    temp_folder_owner shared, stored, served;
+    // A root its user cannot read is refused at the start, in words, not request by request.
+    child_process refused(PELLSD_PATH,
+                          {"--headless", "--port", std::to_string(free_udp_port()), "--root",
+                           served.path(), "--allow-download", "--user", "nobody"},
+                          stored.path(), stored.path(), {"TMPDIR=" + stored.path()});
+    EXPECT_EQ(refused.wait_exit(10000), 1);
+    EXPECT_NE(refused.err().find("user nobody cannot read " + served.path() +
+                                 ": serve another folder, give it access, or use --user"),
+              std::string::npos)
+        << refused.err();
+    for (const temp_folder_owner* open : {&shared, &served})
+        chmod(open->path().c_str(), 0777);
+    std::filesystem::create_directory(served.file("private"));
+    chmod(served.file("private").c_str(), 0700); // root's alone
+    write_file(served.file("private/key"), "secret");
     chmod(stored.path().c_str(), 0755); // root writes the settings, the user reads them
     const std::string config = stored.file("pellsd.conf");
     write_file(config, "[General]\nUmask=027\n");
-    server_process server({"--allow-upload", "--user", "nobody", "--config", config, "--save", "--run",
+    server_process server({"--allow-upload", "--allow-download", "--root", served.path(), "--user",
+                           "nobody", "--config", config, "--save", "--run",
                            std::string(RECORD_ARGS_PATH) + " " + shared.file("ran") + " ?"});
-    chmod(server.root().c_str(), 0777);
     ASSERT_TRUE(wait_until(
         [&] { return server.process().out().find("Serving as user nobody.") != std::string::npos; },
         10000));
     struct stat process {};
     ASSERT_EQ(stat(("/proc/" + std::to_string(server.process().pid())).c_str(), &process), 0);
     EXPECT_EQ(process.st_uid, 65534u);
+    udp_peer reader; // there, but not for this user to read
+    reader.send_to(server.port(), tftp_request(1, "private/key", "octet"));
+    EXPECT_EQ(next_bytes(reader).substr(0, 4), tftp_packet(5, 2));
     udp_peer writer;
     writer.send_to(server.port(), tftp_request(2, "up.bin", "octet"));
     EXPECT_TRUE(send_blocks(writer, expect_packet(writer, 4, 0).from_port, "up").completed);
     struct stat uploaded {
     }, ran{};
-    ASSERT_EQ(stat((server.root() + "/up.bin").c_str(), &uploaded), 0);
+    ASSERT_EQ(stat((served.path() + "/up.bin").c_str(), &uploaded), 0);
     EXPECT_EQ(uploaded.st_uid, 65534u);
     EXPECT_EQ(uploaded.st_mode & 0777, 0640u);
     ASSERT_TRUE(wait_until([&] { return stat(shared.file("ran").c_str(), &ran) == 0; }, 5000));
@@ -252,9 +302,9 @@ TEST(daemon, started_as_root_it_serves_and_reads_its_settings_again_as_its_user)
         [&] { return server.process().out().find("read again.") != std::string::npos; }, 10000));
     writer.send_to(server.port(), tftp_request(2, "second.bin", "octet"));
     EXPECT_TRUE(send_blocks(writer, expect_packet(writer, 4, 0).from_port, "up").completed);
-    ASSERT_EQ(stat((server.root() + "/second.bin").c_str(), &uploaded), 0);
+    ASSERT_EQ(stat((served.path() + "/second.bin").c_str(), &uploaded), 0);
     EXPECT_EQ(uploaded.st_mode & 0777, 0600u);
-    EXPECT_NE(server.trace().find("opened " + server.root() + "/second.bin"), std::string::npos);
+    EXPECT_NE(server.trace().find("opened " + served.path() + "/second.bin"), std::string::npos);
     // Every thread, the first included, may gain no privilege back, and none is left to gain.
     const std::string tasks = "/proc/" + std::to_string(server.process().pid()) + "/task";
     for (const auto& task : std::filesystem::directory_iterator(tasks)) {
@@ -270,10 +320,11 @@ TEST(daemon, a_task_limit_costs_only_the_commands_beyond_it) {
     if (geteuid() != 0) GTEST_SKIP() << "a task limit of the serving user's own needs root";
     const std::string slow = std::string(RECORD_ARGS_PATH) + " --wait 4000";
     // A user nothing else on the machine runs as: the limit counts this server's tasks alone.
-    server_process server({"--allow-upload", "--user", "games", "--max-commands", "16", "--run",
-                           slow},
+    temp_folder_owner served; // the user's to write to before it serves
+    chmod(served.path().c_str(), 0777);
+    server_process server({"--allow-upload", "--root", served.path(), "--user", "games",
+                           "--max-commands", "16", "--run", slow},
                           {program_path("prlimit"), "--nproc=6"});
-    chmod(server.root().c_str(), 0777);
     ASSERT_TRUE(wait_until(
         [&] { return server.process().out().find("Serving as user games.") != std::string::npos; },
         10000));

@@ -4,6 +4,7 @@
 #include "client/session.h"
 #include "client_engine.h"
 #include "daemon_fixture.h"
+#include "diag/status.h"
 #include "settings_store.h"
 #include "diag/shared_flags.h"
 #include "lockstep.h"
@@ -44,7 +45,7 @@ class server_faults : public daemon_test {
         // The transfer's clean-up ends by clearing the transfer kind.
         ASSERT_TRUE(wait_until([&] { return transfers_running == 0; }, 5000));
         EXPECT_FALSE(holds_open(root()));
-        EXPECT_FALSE(file_exists(folder.file("PYSStat.tmp")));
+        EXPECT_FALSE(file_exists(status_file_path()));
         EXPECT_NE(trace().find(message), std::string::npos);
         EXPECT_TRUE(serves_a_download());
     }
@@ -194,7 +195,7 @@ TEST_F(server_faults, disabling_stops_every_transfer_tells_its_client_and_closes
     EXPECT_EQ(names_in(root()), std::vector<std::string>{"down.bin"}); // no upload half written
     EXPECT_NE(trace().find("File transfer stopped."), std::string::npos);
     EXPECT_FALSE(holds_open(root()));
-    EXPECT_FALSE(file_exists(folder.file("PYSStat.tmp")));
+    EXPECT_FALSE(file_exists(status_file_path()));
     EXPECT_EQ(status(), "TFTP server is disabled.");
 }
 

@@ -1,6 +1,7 @@
 // The server window's logic through the recording backend: the stored settings, every command
 // with its status line, the Enable checks, the access dialog, the choosers and the close.
 #include "diag/shared_flags.h"
+#include "diag/status.h"
 #include "diag/trace.h"
 #include "engine_fixture.h"
 #include "platform/folders.h"
@@ -91,12 +92,12 @@ TEST_F(server_window, a_stored_yes_in_any_case_enables_the_server_as_the_window_
     server_window_open();
     ASSERT_EQ(ui_test_boxes().size(), 1u);
     EXPECT_EQ(ui_test_boxes()[0].text,
-              "Some stored settings cannot be used:\n"
-              "AllowUpload is 'Yess', not Yes or No; No is used.\n"
-              "MaxTransfers is '0', not a number from 1 to 1024; 1 is used.\n"
-              "MaxTransfer is not a setting of this program; it is ignored.");
+              "Some settings stored in " + registry_location(server_settings_key) + " cannot be used:\n"
+              "line 4: AllowUpload is 'Yess', not Yes or No; No is used.\n"
+              "line 9: MaxTransfers is '0', not a number from 1 to 1024; 1 is used.\n"
+              "line 10: MaxTransfer is not a setting of this program; it is ignored.");
     EXPECT_EQ(ServerEnabled, 1);
-    EXPECT_EQ(ui_get_text(IDC_STATUS_ICON, 20), ICON_ENABLED);
+    EXPECT_TRUE(wait_until([] { return ui_get_text(IDC_STATUS_ICON, 20) == ICON_ENABLED; }, 5000));
     EXPECT_TRUE(ui_is_checked(IDC_ALLOW_DOWNLOAD));
     EXPECT_FALSE(ui_is_checked(IDC_ALLOW_UPLOAD));
     EXPECT_FALSE(ui_is_enabled(IDC_UPLOAD_ROOT));
@@ -161,14 +162,16 @@ TEST_F(server_window, enable_and_disable_show_their_state) {
     server_window_open();
     server_command(IDC_ENABLE);
     EXPECT_EQ(ServerEnabled, 1);
+    EXPECT_EQ(ui_get_text(IDC_ENABLE, 30), "Disable s&erver");
+    // Enabled once the daemon listens, after it has named where.
+    EXPECT_TRUE(wait_until([] { return status() == "TFTP server is enabled."; }, 5000));
     EXPECT_EQ(ui_get_text(IDC_STATUS_ICON, 20), ICON_ENABLED);
     EXPECT_EQ(ui_get_text(IDC_STATUS_SENTENCE, 100),
               "The Trivial FTP server is currently enabled.");
-    EXPECT_EQ(ui_get_text(IDC_ENABLE, 30), "Disable s&erver");
-    // Then the daemon names where it listens.
-    EXPECT_TRUE(wait_until([] { return status().rfind("Listening on ", 0) == 0; }, 5000));
     auto log = ui_test_log();
-    EXPECT_NE(std::find(log.begin(), log.end(), "set_text 1027 TFTP server is enabled."), log.end());
+    EXPECT_LT(std::find_if(log.begin(), log.end(),
+                           [](const std::string& l) { return l.find("Listening on ") != l.npos; }),
+              std::find(log.begin(), log.end(), "set_text 1027 TFTP server is enabled."));
     server_command(IDC_ENABLE);
     EXPECT_EQ(ServerEnabled, 0);
     EXPECT_EQ(ui_get_text(IDC_STATUS_ICON, 20), ICON_DISABLED);
@@ -347,7 +350,7 @@ TEST_F(server_window, every_option_box_switches_its_setting_and_its_controls) {
             EXPECT_EQ(status(), on ? row.on_text : row.off_text) << row.name;
         }
     }
-    EXPECT_EQ(boxes, 9);
+    EXPECT_EQ(boxes, 10);
     click(IDC_RUN_EXTERNAL);
     ui_set_text(IDC_COMMAND, "reload ?"); // the user types
     server_command(IDC_COMMAND);
@@ -435,12 +438,13 @@ TEST_F(server_window, the_choosers_fill_their_fields) {
 TEST_F(server_window, close_disables_says_goodbye_and_saves_nothing) {
     server_window_open();
     server_command(IDC_ENABLE);
-    write_file(folder.file("PYSStat.tmp"), "x");
+    ASSERT_TRUE(wait_readable(daemon_listening_event(), -1, 5000)); // its instance named
+    write_file(status_file_path(), "x");
     server_command(IDC_CLOSE);
     EXPECT_EQ(ServerEnabled, 0);
     EXPECT_TRUE(wait_until([] { return daemon_running == 0; }, 1000));
     EXPECT_EQ(status(), "Thank you for using the PelloryTFTP server.");
-    EXPECT_FALSE(file_exists(folder.file("PYSStat.tmp")));
+    EXPECT_FALSE(file_exists(status_file_path()));
     EXPECT_EQ(last_call(), "close");
     EXPECT_EQ(stored("AllowUpload"), "<no key>");
 }

@@ -4,6 +4,7 @@
 #include "client_engine.h"
 #include "daemon_fixture.h"
 #include "diag/shared_flags.h"
+#include "diag/status.h"
 #include "lockstep.h"
 #include "server/daemon.h"
 #include "transfer_data.h"
@@ -52,7 +53,7 @@ TEST_P(server_transfer, download) {
     EXPECT_TRUE(got.wire == wire_of(content, mode));
     ASSERT_TRUE(wait_until([&] { return transfers_running == 0; }, 5000));
     EXPECT_TRUE(std::regex_match(status(), summary_for(got.wire.size(), "sent"))) << status();
-    EXPECT_FALSE(file_exists(folder.file("PYSStat.tmp")));
+    EXPECT_FALSE(file_exists(status_file_path()));
 }
 
 TEST_P(server_transfer, upload) {

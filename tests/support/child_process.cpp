@@ -2,6 +2,7 @@
 
 #include "temp_folder.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -26,12 +27,18 @@ child_process::child_process(const std::string& program, const std::vector<std::
     out_path_ = log_folder + "/out" + std::to_string(serial) + ".txt";
     err_path_ = log_folder + "/err" + std::to_string(serial) + ".txt";
 
-    // Each program gets stored settings of its own unless the test names a place for them.
-    std::vector<std::string> env;
+    // Each program gets stored settings of its own unless the test names a place for them; what
+    // the test names replaces what it has itself.
+    std::vector<std::string> env = extra_env;
+    const auto add_unless_named = [&](const std::string& entry) {
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        if (std::none_of(env.begin(), env.begin() + static_cast<long>(extra_env.size()),
+                         [&](const std::string& n) { return n.rfind(name, 0) == 0; }))
+            env.push_back(entry);
+    };
+    add_unless_named("XDG_CONFIG_HOME=" + log_folder + "/config");
     for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0) env.emplace_back(*e);
-    env.push_back("XDG_CONFIG_HOME=" + log_folder + "/config");
-    env.insert(env.end(), extra_env.begin(), extra_env.end());
+        if (std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0) add_unless_named(*e);
     std::vector<char*> envp, argv;
     for (std::string& e : env)
         envp.push_back(e.data());

@@ -2,6 +2,7 @@
 
 #include "client/client_role.h"
 #include "diag/shared_flags.h"
+#include "diag/status.h"
 #include "diag/trace.h"
 #include "engine/endpoint.h"
 #include "platform/registry.h"
@@ -18,9 +19,14 @@
 std::atomic<int> client_like_aborts{0};
 
 void engine_test::SetUp() {
-    for (const char* temp : {"TMPDIR", "TMP"})
+    for (const char* temp : {"TMPDIR", "TMP", "XDG_RUNTIME_DIR"})
         set_environment(temp, folder.path());
+    status_file_instance("");
     set_environment("XDG_CONFIG_HOME", folder.file("config"));
+    // Started from a folder of its own, as a user starts a program from a folder of files: the
+    // tests' folder is the program's own, which is never served whole.
+    started_in_ = std::filesystem::current_path();
+    std::filesystem::current_path(folder.path());
 #ifdef _WIN32
     // The registry outlives a test: each keeps its settings in a file of its own instead.
     registry_use_file(folder.file("settings.ini"));
@@ -34,8 +40,9 @@ void engine_test::SetUp() {
 }
 
 void engine_test::TearDown() {
+    std::filesystem::current_path(started_in_);
     trace_close();
-    for (const char* name : {"TMPDIR", "TMP", "XDG_CONFIG_HOME"})
+    for (const char* name : {"TMPDIR", "TMP", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME"})
         unset_environment(name);
 }
 

@@ -6,6 +6,7 @@
 #include "temp_folder.h"
 #include "ui/test_backend.h"
 
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
@@ -19,6 +20,9 @@ class engine_test : public ::testing::Test {
     std::string trace() const { return read_text_file(folder.file("trace.log")); }
 
     temp_folder_owner folder;
+
+  private:
+    std::filesystem::path started_in_;
 };
 
 // The client's profile with an abort that only notes that it ran (the worker's end closes what

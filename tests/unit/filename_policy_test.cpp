@@ -42,6 +42,19 @@ TEST_F(filename_policy, refuses_every_parent_reference) {
     EXPECT_NE(trace().find("tftp_checkfilename: Denied access for x..y."), std::string::npos);
 }
 
+// A home folder served by mistake keeps its .ssh: hidden names only when the setting says so,
+// an upload in progress never.
+TEST_F(filename_policy, refuses_hidden_names_unless_told_to_serve_them) {
+    const char* hidden[] = {".ssh/id_ed25519", "docs\\.config\\x", "D:\\pub\\.hidden", ".profile"};
+    for (std::string name : hidden)
+        EXPECT_EQ(download(name), "refused") << name;
+    EXPECT_EQ(download("./a.txt"), "D:\\pub\\.\\a.txt");
+    settings.HiddenFiles = 1;
+    for (std::string name : hidden)
+        EXPECT_NE(download(name), "refused") << name;
+    EXPECT_EQ(download(".pell-k3x9q2ab-a.txt"), "refused");
+}
+
 // What Windows would read as another thing than the file named, refused on every system.
 TEST_F(filename_policy, refuses_what_windows_reads_as_something_else) {
     for (std::string name : {"CON", "nul", "Aux.txt", "docs/com1", "LPT9.log", "prn.", "a.txt:s",
