@@ -121,8 +121,11 @@ void listen(daemon_state& d, const stop_request& stop) {
         report_fatal("net_init: can't create the datagram socket.");
     d.listeners = net_init("tftp");
     // One status file for each server a user runs, named after its port.
-    if (!d.listeners.empty())
-        status_file_instance("-" + std::to_string(d.listeners.front()->where.port));
+    if (!d.listeners.empty()) {
+        std::string tag = "-";
+        tag += std::to_string(d.listeners.front()->where.port);
+        status_file_instance(tag);
+    }
     for (const auto& l : d.listeners) {
         if (!d.waits.add(l->socket.get()))
             report_fatal("net_init: can't create the datagram socket.");
