@@ -58,6 +58,7 @@ const role_profile client_role = {
     .drops_at_stop = false,
     .blocks_when_done = true,
     .regular_files_only = false,
+    .ends_in_rows = false,
     // As any program makes one: 0666, less the mask.
     .new_file_mode = 0666,
     .texts =

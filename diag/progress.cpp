@@ -46,7 +46,7 @@ void summary(const char* moved_format, int64_t bytes, double elapsed) {
         std::snprintf(text, sizeof text, moved_format, static_cast<long long>(bytes), elapsed);
     else
         std::snprintf(text, sizeof text, role().texts.waited, elapsed);
-    status_final(text);
+    transfer_final(text);
 }
 
 void progress_thread(int generation, const std::shared_ptr<transfer_meter>& meter) {
@@ -86,6 +86,13 @@ void status_final(const std::string& text) {
     ++current_generation;
     changed.notify_all();
     status_text(text);
+}
+
+void transfer_final(const std::string& text) {
+    if (!role().ends_in_rows) return status_final(text);
+    std::lock_guard<std::mutex> lock(mutex);
+    ++current_generation;
+    changed.notify_all();
 }
 
 void progress_data_moved() {

@@ -27,6 +27,8 @@ void progress_data_moved();
 // Ends the progress of the current transfer and leaves text on the status line: no progress
 // line replaces it. Every last word of a transfer (summary, timeout, fault, stop) goes here.
 void status_final(const std::string& text);
+// The same for a transfer's last word, which a role that lists its transfers' ends leaves unsaid.
+void transfer_final(const std::string& text);
 // The end-of-transfer line, with the bytes moved and the transfer's elapsed seconds.
 void summary_received(int64_t bytes, double elapsed);
 void summary_sent(int64_t bytes, double elapsed);

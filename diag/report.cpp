@@ -54,7 +54,7 @@ void report_transfer_fault(const char* f, int first, int second) {
 void report_transfer_end(const std::string& text) {
     std::string message = cut(text);
     if (trace_enabled) trace_write(message);
-    status_final(message);
+    transfer_final(message);
     throw transfer_ended{message};
 }
 

@@ -81,6 +81,8 @@ struct role_profile {
     bool drops_at_stop;         // a datagram that arrives with a stop is dropped
     bool blocks_when_done;      // the socket goes back to blocking once the machine has ended
     bool regular_files_only;    // only regular files are read and written (no device, no FIFO)
+    bool ends_in_rows;          // a transfer's end is said by its row of the list alone, not by
+                                // a status line of its own as well
     int new_file_mode;          // the permissions a new file is made with, less the mask
     role_texts texts;
 };

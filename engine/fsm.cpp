@@ -116,7 +116,7 @@ int fsm_send_more(transfer& t, int datagrams) {
 int fsm_wait_again(transfer& t, bool send_again) {
     if (rtt_expired(t.rtt) < 0) {
         t.outcome = {transfer_outcome::kind::timed_out, ""};
-        status_final("The file transfer timed out.");
+        transfer_final("The file transfer timed out.");
         trace_line("The file transfer timed out.");
         return -1;
     }

@@ -183,6 +183,7 @@ void tftp_listen(daemon_state& d, const listener& l, intake_datagram& request) {
     if (is_any_address(at.local)) at.local = any_address(l.where.family, 0);
     at.local.port = 0;
     if (tftp_netvalidate(from) < 0) {
+        d.intake.ignored(from);
         if (busy)
             trace_line("TFTP_Refuserequests: Refused unauthorised request from host %s.",
                        host.c_str());

@@ -159,17 +159,18 @@ int headless_main(int argc, char** argv) {
         !access_lists_check(judged))
         return 2;
 
+    // One line for each transfer, its row of the list; the totals of those running redrawn in
+    // place on a terminal, and left out of a journal, which gets what changed.
+    static const role_profile listed = [] {
+        role_profile p = server_role;
+        p.texts.progress_kind_1 = p.texts.progress_kind_2 = nullptr;
+        p.ends_in_rows = true;
+        return p;
+    }();
+    role_install(&listed);
     board_rows_printed = 1;
-    // A service's journal gets what changed, not a count once a second.
-    if (!is_terminal(stdout)) {
-        static const role_profile journal = [] {
-            role_profile p = server_role;
-            p.texts.progress_kind_1 = p.texts.progress_kind_2 = nullptr;
-            return p;
-        }();
-        role_install(&journal);
-        board_totals_shown = 0;
-    }
+    board_totals_control = is_terminal(stdout) ? static_cast<int>(IDC_TOTALS) : 0;
+    ui_console_meter(IDC_TOTALS, 0);
     // Taken by the main thread alone, synchronously, so that no worker is interrupted.
     signals_hold_termination();
     // The stored settings, then the options; the server is enabled once, whatever was stored.

@@ -94,11 +94,52 @@ bool request_intake::next(intake_datagram* datagram) {
     return true;
 }
 
+void request_intake::ignored(const net_endpoint& from) {
+    if (ignored_since_ms_ != 0) {
+        ++ignored_[{from.family, from.address}];
+        return;
+    }
+    ignored_since_ms_ = clock_ms();
+    status_text("Ignored a request from " + address_text(from) +
+                ", which the access lists do not admit.");
+}
+
 int request_intake::report() {
-    if (dropped_.empty()) return -1;
     const uint64_t now = clock_ms();
-    if (last_report_ms_ != 0 && now - last_report_ms_ < report_interval_ms)
-        return static_cast<int>(report_interval_ms - (now - last_report_ms_));
+    int wait = -1;
+    if (ignored_since_ms_ != 0) {
+        if (now - ignored_since_ms_ >= report_interval_ms) {
+            report_ignored();
+            ignored_since_ms_ = 0;
+        } else {
+            wait = static_cast<int>(report_interval_ms - (now - ignored_since_ms_));
+        }
+    }
+    if (dropped_.empty()) return wait;
+    if (last_report_ms_ != 0 && now - last_report_ms_ < report_interval_ms) {
+        const int dropped_wait = static_cast<int>(report_interval_ms - (now - last_report_ms_));
+        return wait < 0 ? dropped_wait : std::min(wait, dropped_wait);
+    }
+    report_dropped();
+    last_report_ms_ = now;
+    return wait;
+}
+
+void request_intake::report_ignored() {
+    if (ignored_.empty()) return;
+    int64_t total = 0;
+    for (const auto& [key, count] : ignored_)
+        total += count;
+    std::string line = "Ignored ";
+    line += std::to_string(total) + (total == 1 ? " more request from " : " more requests from ") +
+            std::to_string(ignored_.size()) +
+            (ignored_.size() == 1 ? " address" : " addresses") +
+            " that the access lists do not admit.";
+    status_text(line);
+    ignored_.clear();
+}
+
+void request_intake::report_dropped() {
     int64_t total = 0, most = 0;
     address_key busiest;
     for (const auto& [key, count] : dropped_) {
@@ -119,6 +160,4 @@ int request_intake::report() {
     trace_line("tftp_listen: %s", line.c_str());
     status_text(line);
     dropped_.clear();
-    last_report_ms_ = now;
-    return -1;
 }

@@ -2,7 +2,8 @@
 // batch and taken in turn by source address, so that a crowd at one address keeps no other
 // waiting; and each address has a budget of requests (a burst, then a steady rate), beyond which
 // its datagrams are dropped unread and counted, so that a flood from one address costs the
-// server next to nothing. The drops are said on the status line at most once a minute.
+// server next to nothing. The drops are said on the status line at most once a minute, and so are
+// the requests the access lists turn away beyond the first of each minute.
 #pragma once
 
 #include "platform/socket.h"
@@ -29,8 +30,11 @@ class request_intake {
     void read(int socket);
     // The next datagram in turn; false when the batch is done.
     bool next(intake_datagram* datagram);
-    // Says the drops counted since the last time, once a minute has passed since then; the
-    // milliseconds until it wants to be called again, -1 when nothing is counted.
+    // A request from a client the access lists do not admit: the first of a minute is said at
+    // once, the others are counted for the report.
+    void ignored(const net_endpoint& from);
+    // Says the drops and the requests ignored since the last time, once a minute has passed
+    // since then; the milliseconds until it wants to be called again, -1 when nothing is counted.
     int report();
 
   private:
@@ -42,10 +46,14 @@ class request_intake {
     bool admit(const net_endpoint& from, uint64_t now);
     // Lets go of the budgets of addresses that have not used theirs up.
     void forget_idle(uint64_t now);
+    void report_ignored();
+    void report_dropped();
 
     std::map<address_key, budget> budgets_;
     std::vector<intake_datagram> batch_; // in the order they are taken
     size_t taken_ = 0;
     std::map<address_key, int64_t> dropped_; // since the last report
     uint64_t last_report_ms_ = 0;
+    std::map<address_key, int64_t> ignored_; // after the first, which was said
+    uint64_t ignored_since_ms_ = 0;          // when the first was said; 0: none this minute
 };

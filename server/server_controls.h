@@ -56,6 +56,8 @@ enum : int {
     IDC_MAX_COMMANDS = 1052,
     // Whether names with a part that begins with "." are served.
     IDC_HIDDEN_FILES = 1053,
+    // Headless on a terminal: the totals of the running transfers, redrawn in place.
+    IDC_TOTALS = 1054,
     IDD_ACCESS_LISTS = 1100,
 };
 

@@ -68,6 +68,7 @@ const role_profile server_role = {
     .drops_at_stop = true,
     .blocks_when_done = false,
     .regular_files_only = true,
+    .ends_in_rows = false,
     // A new file is not the client's to run: 0644, less the mask.
     .new_file_mode = 0644,
     .texts =

@@ -6,6 +6,7 @@
 #include "platform/clock.h"
 #include "server_controls.h"
 #include "settings.h"
+#include "ui/console_backend.h"
 #include "ui/ui.h"
 
 #include <algorithm>
@@ -17,7 +18,7 @@
 using namespace tftps_controls;
 
 std::atomic<int> board_rows_printed{0};
-std::atomic<int> board_totals_shown{1};
+std::atomic<int> board_totals_control{tftps_controls::IDC_STATUS};
 
 namespace {
 
@@ -146,12 +147,13 @@ void board_end(const transfer& t) {
         r.bytes = t.meter->bytes;
         r.seconds = (clock_ms() - r.start_ms) / 1000.0;
         r.result = t.outcome.how == transfer_outcome::kind::running ? "ended" : t.outcome.shown();
+        // Said as it ends, at the time it ends, so that the lines keep the order of the events.
         if (board_rows_printed) {
             std::string line = cells(r);
+            line.erase(0, line.find('\t') + 1);
             for (char& c : line)
                 if (c == '\t') c = ' ';
-            std::printf("%s\n", line.c_str());
-            std::fflush(stdout);
+            ui_console_say(line);
         }
         break;
     }
@@ -174,8 +176,10 @@ int board_tick() {
     const uint64_t now = clock_ms();
     if (b.next_show_ms > now) return static_cast<int>(b.next_show_ms - now);
     show(b);
-    if (running && board_counts_all(*settings_now()) && board_totals_shown && !stop_flag && role().serving())
-        status_text(totals_line(b.rows));
+    // The window shows a lone transfer's count on its status line; a terminal, the totals.
+    const bool totals = board_counts_all(*settings_now()) || board_totals_control != IDC_STATUS;
+    if (running && totals && board_totals_control && !stop_flag && role().serving())
+        ui_set_text(board_totals_control, totals_line(b.rows));
     b.changed = false;
     b.next_show_ms = clock_ms() + tick_ms;
     return running ? tick_ms : -1;

@@ -12,9 +12,10 @@
 
 // Set by the headless server: a finished transfer's row also goes to standard output.
 extern std::atomic<int> board_rows_printed;
-// Cleared by the headless server when standard output is no terminal: a journal gets what
-// changed, not the totals once a second.
-extern std::atomic<int> board_totals_shown;
+// Where the totals go once a second while transfers run: the status line (by default), the
+// line a terminal redraws in place (IDC_TOTALS, headless), or nowhere (0: a journal gets what
+// changed, not the totals once a second).
+extern std::atomic<int> board_totals_control;
 
 struct server_settings;
 // Whether the status line counts every transfer once a second (the settings let many run at

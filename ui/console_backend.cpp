@@ -32,14 +32,22 @@ void meter_line_end() {
     meter_drawn = false;
 }
 
-void print_status(const std::string& text) {
-    time_of_day t = clock_time_of_day();
+// A line takes the meter's place; the meter comes back below it at its next change.
+void print_line(const std::string& line) {
     std::lock_guard<std::mutex> lock(output);
-    // A status line takes the meter's place; the meter comes back below it at its next change.
     if (meter_drawn) std::fputs("\r\x1b[K", lines);
     meter_drawn = false;
-    std::fprintf(lines, "%02d:%02d:%02d %s\n", t.hours, t.minutes, t.seconds, text.c_str());
+    std::fprintf(lines, "%s\n", line.c_str());
     std::fflush(lines);
+}
+
+void print_status(const std::string& text) {
+    time_of_day t = clock_time_of_day();
+    char time[16];
+    std::snprintf(time, sizeof time, "%02d:%02d:%02d ", t.hours, t.minutes, t.seconds);
+    std::string line = time;
+    line += text;
+    print_line(line);
 }
 
 void console_set_text(int id, const std::string& text) {

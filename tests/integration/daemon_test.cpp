@@ -237,7 +237,9 @@ TEST(daemon, a_config_file_holds_the_settings_and_sighup_reads_it_again) {
     writer.send_to(server.port(), tftp_request(2, "up.bin", "octet"));
     EXPECT_TRUE(send_blocks(writer, expect_packet(writer, 4, 0).from_port, "up").completed);
     EXPECT_EQ(server.trace().find("/up.bin'."), std::string::npos);
-    // Headless, each finished transfer's row of the window's list goes to standard output.
+    // Headless, each finished transfer's row of the window's list goes to standard output, at
+    // its end: its one line.
+    EXPECT_EQ(server.process().out().find(" bytes sent in "), std::string::npos);
     EXPECT_TRUE(wait_until(
         [&] {
             return std::regex_search(server.process().out(),

@@ -306,6 +306,9 @@ TEST(requests, the_access_lists_serve_only_the_listed_clients) {
         }
         expect_served(server, 0x7f000001, c.first_served);
         expect_served(server, other_host, c.second_served);
+        // The first turned away in a minute is said at once; the others wait for its count.
+        EXPECT_EQ(count_of(server.process().out(), "which the access lists do not admit."),
+                  c.first_served && c.second_served ? 0u : 1u);
     }
 }
 

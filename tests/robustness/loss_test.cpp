@@ -55,12 +55,10 @@ class pellsd_through_relay : public through_relay<pellsd_serving> {
         command.erase(command.begin());
         return std::make_unique<child_process>(program, command, local.path(), local.path());
     }
+    // Its row says so: the one line of a transfer.
     bool timed_out() {
         return wait_until(
-            [&] {
-                return server.process().out().find("The file transfer timed out.") !=
-                       std::string::npos;
-            },
+            [&] { return server.process().out().find(" timed out\n") != std::string::npos; },
             30000);
     }
 };

@@ -4,6 +4,8 @@
 
 #include <csignal>
 #include <filesystem>
+#include <iterator>
+#include <regex>
 #include <gtest/gtest.h>
 
 server_process::server_process(const std::vector<std::string>& args,
@@ -45,12 +47,10 @@ bool server_process::trace_shows(const std::string& text, int milliseconds) cons
 }
 
 size_t server_process::summaries() const {
-    std::string out = child_->out();
-    size_t found = 0;
-    for (const char* mark : {" seconds.\n", " problem?\n"})
-        for (size_t at = 0; (at = out.find(mark, at)) != std::string::npos; ++at)
-            ++found;
-    return found;
+    const std::string out = child_->out();
+    static const std::regex row(R"(\d\d:\d\d:\d\d \S+ .* (download|upload) \d+ \d+\.\d completed\n)");
+    return static_cast<size_t>(
+        std::distance(std::sregex_iterator(out.begin(), out.end(), row), std::sregex_iterator()));
 }
 
 bool server_process::summaries_shown(size_t count, int milliseconds) {

@@ -27,9 +27,9 @@ class server_process {
     // Waits until the trace holds text; whether it came.
     bool trace_shows(const std::string& text, int milliseconds = 10000) const;
     child_process& process() { return *child_; }
-    // Waits until the status line has shown at least count end-of-transfer summaries.
+    // Waits until at least count transfers have completed, each said by its row.
     bool summaries_shown(size_t count, int milliseconds = 30000);
-    // The summaries the status line has shown so far.
+    // The rows of completed transfers said so far.
     size_t summaries() const;
     // SIGTERM, then the exit status.
     int stop();
