@@ -60,7 +60,7 @@ window_layout server_window_layout() {
                 label("Port", 14, 245, 82),
                 field(IDC_PORT, 98, 243, 34),
                 label("transfers from", 136, 245, 50),
-                field(IDC_PORT_RANGE, 188, 243, 144, false, "any port, or a range such as 50000:50099"),
+                field(IDC_PORT_RANGE, 188, 243, 144, false, "any port, or a range: 50000:50099"),
                 label("Simultaneous transfers", 14, 262, 82),
                 field(IDC_MAX_TRANSFERS, 98, 260, 34),
                 label("at most", 136, 262, 28),
