@@ -52,15 +52,12 @@ bool stray_may_be_told(const net_endpoint& from) {
 }
 
 // Decides whether a datagram belongs to the transfer. The client's first answer must come from
-// the address its request went to, from a port of the server's own. Anything else is answered
-// with ERROR 5 (never an ERROR itself, and at most once a second) and otherwise dropped, so that
-// no third host can end or feed the transfer.
+// the address its request went to; its port, whichever it is, is the server's from then on (a
+// server behind NAT or a firewall may answer from the port it listens on, as tftp-hpa, curl and
+// atftp accept). Anything else is answered with ERROR 5 (never an ERROR itself, and at most once
+// a second) and otherwise dropped, so that no third host can end or feed the transfer.
 bool from_peer(transfer& t, const net_endpoint& from, const uint8_t* datagram, int length) {
     if (role().learns_peer_port && t.first_receive && same_address(from, t.peer)) {
-        if (from.port == t.peer.port)
-            report_fatal("net_recv: First receive from port %d.\nThe server's port should have "
-                         "changed.",
-                         from.port);
         t.peer = from;
         t.first_receive = false;
         return true;

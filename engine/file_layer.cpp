@@ -147,7 +147,7 @@ void file_close(transfer& t) {
     // A file written takes its name here, once it is whole and on the disk.
     int error = 0;
     if (!t.staged.name.empty())
-        error = staged_commit(stream, t.staged, t.keep_existing);
+        error = staged_commit(stream, t.staged, t.keep_existing, t.keep_versions);
     else if (std::fclose(stream) != 0)
         error = errno;
     t.staged = {};

@@ -105,6 +105,7 @@ struct transfer {
     FILE* file = nullptr;
     staged_file staged;         // a file written: where it is written until it is whole
     bool keep_existing = false; // a file written may not replace one that appears meanwhile
+    int keep_versions = 0;      // the file a file written replaces is kept as NAME.1, up to NAME.N
     std::string path;           // as opened, for the post-upload command
     int nextchar = -1; // netascii reading: the second byte of a pair that did not fit a block
     int saw_cr = 0;    // netascii writing: a CR waits for its partner

@@ -55,9 +55,11 @@ constexpr const char* staged_name_prefix = ".pell-";
 FILE* staged_open(const file_place& place, bool regular_only, bool text, int new_mode,
                   staged_file* staged, int* error);
 // Writes the stream out to the disk, closes it and gives the file its name. With keep_existing
-// a file that has appeared under that name meanwhile stays, and the new one goes (EEXIST). 0,
-// or the system's error number, when the temporary file is gone.
-int staged_commit(FILE* stream, const staged_file& staged, bool keep_existing);
+// a file that has appeared under that name meanwhile stays, and the new one goes (EEXIST);
+// otherwise, with versions, the file it replaces is kept as NAME.1, NAME.1 becomes NAME.2 and so
+// on up to NAME.versions (a reader finds the old file or the new one under the name throughout).
+// 0, or the system's error number, when the temporary file is gone.
+int staged_commit(FILE* stream, const staged_file& staged, bool keep_existing, int versions = 0);
 // Closes the stream and removes the temporary file: the file it was for stays as it was.
 void staged_discard(FILE* stream, const staged_file& staged);
 // Removes the temporary files that staged writes left beneath folder when their process ended
@@ -90,6 +92,10 @@ long stream_write_raw(FILE* stream, const void* buffer, size_t count);
 
 // A file or folder exists at the place.
 bool path_exists(const file_place& place);
+// The place as the disk writes its name where only the case of its letters differs: each part
+// that does not exist as written is the first, in sorted order, of those that differ only in
+// case. The place itself when nothing matches, and on Windows, whose names are case-blind.
+file_place place_ignoring_case(const file_place& place);
 // A folder exists at path.
 bool path_is_folder(const std::string& path);
 

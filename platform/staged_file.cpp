@@ -15,11 +15,33 @@ std::string staged_temp_name(const std::string& name) {
     return staged_name_prefix + text + "-" + name.substr(0, 100);
 }
 
-int staged_commit(FILE* stream, const staged_file& staged, bool keep_existing) {
+namespace {
+
+// NAME.(N-1) becomes NAME.N, down to NAME becoming NAME.1 as well: the name keeps its file until
+// the new one takes it.
+int keep_versions(const staged_file& staged, int versions) {
+    const auto version = [&staged](int n) {
+        std::string name = staged.name;
+        name += '.';
+        name += std::to_string(n);
+        return name;
+    };
+    for (int n = versions - 1; n >= 0; --n) {
+        int error = staged_rename_beside(staged, n == 0 ? staged.name : version(n), version(n + 1),
+                                         n == 0);
+        if (error != 0 && error != ENOENT) return error;
+    }
+    return 0;
+}
+
+} // namespace
+
+int staged_commit(FILE* stream, const staged_file& staged, bool keep_existing, int versions) {
     int error = 0;
     if (std::fflush(stream) != 0 || (staged.folder && !staged_sync(stream))) error = errno;
     if (std::fclose(stream) != 0 && error == 0) error = errno;
     if (!staged.folder) return error;
+    if (error == 0 && !keep_existing && versions > 0) error = keep_versions(staged, versions);
     if (error == 0) error = staged_rename(staged, keep_existing);
     if (error != 0) staged_remove(staged);
     return error;

@@ -128,7 +128,10 @@ int recv_xRQ(transfer& t, int kind, const uint8_t* data, int length, option_set*
                t.peer_host.c_str(), name.c_str());
     std::string beneath;
     if (tftp_checkfilename(name, kind, s, &beneath) < 0) return refuse(t, 2, "File request failed.");
-    const file_place place = root_place(kind, beneath, local_path(name), s);
+    file_place place = root_place(kind, beneath, local_path(name), s);
+    // Boot loaders ask for \Boot\BCD where the disk has boot/bcd; an upload keeps its name.
+    if (kind == OP_RRQ && s.IgnoreCase == 1 && !path_exists(place))
+        place = place_ignoring_case(place);
     // Out of the root through a link is out of the root all the same.
     if (path_leads_out(place)) {
         trace_line("tftp_checkfilename: %s leads out of its root.", place.path.c_str());
@@ -148,6 +151,7 @@ int recv_xRQ(transfer& t, int kind, const uint8_t* data, int length, option_set*
         t.claim = upload_claim(place);
         if (!t.claim) return refuse(t, 2, "The file is being uploaded by another client.");
         t.keep_existing = s.AllowOverwrite == 1;
+        t.keep_versions = s.KeepVersions;
         // A reload while the file comes in changes nothing of what happens once it is whole.
         command_keep(t, s);
     }

@@ -58,6 +58,10 @@ enum : int {
     IDC_HIDDEN_FILES = 1053,
     // Headless on a terminal: the totals of the running transfers, redrawn in place.
     IDC_TOTALS = 1054,
+    // How many earlier versions of a file an upload replaces are kept.
+    IDC_KEEP_VERSIONS = 1055,
+    // Whether a download's name matches a file whose name differs only in case.
+    IDC_IGNORE_CASE = 1056,
     IDD_ACCESS_LISTS = 1100,
 };
 

@@ -24,6 +24,8 @@ struct server_settings {
     int AllowDownload = 0;
     int AllowOverwrite = 0; // 1: an upload may not replace an existing file
     int HiddenFiles = 0;    // 1: names with a part that begins with "." are served too
+    int KeepVersions = 0;   // the files an upload replaces, kept as NAME.1 to NAME.N
+    int IgnoreCase = 0;     // 1: a download's name matches one that differs only in case
     int TraceEnabled = 0;
     std::string TracePath;
     int RestrictUpload = 1;
@@ -242,6 +244,16 @@ inline const setting_table<server_settings>& server_setting_table() {
              .control = IDC_HIDDEN_FILES,
              .on_text = "Hidden files (names beginning with a dot) will be served.",
              .off_text = "Hidden files (names beginning with a dot) will be refused."},
+            {.name = "IgnoreCase",
+             .kind = yes_no,
+             .number = &s::IgnoreCase,
+             .flag = "ignore-case",
+             .help = "serve a file whose name differs from the one asked for only in\ncase when "
+                     "that one does not exist (uploads keep the name as given)",
+             .control_kind = check_box,
+             .control = IDC_IGNORE_CASE,
+             .on_text = "A name in any case will find its file.",
+             .off_text = "Names will be matched exactly as written."},
             {.name = "ServiceIP",
              .kind = yes_no,
              .number = &s::ServiceIP,
@@ -318,6 +330,19 @@ inline const setting_table<server_settings>& server_setting_table() {
              .control_kind = field,
              .control = IDC_MAX_COMMANDS,
              .refusal = "The commands at once must be a number from 1 to 256."},
+            {.name = "KeepVersions",
+             .kind = number,
+             .number = &s::KeepVersions,
+             .low = 0,
+             .high = 99,
+             .flag = "keep-versions",
+             .value_name = "N",
+             .help = "keep the file an upload replaces as NAME.1, the one before\nas NAME.2, up "
+                     "to NAME.N, 0 to 99 (default: 0, none)",
+             .wanted = "a number of versions from 0 to 99",
+             .control_kind = field,
+             .control = IDC_KEEP_VERSIONS,
+             .refusal = "The versions kept must be a number from 0 to 99."},
             {.name = "Timeout",
              .kind = number,
              .number = &s::Timeout,

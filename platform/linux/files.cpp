@@ -1,10 +1,13 @@
 #include "platform/files.h"
 #include "platform/staged_steps.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -194,6 +197,14 @@ int staged_rename(const staged_file& staged, bool keep_existing) {
     return rename_into_place(native(*staged.folder), staged.temp, staged.name, keep_existing);
 }
 
+int staged_rename_beside(const staged_file& staged, const std::string& from, const std::string& to,
+                         bool keep) {
+    const int folder = native(*staged.folder);
+    if (!keep) return renameat(folder, from.c_str(), folder, to.c_str()) == 0 ? 0 : errno;
+    unlinkat(folder, to.c_str(), 0);
+    return linkat(folder, from.c_str(), folder, to.c_str(), 0) == 0 ? 0 : errno;
+}
+
 void staged_remove(const staged_file& staged) {
     unlinkat(native(*staged.folder), staged.temp.c_str(), 0);
 }
@@ -232,6 +243,56 @@ long stream_write_raw(FILE* stream, const void* buffer, size_t count) {
 bool path_exists(const file_place& place) {
     descriptor fd{open_place(place, O_PATH)};
     return fd.fd >= 0;
+}
+
+namespace {
+
+bool same_but_case(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// The name in the folder at the place that differs from part only in case, the first in sorted
+// order; empty when there is none.
+std::string name_in_any_case(const file_place& folder, const std::string& part) {
+    DIR* listing = fdopendir(open_place(folder, O_RDONLY | O_DIRECTORY));
+    if (!listing) return "";
+    std::string found;
+    while (const dirent* entry = readdir(listing)) // NOLINT(concurrency-mt-unsafe): its own DIR
+        if (same_but_case(entry->d_name, part) && (found.empty() || entry->d_name < found))
+            found = entry->d_name;
+    closedir(listing);
+    return found;
+}
+
+} // namespace
+
+file_place place_ignoring_case(const file_place& place) {
+    const std::string& whole = place.root ? place.beneath : place.path;
+    std::string matched;
+    for (size_t at = 0; at <= whole.size();) {
+        size_t slash = whole.find('/', at);
+        if (slash == std::string::npos) slash = whole.size();
+        const std::string part = whole.substr(at, slash - at);
+        at = slash + 1;
+        const std::string before = matched;
+        matched += part;
+        const auto here = [&](const std::string& name) {
+            return place.root ? file_place(place.root, name, name) : file_place(name);
+        };
+        if (part.empty() || path_exists(here(matched))) {
+            if (slash < whole.size()) matched += '/';
+            continue;
+        }
+        const std::string other = name_in_any_case(here(before.empty() ? "." : before), part);
+        if (other.empty()) return place;
+        matched = before + other + (slash < whole.size() ? "/" : "");
+    }
+    if (!place.root) return file_place(matched);
+    const size_t tail = place.path.size() >= whole.size() ? place.path.size() - whole.size() : 0;
+    return file_place(place.root, matched, place.path.substr(0, tail) + matched);
 }
 
 bool folder_create(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }

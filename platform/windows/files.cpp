@@ -204,6 +204,17 @@ int staged_rename(const staged_file& staged, bool keep_existing) {
                : errno_of(GetLastError());
 }
 
+int staged_rename_beside(const staged_file& staged, const std::string& from, const std::string& to,
+                         bool keep) {
+    const std::wstring old_name = wide_of(staged.folder->path() + "\\" + from);
+    const std::wstring new_name = wide_of(staged.folder->path() + "\\" + to);
+    if (keep) DeleteFileW(new_name.c_str());
+    const bool done = keep ? CreateHardLinkW(new_name.c_str(), old_name.c_str(), nullptr) != 0
+                           : MoveFileExW(old_name.c_str(), new_name.c_str(),
+                                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    return done ? 0 : errno_of(GetLastError());
+}
+
 void staged_remove(const staged_file& staged) {
     DeleteFileW(wide_of(staged.folder->path() + "\\" + staged.temp).c_str());
 }
@@ -244,6 +255,8 @@ bool path_exists(const file_place& place) {
     return GetFileAttributesW(wide_of(whole_path(place)).c_str()) != INVALID_FILE_ATTRIBUTES &&
            !path_leads_out(place);
 }
+
+file_place place_ignoring_case(const file_place& place) { return place; }
 
 bool folder_create(const std::string& path) { return _wmkdir(wide_of(path).c_str()) == 0; }
 

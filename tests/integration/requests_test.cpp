@@ -156,6 +156,36 @@ TEST(requests, no_overwrite_keeps_a_file_that_appears_during_the_upload) {
     EXPECT_EQ(names_in(server.root()), std::vector<std::string>{"new.bin"});
 }
 
+// Windows boot loaders ask for \Boot\BCD: with --ignore-case a name that differs only in case
+// finds its file, each part the first in sorted order of those that match.
+TEST(requests, ignore_case_finds_a_file_named_in_another_case) {
+    for (const bool ignoring : {false, true}) {
+        std::vector<std::string> args = {"--allow-download"};
+        if (ignoring) args.push_back("--ignore-case");
+        server_process server(args);
+        std::filesystem::create_directories(server.root() + "/boot");
+        write_file(server.root() + "/boot/bcd", "lower");
+        write_file(server.root() + "/boot/Bcd", "capital");
+        EXPECT_EQ(answer_to(server, tftp_request(1, "\\Boot\\BCD", "octet"), 0x7f000001).bytes,
+                  ignoring ? tftp_packet(3, 1, "capital") : error_packet(1, "File not found."));
+    }
+}
+
+// A configuration backup keeps the files its uploads replace, the newest first, so many and no
+// more.
+TEST(requests, uploads_keep_the_versions_they_replace) {
+    server_process server({"--allow-upload", "--keep-versions", "2"});
+    for (const char* content : {"first", "second", "third", "fourth"}) {
+        udp_peer writer;
+        writer.send_to(server.port(), tftp_request(2, "r1.cfg", "octet"));
+        EXPECT_TRUE(send_blocks(writer, expect_packet(writer, 4, 0).from_port, content).completed);
+        ASSERT_TRUE(wait_until([&] { return read_file(server.root() + "/r1.cfg") == content; }, 5000));
+    }
+    EXPECT_EQ(names_in(server.root()), (std::vector<std::string>{"r1.cfg", "r1.cfg.1", "r1.cfg.2"}));
+    EXPECT_EQ(read_file(server.root() + "/r1.cfg.1"), "third");
+    EXPECT_EQ(read_file(server.root() + "/r1.cfg.2"), "second");
+}
+
 // Links beneath the root: one that stays inside works; one that leads out (to a file, a folder,
 // through a chain, upwards) is refused as any name out of the root is, both ways; a link swapped
 // during a transfer changes nothing of it, and the next request is judged anew.
