@@ -1,8 +1,10 @@
 #include "address.h"
 
+#include "neighbours.h"
 #include "socket.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #ifdef _WIN32
 #include <winsock2.h>
@@ -193,4 +195,14 @@ bool host_resolve(const std::string& host, host_lookup* result, net_family only)
     }
     freeaddrinfo(list);
     return !result->addresses.empty();
+}
+
+std::string hardware_name(const unsigned char* bytes, size_t length) {
+    std::string name = "01";
+    for (size_t i = 0; i < length; ++i) {
+        char part[4];
+        std::snprintf(part, sizeof part, "-%02x", bytes[i]);
+        name += part;
+    }
+    return name;
 }

@@ -12,6 +12,7 @@
 #include "engine/transfer.h"
 #include "filename_policy.h"
 #include "platform/files.h"
+#include "platform/neighbours.h"
 #include "roots.h"
 #include "run_external.h"
 #include "settings.h"
@@ -25,6 +26,29 @@
 #include <string>
 
 namespace {
+
+// The client's own folder beneath a confined root, by its address or its hardware address, when
+// the settings give clients folders; empty when they do not, or the hardware address is unknown.
+std::string client_folder(const transfer& t, const server_settings& s) {
+    if (s.ClientFolders == 1) return address_text(t.peer);
+    if (s.ClientFolders == 2) return neighbour_hardware_name(t.peer);
+    return "";
+}
+
+// Where the request is served from: the client's folder first where it has one (a download, when
+// the file is there; an upload, when the folder is), else the shared root.
+file_place served_place(const transfer& t, int kind, const std::string& beneath,
+                        const std::string& whole, const server_settings& s) {
+    const std::string* root = direction_root(kind, s);
+    const std::string folder = root ? client_folder(t, s) : "";
+    if (!folder.empty()) {
+        const std::string own = folder + "/" + beneath;
+        const file_place place = root_place(kind, own, *root + "/" + own, s);
+        const file_place tried = kind == OP_RRQ ? place : root_place(kind, folder, *root, s);
+        if (path_exists(tried)) return place;
+    }
+    return root_place(kind, beneath, whole, s);
+}
 
 int refuse(transfer& t, int code, const char* text) {
     t.outcome = {transfer_outcome::kind::refused, text};
@@ -128,7 +152,7 @@ int recv_xRQ(transfer& t, int kind, const uint8_t* data, int length, option_set*
                t.peer_host.c_str(), name.c_str());
     std::string beneath;
     if (tftp_checkfilename(name, kind, s, &beneath) < 0) return refuse(t, 2, "File request failed.");
-    file_place place = root_place(kind, beneath, local_path(name), s);
+    file_place place = served_place(t, kind, beneath, local_path(name), s);
     // Boot loaders ask for \Boot\BCD where the disk has boot/bcd; an upload keeps its name.
     if (kind == OP_RRQ && s.IgnoreCase == 1 && !path_exists(place))
         place = place_ignoring_case(place);

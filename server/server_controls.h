@@ -62,6 +62,8 @@ enum : int {
     IDC_KEEP_VERSIONS = 1055,
     // Whether a download's name matches a file whose name differs only in case.
     IDC_IGNORE_CASE = 1056,
+    // Whether each client has a folder of its own beneath the root, by address or hardware address.
+    IDC_CLIENT_FOLDERS = 1057,
     IDD_ACCESS_LISTS = 1100,
 };
 

@@ -56,6 +56,8 @@ window_layout server_window_layout() {
             label("bytes, window", 104, 193, 50),
             field(IDC_MAX_WINDOW_SIZE, 156, 191, 26),
             label("blocks", 186, 193, 30),
+            label("Client folders", 222, 193, 52),
+            drop_down(IDC_CLIENT_FOLDERS, 276, 191, 56),
 
                 frame("Network", 7, 214, 332, 66),
                 label("Listen on", 14, 228, 82),

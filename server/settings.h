@@ -26,6 +26,7 @@ struct server_settings {
     int HiddenFiles = 0;    // 1: names with a part that begins with "." are served too
     int KeepVersions = 0;   // the files an upload replaces, kept as NAME.1 to NAME.N
     int IgnoreCase = 0;     // 1: a download's name matches one that differs only in case
+    int ClientFolders = 0;  // 1: ROOT/ADDRESS/NAME first, 2: ROOT/01-MAC/NAME first; 0: neither
     int TraceEnabled = 0;
     std::string TracePath;
     int RestrictUpload = 1;
@@ -244,6 +245,18 @@ inline const setting_table<server_settings>& server_setting_table() {
              .control = IDC_HIDDEN_FILES,
              .on_text = "Hidden files (names beginning with a dot) will be served.",
              .off_text = "Hidden files (names beginning with a dot) will be refused."},
+            {.name = "ClientFolders",
+             .kind = word,
+             .number = &s::ClientFolders,
+             .words = {"No", "IP", "MAC"},
+             .flag = "client-folders",
+             .value_name = "ip|mac",
+             .help = "serve ROOT/ADDRESS/NAME (ip) or ROOT/01-aa-bb-cc-dd-ee-ff/NAME\n(mac, the "
+                     "client's hardware address) where it exists, else\nROOT/NAME; uploads go to "
+                     "the client's folder when it exists",
+             .wanted = "ip, mac or no",
+             .control_kind = list,
+             .control = IDC_CLIENT_FOLDERS},
             {.name = "IgnoreCase",
              .kind = yes_no,
              .number = &s::IgnoreCase,

@@ -132,7 +132,11 @@ std::string setting_table<Value>::apply(const command_line& line, Value* value) 
             if (r.usable && !r.usable(given)) return refused;
             value->*r.text = given;
             break;
-        case setting_kind::word:
+        case setting_kind::word: // one of its words, when the flag takes one
+            if (r.value_name &&
+                !setting_texts::read(r.kind, given, r.low, r.high, r.words, &(value->*r.number)))
+                return refused;
+            break;
         case setting_kind::option:
             break;
         }

@@ -109,6 +109,8 @@ TEST(daemon, rejects_bad_options_with_a_clear_message) {
         {{"--headless", "--max-per-client"}, "--max-per-client needs a number of transfers"},
         {{"--headless", "--max-commands", "0"},
          "--max-commands needs a number of commands from 1 to 256, not '0'."},
+        {{"--headless", "--client-folders", "name"},
+         "--client-folders needs ip, mac or no, not 'name'."},
         {{"--config", "missing.conf", "--headless"},
          "the settings file 'missing.conf' does not exist: check its name, or add --save"},
     };

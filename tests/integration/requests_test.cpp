@@ -171,6 +171,27 @@ TEST(requests, ignore_case_finds_a_file_named_in_another_case) {
     }
 }
 
+// A folder per client: its own file first, else the shared one; its uploads into its folder. By
+// hardware address, a client the neighbour table does not know (loopback has no hardware
+// address) gets the shared folder.
+TEST(requests, a_client_folder_comes_before_the_shared_one) {
+    for (const bool by_ip : {true, false}) {
+        server_process server({"--allow-download", "--allow-upload", "--max-transfers", "8",
+                               "--client-folders", by_ip ? "ip" : "mac"});
+        std::filesystem::create_directories(server.root() + "/127.0.0.2");
+        write_file(server.root() + "/127.0.0.2/boot.cfg", "own");
+        write_file(server.root() + "/boot.cfg", "shared");
+        for (const uint32_t client : {0x7f000002u, 0x7f000003u})
+            EXPECT_EQ(answer_to(server, tftp_request(1, "boot.cfg", "octet"), client).bytes,
+                      tftp_packet(3, 1, by_ip && client == 0x7f000002u ? "own" : "shared"));
+        udp_peer writer(0x7f000002);
+        writer.send_to(server.port(), tftp_request(2, "up.cfg", "octet"));
+        EXPECT_TRUE(send_blocks(writer, expect_packet(writer, 4, 0).from_port, "up").completed);
+        const std::string stored = server.root() + (by_ip ? "/127.0.0.2/up.cfg" : "/up.cfg");
+        EXPECT_TRUE(wait_until([&] { return read_file(stored) == "up"; }, 5000)) << stored;
+    }
+}
+
 // A configuration backup keeps the files its uploads replace, the newest first, so many and no
 // more.
 TEST(requests, uploads_keep_the_versions_they_replace) {
