@@ -1,6 +1,7 @@
 // pellsd --headless on the wire: every reply of the request table to the byte, the filename
 // policy's refusals, the access lists, the busy refusal and the post-upload command.
 #include "lockstep.h"
+#include "network_namespace.h"
 #include "packet_expect.h"
 #include "server_process.h"
 
@@ -189,6 +190,27 @@ TEST(requests, a_client_folder_comes_before_the_shared_one) {
         EXPECT_TRUE(send_blocks(writer, expect_packet(writer, 4, 0).from_port, "up").completed);
         const std::string stored = server.root() + (by_ip ? "/127.0.0.2/up.cfg" : "/up.cfg");
         EXPECT_TRUE(wait_until([&] { return read_file(stored) == "up"; }, 5000)) << stored;
+    }
+}
+
+// By hardware address, through a cable between two namespaces: the server finds the client's in
+// its neighbour table, for IPv4 and IPv6 alike.
+TEST(requests, a_client_folder_by_hardware_address_is_found_in_the_neighbour_table) {
+    network_namespace server_side, client_side;
+    if (!server_side.unavailable().empty()) GTEST_SKIP() << server_side.unavailable();
+    ASSERT_TRUE(server_side.link_to(client_side, {"10.77.0.1/24", "fd77::1/64"},
+                                    {"10.77.0.2/24", "fd77::2/64"}, "02:00:00:00:00:07"));
+    server_process server({"--allow-download", "--client-folders", "mac"}, server_side.prefix());
+    std::filesystem::create_directories(server.root() + "/01-02-00-00-00-00-07");
+    write_file(server.root() + "/01-02-00-00-00-00-07/boot.cfg", "own");
+    write_file(server.root() + "/boot.cfg", "shared");
+    temp_folder_owner got;
+    for (const char* address : {"10.77.0.1", "fd77::1"}) {
+        std::vector<std::string> get = client_side.prefix();
+        get.insert(get.end(), {program_path("tftp"), address, std::to_string(server.port()), "-m",
+                               "binary", "-c", "get", "boot.cfg", got.file(address)});
+        EXPECT_EQ(run_program(get, "/").status, 0) << address;
+        EXPECT_EQ(read_file(got.file(address)), "own") << address;
     }
 }
 

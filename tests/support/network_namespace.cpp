@@ -57,6 +57,21 @@ bool network_namespace::use_name_server(const std::string& address) {
     return true;
 }
 
+bool network_namespace::link_to(const network_namespace& other,
+                                const std::vector<std::string>& here,
+                                const std::vector<std::string>& there, const std::string& hardware) {
+    bool laid = run_ip({"-n", name_, "link", "add", "cable", "type", "veth", "peer", "name",
+                        "cable", "netns", other.name_, "address", hardware});
+    const std::pair<std::string, const std::vector<std::string>*> ends[] = {
+        {name_, &here}, {other.name_, &there}};
+    for (const auto& [space, addresses] : ends) {
+        for (const std::string& address : *addresses)
+            laid = laid && run_ip({"-n", space, "address", "add", address, "dev", "cable", "nodad"});
+        laid = laid && run_ip({"-n", space, "link", "set", "cable", "up"});
+    }
+    return laid;
+}
+
 bool network_namespace::limit_rate(const std::string& rate) {
     return run_program({"tc", "-n", name_, "qdisc", "add", "dev", "lo", "root", "tbf", "rate", rate,
                         "burst", "64kb", "latency", "5s"},

@@ -23,6 +23,10 @@ class network_namespace {
     // Its loopback carries no more than rate ("20mbit"), behind a queue as deep as a slow
     // link's router keeps; whether the system allows it.
     bool limit_rate(const std::string& rate);
+    // A cable to the other namespace: this end has the addresses here ("10.77.0.1/24",
+    // "fd77::1/64"), the other end those given and the hardware address; whether it could be laid.
+    bool link_to(const network_namespace& other, const std::vector<std::string>& here,
+                 const std::vector<std::string>& there, const std::string& hardware);
     const std::string& name() const { return name_; }
 
   private:
