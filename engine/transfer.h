@@ -70,7 +70,8 @@ struct transfer {
     int window_size = 1;
     int64_t tsize = -1;         // the file's size as the other side told it, -1 when unknown
     bool options_asked = false; // client: its request carried options, so an OACK may answer
-    option_set asked;           // client: the options its request carried
+    option_set asked;           // the options the request carried
+    option_set agreed;          // server: the options it agreed to
     int path_mtu = 0;           // server: the MTU of the interface the request came in on
     std::string request;        // server: the request that began it, to know it if it comes again
     std::string file_name;      // server: the file the request names, as it names it
@@ -86,6 +87,7 @@ struct transfer {
     // The endpoint.
     int socket = -1;            // owned; closed by net_close
     net_endpoint peer;          // destination of every send; the only accepted sender
+    net_endpoint local;         // server: the address the request came to
     std::string peer_host;      // the peer as text, for the close trace line
     bool first_receive = false; // client: the peer's port is taken from the first answer
     bool answered = false;      // the peer has sent something since the transfer began

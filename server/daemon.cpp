@@ -17,6 +17,7 @@
 #include "platform/wait_set.h"
 #include "request.h"
 #include "request_intake.h"
+#include "request_records.h"
 #include "roots.h"
 #include "run_as.h"
 #include "server_run.h"
@@ -157,6 +158,7 @@ void start_transfer(daemon_state& d, const listener& l, const intake_datagram& r
     transfer& t = d.transfers.open(at.interface_index);
     t.socket = fd;
     t.peer = from;
+    t.local = at.local;
     t.peer_host = host;
     t.timeout_seconds = packet_timeout;
     t.path_mtu = interface_mtu(at.interface_index);
@@ -184,6 +186,7 @@ void tftp_listen(daemon_state& d, const listener& l, intake_datagram& request) {
     at.local.port = 0;
     if (tftp_netvalidate(from) < 0) {
         d.intake.ignored(from);
+        record_turned_away(from, "ignored: not on the access lists", 1);
         if (busy)
             trace_line("TFTP_Refuserequests: Refused unauthorised request from host %s.",
                        host.c_str());

@@ -153,6 +153,7 @@ int recv_xRQ(transfer& t, int kind, const uint8_t* data, int length, option_set*
     std::string beneath;
     if (tftp_checkfilename(name, kind, s, &beneath) < 0) return refuse(t, 2, "File request failed.");
     file_place place = served_place(t, kind, beneath, local_path(name), s);
+    t.path = place.path; // as the records say it was served
     // Boot loaders ask for \Boot\BCD where the disk has boot/bcd; an upload keeps its name.
     if (kind == OP_RRQ && s.IgnoreCase == 1 && !path_exists(place))
         place = place_ignoring_case(place);
@@ -163,11 +164,12 @@ int recv_xRQ(transfer& t, int kind, const uint8_t* data, int length, option_set*
     }
     if (check_permissions(t, kind, place, s) < 0) return -1;
     if (s.Extensions == 1) {
-        option_set asked = options_parse(at, end);
-        if (!asked.empty()) {
-            trace_line("recv_xRQ: Options asked: %s.", options_text(asked).c_str());
-            if (negotiate(t, kind, asked, place, s, agreed) < 0) return -1;
+        t.asked = options_parse(at, end);
+        if (!t.asked.empty()) {
+            trace_line("recv_xRQ: Options asked: %s.", options_text(t.asked).c_str());
+            if (negotiate(t, kind, t.asked, place, s, agreed) < 0) return -1;
             t.take_options(*agreed);
+            t.agreed = *agreed;
         }
     }
 

@@ -5,6 +5,7 @@
 #include "engine/packet.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "request_records.h"
 
 #include <algorithm>
 
@@ -145,6 +146,10 @@ void request_intake::report_dropped() {
     for (const auto& [key, count] : dropped_) {
         total += count;
         if (count > most) std::tie(busiest, most) = std::tie(key, count);
+        net_endpoint flood;
+        flood.family = key.first;
+        flood.address = key.second;
+        record_turned_away(flood, "dropped: a flood", count);
     }
     net_endpoint who;
     who.family = busiest.first;

@@ -64,6 +64,8 @@ enum : int {
     IDC_IGNORE_CASE = 1056,
     // Whether each client has a folder of its own beneath the root, by address or hardware address.
     IDC_CLIENT_FOLDERS = 1057,
+    // The file every request is recorded in, a JSON object a line.
+    IDC_RECORDS_FILE = 1058,
     IDD_ACCESS_LISTS = 1100,
 };
 

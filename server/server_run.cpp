@@ -13,9 +13,11 @@
 #include "platform/files.h"
 #include "platform/socket.h"
 #include "platform/thread.h"
+#include "request_records.h"
 #include "roots.h"
 #include "settings.h"
 
+#include <cerrno>
 #include <mutex>
 
 namespace {
@@ -32,6 +34,15 @@ void show_state(server_state state) {
     if (auto shown = state_shown.load()) shown(state);
 }
 
+// The records go where the value names; false, after saying why, when that file cannot be opened.
+bool records_follow(const server_settings& value) {
+    if (records_open(value.RecordsFile)) return true;
+    std::string why = "Failed to open the records file '";
+    why += value.RecordsFile + "': " + error_text(errno) + ".";
+    report_error(why.c_str());
+    return false;
+}
+
 } // namespace
 
 void server_state_shown(void (*shown)(server_state state)) { state_shown = shown; }
@@ -41,6 +52,8 @@ bool server_start(const server_settings& value, bool (*before_serving)()) {
         report_error("Failed to open the log file.");
         return false;
     }
+    // Opened while the server may still open anything: before it becomes its user.
+    if (!records_follow(value)) return false;
     settings_serve(value);
     if (before_serving && !before_serving()) return false;
     file_mask_apply(value);
@@ -81,6 +94,11 @@ void server_reload(const server_settings& value) {
     roots_release();
     file_mask_apply(value);
     trace_reopen(value.TraceEnabled == 1, value.TracePath);
+    // The same file opened anew, for a rotated log; another one as the settings now name it.
+    if (value.RecordsFile == records_path_now())
+        records_reopen();
+    else
+        records_follow(value);
 }
 
 int server_disabled_event() {

@@ -75,7 +75,9 @@ window_layout server_window_layout() {
 
                 frame("Recent transfers", 7, 284, 332, 108),
                 table(IDC_RECENT_TRANSFERS, "Time\tClient\tFile\tDirection\tBytes\tSeconds\tResult",
-                      14, 296, 318, 78),
+                      14, 296, 318, 62),
+                label("Record every request to file", 14, 364, 104),
+                field(IDC_RECORDS_FILE, 120, 362, 212, false, "no records"),
                 sentence(IDC_BUSY_ANSWERS, "0 requests answered busy", 14, 379, 318),
 
                 push_button(IDC_ENABLE, "&Enable server", 7, 398, 79),

@@ -27,6 +27,7 @@ struct server_settings {
     int KeepVersions = 0;   // the files an upload replaces, kept as NAME.1 to NAME.N
     int IgnoreCase = 0;     // 1: a download's name matches one that differs only in case
     int ClientFolders = 0;  // 1: ROOT/ADDRESS/NAME first, 2: ROOT/01-MAC/NAME first; 0: neither
+    std::string RecordsFile; // every request, a JSON object a line; empty: no records
     int TraceEnabled = 0;
     std::string TracePath;
     int RestrictUpload = 1;
@@ -245,6 +246,16 @@ inline const setting_table<server_settings>& server_setting_table() {
              .control = IDC_HIDDEN_FILES,
              .on_text = "Hidden files (names beginning with a dot) will be served.",
              .off_text = "Hidden files (names beginning with a dot) will be refused."},
+            {.name = "RecordsFile",
+             .kind = text,
+             .text = &s::RecordsFile,
+             .flag = "records",
+             .value_name = "FILE",
+             .help = "append a JSON line to FILE for every request: who, what was asked\nand "
+                     "served, the options, bytes, seconds and the result",
+             .wanted = "a file name",
+             .control_kind = field,
+             .control = IDC_RECORDS_FILE},
             {.name = "ClientFolders",
              .kind = word,
              .number = &s::ClientFolders,

@@ -6,6 +6,7 @@
 #include "engine/fsm.h"
 #include "engine/packet.h"
 #include "platform/clock.h"
+#include "request_records.h"
 #include "transfer_board.h"
 
 #include <algorithm>
@@ -76,6 +77,7 @@ void transfer_table::end(int fd) {
     auto found = transfers_.find(fd);
     if (found != transfers_.end()) {
         board_end(*found->second);
+        record_transfer(*found->second);
         auto& line = found->second->budget->line;
         line.erase(std::remove(line.begin(), line.end(), fd), line.end());
     }

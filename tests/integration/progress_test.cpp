@@ -5,6 +5,7 @@
 #include "ui/test_backend.h"
 #include "wait_until.h"
 
+#include <optional>
 #include <regex>
 #include <thread>
 
@@ -26,10 +27,17 @@ TEST_F(progress, counts_once_a_second_then_leaves_the_summary) {
     udp_peer client;
     client.send_to(port, tftp_request(1, "slow.bin", "octet"));
     for (int n = 1; n <= 20; ++n) {
-        datagram block = expect_packet(client, 3, n);
+        // A slow machine (Wine) may let the server's wait run out: a copy of the block before is
+        // no new block.
+        std::optional<datagram> block;
+        while ((block = client.receive(5000)) && n > 1 &&
+               block->bytes.substr(0, 4) == tftp_packet(3, n - 1)) {
+        }
+        ASSERT_TRUE(block);
+        EXPECT_EQ(block->bytes.substr(0, 4), tftp_packet(3, n));
         // Within the server's wait, which a round trip of this length makes longer still.
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
-        client.send_to(block.from_port, tftp_packet(4, n));
+        client.send_to(block->from_port, tftp_packet(4, n));
     }
     std::regex summary(R"(10000 bytes sent in (\d+\.\d) seconds\.)");
     ASSERT_TRUE(wait_until([&] { return std::regex_match(status(), summary); }, 5000)) << status();

@@ -6,9 +6,11 @@
 #include "server_process.h"
 
 #include <algorithm>
+#include <csignal>
 #include <arpa/inet.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <regex>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -475,6 +477,46 @@ TEST(requests, the_command_after_an_upload_gets_the_path_as_one_argument) {
     trace = server.trace();
     EXPECT_EQ(trace.find("TFTP_RunExternal:", ran + 1), std::string::npos) << trace;
     EXPECT_EQ(read_file(record), path + "\nsize 700\n");
+}
+
+// A record of every request, a JSON object a line: served, refused, turned away by the access
+// lists; after SIGHUP a rotated file goes on in a new one.
+TEST(requests, every_request_is_recorded_as_a_line_of_json) {
+    temp_folder_owner kept;
+    const std::string records = kept.file("requests.json");
+    server_process server({"--allow-download", "--extensions", "--clients", "127.0.0.1",
+                           "--records", records});
+    write_file(server.root() + "/a.txt", "x");
+    udp_peer reader; // its OACK acknowledged, its one block taken
+    reader.send_to(server.port(), tftp_request(1, "a.txt", "octet") + "blksize" + '\0' + "600" + '\0');
+    const auto oack = reader.receive(5000);
+    ASSERT_TRUE(oack);
+    const uint16_t tid = oack->from_port;
+    reader.send_to(tid, tftp_packet(4, 0));
+    expect_packet(reader, 3, 1);
+    reader.send_to(tid, tftp_packet(4, 1));
+    answer_to(server, tftp_request(1, "missing.txt", "octet"));
+    udp_peer stranger(0x7f000002);
+    stranger.send_to(server.port(), tftp_request(1, "a.txt", "octet"));
+    ASSERT_TRUE(wait_until([&] { return count_of(read_file(records), "\n") == 3; }, 5000))
+        << read_file(records);
+    const std::string all = read_file(records);
+    for (const std::regex& line :
+         {std::regex(R"(\{"time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d","client":"127\.0\.0\.1",)"
+                     R"("client_port":\d+,"server":"[^"]+","file":"a\.txt","served":"[^"]+/a\.txt",)"
+                     R"("direction":"download","mode":"octet","options_asked":\{"blksize":600\},)"
+                     R"("options_agreed":\{"blksize":600\},"bytes":1,"seconds":\d+\.\d{3},)"
+                     R"("result":"completed","error":""\}\n)"),
+          std::regex(R"("file":"missing\.txt".*"result":"refused","error":"File not found\."\})"),
+          std::regex(R"("client":"127\.0\.0\.2".*"result":"ignored: not on the access lists",)"
+                     R"("requests":1\})")})
+        EXPECT_TRUE(std::regex_search(all, line)) << all;
+    std::filesystem::rename(records, records + ".1");
+    server.process().signal(SIGHUP);
+    ASSERT_TRUE(wait_until(
+        [&] { return server.process().out().find("read again.") != std::string::npos; }, 10000));
+    answer_to(server, tftp_request(1, "a.txt", "octet"));
+    EXPECT_TRUE(wait_until([&] { return count_of(read_file(records), "\n") == 1; }, 5000));
 }
 
 } // namespace
