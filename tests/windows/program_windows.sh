@@ -50,7 +50,9 @@ pids="$server_pid"
 drive wait TFTPS set TFTPS 1050 "$port" set TFTPS 1043 127.0.0.1 click TFTPS 1003 \
     set TFTPS 1014 "$(winepath -w "$scratch/root")" click TFTPS 1023 \
     until TFTPS 1026 "currently enabled"
-tftp 127.0.0.1 "$port" -m binary -c get firmware.bin "$scratch/got/enabled.bin"
+# Seen once in CI: no answer at all. Say what listened on the port, for the next time.
+tftp 127.0.0.1 "$port" -m binary -c get firmware.bin "$scratch/got/enabled.bin" ||
+    fail "no answer on port $port; listening there: $(ss -Hlun "sport = :$port" | tr -s ' ')"
 same "$scratch/firmware.bin" "$scratch/got/enabled.bin" "tftp-hpa download from the server window"
 
 # The access dialog: a list without this client shuts it out, one with it lets it in again.
