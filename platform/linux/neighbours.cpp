@@ -53,8 +53,12 @@ std::string neighbour_hardware_name(const net_endpoint& client) {
             const ssize_t got = recv(fd, buffer, sizeof buffer, 0);
             if (got <= 0) break;
             int left = static_cast<int>(got);
+            // The kernel's own macros compare its unsigned lengths with the int it documents.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wsign-compare"
             for (auto* m = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(m, left);
                  m = NLMSG_NEXT(m, left)) {
+#pragma GCC diagnostic pop
                 if (m->nlmsg_type == NLMSG_DONE || m->nlmsg_type == NLMSG_ERROR) done = true;
                 if (m->nlmsg_type == RTM_NEWNEIGH && found.empty())
                     found = entry_for(m, client, address_length);
