@@ -16,7 +16,7 @@ CC=clang CXX=clang++ bash "$top/scripts/build.sh" "$top/build/fuzz" -DPELL_FUZZ=
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch" # crash files land here, not in the tree
-for target in fuzz_request fuzz_exchange fuzz_error fuzz_access_lists; do
+for target in fuzz_request fuzz_exchange fuzz_error fuzz_access_lists fuzz_remap; do
     binary="$top/build/fuzz/fuzz/$target"
     kept="$top/fuzz/corpus/$target"
     found="$scratch/$target"

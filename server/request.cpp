@@ -13,6 +13,7 @@
 #include "filename_policy.h"
 #include "platform/files.h"
 #include "platform/neighbours.h"
+#include "remap_rules.h"
 #include "roots.h"
 #include "run_external.h"
 #include "settings.h"
@@ -54,6 +55,29 @@ int refuse(transfer& t, int code, const char* text) {
     t.outcome = {transfer_outcome::kind::refused, text};
     send_ERROR(t, code, text);
     return -1;
+}
+
+// The name after the remap rules, confined like any other from here on; -1 when the rules refuse
+// it or had to be cut off.
+int remap(transfer& t, int kind, std::string* name) {
+    const std::shared_ptr<const remap_rules> rules = remap_rules_now();
+    if (!rules) return 0;
+    remap_rules::outcome made = rules->apply(*name, kind, t.peer);
+    if (made.result == remap_rules::outcome::kind::refused) {
+        trace_line("recv_xRQ: The remap rules refuse %s.", name->c_str());
+        return refuse(t, 2, "Access violation.");
+    }
+    if (made.result == remap_rules::outcome::kind::cut_off) {
+        // The client hears what any refused name gets; the list, the row and the records say why.
+        refuse(t, 2, "File request failed.");
+        t.outcome.text = made.why;
+        trace_line("recv_xRQ: %s for %s.", made.why.c_str(), name->c_str());
+        return -1;
+    }
+    if (made.name != *name)
+        trace_line("recv_xRQ: The remap rules make %s of %s.", made.name.c_str(), name->c_str());
+    *name = made.name;
+    return 0;
 }
 
 // Refuses with its ERROR (-1) a path that the permissions do not allow; 0 when they do.
@@ -150,6 +174,7 @@ int recv_xRQ(transfer& t, int kind, const uint8_t* data, int length, option_set*
 
     trace_line("recv_xRQ: Detected %s request from %s for %s.", kind == OP_RRQ ? "read" : "write",
                t.peer_host.c_str(), name.c_str());
+    if (remap(t, kind, &name) < 0) return -1;
     std::string beneath;
     if (tftp_checkfilename(name, kind, s, &beneath) < 0) return refuse(t, 2, "File request failed.");
     file_place place = served_place(t, kind, beneath, local_path(name), s);

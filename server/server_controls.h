@@ -66,6 +66,8 @@ enum : int {
     IDC_CLIENT_FOLDERS = 1057,
     // The file every request is recorded in, a JSON object a line.
     IDC_RECORDS_FILE = 1058,
+    // The file of the rules that rewrite the names clients ask for.
+    IDC_REMAP_FILE = 1059,
     IDD_ACCESS_LISTS = 1100,
 };
 

@@ -13,6 +13,7 @@
 #include "platform/files.h"
 #include "platform/socket.h"
 #include "platform/thread.h"
+#include "remap_rules.h"
 #include "request_records.h"
 #include "roots.h"
 #include "settings.h"
@@ -43,6 +44,15 @@ bool records_follow(const server_settings& value) {
     return false;
 }
 
+// The remap rules follow the value's file, read again each time; false, after saying why, when
+// they cannot be used (the rules before stay).
+bool remap_follow(const server_settings& value) {
+    const std::string why = remap_rules_follow(value.RemapFile);
+    if (why.empty()) return true;
+    report_error(why.c_str());
+    return false;
+}
+
 } // namespace
 
 void server_state_shown(void (*shown)(server_state state)) { state_shown = shown; }
@@ -53,7 +63,7 @@ bool server_start(const server_settings& value, bool (*before_serving)()) {
         return false;
     }
     // Opened while the server may still open anything: before it becomes its user.
-    if (!records_follow(value)) return false;
+    if (!records_follow(value) || !remap_follow(value)) return false;
     settings_serve(value);
     if (before_serving && !before_serving()) return false;
     file_mask_apply(value);
@@ -90,6 +100,7 @@ void server_log_follow(const server_settings& value) {
 
 void server_reload(const server_settings& value) {
     settings_serve(value);
+    remap_follow(value);
     access_lists_resolve();
     roots_release();
     file_mask_apply(value);

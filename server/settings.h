@@ -27,6 +27,7 @@ struct server_settings {
     int KeepVersions = 0;   // the files an upload replaces, kept as NAME.1 to NAME.N
     int IgnoreCase = 0;     // 1: a download's name matches one that differs only in case
     int ClientFolders = 0;  // 1: ROOT/ADDRESS/NAME first, 2: ROOT/01-MAC/NAME first; 0: neither
+    std::string RemapFile;  // the rules that rewrite the names asked for; empty: none
     std::string RecordsFile; // every request, a JSON object a line; empty: no records
     int TraceEnabled = 0;
     std::string TracePath;
@@ -256,6 +257,17 @@ inline const setting_table<server_settings>& server_setting_table() {
              .wanted = "a file name",
              .control_kind = field,
              .control = IDC_RECORDS_FILE},
+            {.name = "RemapFile",
+             .kind = text,
+             .text = &s::RemapFile,
+             .flag = "remap",
+             .value_name = "FILE",
+             .help = "rewrite every name asked for by the rules in FILE, in the form\nof "
+                     "tftpd-hpa's -m (flags, an expression, a replacement);\nread again on "
+                     "SIGHUP",
+             .wanted = "a file name",
+             .control_kind = field,
+             .control = IDC_REMAP_FILE},
             {.name = "ClientFolders",
              .kind = word,
              .number = &s::ClientFolders,

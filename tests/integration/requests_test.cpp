@@ -519,4 +519,41 @@ TEST(requests, every_request_is_recorded_as_a_line_of_json) {
     EXPECT_TRUE(wait_until([&] { return count_of(read_file(records), "\n") == 1; }, 5000));
 }
 
+// An operator's remap rules, on the wire: a Windows name, one answer per client for one
+// well-known name, a refusal. A file that no longer reads on SIGHUP leaves the rules serving as
+// they were, and keeps a server from starting at all.
+TEST(requests, remap_rules_rewrite_the_names_asked_for) {
+    temp_folder_owner kept;
+    const std::string rules = kept.file("rules");
+    write_file(rules, "rg \\\\ /\nr ^/\nr ^pxelinux\\.cfg/default$ pxelinux.cfg/\\i\nai \\.exe$\n");
+    server_process server({"--allow-download", "--remap", rules});
+    std::filesystem::create_directories(server.root() + "/Boot");
+    std::filesystem::create_directories(server.root() + "/pxelinux.cfg");
+    write_file(server.root() + "/Boot/BCD", "bcd");
+    write_file(server.root() + "/pxelinux.cfg/127.0.0.2", "two");
+    write_file(server.root() + "/pxelinux.cfg/127.0.0.3", "three");
+    write_file(server.root() + "/setup.exe", "x");
+    const std::string windows_name = tftp_request(1, "\\Boot\\BCD", "octet");
+    EXPECT_EQ(answer_to(server, windows_name).bytes, tftp_packet(3, 1, "bcd"));
+    for (const auto& [client, content] : {std::pair{0x7f000002u, "two"}, {0x7f000003u, "three"}})
+        EXPECT_EQ(answer_to(server, tftp_request(1, "pxelinux.cfg/default", "octet"), client).bytes,
+                  tftp_packet(3, 1, content));
+    EXPECT_EQ(answer_to(server, tftp_request(1, "SETUP.EXE", "octet")).bytes,
+              error_packet(2, "Access violation."));
+
+    write_file(rules, "r (unclosed\n");
+    const std::string why = "The remap rules in '" + rules +
+                            "' cannot be used: line 1: the expression (unclosed: '(' has no ')'.";
+    server.process().signal(SIGHUP);
+    EXPECT_TRUE(wait_until(
+        [&] { return server.process().err().find(why) != std::string::npos; }, 10000))
+        << server.process().err();
+    EXPECT_EQ(answer_to(server, windows_name).bytes, tftp_packet(3, 1, "bcd"));
+    child_process refused(PELLSD_PATH,
+                          {"--headless", "--port", std::to_string(free_udp_port()), "--remap", rules},
+                          kept.path(), kept.path(), {"TMPDIR=" + kept.path()});
+    EXPECT_EQ(refused.wait_exit(10000), 1);
+    EXPECT_NE(refused.err().find(why), std::string::npos) << refused.err();
+}
+
 } // namespace
