@@ -5,12 +5,15 @@
 #include "engine/transfer.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/journal.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <mutex>
+#include <vector>
 
 namespace {
 
@@ -60,35 +63,57 @@ std::string now_text() {
     return iso;
 }
 
-// One JSON object, its members in the order they are added. Built by appending: MinGW's GCC 12
-// reads a literal added before a string as an overlapping copy.
-class json_object {
+// One record: its fields in the order they are added, each as JSON and as plain text. Built by
+// appending: MinGW's GCC 12 reads a literal added before a string as an overlapping copy.
+class record {
   public:
-    json_object& text(const char* name, const std::string& value) {
-        return member(name, quoted(value));
-    }
-    json_object& member(const char* name, const std::string& json) {
-        if (out_.size() > 1) out_ += ',';
-        out_ += '"';
-        out_ += name;
-        out_ += "\":";
-        out_ += json;
+    record& text(const char* name, const std::string& value) {
+        fields_.push_back({name, quoted(value), value});
         return *this;
     }
-    std::string done() const { return out_ + "}"; }
+    record& member(const char* name, const std::string& json) {
+        fields_.push_back({name, json, json});
+        return *this;
+    }
+    // A JSON object.
+    std::string json() const {
+        std::string out = "{";
+        for (const field& f : fields_) {
+            if (out.size() > 1) out += ',';
+            out += '"';
+            out += f.name;
+            out += "\":";
+            out += f.json;
+        }
+        return out + "}";
+    }
+    // The journal's fields: TFTP_ and the name in capitals.
+    std::vector<journal_field> journal() const {
+        std::vector<journal_field> out;
+        for (const field& f : fields_) {
+            std::string name = "TFTP_";
+            for (const char c : f.name)
+                name += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            out.push_back({name, f.plain});
+        }
+        return out;
+    }
 
   private:
-    std::string out_ = "{";
+    struct field {
+        std::string name, json, plain;
+    };
+    std::vector<field> fields_;
 };
 
 std::string options_object(const option_set& set) {
-    json_object object;
+    record object;
     for (const option_value& v : set.values) {
         const std::string text = options_text(option_set{{v}});
         const std::string name = text.substr(0, text.find(' '));
         object.member(name.c_str(), std::to_string(v.value));
     }
-    return object.done();
+    return object.json();
 }
 
 std::string seconds_text(const transfer& t) {
@@ -104,6 +129,33 @@ void write_line(const std::string& line) {
     std::fputs(line.c_str(), records);
     std::fputc('\n', records);
     std::fflush(records);
+}
+
+record transfer_record(const transfer& t) {
+    using kind = transfer_outcome::kind;
+    const kind how = t.outcome.how;
+    const char* result = how == kind::completed   ? "completed"
+                         : how == kind::refused   ? "refused"
+                         : how == kind::timed_out ? "timed out"
+                         : how == kind::ended     ? "ended"
+                         : how == kind::stopped   ? "stopped"
+                                                  : "failed";
+    record r;
+    r.text("time", now_text())
+        .text("client", address_text(t.peer))
+        .member("client_port", std::to_string(t.peer.port))
+        .text("server", address_text(t.local))
+        .text("file", t.file_name)
+        .text("served", t.path)
+        .text("direction", t.kind == OP_WRQ ? "upload" : "download")
+        .text("mode", t.mode == MODE_NETASCII ? "netascii" : "octet")
+        .member("options_asked", options_object(t.asked))
+        .member("options_agreed", options_object(t.agreed))
+        .member("bytes", std::to_string(t.meter->bytes.load()))
+        .member("seconds", seconds_text(t))
+        .text("result", result)
+        .text("error", t.outcome.text);
+    return r;
 }
 
 } // namespace
@@ -131,38 +183,20 @@ void records_reopen() {
 }
 
 void record_transfer(const transfer& t) {
-    using kind = transfer_outcome::kind;
-    const kind how = t.outcome.how;
-    const char* result = how == kind::completed   ? "completed"
-                         : how == kind::refused   ? "refused"
-                         : how == kind::timed_out ? "timed out"
-                         : how == kind::ended     ? "ended"
-                         : how == kind::stopped   ? "stopped"
-                                                  : "failed";
-    write_line(json_object()
-                   .text("time", now_text())
-                   .text("client", address_text(t.peer))
-                   .member("client_port", std::to_string(t.peer.port))
-                   .text("server", address_text(t.local))
-                   .text("file", t.file_name)
-                   .text("served", t.path)
-                   .text("direction", t.kind == OP_WRQ ? "upload" : "download")
-                   .text("mode", t.mode == MODE_NETASCII ? "netascii" : "octet")
-                   .member("options_asked", options_object(t.asked))
-                   .member("options_agreed", options_object(t.agreed))
-                   .member("bytes", std::to_string(t.meter->bytes.load()))
-                   .member("seconds", seconds_text(t))
-                   .text("result", result)
-                   .text("error", t.outcome.text)
-                   .done());
+    if (records_path_now().empty()) return;
+    write_line(transfer_record(t).json());
+}
+
+bool journal_transfer(const transfer& t, const std::string& said) {
+    return journal_connected() && journal_send(said, transfer_record(t).journal());
 }
 
 void record_turned_away(const net_endpoint& client, const std::string& result, int64_t count) {
-    write_line(json_object()
+    write_line(record()
                    .text("time", now_text())
                    .text("client", address_text(client))
                    .member("client_port", std::to_string(client.port))
                    .text("result", result)
                    .member("requests", std::to_string(count))
-                   .done());
+                   .json());
 }

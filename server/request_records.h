@@ -18,5 +18,9 @@ void records_reopen();
 // The path records go to now; empty when there are none.
 std::string records_path_now();
 void record_transfer(const transfer& t);
+// Where the program's output is the journal (the service's), the transfer's row said goes there
+// as an entry that carries the record's fields (TFTP_CLIENT, TFTP_FILE...); false elsewhere, and
+// the row is said as any other line.
+bool journal_transfer(const transfer& t, const std::string& said);
 // Requests turned away before any transfer: count of them from the client, with why.
 void record_turned_away(const net_endpoint& client, const std::string& result, int64_t count);

@@ -4,6 +4,7 @@
 #include "diag/shared_flags.h"
 #include "diag/status.h"
 #include "platform/clock.h"
+#include "request_records.h"
 #include "server_controls.h"
 #include "settings.h"
 #include "ui/console_backend.h"
@@ -153,7 +154,7 @@ void board_end(const transfer& t) {
             line.erase(0, line.find('\t') + 1);
             for (char& c : line)
                 if (c == '\t') c = ' ';
-            ui_console_say(line);
+            if (!journal_transfer(t, line)) ui_console_say(line);
         }
         break;
     }

@@ -13,6 +13,9 @@
 #include <regex>
 #include <sys/stat.h>
 #include <thread>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -517,6 +520,38 @@ TEST(requests, every_request_is_recorded_as_a_line_of_json) {
         [&] { return server.process().out().find("read again.") != std::string::npos; }, 10000));
     answer_to(server, tftp_request(1, "a.txt", "octet"));
     EXPECT_TRUE(wait_until([&] { return count_of(read_file(records), "\n") == 1; }, 5000));
+}
+
+// As the service, a transfer's row goes to the journal as an entry that carries its record's
+// fields, and only there. The journal is a socket of the test's own, in place of /run in a mount
+// namespace of the server's own; its output is the journal's stream as systemd names it.
+TEST(requests, as_the_service_a_transfer_goes_to_the_journal_with_its_fields) {
+    if (geteuid() != 0) GTEST_SKIP() << "a /run of its own needs root";
+    temp_folder_owner run;
+    std::filesystem::create_directories(run.path() + "/systemd/journal");
+    const int journal = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string path = run.path() + "/systemd/journal/socket";
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(bind(journal, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    server_process server({"--allow-download"},
+                          {program_path("unshare"), "-m", "sh", "-c",
+                           "mount --bind " + run.path() + " /run && export JOURNAL_STREAM=$(stat "
+                           "-L -c %d:%i /proc/$$/fd/1) && exec \"$0\" \"$@\""});
+    write_file(server.root() + "/a.txt", "x");
+    EXPECT_EQ(answer_to(server, tftp_request(1, "a.txt", "octet")).bytes, tftp_packet(3, 1, "x"));
+    pollfd waiting{journal, POLLIN, 0};
+    ASSERT_EQ(poll(&waiting, 1, 5000), 1);
+    char entry[4096];
+    const ssize_t got = recv(journal, entry, sizeof entry, 0);
+    close(journal);
+    const std::string fields(entry, static_cast<size_t>(std::max<ssize_t>(got, 0)));
+    for (const char* field : {"MESSAGE=127.0.0.1 a.txt download 1 ", "TFTP_CLIENT=127.0.0.1\n",
+                              "TFTP_FILE=a.txt\n", "TFTP_DIRECTION=download\n",
+                              "TFTP_RESULT=completed\n", "SYSLOG_IDENTIFIER=pellsd\n"})
+        EXPECT_NE(fields.find(field), std::string::npos) << field << " in " << fields;
+    EXPECT_EQ(server.process().out().find("a.txt"), std::string::npos) << server.process().out();
 }
 
 // An operator's remap rules, on the wire: a Windows name, one answer per client for one
