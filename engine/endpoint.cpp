@@ -73,6 +73,18 @@ bool from_peer(transfer& t, const net_endpoint& from, const uint8_t* datagram, i
     return false;
 }
 
+// The next datagram the daemon read for a transfer on a shared socket, cut to room bytes, and
+// its sender; its whole length (the caller judges one longer than a packet), or -1 when none
+// waits.
+int inbox_take(transfer& t, uint8_t* into, size_t room, net_endpoint* from) {
+    if (t.inbox.empty()) return -1;
+    const std::string datagram = std::move(t.inbox.front());
+    t.inbox.pop_front();
+    std::copy_n(datagram.begin(), std::min(datagram.size(), room), into);
+    *from = t.peer;
+    return static_cast<int>(datagram.size());
+}
+
 } // namespace
 
 bool net_send(transfer& t, const uint8_t* buffer, int length) {
@@ -127,8 +139,10 @@ int net_take(transfer& t) {
     uint8_t* into = t.recv_buf.size() >= room ? t.recv_buf.data() : scratch;
     for (int strays = 0; strays < strays_per_turn; ++strays) {
         net_endpoint from;
-        int length = sock_recv_from(t.socket, into, room, &from);
+        int length = t.socket_shared ? inbox_take(t, into, room, &from)
+                                     : sock_recv_from(t.socket, into, room, &from);
         if (length < 0) {
+            if (t.socket_shared) return -1;
             const char* failure =
                 "net_recv: A recvfrom error occurred while attempting to receive.";
             if (sock_would_block()) return -1;
@@ -193,12 +207,14 @@ int net_recv(transfer& t) {
 
 void net_close(transfer& t) {
     trace_line(role().texts.net_close, t.peer_host.c_str(), t.socket);
-    if (t.socket >= 0) sock_close(t.socket);
+    if (t.socket >= 0 && !t.socket_shared) sock_close(t.socket);
     t.socket = -1;
 }
 
 int net_hold_window(transfer& t, int block, int window) {
     // What a datagram of a block takes in a buffer: its headers and the system's bookkeeping.
+    // The listening socket's buffers are the daemon's, already large for a crowd's bursts.
+    if (t.socket_shared) return window;
     const int64_t per_block = static_cast<int64_t>(block) + 1024;
     int64_t wanted = per_block * window;
     int granted = sock_set_buffers(t.socket, static_cast<int>(std::min<int64_t>(wanted, 1 << 30)));
@@ -206,6 +222,7 @@ int net_hold_window(transfer& t, int block, int window) {
 }
 
 void net_unblock(transfer& t) {
+    if (t.socket_shared) return; // the daemon's, which never blocks
     // A peer that has gone shows at once, not after the timeouts.
     sock_want_errors(t.socket);
     if (sock_set_nonblocking(t.socket, true) < 0)
@@ -213,6 +230,7 @@ void net_unblock(transfer& t) {
 }
 
 void net_block(transfer& t) {
+    if (t.socket_shared) return;
     if (sock_set_nonblocking(t.socket, false) < 0)
         report_transfer_fault("Failed to block the socket. WSA error %d", sock_last_error());
 }

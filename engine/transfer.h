@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -85,7 +86,12 @@ struct transfer {
     void take_options(const option_set& agreed);
 
     // The endpoint.
-    int socket = -1;            // owned; closed by net_close
+    int socket = -1;            // owned, unless shared; closed by net_close
+    // server: served from the listening socket itself, which the daemon owns and reads; the
+    // datagrams from the peer wait here, in the order they came
+    bool socket_shared = false;
+    std::deque<std::string> inbox;
+    int key = -1; // server: how the daemon's table finds it (its socket, unless shared)
     net_endpoint peer;          // destination of every send; the only accepted sender
     net_endpoint local;         // server: the address the request came to
     std::string peer_host;      // the peer as text, for the close trace line

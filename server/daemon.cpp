@@ -137,16 +137,24 @@ void listen(daemon_state& d, const stop_request& stop) {
     }
 }
 
+// Where a refusal leaves from: a port of its own, or with a single port the listening one.
+int refusal_socket(daemon_state& d, const listener& l, const net_endpoint& local) {
+    if (settings_now()->SinglePort == 1) return l.socket.get();
+    return d.refusals.socket_for(l.socket.get(), local);
+}
+
 void start_transfer(daemon_state& d, const listener& l, const intake_datagram& request,
                     const std::string& host) {
     const net_endpoint& from = request.from;
     const arrival& at = request.at;
+    // One port for everything, for a NAT or a firewall that forwards only that one.
+    const bool single_port = settings_now()->SinglePort == 1;
     bool no_free_port = false;
-    int fd = transfer_socket_open(at.local, &no_free_port);
+    int fd = single_port ? l.socket.get() : transfer_socket_open(at.local, &no_free_port);
     // The refusals' own ports go back to the transfers that need them.
     if (no_free_port && d.refusals.release()) fd = transfer_socket_open(at.local, &no_free_port);
     if (no_free_port)
-        return refuse_from(d.refusals.socket_for(l.socket.get(), at.local), from, 0,
+        return refuse_from(refusal_socket(d, l, at.local), from, 0,
                            "No free transfer port.");
     // Nothing can answer it now; the client asks again once transfers have ended.
     if (fd < 0 && sock_out_of_descriptors())
@@ -157,6 +165,7 @@ void start_transfer(daemon_state& d, const listener& l, const intake_datagram& r
                           error_text(sock_last_error()).c_str());
     transfer& t = d.transfers.open(at.interface_index);
     t.socket = fd;
+    t.socket_shared = single_port;
     t.peer = from;
     t.local = at.local;
     t.peer_host = host;
@@ -177,6 +186,7 @@ bool no_room(const daemon_state& d, const net_endpoint& client) {
 // Serves, refuses or drops one datagram read at a listening socket.
 void tftp_listen(daemon_state& d, const listener& l, intake_datagram& request) {
     const net_endpoint& from = request.from;
+    if (d.transfers.deliver(from, request.bytes)) return;
     arrival& at = request.at;
     const int length = request.length;
     const bool busy = no_room(d, from);
@@ -216,7 +226,7 @@ void tftp_listen(daemon_state& d, const listener& l, intake_datagram& request) {
             return trace_line("tftp_listen: Dropped %d bytes from host %s that are no request.",
                               length, host.c_str());
         if (still_busy)
-            return TFTP_Refuserequests(d.refusals.socket_for(l.socket.get(), at.local), from);
+            return TFTP_Refuserequests(refusal_socket(d, l, at.local), from);
     }
     trace_line("tftp_listen: got %d bytes from host %s, port# %d.", length, host.c_str(),
                from.port);
@@ -262,7 +272,9 @@ void TFTPStartDaemon(const std::shared_ptr<stop_request>& stop) {
             d.transfers.receive(fd);
         for (const auto& l : d.listeners)
             if (std::find(ready.begin(), ready.end(), l->socket.get()) != ready.end()) {
-                d.intake.read(l->socket.get());
+                d.intake.read(l->socket.get(), [&d](const net_endpoint& from) {
+                    return d.transfers.serves(from);
+                });
                 intake_datagram request;
                 while (d.intake.next(&request))
                     tftp_listen(d, *l, request);

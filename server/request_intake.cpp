@@ -2,6 +2,7 @@
 
 #include "diag/status.h"
 #include "diag/trace.h"
+#include "engine/options.h"
 #include "engine/packet.h"
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -52,14 +53,16 @@ void request_intake::forget_idle(uint64_t now) {
     }
 }
 
-void request_intake::read(int socket) {
+void request_intake::read(int socket, const std::function<bool(const net_endpoint&)>& serving) {
     batch_.clear();
     taken_ = 0;
     const uint64_t now = clock_ms();
-    uint8_t buffer[packet_buffer_size + 1];
+    // Large enough for a block of a transfer served from this socket.
+    std::vector<uint8_t>& buffer = buffer_;
+    buffer.resize(blksize_max + 5);
     for (int i = 0; i < batch_read && static_cast<int>(batch_.size()) < batch_kept; ++i) {
         intake_datagram d;
-        int length = sock_recv_arrival(socket, buffer, sizeof buffer, &d.from, &d.at);
+        int length = sock_recv_arrival(socket, buffer.data(), buffer.size(), &d.from, &d.at);
         if (length < 0) {
             // An earlier answer's network trouble can surface here; it is no fault of this socket,
             // and no other failure of one datagram stops the server.
@@ -69,10 +72,13 @@ void request_intake::read(int socket) {
                            error_text(sock_last_error()).c_str());
             break;
         }
-        if (!admit(d.from, now)) continue;
+        // A transfer's own datagrams are no requests: they spend no budget and are kept whole.
+        const bool transfer_own = serving(d.from);
+        if (!transfer_own && !admit(d.from, now)) continue;
         d.length = length;
-        d.bytes.assign(reinterpret_cast<const char*>(buffer),
-                       std::min<size_t>(static_cast<size_t>(length), sizeof buffer));
+        const size_t kept = transfer_own ? buffer.size() : packet_buffer_size + 1;
+        d.bytes.assign(reinterpret_cast<const char*>(buffer.data()),
+                       std::min(static_cast<size_t>(length), kept));
         batch_.push_back(std::move(d));
     }
     // In turn: the first of each address, then the second of each, and so on.

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -25,9 +26,10 @@ struct intake_datagram {
 
 class request_intake {
   public:
-    // Reads what waits at the socket, up to a batch, keeping those within their address's budget;
-    // then they are taken in turn by address. What the system fails to read ends the batch.
-    void read(int socket);
+    // Reads what waits at the socket, up to a batch, keeping those within their address's budget
+    // (and those of a sender that serving says a transfer on the socket serves, whole); then they
+    // are taken in turn by address. What the system fails to read ends the batch.
+    void read(int socket, const std::function<bool(const net_endpoint&)>& serving);
     // The next datagram in turn; false when the batch is done.
     bool next(intake_datagram* datagram);
     // A request from a client the access lists do not admit: the first of a minute is said at
@@ -51,6 +53,7 @@ class request_intake {
 
     std::map<address_key, budget> budgets_;
     std::vector<intake_datagram> batch_; // in the order they are taken
+    std::vector<uint8_t> buffer_;        // what a datagram is read into
     size_t taken_ = 0;
     std::map<address_key, int64_t> dropped_; // since the last report
     uint64_t last_report_ms_ = 0;

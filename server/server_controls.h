@@ -68,6 +68,8 @@ enum : int {
     IDC_RECORDS_FILE = 1058,
     // The file of the rules that rewrite the names clients ask for.
     IDC_REMAP_FILE = 1059,
+    // Whether every transfer is served from the listening port.
+    IDC_SINGLE_PORT = 1060,
     IDD_ACCESS_LISTS = 1100,
 };
 

@@ -74,6 +74,7 @@ window_layout server_window_layout() {
             label("at most", 136, 278, 28),
             field(IDC_MAX_PER_CLIENT, 166, 276, 34),
             label("per client", 204, 278, 50),
+            check_box(IDC_SINGLE_PORT, "One port for all", 258, 277, 74),
 
             frame("Recent transfers", 7, 300, 332, 108),
             table(IDC_RECENT_TRANSFERS, "Time\tClient\tFile\tDirection\tBytes\tSeconds\tResult",

@@ -52,6 +52,7 @@ struct server_settings {
     int ListenPort = tftp_well_known_port;
     std::string ListenAddresses;
     std::string PortRange;
+    int SinglePort = 0; // 1: every transfer from the listening port, told apart by the client's
     // How many transfers run at once (1: one, every further request is busy), and how many of
     // them one client address may have.
     int MaxTransfers = 1;
@@ -152,6 +153,17 @@ inline const setting_table<server_settings>& server_setting_table() {
              .wanted = "a range of ports such as 50000:50099",
              .control_kind = field,
              .control = IDC_PORT_RANGE},
+            {.name = "SinglePort",
+             .kind = yes_no,
+             .number = &s::SinglePort,
+             .flag = "single-port",
+             .help = "serve every transfer from the port the server listens on, told\napart by "
+                     "the client's address and port, for a NAT or firewall\nthat forwards only "
+                     "that one (not with --port-range)",
+             .control_kind = check_box,
+             .control = IDC_SINGLE_PORT,
+             .on_text = "Every transfer will be served from the listening port.",
+             .off_text = "Each transfer will be served from a port of its own."},
             {.name = nullptr,
              .kind = option,
              .flag = "root",

@@ -24,9 +24,12 @@ bool port_range_parse(const std::string& text, int* low, int* high) {
 
 std::string port_range_refusal(const server_settings& settings) {
     int low = 0, high = 0;
-    return port_range_parse(settings.PortRange, &low, &high)
-               ? ""
-               : "The transfer ports must be a range such as 50000:50099.";
+    if (!port_range_parse(settings.PortRange, &low, &high))
+        return "The transfer ports must be a range such as 50000:50099.";
+    if (low > 0 && settings.SinglePort == 1)
+        return "Transfers are served from the listening port alone or from a range of ports, not "
+               "both.";
+    return "";
 }
 
 bool port_range_privileged(const server_settings& settings) {

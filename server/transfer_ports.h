@@ -11,7 +11,7 @@
 bool port_range_parse(const std::string& text, int* low, int* high);
 
 struct server_settings;
-// Why the settings' range of transfer ports cannot be used, or "".
+// Why the settings' range of transfer ports cannot be used (nor with the single port), or "".
 std::string port_range_refusal(const server_settings& settings);
 // Whether the settings' range holds a port below 1024, which only root may bind.
 bool port_range_privileged(const server_settings& settings);

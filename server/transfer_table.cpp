@@ -45,8 +45,8 @@ void transfer_table::note_wait(const transfer& t) {
 
 void transfer_table::note_held(const transfer& t) {
     auto& line = t.budget->line;
-    if (t.send_held && std::find(line.begin(), line.end(), t.socket) == line.end())
-        line.push_back(t.socket);
+    if (t.send_held && std::find(line.begin(), line.end(), t.key) == line.end())
+        line.push_back(t.key);
 }
 
 int transfer_table::send_held() {
@@ -80,8 +80,9 @@ void transfer_table::end(int fd) {
         record_transfer(*found->second);
         auto& line = found->second->budget->line;
         line.erase(std::remove(line.begin(), line.end(), fd), line.end());
+        if (found->second->socket_shared) shared_peers_.erase(endpoint_text(found->second->peer));
     }
-    waits_.remove(fd);
+    if (fd >= 0) waits_.remove(fd);
     transfers_.erase(fd);
     transfers_running = static_cast<int>(transfers_.size());
 }
@@ -100,15 +101,18 @@ transfer& transfer_table::open(int interface_index) {
 
 void transfer_table::begin(transfer& t, int length) {
     auto pending = transfers_.extract(-1);
-    transfers_.insert({t.socket, std::move(pending.mapped())});
+    // On the listening socket, the peer's address and port tell its datagrams apart.
+    t.key = t.socket_shared ? next_shared_key_-- : t.socket;
+    if (t.socket_shared) shared_peers_[endpoint_text(t.peer)] = t.key;
+    transfers_.insert({t.key, std::move(pending.mapped())});
     const bool going = fsm_begin(t, OP_NONE) == 0 && step(t, fsm_dispatch, length);
     board_begin(t);
-    if (!going) return end(t.socket);
+    if (!going) return end(t.key);
     // A system out of room for one more wait turns this transfer away, not every other one.
-    if (!waits_.add(t.socket)) {
+    if (!t.socket_shared && !waits_.add(t.socket)) {
         tell_peer(t, 0, "The server cannot take another transfer now.");
         t.outcome = {transfer_outcome::kind::failed, "tftp_serverequest: failed to create socket."};
-        end(t.socket);
+        end(t.key);
     }
 }
 
@@ -116,6 +120,25 @@ void transfer_table::receive(int fd) {
     auto found = transfers_.find(fd);
     if (found == transfers_.end()) return;
     if (!step(*found->second, take_and_dispatch, 0)) end(fd);
+}
+
+bool transfer_table::deliver(const net_endpoint& from, const std::string& datagram) {
+    auto known = shared_peers_.find(endpoint_text(from));
+    if (known == shared_peers_.end()) return false;
+    const int key = known->second;
+    transfer& t = *transfers_.at(key);
+    const int opcode = datagram.size() >= 2 ? get16(reinterpret_cast<const uint8_t*>(datagram.data())) : 0;
+    if (opcode == OP_RRQ || opcode == OP_WRQ) {
+        // Its answer was lost: the transfer it asked for runs already.
+        if (datagram == t.request) return true;
+        // A new request from the same port: the client has given up the transfer before.
+        t.outcome = {transfer_outcome::kind::ended, "the client asked for another transfer"};
+        end(key);
+        return false;
+    }
+    t.inbox.push_back(datagram);
+    if (!step(t, take_and_dispatch, 0)) end(key);
+    return true;
 }
 
 void transfer_table::drain() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/transfer.h"
+#include "platform/address.h"
 #include "platform/wait_set.h"
 
 #include <cstdint>
@@ -28,6 +29,12 @@ class transfer_table {
     void begin(transfer& t, int length);
     // The transfer on fd has a datagram (or more) waiting.
     void receive(int fd);
+    // Hands a datagram read at the listening socket to the transfer served from that socket for
+    // its sender; false when no such transfer runs (a request sent again is taken, a new one ends
+    // the transfer before it and is not).
+    bool deliver(const net_endpoint& from, const std::string& datagram);
+    // Whether a transfer served from the listening socket runs for this sender.
+    bool serves(const net_endpoint& from) const { return shared_peers_.count(endpoint_text(from)); }
     // Takes every datagram already queued for any transfer, so that none that came before a
     // request is left unseen when the request is answered.
     void drain();
@@ -61,6 +68,11 @@ class transfer_table {
     // The pace of each interface, kept while the daemon runs: what one crowd taught of the path
     // serves the next.
     std::unordered_map<int, std::shared_ptr<path_budget>> paths_;
+
+    // The transfers served from the listening socket, by their peer's address and port, with the
+    // keys of their own they are found by (below -1, which no socket has).
+    std::unordered_map<std::string, int> shared_peers_;
+    int next_shared_key_ = -2;
 
     // The millisecond clock at or before which the first wait runs out. Only a step of its own
     // moves a transfer's wait, so each step brings this forward where needed, and a full look

@@ -350,7 +350,7 @@ TEST_F(server_window, every_option_box_switches_its_setting_and_its_controls) {
             EXPECT_EQ(status(), on ? row.on_text : row.off_text) << row.name;
         }
     }
-    EXPECT_EQ(boxes, 11);
+    EXPECT_EQ(boxes, 12);
     click(IDC_RUN_EXTERNAL);
     ui_set_text(IDC_COMMAND, "reload ?"); // the user types
     server_command(IDC_COMMAND);

@@ -6,8 +6,10 @@
 #include "server_process.h"
 #include "tftpd_hpa.h"
 #include "transfer_data.h"
+#include "udp_peer.h"
 
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace {
 
@@ -81,6 +83,61 @@ TEST_P(pellsd_extensions_with, download_and_upload) {
 
 INSTANTIATE_TEST_SUITE_P(peers, pellsd_extensions_with, testing::ValuesIn(option_peers),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// One port for every transfer, for a NAT or a firewall that forwards only that one: the peers'
+// clients at once (curl with its largest blocks and atftp with a window, both ways; tftp-hpa;
+// pellcl over IPv6), the answers from the listening port itself. A range of transfer ports
+// cannot go with it.
+TEST(pellsd_single_port, serves_every_client_at_once_from_the_listening_port) {
+    server_process server({"--allow-download", "--allow-upload", "--extensions", "--single-port",
+                           "--max-transfers", "8"});
+    temp_folder_owner local, logs;
+    const std::string content = pattern_bytes(3 * 65464 + 7, 41);
+    write_file(server.root() + "/down.bin", content);
+    write_file(local.file("up.bin"), content);
+    // More blocks than a flood's budget lets one address send: a transfer's own spend none.
+    const std::string many_blocks = pattern_bytes(2400 * 512 + 1, 43);
+    write_file(local.file("many.bin"), many_blocks);
+    const std::string port = std::to_string(server.port());
+    const option_peer &curl = option_peers[0], &atftp = option_peers[1];
+    const std::vector<words> clients = {
+        peer_clients()[0].get(port, "down.bin", local.file("tftp-hpa.bin")),
+        peer_clients()[0].put(port, local.file("many.bin"), "tftp-hpa-up.bin"),
+        curl.get(port, "down.bin", local.file("curl.bin")),
+        curl.put(port, local.file("up.bin"), "curl-up.bin"),
+        atftp.get(port, "down.bin", local.file("atftp.bin")),
+        atftp.put(port, local.file("up.bin"), "atftp-up.bin"),
+        {PELLCL_PATH, "--get", "[::1]:" + port, "down.bin", local.file("pellcl.bin"), "--blksize",
+         "1468", "--windowsize", "32"},
+    };
+    std::vector<std::unique_ptr<child_process>> running;
+    for (const words& c : clients) {
+        const std::string program = c[0].find('/') == 0 ? c[0] : program_path(c[0]);
+        running.push_back(std::make_unique<child_process>(
+            program, words(c.begin() + 1, c.end()), local.path(), logs.path()));
+    }
+    for (auto& client : running)
+        EXPECT_EQ(client->wait_exit(60000), 0) << client->out() << client->err();
+    for (const char* got : {"tftp-hpa.bin", "curl.bin", "atftp.bin", "pellcl.bin"})
+        EXPECT_TRUE(read_file(local.file(got)) == content) << got;
+    ASSERT_TRUE(server.summaries_shown(clients.size()));
+    for (const char* put : {"curl-up.bin", "atftp-up.bin"})
+        EXPECT_TRUE(read_file(server.root() + "/" + put) == content) << put;
+    EXPECT_TRUE(read_file(server.root() + "/tftp-hpa-up.bin") == many_blocks);
+    udp_peer raw;
+    raw.send_to(server.port(), tftp_request(1, "down.bin", "octet"));
+    const auto answer = raw.receive(5000);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->from_port, server.port());
+    child_process both(PELLSD_PATH,
+                       {"--headless", "--port", std::to_string(free_udp_port()), "--single-port",
+                        "--port-range", "50000:50009"},
+                       logs.path(), logs.path(), {"TMPDIR=" + logs.path()});
+    EXPECT_EQ(both.wait_exit(10000), 1);
+    EXPECT_NE(both.err().find("from the listening port alone or from a range of ports, not both"),
+              std::string::npos)
+        << both.err();
+}
 
 run_result pellcl(std::vector<std::string> args, const std::string& folder) {
     args.insert(args.begin(), PELLCL_PATH);
