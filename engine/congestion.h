@@ -22,9 +22,9 @@ struct path_budget {
     uint64_t held_us = 0; // when a datagram was last held back for the pace
     uint64_t sent_us = 0; // when the last datagram left
     int block_size = 512; // of the last datagram, for the rate shown
-    // The sockets of the transfers that wait for the pace, in the order of their turns (the
-    // server's daemon keeps the line): while any waits, another's datagram goes behind them, so
-    // that none starves.
+    // The keys of the transfers that wait for the pace (their sockets, or numbers of their own
+    // where they share the listening one), in the order of their turns (the server's daemon keeps
+    // the line): while any waits, another's datagram goes behind them, so that none starves.
     std::deque<int> line;
 };
 

@@ -4,6 +4,8 @@
 # uninstaller takes all of that away and leaves the user's settings unless asked to remove them.
 #   bash tests/windows/installer.sh PelloryTFTP-setup.exe WINDOW_DRIVER.EXE
 set -euo pipefail
+# A step that fails without a word of its own is named.
+trap 'echo "FAILED: line $LINENO: $BASH_COMMAND exited $?"' ERR
 setup="$(realpath "$1")" driver="$(realpath "$2")"
 export WINEDEBUG=-all
 drive="$(winepath -u 'C:\')"
@@ -16,8 +18,6 @@ fail() {
     echo "FAILED: $*"
     exit 1
 }
-# A step that fails without a word of its own is named.
-trap 'echo "FAILED: line $LINENO: $BASH_COMMAND exited $?"' ERR
 registered() { wine reg query "$1" >/dev/null 2>&1; }
 # The uninstaller copies itself away and returns at once: its work is done when the folder goes.
 uninstall() {
@@ -44,15 +44,15 @@ for shortcut in "server TFTPS 1019" "client TFTPC 115"; do
     wine "$driver" wait "$2" click "$2" "$3" gone "$2" || fail "the $1's shortcut opens no window"
 done
 # Wine lets a closed window's program go only once the display has withdrawn the window. One
-# that is still there after that is named and ended by its process id, so that nothing the test
-# started outlives it.
+# that is still there after that fails the test, named and ended by its process id, so that
+# nothing the test started outlives it.
 for tick in $(seq 100); do
     pgrep -f "PelloryTFTP-test" >/dev/null || break
     sleep 0.2
 done
 if left="$(pgrep -af "PelloryTFTP-test")"; then
-    echo "WARNING: a program outlived its window, ended now: $left"
     pkill -KILL -f "PelloryTFTP-test" || true
+    fail "a program outlived its window, ended now: $left"
 fi
 [ -f "$menu/Uninstall PelloryTFTP.lnk" ] || fail "no shortcut to the uninstaller"
 wine reg query "$entry" /v UninstallString | grep -qF "$folder\\uninstall.exe" ||

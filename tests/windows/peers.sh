@@ -110,6 +110,43 @@ same "$scratch/firmware.bin" "$scratch/racine-été/from-pellcl.bin" "pellcl.exe
 stop_server
 echo "ok: Ctrl-C stops pellsd.exe, exit status 0"
 
+# Every transfer from the listening port, several at once; a name the remap rules rewrite, a
+# folder of the client's own, the version an upload replaces kept, and a record of each request.
+printf 'r ^alias\\.bin$ firmware.bin\n' >"$scratch/remap.rules"
+mkdir -p "$scratch/racine-été/127.0.0.1"
+echo own >"$scratch/racine-été/127.0.0.1/own.txt"
+echo shared >"$scratch/racine-été/own.txt"
+start_server --root "$root_windows" --allow-download --allow-upload --extensions --single-port \
+    --max-transfers 4 --remap "$(winepath -w "$scratch/remap.rules")" --client-folders ip \
+    --keep-versions 1 --records "$(winepath -w "$scratch/records.json")"
+atftp --option "windowsize 8" --option "blksize 1428" -g -r alias.bin \
+    -l "$scratch/got/single-atftp" 127.0.0.1 "$port" >/dev/null 2>&1 &
+atftp_pid=$!
+tftp -6 ::1 "$port" -m binary -c get firmware.bin "$scratch/got/single-hpa" &
+hpa_get_pid=$!
+for round in 1 2; do
+    (cd "$scratch" && wine "$pellcl" --put "[::1]:$port" "$([ $round = 1 ] && echo config.txt ||
+        echo firmware.bin)" single-pellcl.bin --windowsize 8 >/dev/null) ||
+        fail "pellcl.exe --put to a single port exited $?"
+done
+wait "$atftp_pid" && wait "$hpa_get_pid" || fail "a peer of the single port failed"
+same "$scratch/firmware.bin" "$scratch/got/single-atftp" "atftp download of a remapped name, one port"
+same "$scratch/firmware.bin" "$scratch/got/single-hpa" "tftp-hpa download over ::1, one port"
+same "$scratch/firmware.bin" "$scratch/racine-été/single-pellcl.bin" "pellcl.exe upload, one port"
+same "$scratch/config.txt" "$scratch/racine-été/single-pellcl.bin.1" "the version it replaced, kept"
+for host in 127.0.0.1 ::1; do
+    tftp "$([ "$host" = ::1 ] && echo -6 || echo -4)" "$host" "$port" -m binary -c get own.txt \
+        "$scratch/got/own-$host"
+done
+grep -qx own "$scratch/got/own-127.0.0.1" && grep -qx shared "$scratch/got/own-::1" ||
+    fail "the client's own folder"
+echo "ok: a folder of the client's own, the shared one for another"
+stop_server
+[ "$(grep -c '"result":"completed"' "$scratch/records.json")" = 6 ] &&
+    grep -q '"time":"[0-9-]*T[0-9:]*[+-][0-9][0-9]:[0-9][0-9]","client":"127.0.0.1".*"file":"alias.bin","served":"[^"]*firmware.bin"' \
+        "$scratch/records.json" || fail "the records: $(cat "$scratch/records.json")"
+echo "ok: a record of each request"
+
 # The client against tftpd-hpa, which changes root into its folder: only root may start it.
 if [ "$(id -u)" = 0 ]; then
     mkdir -p "$scratch/hpa"
