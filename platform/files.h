@@ -96,6 +96,9 @@ bool path_exists(const file_place& place);
 // that does not exist as written is the first, in sorted order, of those that differ only in
 // case. The place itself when nothing matches, and on Windows, whose names are case-blind.
 file_place place_ignoring_case(const file_place& place);
+// A name as this system's files may take it: on Windows, whose names cannot hold a colon (an
+// IPv6 address's), each colon becomes a dash; elsewhere the name as it is.
+std::string file_name_of(const std::string& name);
 // A folder exists at path.
 bool path_is_folder(const std::string& path);
 

@@ -31,7 +31,7 @@ namespace {
 // The client's own folder beneath a confined root, by its address or its hardware address, when
 // the settings give clients folders; empty when they do not, or the hardware address is unknown.
 std::string client_folder(const transfer& t, const server_settings& s) {
-    if (s.ClientFolders == 1) return address_text(t.peer);
+    if (s.ClientFolders == 1) return file_name_of(address_text(t.peer));
     if (s.ClientFolders == 2) return neighbour_hardware_name(t.peer);
     return "";
 }

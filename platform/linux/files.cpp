@@ -269,6 +269,8 @@ std::string name_in_any_case(const file_place& folder, const std::string& part) 
 
 } // namespace
 
+std::string file_name_of(const std::string& name) { return name; }
+
 file_place place_ignoring_case(const file_place& place) {
     const std::string& whole = place.root ? place.beneath : place.path;
     std::string matched;

@@ -5,6 +5,7 @@
 
 #include "text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <cwctype>
@@ -257,6 +258,12 @@ bool path_exists(const file_place& place) {
 }
 
 file_place place_ignoring_case(const file_place& place) { return place; }
+
+std::string file_name_of(const std::string& name) {
+    std::string taken = name;
+    std::replace(taken.begin(), taken.end(), ':', '-');
+    return taken;
+}
 
 bool folder_create(const std::string& path) { return _wmkdir(wide_of(path).c_str()) == 0; }
 
