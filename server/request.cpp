@@ -10,6 +10,7 @@
 #include "engine/options.h"
 #include "engine/packet.h"
 #include "engine/transfer.h"
+#include "daemon.h"
 #include "filename_policy.h"
 #include "platform/files.h"
 #include "platform/neighbours.h"
@@ -98,6 +99,15 @@ int check_permissions(transfer& t, int kind, const file_place& path, const serve
     return 0;
 }
 
+// The largest window a transfer is agreed while others run: a receiver that misses a block drops
+// the rest of its window, which then goes again whole, so a crowd whose windows hold more between
+// them than the link's queue spends its link on blocks sent twice. The windows share 64 blocks,
+// and each keeps at least 4.
+int64_t crowd_window() {
+    constexpr int shared_blocks = 64, least_blocks = 4;
+    return std::max(least_blocks, shared_blocks / std::max(1, transfers_running.load()));
+}
+
 // What the server agrees to of the options asked, within the RFCs' limits and its own: a value
 // too large is lowered, one it cannot take is left out. -1 when the request is refused.
 int negotiate(transfer& t, int kind, const option_set& asked, const file_place& path,
@@ -133,7 +143,7 @@ int negotiate(transfer& t, int kind, const option_set& asked, const file_place& 
             break;
         case option_name::windowsize:
             if (o.value >= 1 && o.value <= windowsize_max)
-                agreed->set(o.name, std::min<int64_t>(o.value, s.MaxWindowSize));
+                agreed->set(o.name, std::min<int64_t>({o.value, s.MaxWindowSize, crowd_window()}));
             break;
         }
     }
