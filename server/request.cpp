@@ -101,11 +101,12 @@ int check_permissions(transfer& t, int kind, const file_place& path, const serve
 
 // The largest window a transfer is agreed while others run: a receiver that misses a block drops
 // the rest of its window, which then goes again whole, so a crowd whose windows hold more between
-// them than the link's queue spends its link on blocks sent twice. The windows share 64 blocks,
-// and each keeps at least 4.
+// them than the link's queue spends its link on blocks sent twice. The windows of a crowd share
+// 64 blocks, and each keeps at least 4; a transfer alone has what the settings allow.
 int64_t crowd_window() {
     constexpr int shared_blocks = 64, least_blocks = 4;
-    return std::max(least_blocks, shared_blocks / std::max(1, transfers_running.load()));
+    const int running = transfers_running.load();
+    return running <= 1 ? windowsize_max : std::max(least_blocks, shared_blocks / running);
 }
 
 // What the server agrees to of the options asked, within the RFCs' limits and its own: a value

@@ -70,20 +70,22 @@ TEST_F(extensions, the_answer_lowers_or_leaves_out_what_it_cannot_take) {
 }
 
 // A crowd's windows share 64 blocks, each at least 4: a receiver that misses a block drops the
-// rest of its window, and a crowd of whole windows sent again would fill the link.
+// rest of its window, and a crowd of whole windows sent again would fill the link. Alone, a
+// transfer has what the settings allow.
 TEST(extensions_in_a_crowd, each_window_is_agreed_its_share) {
-    server_process server({"--allow-download", "--extensions", "--max-transfers", "16"});
+    server_process server({"--allow-download", "--extensions", "--max-transfers", "16",
+                           "--max-windowsize", "100"});
     write_file(server.root() + "/a.bin", pattern_bytes(3000, 4));
     std::vector<std::unique_ptr<udp_peer>> crowd;
     std::vector<std::string> agreed;
     for (int i = 0; i < 16; ++i) {
         crowd.push_back(std::make_unique<udp_peer>(0x7f000002u + static_cast<uint32_t>(i % 4)));
-        crowd.back()->send_to(server.port(), request(1, "octet", pairs({"windowsize", "64"})));
+        crowd.back()->send_to(server.port(), request(1, "octet", pairs({"windowsize", "100"})));
         const auto answer = crowd.back()->receive(5000);
         ASSERT_TRUE(answer) << i;
         agreed.push_back(answer->bytes);
     }
-    EXPECT_EQ(agreed.front(), oack({"windowsize", "64"}));
+    EXPECT_EQ(agreed.front(), oack({"windowsize", "100"})); // alone, what the settings allow
     EXPECT_EQ(agreed[1], oack({"windowsize", "32"}));
     EXPECT_EQ(agreed.back(), oack({"windowsize", "4"}));
 }
