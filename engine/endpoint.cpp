@@ -93,7 +93,10 @@ bool net_send(transfer& t, const uint8_t* buffer, int length) {
     if (r.traces_before_send && trace_enabled)
         trace_line("net_send: sent %d bytes to host %s, port# %d.", length,
                    address_text(t.peer).c_str(), t.peer.port);
-    while (sock_send_to(t.socket, buffer, static_cast<size_t>(length), t.peer) != length) {
+    // On the listening socket, from the address the request came to.
+    while ((t.socket_shared
+                ? sock_send_from(t.socket, buffer, static_cast<size_t>(length), t.peer, t.local)
+                : sock_send_to(t.socket, buffer, static_cast<size_t>(length), t.peer)) != length) {
         if (sock_dropped_here()) {
             trace_line("net_send: This machine's queue is full; the datagram is dropped.");
             return false;

@@ -27,6 +27,11 @@ int sock_free_bind(int fd);
 int sock_set_nonblocking(int fd, bool on);
 int sock_local_port(int fd);
 int sock_send_to(int fd, const void* data, size_t length, const net_endpoint& to);
+// As sock_send_to, from the local address from (one the socket's bound address covers): a socket
+// bound to every address answers from the one it was asked at. None (or an any-address) lets the
+// routes choose, as sock_send_to does.
+int sock_send_from(int fd, const void* data, size_t length, const net_endpoint& to,
+                   const net_endpoint& from);
 // Reads one datagram; the result is its full length even when it did not fit into capacity.
 int sock_recv_from(int fd, void* buffer, size_t capacity, net_endpoint* from);
 // Raises the send and receive buffers to bytes each (beyond the system's usual limit where this

@@ -1,5 +1,6 @@
 #include "platform/socket.h"
 
+#include "platform/address.h"
 #include "platform/socket_address.h"
 
 #include <algorithm>
@@ -87,6 +88,41 @@ int sock_local_port(int fd) {
 int sock_send_to(int fd, const void* data, size_t length, const net_endpoint& to) {
     socket_address sa = to_sockaddr(to);
     ssize_t sent = sendto(fd, data, length, 0, sa.get(), sa.length);
+    return sent < 0 ? fail() : static_cast<int>(sent);
+}
+
+int sock_send_from(int fd, const void* data, size_t length, const net_endpoint& to,
+                   const net_endpoint& from) {
+    if (from.family != to.family || is_any_address(from)) return sock_send_to(fd, data, length, to);
+    socket_address sa = to_sockaddr(to);
+    iovec payload{const_cast<void*>(data), length};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in6_pktinfo))] = {};
+    msghdr message{};
+    message.msg_name = const_cast<sockaddr*>(sa.get());
+    message.msg_namelen = sa.length;
+    message.msg_iov = &payload;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    cmsghdr* c = reinterpret_cast<cmsghdr*>(control);
+    if (from.family == net_family::v6) {
+        in6_pktinfo info{};
+        std::memcpy(&info.ipi6_addr, from.address.data(), 16);
+        info.ipi6_ifindex = from.scope;
+        c->cmsg_level = IPPROTO_IPV6;
+        c->cmsg_type = IPV6_PKTINFO;
+        c->cmsg_len = CMSG_LEN(sizeof info);
+        std::memcpy(CMSG_DATA(c), &info, sizeof info);
+        message.msg_controllen = CMSG_SPACE(sizeof info);
+    } else {
+        in_pktinfo info{};
+        std::memcpy(&info.ipi_spec_dst, from.address.data(), 4);
+        c->cmsg_level = IPPROTO_IP;
+        c->cmsg_type = IP_PKTINFO;
+        c->cmsg_len = CMSG_LEN(sizeof info);
+        std::memcpy(CMSG_DATA(c), &info, sizeof info);
+        message.msg_controllen = CMSG_SPACE(sizeof info);
+    }
+    ssize_t sent = sendmsg(fd, &message, 0);
     return sent < 0 ? fail() : static_cast<int>(sent);
 }
 

@@ -1,5 +1,6 @@
 #include "platform/socket.h"
 
+#include "platform/address.h"
 #include "platform/socket_address.h"
 #include "sockets.h"
 
@@ -43,6 +44,17 @@ LPFN_WSARECVMSG receive_message(SOCKET socket) {
     static LPFN_WSARECVMSG function = nullptr;
     if (!function) {
         GUID id = WSAID_WSARECVMSG;
+        DWORD returned = 0;
+        WSAIoctl(socket, SIO_GET_EXTENSION_FUNCTION_POINTER, &id, sizeof id, &function,
+                 sizeof function, &returned, nullptr, nullptr);
+    }
+    return function;
+}
+
+LPFN_WSASENDMSG send_message(SOCKET socket) {
+    static LPFN_WSASENDMSG function = nullptr;
+    if (!function) {
+        GUID id = WSAID_WSASENDMSG;
         DWORD returned = 0;
         WSAIoctl(socket, SIO_GET_EXTENSION_FUNCTION_POINTER, &id, sizeof id, &function,
                  sizeof function, &returned, nullptr, nullptr);
@@ -107,6 +119,44 @@ int sock_send_to(int fd, const void* data, size_t length, const net_endpoint& to
     int sent = sendto(of(fd), static_cast<const char*>(data), static_cast<int>(length), 0, sa.get(),
                       sa.length);
     return sent < 0 ? fail() : sent;
+}
+
+int sock_send_from(int fd, const void* data, size_t length, const net_endpoint& to,
+                   const net_endpoint& from) {
+    SOCKET s = of(fd);
+    LPFN_WSASENDMSG send = from.family == to.family && !is_any_address(from) ? send_message(s)
+                                                                             : nullptr;
+    if (!send) return sock_send_to(fd, data, length, to);
+    socket_address sa = to_sockaddr(to);
+    WSABUF payload{static_cast<ULONG>(length), static_cast<CHAR*>(const_cast<void*>(data))};
+    char control[WSA_CMSG_SPACE(sizeof(IN6_PKTINFO))] = {};
+    WSAMSG message{};
+    message.name = const_cast<sockaddr*>(sa.get());
+    message.namelen = sa.length;
+    message.lpBuffers = &payload;
+    message.dwBufferCount = 1;
+    WSACMSGHDR* c = reinterpret_cast<WSACMSGHDR*>(control);
+    if (from.family == net_family::v6) {
+        IN6_PKTINFO info{};
+        std::memcpy(&info.ipi6_addr, from.address.data(), 16);
+        info.ipi6_ifindex = from.scope;
+        c->cmsg_level = IPPROTO_IPV6;
+        c->cmsg_type = IPV6_PKTINFO;
+        c->cmsg_len = WSA_CMSG_LEN(sizeof info);
+        std::memcpy(WSA_CMSG_DATA(c), &info, sizeof info);
+        message.Control = {static_cast<ULONG>(WSA_CMSG_SPACE(sizeof info)), control};
+    } else {
+        IN_PKTINFO info{};
+        std::memcpy(&info.ipi_addr, from.address.data(), 4);
+        c->cmsg_level = IPPROTO_IP;
+        c->cmsg_type = IP_PKTINFO;
+        c->cmsg_len = WSA_CMSG_LEN(sizeof info);
+        std::memcpy(WSA_CMSG_DATA(c), &info, sizeof info);
+        message.Control = {static_cast<ULONG>(WSA_CMSG_SPACE(sizeof info)), control};
+    }
+    DWORD sent = 0;
+    if (send(s, &message, 0, &sent, nullptr, nullptr) != 0) return fail();
+    return static_cast<int>(sent);
 }
 
 int sock_recv_from(int fd, void* buffer, size_t capacity, net_endpoint* from) {

@@ -86,8 +86,8 @@ INSTANTIATE_TEST_SUITE_P(peers, pellsd_extensions_with, testing::ValuesIn(option
 
 // One port for every transfer, for a NAT or a firewall that forwards only that one: the peers'
 // clients at once (curl with its largest blocks and atftp with a window, both ways; tftp-hpa;
-// pellcl over IPv6), the answers from the listening port itself. A range of transfer ports
-// cannot go with it.
+// pellcl over IPv6), the answers from the listening port itself and the address asked. A range
+// of transfer ports cannot go with it.
 TEST(pellsd_single_port, serves_every_client_at_once_from_the_listening_port) {
     server_process server({"--allow-download", "--allow-upload", "--extensions", "--single-port",
                            "--max-transfers", "8"});
@@ -124,11 +124,13 @@ TEST(pellsd_single_port, serves_every_client_at_once_from_the_listening_port) {
     for (const char* put : {"curl-up.bin", "atftp-up.bin"})
         EXPECT_TRUE(read_file(server.root() + "/" + put) == content) << put;
     EXPECT_TRUE(read_file(server.root() + "/tftp-hpa-up.bin") == many_blocks);
+    // Asked at one address of a machine that listens on all, it answers from that one.
     udp_peer raw;
-    raw.send_to(server.port(), tftp_request(1, "down.bin", "octet"));
+    raw.send_to(server.port(), tftp_request(1, "down.bin", "octet"), 0x7f000002);
     const auto answer = raw.receive(5000);
     ASSERT_TRUE(answer);
     EXPECT_EQ(answer->from_port, server.port());
+    EXPECT_EQ(answer->from_address, 0x7f000002u);
     child_process both(PELLSD_PATH,
                        {"--headless", "--port", std::to_string(free_udp_port()), "--single-port",
                         "--port-range", "50000:50009"},
