@@ -103,25 +103,20 @@ int sock_send_from(int fd, const void* data, size_t length, const net_endpoint& 
     message.msg_iov = &payload;
     message.msg_iovlen = 1;
     message.msg_control = control;
+    // The source address, as the kind of information its family's packets carry.
+    const bool six = from.family == net_family::v6;
+    in6_pktinfo six_info{};
+    in_pktinfo four_info{};
+    std::memcpy(six ? static_cast<void*>(&six_info.ipi6_addr) : &four_info.ipi_spec_dst,
+                from.address.data(), six ? 16 : 4);
+    six_info.ipi6_ifindex = from.scope;
+    const size_t size = six ? sizeof six_info : sizeof four_info;
     cmsghdr* c = reinterpret_cast<cmsghdr*>(control);
-    if (from.family == net_family::v6) {
-        in6_pktinfo info{};
-        std::memcpy(&info.ipi6_addr, from.address.data(), 16);
-        info.ipi6_ifindex = from.scope;
-        c->cmsg_level = IPPROTO_IPV6;
-        c->cmsg_type = IPV6_PKTINFO;
-        c->cmsg_len = CMSG_LEN(sizeof info);
-        std::memcpy(CMSG_DATA(c), &info, sizeof info);
-        message.msg_controllen = CMSG_SPACE(sizeof info);
-    } else {
-        in_pktinfo info{};
-        std::memcpy(&info.ipi_spec_dst, from.address.data(), 4);
-        c->cmsg_level = IPPROTO_IP;
-        c->cmsg_type = IP_PKTINFO;
-        c->cmsg_len = CMSG_LEN(sizeof info);
-        std::memcpy(CMSG_DATA(c), &info, sizeof info);
-        message.msg_controllen = CMSG_SPACE(sizeof info);
-    }
+    c->cmsg_level = six ? IPPROTO_IPV6 : IPPROTO_IP;
+    c->cmsg_type = six ? IPV6_PKTINFO : IP_PKTINFO;
+    c->cmsg_len = CMSG_LEN(size);
+    std::memcpy(CMSG_DATA(c), six ? static_cast<const void*>(&six_info) : &four_info, size);
+    message.msg_controllen = CMSG_SPACE(size);
     ssize_t sent = sendmsg(fd, &message, 0);
     return sent < 0 ? fail() : static_cast<int>(sent);
 }

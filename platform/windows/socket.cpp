@@ -40,25 +40,22 @@ int report_unreachable(int fd, bool on) {
                : fail();
 }
 
+// A function of Winsock's extensions, asked for by its id once; none where Winsock lacks it.
+template <typename Function> Function extension_function(SOCKET socket, GUID id) {
+    Function function = nullptr;
+    DWORD returned = 0;
+    WSAIoctl(socket, SIO_GET_EXTENSION_FUNCTION_POINTER, &id, sizeof id, &function,
+             sizeof function, &returned, nullptr, nullptr);
+    return function;
+}
+
 LPFN_WSARECVMSG receive_message(SOCKET socket) {
-    static LPFN_WSARECVMSG function = nullptr;
-    if (!function) {
-        GUID id = WSAID_WSARECVMSG;
-        DWORD returned = 0;
-        WSAIoctl(socket, SIO_GET_EXTENSION_FUNCTION_POINTER, &id, sizeof id, &function,
-                 sizeof function, &returned, nullptr, nullptr);
-    }
+    static const auto function = extension_function<LPFN_WSARECVMSG>(socket, WSAID_WSARECVMSG);
     return function;
 }
 
 LPFN_WSASENDMSG send_message(SOCKET socket) {
-    static LPFN_WSASENDMSG function = nullptr;
-    if (!function) {
-        GUID id = WSAID_WSASENDMSG;
-        DWORD returned = 0;
-        WSAIoctl(socket, SIO_GET_EXTENSION_FUNCTION_POINTER, &id, sizeof id, &function,
-                 sizeof function, &returned, nullptr, nullptr);
-    }
+    static const auto function = extension_function<LPFN_WSASENDMSG>(socket, WSAID_WSASENDMSG);
     return function;
 }
 
@@ -135,25 +132,20 @@ int sock_send_from(int fd, const void* data, size_t length, const net_endpoint& 
     message.namelen = sa.length;
     message.lpBuffers = &payload;
     message.dwBufferCount = 1;
+    // The source address, as the kind of information its family's packets carry.
+    const bool six = from.family == net_family::v6;
+    IN6_PKTINFO six_info{};
+    IN_PKTINFO four_info{};
+    std::memcpy(six ? static_cast<void*>(&six_info.ipi6_addr) : &four_info.ipi_addr,
+                from.address.data(), six ? 16 : 4);
+    six_info.ipi6_ifindex = from.scope;
+    const size_t size = six ? sizeof six_info : sizeof four_info;
     WSACMSGHDR* c = reinterpret_cast<WSACMSGHDR*>(control);
-    if (from.family == net_family::v6) {
-        IN6_PKTINFO info{};
-        std::memcpy(&info.ipi6_addr, from.address.data(), 16);
-        info.ipi6_ifindex = from.scope;
-        c->cmsg_level = IPPROTO_IPV6;
-        c->cmsg_type = IPV6_PKTINFO;
-        c->cmsg_len = WSA_CMSG_LEN(sizeof info);
-        std::memcpy(WSA_CMSG_DATA(c), &info, sizeof info);
-        message.Control = {static_cast<ULONG>(WSA_CMSG_SPACE(sizeof info)), control};
-    } else {
-        IN_PKTINFO info{};
-        std::memcpy(&info.ipi_addr, from.address.data(), 4);
-        c->cmsg_level = IPPROTO_IP;
-        c->cmsg_type = IP_PKTINFO;
-        c->cmsg_len = WSA_CMSG_LEN(sizeof info);
-        std::memcpy(WSA_CMSG_DATA(c), &info, sizeof info);
-        message.Control = {static_cast<ULONG>(WSA_CMSG_SPACE(sizeof info)), control};
-    }
+    c->cmsg_level = six ? IPPROTO_IPV6 : IPPROTO_IP;
+    c->cmsg_type = six ? IPV6_PKTINFO : IP_PKTINFO;
+    c->cmsg_len = WSA_CMSG_LEN(size);
+    std::memcpy(WSA_CMSG_DATA(c), six ? static_cast<const void*>(&six_info) : &four_info, size);
+    message.Control = {static_cast<ULONG>(WSA_CMSG_SPACE(size)), control};
     DWORD sent = 0;
     if (send(s, &message, 0, &sent, nullptr, nullptr) != 0) return fail();
     return static_cast<int>(sent);
