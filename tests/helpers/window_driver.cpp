@@ -1,6 +1,7 @@
 // Uses the programs' windows from outside, as a user would, for the tests under Wine:
-//   window_driver.exe STEP...
-// where a STEP is one of
+//   window_driver.exe PROGRAM STEP...
+// PROGRAM is the file name of the program whose windows the steps use (pellsd.exe): the display
+// is shared, and another test's window of the same class is never the one meant. A STEP is one of
 //   wait CLASS              a window of that class shows
 //   gone CLASS              it no longer shows
 //   click CLASS ID          the control is clicked (posted: a click that opens a modal dialog
@@ -17,6 +18,7 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <functional>
 #include <string>
 
@@ -30,9 +32,25 @@ bool eventually(const std::function<bool()>& done) {
     return false;
 }
 
+std::wstring program; // whose windows the steps use
+
+bool of_program(HWND w) {
+    DWORD id = 0;
+    GetWindowThreadProcessId(w, &id);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    if (!process) return false;
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    bool named = QueryFullProcessImageNameW(process, 0, path, &size);
+    CloseHandle(process);
+    const wchar_t* name = wcsrchr(path, L'\\');
+    return named && lstrcmpiW(name ? name + 1 : path, program.c_str()) == 0;
+}
+
 HWND shown(const wchar_t* window_class, const wchar_t* title = nullptr) {
-    HWND w = FindWindowW(window_class, title);
-    return w && IsWindowVisible(w) ? w : nullptr;
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, window_class, title)) != nullptr;)
+        if (IsWindowVisible(w) && of_program(w)) return w;
+    return nullptr;
 }
 
 std::wstring text_of(HWND w) {
@@ -50,7 +68,9 @@ int main() {
         std::printf("window_driver: failed: %s\n", narrow(step).c_str());
         return 1;
     };
-    for (int i = 1; i < count;) {
+    if (count < 2) return fail(L"no program named");
+    program = args[1];
+    for (int i = 2; i < count;) {
         std::wstring verb = args[i++];
         auto next = [&] { return std::wstring(i < count ? args[i++] : L""); };
         std::wstring window_class = verb == L"answer" ? L"#32770" : next();

@@ -37,11 +37,11 @@ wine "$folder\\pellsd.exe" --version | grep -q "PelloryTFTP server" || fail "pel
 strings -el "$menu/PelloryTFTP console.lnk" | grep -qF "$folder\\pellcl.exe" ||
     fail "the console's shortcut does not start the programs"
 # Each program's shortcut opens its window, which its Close button closes.
-for shortcut in "server TFTPS 1019" "client TFTPC 115"; do
+for shortcut in "server pellsd.exe TFTPS 1019" "client pellcl.exe TFTPC 115"; do
     set -- $shortcut
     # Started apart from the test's output: ctest waits for whatever holds that open.
     wine start /unix "$menu/PelloryTFTP $1.lnk" </dev/null >/dev/null 2>&1
-    wine "$driver" wait "$2" click "$2" "$3" gone "$2" || fail "the $1's shortcut opens no window"
+    wine "$driver" "$2" wait "$3" click "$3" "$4" gone "$3" || fail "the $1's shortcut opens no window"
 done
 # Wine lets a closed window's program go only once the display has withdrawn the window. One
 # that is still there after that fails the test, named and ended by its process id, so that

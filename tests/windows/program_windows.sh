@@ -32,7 +32,8 @@ ended() { # PID WHAT
     kill -KILL "$1" 2>/dev/null || true
     fail "$2 outlived its window"
 }
-drive() { wine "$driver" "$@" || fail "the window did not do: $*"; }
+# Each step names the program whose window it uses: the display is shared with other tests.
+drive() { wine "$driver" "$program" "$@" || fail "the window did not do: $*"; }
 saved() { settings_hold "$scratch" "$@"; }
 
 # Both windows open on the factory settings.
@@ -45,7 +46,7 @@ cp "$scratch/firmware.bin" "$scratch/hpa/"
 # The server, enabled from its window with a root, a port and downloads allowed.
 port=$(shuf -i 20000-59999 -n 1)
 wine "$pellsd" </dev/null >/dev/null 2>&1 &
-server_pid=$!
+server_pid=$! program="$(basename "$pellsd")"
 pids="$server_pid"
 drive wait TFTPS set TFTPS 1050 "$port" set TFTPS 1043 127.0.0.1 click TFTPS 1003 \
     set TFTPS 1014 "$(winepath -w "$scratch/root")" click TFTPS 1023 \
@@ -78,7 +79,7 @@ ended "$server_pid" "the server window"
 echo "ok: Close ends the server's window"
 # Opened again, the window reads them back, and a server saved enabled enables itself.
 wine "$pellsd" </dev/null >/dev/null 2>&1 &
-server_pid=$!
+server_pid=$! program="$(basename "$pellsd")"
 pids="$server_pid"
 drive wait TFTPS until TFTPS 1050 "$port" until TFTPS 1026 "currently enabled"
 tftp 127.0.0.1 "$port" -m binary -c get firmware.bin "$scratch/got/reopened.bin"
@@ -94,6 +95,7 @@ fi
 hpa_port=$(shuf -i 20000-59999 -n 1)
 in.tftpd -L -a "127.0.0.1:$hpa_port" -s "$scratch/hpa" -c -p -u root </dev/null >/dev/null 2>&1 &
 pids="$pids $!"
+program="$(basename "$pellcl")"
 client() { # the client window, started in the folder of the downloads
     (cd "$scratch/got" && exec wine "$pellcl" </dev/null >/dev/null 2>&1) &
     client_pid=$!
