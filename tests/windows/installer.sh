@@ -20,14 +20,22 @@ fail() {
 }
 registered() { wine reg query "$1" >/dev/null 2>&1; }
 # The uninstaller copies itself away and returns at once: its work is done when the folder goes.
+# The copy runs on apart from the test's output.
 uninstall() {
-    wine "$folder\\uninstall.exe" /S "$@"
+    wine "$folder\\uninstall.exe" /S "$@" </dev/null >/dev/null 2>&1
     for tick in $(seq 100); do
         [ -e "$installed" ] || return 0
         sleep 0.2
     done
     fail "the uninstaller left $folder"
 }
+# A run that fails midway leaves nothing either: neither its programs nor its installation (the
+# next run would find the service there).
+leave_nothing() {
+    pkill -KILL -f "PelloryTFTP-test" || true
+    [ ! -e "$installed" ] || uninstall /SETTINGS
+}
+trap leave_nothing EXIT
 
 wine "$setup" /S /SERVICE "/D=$folder" || fail "the installer exited $?"
 for file in pellsd.exe pellcl.exe README.md uninstall.exe; do

@@ -8,6 +8,7 @@ pellsd="$(realpath "$1")" pellcl="$(realpath "$2")"
 export WINEDEBUG=-all
 scratch="$(mktemp -d)"
 source "$(dirname "${BASH_SOURCE[0]}")/settings.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/ended.sh"
 key=${settings_keys[0]}
 server_pid="" exe_pid="" hpa_pid=""
 cleanup() {
@@ -60,7 +61,7 @@ start_server() {
 # cleanly.
 stop_server() {
     kill -INT "$exe_pid"
-    wait "$server_pid" || fail "pellsd.exe exited $? after Ctrl-C"
+    ended "$server_pid" "pellsd.exe stopped by Ctrl-C"
     server_pid="" exe_pid=""
     grep -q "TFTP server is disabled." "$scratch/server.out" || fail "no farewell after Ctrl-C"
 }

@@ -9,6 +9,7 @@ pellsd="$(realpath "$1")" pellcl="$(realpath "$2")" driver="$(realpath "$3")"
 export WINEDEBUG=-all
 scratch="$(mktemp -d)"
 source "$(dirname "${BASH_SOURCE[0]}")/settings.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/ended.sh"
 server_key=${settings_keys[0]} client_key=${settings_keys[1]}
 pids=""
 cleanup() {
@@ -22,16 +23,6 @@ fail() {
     exit 1
 }
 same() { cmp -s "$1" "$2" || fail "$3: the files differ"; echo "ok: $3"; }
-# A window closed ends its program within twenty seconds (Wine lets it go once the display has
-# withdrawn the window); one that stays is ended by its process id and fails the test.
-ended() { # PID WHAT
-    for tick in $(seq 100); do
-        kill -0 "$1" 2>/dev/null || { wait "$1" || fail "$2 exited $?"; return 0; }
-        sleep 0.2
-    done
-    kill -KILL "$1" 2>/dev/null || true
-    fail "$2 outlived its window"
-}
 # Each step names the program whose window it uses: the display is shared with other tests.
 drive() { wine "$driver" "$program" "$@" || fail "the window did not do: $*"; }
 saved() { settings_hold "$scratch" "$@"; }
