@@ -3,6 +3,7 @@
 #include "daemon.h"
 #include "diag/report.h"
 #include "engine/endpoint.h"
+#include "engine/file_layer.h"
 #include "engine/fsm.h"
 #include "engine/packet.h"
 #include "platform/clock.h"
@@ -76,6 +77,8 @@ int transfer_table::until_due() const {
 void transfer_table::end(int fd) {
     auto found = transfers_.find(fd);
     if (found != transfers_.end()) {
+        // Said once the file is as it stays: an upload cut short has left nothing beside it.
+        file_close_unchecked(*found->second);
         board_end(*found->second);
         record_transfer(*found->second);
         auto& line = found->second->budget->line;
