@@ -130,7 +130,10 @@ TEST_F(client_session, the_bar_shows_the_share_where_the_size_is_known_and_start
     expect_packet(server_side, 3, 2);
     EXPECT_TRUE(wait_until([] { return ui_test_progress(IDC_PROGRESS) == 512; }, 5000))
         << ui_test_progress(IDC_PROGRESS);
-    EXPECT_EQ(ui_get_text(IDC_PROGRESS, 40), "1,024 of 2,000 bytes, 51%");
+    // The bar's text is set just after its value.
+    const std::string shown = "1,024 of 2,000 bytes, 51%";
+    EXPECT_TRUE(wait_until([&] { return ui_get_text(IDC_PROGRESS, 40) == shown; }, 5000))
+        << ui_get_text(IDC_PROGRESS, 40);
 }
 
 TEST(rate_text, reads_as_a_person_would) {
